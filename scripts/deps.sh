@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need, from Debian 12's packages. Quick when all is
+# there already: apt-get runs only for what is missing.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-webengine-dev libcpp-httplib-dev libgtest-dev libx11-dev
+    xvfb xauth x11-utils openbox imagemagick fonts-dejavu-core xdg-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds the program pointed at the stand-in portal, starts the stand-in on 127.0.0.1 and runs the
+# program. Without a display it runs under Xvfb and saves a screenshot of the window after start-up.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+
+cmake --preset standin >/dev/null
+cmake --build --preset standin
+build=build/standin
+# Qt WebEngine will not start as root with its sandbox on. With the sandbox off, a renderer started
+# after two pages have been deleted never comes up ("Failed to send Reap message to zygote"):
+# --no-zygote starts each renderer directly.
+if [ "$(id -u)" -eq 0 ]; then
+    export QTWEBENGINE_DISABLE_SANDBOX=1
+    export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu --no-zygote}"
+fi
+
+pids=()
+cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
+trap cleanup EXIT
+
+log="$build/standin-requests.jsonl"
+: >"$log"
+mapfile -t roles <"$build/standin-args.txt"
+"$build/tools/standin-portal/ostrel-standin" --log "$log" "${roles[@]}" >"$build/standin.out" &
+pids+=($!)
+for _ in $(seq 100); do grep -q ready "$build/standin.out" && break; sleep 0.1; done
+grep -q ready "$build/standin.out" || { echo "The stand-in portal did not start." >&2; exit 1; }
+echo "Stand-in portal: ${roles[0]#*=} (requests logged to $log)"
+
+if [ -n "${DISPLAY:-}" ]; then
+    "$build/src/ostrel-web" "$@"
+    exit $?
+fi
+
+echo "No display: running under Xvfb, and saving a screenshot of the window after start-up."
+display=":$((90 + RANDOM % 100))"
+Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY="$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 &
+pids+=($!)
+"$build/src/ostrel-web" "$@" &
+program=$!
+pids+=("$program")
+# Start-up is done when the version-stamped page has been asked for; give it time to draw.
+for _ in $(seq 300); do [ "$(grep -c '' "$log")" -ge 2 ] && break; sleep 0.1; done
+sleep 3
+shot="$build/screenshot.png"
+import -display "$display" -window root "$shot"
+echo "Screenshot: $shot"
+echo "The stand-in portal received:"
+sed 's/^/  /' "$log"

@@ -1,0 +1,73 @@
+#include "app/TApplication.h"
+
+#include "app/errorbox.h"
+#include "navigation/version.h"
+
+#include <QMessageBox>
+#include <QWidget>
+
+namespace ostrel::app {
+
+namespace {
+int g_errorBoxesOpen = 0;
+
+QString qs(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string messageOf(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "Unknown error";
+    }
+}
+} // namespace
+
+void PrepareBrowserEngine()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    // The name decides where the browser profile and the registry store live; the title is the
+    // message boxes' caption. No display name: Qt would append it to every window title.
+    setApplicationName(QStringLiteral("ostrel-web"));
+    setDesktopFileName(QStringLiteral("ostrel-web"));
+    setApplicationVersion(qs(kApplicationVersion));
+}
+
+void TApplication::HandleException(std::exception_ptr error)
+{
+    if (QWidget* grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
+    QMessageBox box(QMessageBox::Critical, qs(kApplicationTitle), qs(ErrorBoxText(messageOf(error))),
+                    QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText); // a message is text, never markup
+    box.setWindowModality(Qt::ApplicationModal);
+    ++g_errorBoxesOpen;
+    box.exec();
+    --g_errorBoxesOpen;
+}
+
+bool TApplication::ErrorBoxOpen()
+{
+    return g_errorBoxesOpen > 0;
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        HandleException(std::current_exception());
+        return true;
+    }
+}
+
+} // namespace ostrel::app

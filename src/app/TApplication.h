@@ -1,0 +1,39 @@
+// The application object. Every error that escapes an event of ours ends in its default exception
+// handler, which shows the error box and lets the program run on.
+#pragma once
+
+#include <QApplication>
+
+#include <exception>
+
+namespace ostrel::app {
+
+class TApplication final : public QApplication {
+    Q_OBJECT
+public:
+    TApplication(int& argc, char** argv);
+
+    // Qt's code must never see our exceptions: every entry point of ours that Qt calls runs through
+    // here (or through notify, the last line of defence).
+    template <class F>
+    static void Guarded(F&& f)
+    {
+        try {
+            f();
+        } catch (...) {
+            HandleException(std::current_exception());
+        }
+    }
+
+    // The default exception handler: one modal error box with the error's message.
+    static void HandleException(std::exception_ptr error);
+    // True while the error box is open (the shortcuts stay off then).
+    static bool ErrorBoxOpen();
+
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// Before the application object exists: what Qt WebEngine needs to be set up front.
+void PrepareBrowserEngine();
+
+} // namespace ostrel::app

@@ -1,0 +1,46 @@
+#include "app/TApplication.h"
+#include "host/services.h"
+#include "ui/TWebNavigator.h"
+
+#include <QMessageBox>
+
+#include <cxxabi.h>
+#include <memory>
+#include <typeinfo>
+
+namespace {
+
+// The runtime's last word when the main window cannot be built: the program cannot run without it.
+void showApplicationError(const std::exception& error)
+{
+    int status = 0;
+    char* kind = abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status);
+    const QString text = QStringLiteral("Exception %1 in module ostrel-web.\n%2")
+                             .arg(QString::fromUtf8(status == 0 && kind ? kind : typeid(error).name()),
+                                  QString::fromUtf8(error.what()));
+    std::free(kind);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    using ostrel::app::TApplication;
+    ostrel::app::PrepareBrowserEngine();
+    TApplication application(argc, argv);
+    ostrel::host::Services services = ostrel::host::PlatformServices();
+
+    std::unique_ptr<ostrel::ui::TWebNavigator> webNavigator;
+    try {
+        webNavigator = std::make_unique<ostrel::ui::TWebNavigator>(services);
+    } catch (const std::exception& error) {
+        showApplicationError(error);
+        return 1;
+    }
+    TApplication::Guarded([&] { webNavigator->FormCreate(); });
+    webNavigator->show();
+    return TApplication::exec();
+}

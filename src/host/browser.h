@@ -1,0 +1,43 @@
+// What the program asks of its embedded browser. The Qt WebEngine view implements it
+// (webenginebrowser.h); tests fake it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ostrel::host {
+
+// Navigation flags.
+inline constexpr int navNoHistory = 2;       // the new page replaces the current history entry
+inline constexpr int navNoReadFromCache = 4; // fetched from the server, never from the cache
+
+class Browser {
+public:
+    // topLevel is false for a frame's document; url is the address of the document that completed.
+    using DocumentCompleteHandler = std::function<void(bool topLevel, const std::string& url)>;
+
+    virtual ~Browser() = default;
+
+    // All three return once the browser has taken the navigation; none waits for the page.
+    virtual void Navigate(const std::string& url) = 0;
+    virtual void Navigate(const std::string& url, int flags) = 0;
+    // An HTTP POST of exactly these bytes; headers holds extra header lines, each ending in CR LF.
+    virtual void Navigate(const std::string& url, const std::vector<std::uint8_t>& postData,
+                          const std::string& headers) = 0;
+    // Reloads the current document.
+    virtual void Refresh2() = 0;
+
+    // While silent, the browser shows none of its own dialog boxes.
+    virtual void SetSilent(bool silent) = 0;
+    virtual bool Silent() const = 0;
+
+    // The address of the document in the top-level frame.
+    virtual std::string DocumentUrl() const = 0;
+
+    // Raised for every document that finishes loading, frames included.
+    virtual void SetOnDocumentComplete(DocumentCompleteHandler handler) = 0;
+};
+
+} // namespace ostrel::host

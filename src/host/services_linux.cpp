@@ -1,0 +1,15 @@
+#include "host/guipause.h"
+#include "host/regstore.h"
+#include "host/services.h"
+
+namespace ostrel::host {
+
+Services PlatformServices()
+{
+    Services services;
+    services.registry = std::make_unique<RegFileStore>(RegFileStore::DefaultPath());
+    services.pause = std::make_unique<GuiPause>();
+    return services;
+}
+
+} // namespace ostrel::host

@@ -1,0 +1,182 @@
+#include "host/webenginebrowser.h"
+
+#include "host/guipause.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QUuid>
+#include <QWebEngineHttpRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+
+namespace ostrel::host {
+
+namespace {
+
+// One persistent profile for the process (cookies and HTTP cache on disk; Qt's default profile is
+// off the record). Two profiles on the same storage would fight over its lock, so views share it.
+// It lives until the application object goes, after every page.
+QWebEngineProfile* browserProfile()
+{
+    static QWebEngineProfile* profile = new QWebEngineProfile(QStringLiteral("ostrel-web"), qApp);
+    return profile;
+}
+
+QUrl toUrl(const std::string& url)
+{
+    return QUrl(QString::fromStdString(url));
+}
+
+// A JavaScript string literal holding text, escaped by the JSON writer.
+QString jsString(const QString& text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+} // namespace
+
+WebPage::WebPage(QWebEngineProfile* profile, QObject* parent)
+    : QWebEnginePage(profile, parent), frameToken_(QUuid::createUuid().toString(QUuid::Id128))
+{
+    installFrameReporter();
+}
+
+// loadFinished covers the top-level frame only; a script in every frame reports the others.
+// It runs in the application's own script world, where the page's scripts cannot reach it.
+void WebPage::installFrameReporter()
+{
+    QWebEngineScript script;
+    script.setName(QStringLiteral("ostrel-frame-complete"));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(true);
+    script.setSourceCode(QStringLiteral("if (window !== window.top) window.addEventListener('load', function () {"
+                                        " console.log(%1 + document.URL); });")
+                             .arg(jsString(frameToken_ + QLatin1Char(' '))));
+    scripts().insert(script);
+}
+
+void WebPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg)
+{
+    if (!silent)
+        QWebEnginePage::javaScriptAlert(securityOrigin, msg);
+}
+
+// Also asked before a page is left (beforeunload): silent, the page is always let go.
+bool WebPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg)
+{
+    return silent || QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+}
+
+bool WebPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
+                               QString* result)
+{
+    return !silent && QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
+}
+
+void WebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                       int lineNumber, const QString& sourceID)
+{
+    if (message.startsWith(frameToken_) && message.size() > frameToken_.size())
+        emit frameCompleted(message.mid(frameToken_.size() + 1));
+    else
+        QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
+}
+
+WebEngineBrowser::WebEngineBrowser(QWidget* parent)
+    : QWebEngineView(parent), profile_(browserProfile()), page_(new WebPage(profile_, this))
+{
+    setPage(page_);
+    connect(page_, &QWebEnginePage::loadFinished, this,
+            [this] { raiseDocumentComplete(true, page_->url().toString(QUrl::FullyEncoded)); });
+    connect(page_, &WebPage::frameCompleted, this,
+            [this](const QString& url) { raiseDocumentComplete(false, url); });
+}
+
+// The page goes before the profile that it uses. (With the sandbox off, as root, renderers started
+// after two pages were deleted hang unless Chromium runs with --no-zygote: the scripts set it.)
+WebEngineBrowser::~WebEngineBrowser()
+{
+    delete page_;
+}
+
+void WebEngineBrowser::Navigate(const std::string& url)
+{
+    page_->load(toUrl(url));
+}
+
+void WebEngineBrowser::Navigate(const std::string& url, int flags)
+{
+    if (flags & navNoHistory) {
+        // Qt has no load that replaces the current history entry; the page's own location.replace()
+        // does, unless a load in progress swallows it, so that is stopped first.
+        page_->triggerAction(QWebEnginePage::Stop);
+        page_->runJavaScript(QStringLiteral("location.replace(%1);").arg(jsString(toUrl(url).toString())),
+                             QWebEngineScript::ApplicationWorld);
+        return;
+    }
+    if (flags & navNoReadFromCache) {
+        // A plain load may be answered from the HTTP cache; with these headers Chromium asks the server.
+        QWebEngineHttpRequest request(toUrl(url));
+        request.setHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
+        request.setHeader(QByteArrayLiteral("Pragma"), QByteArrayLiteral("no-cache"));
+        page_->load(request);
+        return;
+    }
+    Navigate(url);
+}
+
+void WebEngineBrowser::Navigate(const std::string& url, const std::vector<std::uint8_t>& postData,
+                                const std::string& headers)
+{
+    // Built by hand: QWebEngineHttpRequest::postRequest() sorts the fields and sends no Content-Type.
+    QWebEngineHttpRequest request(toUrl(url), QWebEngineHttpRequest::Post);
+    request.setPostData(QByteArray(reinterpret_cast<const char*>(postData.data()),
+                                   static_cast<qsizetype>(postData.size())));
+    const QByteArray lines = QByteArray::fromStdString(headers);
+    for (const QByteArray& line : lines.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0)
+            request.setHeader(line.left(colon).trimmed(), line.mid(colon + 1).trimmed());
+    }
+    page_->load(request);
+}
+
+void WebEngineBrowser::Refresh2()
+{
+    page_->triggerAction(QWebEnginePage::Reload);
+}
+
+void WebEngineBrowser::SetSilent(bool silent)
+{
+    page_->silent = silent;
+}
+
+bool WebEngineBrowser::Silent() const
+{
+    return page_->silent;
+}
+
+std::string WebEngineBrowser::DocumentUrl() const
+{
+    return page_->url().toString(QUrl::FullyEncoded).toStdString();
+}
+
+void WebEngineBrowser::SetOnDocumentComplete(DocumentCompleteHandler handler)
+{
+    onDocumentComplete_ = std::move(handler);
+}
+
+void WebEngineBrowser::raiseDocumentComplete(bool topLevel, const QString& url)
+{
+    GuiPause::RunOutsidePause([self = QPointer(this), topLevel, url = url.toStdString()] {
+        if (self && self->onDocumentComplete_)
+            self->onDocumentComplete_(topLevel, url);
+    });
+}
+
+} // namespace ostrel::host

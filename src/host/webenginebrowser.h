@@ -1,0 +1,64 @@
+// The embedded browser: a Qt WebEngine view that keeps the browser contract.
+#pragma once
+
+#include "host/browser.h"
+
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+class QWebEngineProfile;
+
+namespace ostrel::host {
+
+// Our page: the silent flag and frame completions live here.
+class WebPage : public QWebEnginePage {
+    Q_OBJECT
+public:
+    WebPage(QWebEngineProfile* profile, QObject* parent);
+
+    bool silent = false;
+
+signals:
+    void frameCompleted(const QString& url);
+
+protected:
+    void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
+                          QString* result) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int lineNumber, const QString& sourceID) override;
+
+private:
+    void installFrameReporter();
+
+    QString frameToken_; // proves that a frame report comes from our script, not from a page
+};
+
+class WebEngineBrowser final : public QWebEngineView, public Browser {
+    Q_OBJECT
+public:
+    explicit WebEngineBrowser(QWidget* parent = nullptr);
+    ~WebEngineBrowser() override;
+
+    void Navigate(const std::string& url) override;
+    void Navigate(const std::string& url, int flags) override;
+    void Navigate(const std::string& url, const std::vector<std::uint8_t>& postData,
+                  const std::string& headers) override;
+    void Refresh2() override;
+    void SetSilent(bool silent) override;
+    bool Silent() const override;
+    std::string DocumentUrl() const override;
+    void SetOnDocumentComplete(DocumentCompleteHandler handler) override;
+
+    WebPage* webPage() const { return page_; }
+
+private:
+    void raiseDocumentComplete(bool topLevel, const QString& url);
+
+    QWebEngineProfile* profile_;
+    WebPage* page_;
+    DocumentCompleteHandler onDocumentComplete_;
+};
+
+} // namespace ostrel::host

@@ -1,0 +1,88 @@
+#include "navigation/portal.h"
+
+#include "host/browser.h"
+#include "host/errors.h"
+#include "host/registry.h"
+#include "navigation/addresses.h"
+#include "navigation/formencode.h"
+#include "navigation/version.h"
+
+namespace ostrel::navigation {
+
+namespace {
+constexpr std::string_view kCitrixInstallKey =
+    "\\SOFTWARE\\Citrix\\Receiver\\InstallDetect\\{A9852000-047D-11DD-95FF-0800200C9A66}";
+constexpr std::string_view kDisplayVersion = "DisplayVersion";
+
+std::string quoted(std::string_view pattern, std::string_view name)
+{
+    return std::string(pattern) + "'" + std::string(name) + "'";
+}
+} // namespace
+
+std::string CitrixReceiverVersion(host::CurrentUserRegistry& registry)
+{
+    const auto key = registry.OpenKeyReadOnly(std::string(kCitrixInstallKey));
+    if (!key)
+        return {};
+    const host::RegValueRead value = key->ReadValue(std::string(kDisplayVersion));
+    switch (value.status) {
+    case host::RegValueRead::Status::Absent:
+        return {};
+    case host::RegValueRead::Status::Unreadable:
+        throw RegistryError(quoted("Failed to get data for ", kDisplayVersion));
+    case host::RegValueRead::Status::Ok:
+        break;
+    }
+    if (value.data.empty())
+        return {};
+    const auto type = static_cast<host::RegType>(value.type);
+    if (type != host::RegType::Sz && type != host::RegType::ExpandSz)
+        throw RegistryError(quoted("Invalid data type for ", kDisplayVersion));
+    // Up to the first NUL; an expandable string is sent as stored, its %references unexpanded.
+    return value.data.substr(0, value.data.find('\0'));
+}
+
+std::string PortalBaseUrl()
+{
+    return std::string(addresses::kPortalUrl);
+}
+
+std::string VersionStampedPortalUrl()
+{
+    return PortalBaseUrl() + "?version=" + std::string(kApplicationVersion);
+}
+
+std::string ShortVersionFormBody()
+{
+    return "version=" + std::string(kApplicationVersion);
+}
+
+std::string FullVersionFormBody(std::string_view citrixVersion)
+{
+    return ShortVersionFormBody() + "&citrixversion=" + FormEncode(citrixVersion);
+}
+
+std::vector<std::uint8_t> PostDataArray(std::string_view body)
+{
+    return {body.begin(), body.end()};
+}
+
+std::string FormHeaderText()
+{
+    return "Content-Type: application/x-www-form-urlencoded\r\n";
+}
+
+void PortalRequests::PostVersionData(bool includeCitrixVersion)
+{
+    const std::string body =
+        includeCitrixVersion ? FullVersionFormBody(CitrixReceiverVersion(registry_)) : ShortVersionFormBody();
+    browser_.Navigate(PortalBaseUrl(), PostDataArray(body), FormHeaderText());
+}
+
+void PortalRequests::OpenVersionStampedPortalPage(int flags)
+{
+    browser_.Navigate(VersionStampedPortalUrl(), flags);
+}
+
+} // namespace ostrel::navigation

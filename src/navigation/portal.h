@@ -1,0 +1,49 @@
+// The portal requests that carry the versions, and the Citrix Receiver version they report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ostrel::host {
+class Browser;
+class CurrentUserRegistry;
+} // namespace ostrel::host
+
+namespace ostrel::navigation {
+
+// The installed Citrix Receiver's display version, or empty when none is installed. Read anew at
+// every use. Throws RegistryError when the value is not a string or cannot be read.
+std::string CitrixReceiverVersion(host::CurrentUserRegistry& registry);
+
+std::string PortalBaseUrl();
+// The portal base URL followed directly by "?version=6.9".
+std::string VersionStampedPortalUrl();
+
+// "version=6.9&citrixversion=<citrix version>".
+std::string FullVersionFormBody(std::string_view citrixVersion);
+// "version=6.9".
+std::string ShortVersionFormBody();
+// One byte per character of the body, no terminator.
+std::vector<std::uint8_t> PostDataArray(std::string_view body);
+// "Content-Type: application/x-www-form-urlencoded" CR LF.
+std::string FormHeaderText();
+
+class PortalRequests {
+public:
+    PortalRequests(host::Browser& browser, host::CurrentUserRegistry& registry)
+        : browser_(browser), registry_(registry)
+    {
+    }
+
+    // A form POST to the portal; with the Citrix Receiver version only when asked.
+    void PostVersionData(bool includeCitrixVersion);
+    void OpenVersionStampedPortalPage(int flags);
+
+private:
+    host::Browser& browser_;
+    host::CurrentUserRegistry& registry_;
+};
+
+} // namespace ostrel::navigation

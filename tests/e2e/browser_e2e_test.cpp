@@ -1,0 +1,144 @@
+// The browser contract over the real engine: completions of frames, cache bypass, the silent flag.
+#include "qtprint.h"
+#include "standin.h"
+
+#include "host/webenginebrowser.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <QWebEngineHistory>
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+namespace ostrel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::originOf;
+using testing::StandIn;
+using testing::waitFor;
+
+struct Completion {
+    bool topLevel;
+    std::string url;
+};
+
+struct Browsing {
+    StandIn standIn;
+    host::WebEngineBrowser browser;
+    std::vector<Completion> completions;
+
+    Browsing()
+    {
+        browser.resize(800, 600);
+        browser.show();
+        browser.SetOnDocumentComplete(
+            [this](bool topLevel, const std::string& url) { completions.push_back({topLevel, url}); });
+    }
+    std::string portal(const char* pathAndQuery) const
+    {
+        return (originOf(QStringLiteral("portal")) + QLatin1String(pathAndQuery)).toStdString();
+    }
+    bool loaded(const std::string& url)
+    {
+        return waitFor([&] {
+            for (const Completion& c : completions)
+                if (c.topLevel && c.url == url)
+                    return true;
+            return false;
+        }, 15s);
+    }
+    int hitsOf(const QString& path) const
+    {
+        int hits = 0;
+        for (const QJsonObject& request : standIn.requests())
+            hits += request[u"path"].toString() == path;
+        return hits;
+    }
+};
+
+TEST(BrowserE2E, everyFrameAndThenThePageReportsItsCompletionWithItsAddress)
+{
+    Browsing b;
+    ASSERT_TRUE(b.standIn.started());
+    b.browser.Navigate(b.portal("/frames"));
+    ASSERT_TRUE(b.loaded(b.portal("/frames")));
+    ASSERT_TRUE(waitFor([&] { return b.completions.size() >= 3; }, 5s));
+
+    std::vector<std::string> frames;
+    for (const Completion& c : b.completions)
+        if (!c.topLevel)
+            frames.push_back(c.url);
+    std::sort(frames.begin(), frames.end());
+    EXPECT_EQ(frames, (std::vector<std::string>{b.portal("/frame/a"), b.portal("/frame/b")}));
+    EXPECT_TRUE(b.completions.back().topLevel);
+    EXPECT_EQ(b.browser.DocumentUrl(), b.portal("/frames"));
+}
+
+TEST(BrowserE2E, navigateWithoutCacheAsksTheServerWhereAPlainNavigateUsesTheCache)
+{
+    Browsing b;
+    ASSERT_TRUE(b.standIn.started());
+    const std::string cached = b.portal("/cached");
+    b.browser.Navigate(cached);
+    ASSERT_TRUE(b.loaded(cached));
+    b.browser.Navigate(b.portal("/elsewhere"));
+    ASSERT_TRUE(b.loaded(b.portal("/elsewhere")));
+    b.completions.clear();
+    b.browser.Navigate(cached);
+    ASSERT_TRUE(b.loaded(cached));
+    EXPECT_EQ(b.hitsOf(QStringLiteral("/cached")), 1) << "the second plain visit came from the cache";
+
+    b.completions.clear();
+    b.browser.Navigate(cached, host::navNoReadFromCache);
+    ASSERT_TRUE(b.loaded(cached));
+    EXPECT_EQ(b.hitsOf(QStringLiteral("/cached")), 2);
+    EXPECT_EQ(b.standIn.requests().last()[u"headers"][u"Cache-Control"].toString(), u"no-cache");
+}
+
+TEST(BrowserE2E, navigateWithoutHistoryReplacesTheCurrentEntry)
+{
+    Browsing b;
+    ASSERT_TRUE(b.standIn.started());
+    b.browser.Navigate(b.portal("/one"));
+    ASSERT_TRUE(b.loaded(b.portal("/one")));
+    b.browser.Navigate(b.portal("/two"));
+    ASSERT_TRUE(b.loaded(b.portal("/two")));
+    b.browser.Navigate(b.portal("/three"), host::navNoHistory);
+    ASSERT_TRUE(b.loaded(b.portal("/three")));
+    EXPECT_EQ(b.browser.history()->count(), 2);
+    b.browser.back();
+    ASSERT_TRUE(b.loaded(b.portal("/one")));
+}
+
+TEST(BrowserE2E, silentBrowserShowsNoScriptDialogButAnOrdinaryOneDoes)
+{
+    Browsing b;
+    ASSERT_TRUE(b.standIn.started());
+    int dialogs = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ++dialogs;
+            dialog->reject();
+        }
+    });
+    closer.start(50);
+
+    b.browser.SetSilent(true);
+    b.browser.Navigate(b.portal("/alert"));
+    ASSERT_TRUE(b.loaded(b.portal("/alert")));
+    waitFor([] { return false; }, 1s);
+    EXPECT_EQ(dialogs, 0);
+
+    b.browser.SetSilent(false);
+    b.completions.clear();
+    b.browser.Navigate(b.portal("/alert?again"));
+    EXPECT_TRUE(waitFor([&] { return dialogs == 1; }, 15s));
+}
+
+} // namespace
+} // namespace ostrel

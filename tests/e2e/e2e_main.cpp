@@ -1,0 +1,30 @@
+// The end-to-end tests drive the real browser engine in this process, with its own empty
+// configuration, data and cache folders.
+#include "app/TApplication.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS(); // listing needs no display
+
+    // The engine refuses to run as root with its sandbox on (the program itself never turns it off);
+    // with it off, renderers after two deleted pages hang without --no-zygote.
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-zygote");
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QTemporaryDir home;
+    for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(var, home.filePath(QString::fromLatin1(var)).toLocal8Bit());
+
+    ostrel::app::PrepareBrowserEngine();
+    ostrel::app::TApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,101 @@
+// The program itself, as a user starts and closes it.
+#include "standin.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+// Last: Xlib's macros (None, Bool, Status) would break the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstring>
+#include <memory>
+
+namespace ostrel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::StandIn;
+using testing::waitFor;
+
+// The top-level X window of a process with the given title, as a window manager would see it.
+Window findWindow(Display* display, Window parent, qint64 pid, const char* title)
+{
+    Window root = 0, up = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, parent, &root, &up, &children, &count))
+        return 0;
+    std::unique_ptr<Window, int (*)(void*)> owned(children, XFree);
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+    for (unsigned int i = 0; i < count; ++i) {
+        XTextProperty name{};
+        const bool titled = XGetWMName(display, children[i], &name) && name.value &&
+                            std::strcmp(reinterpret_cast<const char*>(name.value), title) == 0;
+        if (name.value)
+            XFree(name.value);
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        bool ours = false;
+        if (XGetWindowProperty(display, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items,
+                               &after, &data) == Success &&
+            data) {
+            ours = items == 1 && static_cast<qint64>(*reinterpret_cast<unsigned long*>(data)) == pid;
+            XFree(data);
+        }
+        if (titled && ours)
+            return children[i];
+        if (Window w = findWindow(display, children[i], pid, title))
+            return w;
+    }
+    return 0;
+}
+
+// What a window manager's close button does: ask the window to close.
+void askToClose(Display* display, Window window)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+TEST(ProgramE2E, startsOnThePortalAndExitsWithZeroWhenItsWindowIsClosed)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || qgetenv("QT_QPA_PLATFORM") == "offscreen")
+        GTEST_SKIP() << "needs an X server";
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    program.setProcessEnvironment(env);
+    program.start(QString::fromUtf8(OSTREL_WEB_EXE), {});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    ASSERT_TRUE(waitFor([&] { return standIn.requests().size() >= 2; }, 20s));
+
+    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    ASSERT_TRUE(display);
+    Window window = 0;
+    ASSERT_TRUE(waitFor([&] {
+        window = findWindow(display.get(), DefaultRootWindow(display.get()), program.processId(), "Ostrel Web 6.9");
+        return window != 0;
+    }, 10s));
+    askToClose(display.get(), window);
+
+    ASSERT_TRUE(program.waitForFinished(15000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+} // namespace
+} // namespace ostrel

@@ -1,0 +1,161 @@
+// Start-up against the stand-in portal with the real engine: what the portal receives and when,
+// and what the user sees.
+#include "qtprint.h"
+#include "standin.h"
+
+#include "app/TApplication.h"
+#include "host/services.h"
+#include "host/webenginebrowser.h"
+#include "navigation/portal.h"
+#include "ui/TWebNavigator.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QWebEngineHistory>
+
+#include <gtest/gtest.h>
+
+namespace ostrel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::StandIn;
+using testing::waitFor;
+
+QString registryStorePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/ostrel-web/HKEY_CURRENT_USER.reg");
+}
+
+void writeRegistryStore(const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(registryStorePath()).path());
+    QFile file(registryStorePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+// Records the moment the window is first shown, on the clock the stand-in logs with.
+class ShowClock : public QObject {
+public:
+    qint64 shownAtMs = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && shownAtMs == 0)
+            shownAtMs = QDateTime::currentMSecsSinceEpoch();
+        return false;
+    }
+};
+
+// Answers every error box that opens, keeping what it said.
+class ErrorBoxWatcher : public QObject {
+public:
+    struct Seen {
+        QString caption, text;
+        QMessageBox::Icon icon;
+    };
+    QList<Seen> seen;
+
+    ErrorBoxWatcher()
+    {
+        timer_.setInterval(50);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen.append({box->windowTitle(), box->text(), box->icon()});
+                box->accept();
+            }
+        });
+        timer_.start();
+    }
+
+private:
+    QTimer timer_;
+};
+
+struct StartedWindow {
+    host::Services services = host::PlatformServices();
+    ui::TWebNavigator window{services};
+    ShowClock clock;
+
+    // As the program's entry does it: create, run the start-up sequence, show.
+    void start()
+    {
+        window.installEventFilter(&clock);
+        app::TApplication::Guarded([&] { window.FormCreate(); });
+        window.show();
+    }
+};
+
+TEST(StartupE2E, portalGetsTheVersionsThenTheVersionStampedPageTwoSecondsLater)
+{
+    QFile::remove(registryStorePath());
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    StartedWindow started;
+    started.start();
+
+    ASSERT_TRUE(waitFor([&] { return standIn.requests().size() >= 2; }, 15s));
+    const QList<QJsonObject> requests = standIn.requests();
+    const QJsonObject post = requests[0];
+    const QJsonObject get = requests[1];
+    EXPECT_EQ(post[u"method"].toString(), u"POST");
+    EXPECT_EQ(post[u"target"].toString(), u"/");
+    EXPECT_EQ(post[u"body"].toString(), u"version=6.9&citrixversion=");
+    EXPECT_EQ(post[u"headers"][u"Content-Type"].toString(), u"application/x-www-form-urlencoded");
+    EXPECT_EQ(get[u"method"].toString(), u"GET");
+    EXPECT_EQ(get[u"target"].toString(), u"/?version=6.9");
+
+    const qint64 pause = get[u"t_ms"].toInteger() - post[u"t_ms"].toInteger();
+    EXPECT_GE(pause, 1900);
+    EXPECT_LE(pause, 6000);
+    EXPECT_GE(started.clock.shownAtMs - post[u"t_ms"].toInteger(), 1900) << "shown only after the pause";
+
+    EXPECT_EQ(started.window.windowTitle(), u"Ostrel Web 6.9");
+    EXPECT_TRUE(started.window.windowState() & Qt::WindowMaximized);
+    EXPECT_TRUE(started.window.isVisible());
+
+    const std::string stamped = navigation::VersionStampedPortalUrl();
+    EXPECT_EQ(stamped, navigation::PortalBaseUrl() + "?version=6.9");
+    // The request had an empty path; the engine reports the document's address with its "/".
+    const std::string shown = navigation::PortalBaseUrl() + "/?version=6.9";
+    EXPECT_TRUE(waitFor([&] {
+        return started.window.WebBrowser->DocumentUrl() == shown &&
+               started.window.WebBrowser->title().startsWith(u"Stand-in");
+    }, 15s)) << started.window.WebBrowser->DocumentUrl();
+    EXPECT_EQ(started.window.WebBrowser->history()->count(), 1) << "the page replaced the POST's entry";
+    EXPECT_EQ(standIn.requests().size(), 2);
+}
+
+TEST(StartupE2E, dwordDisplayVersionShowsOneErrorBoxAndAsksThePortalNothing)
+{
+    writeRegistryStore("Windows Registry Editor Version 5.00\r\n\r\n"
+                       "[HKEY_CURRENT_USER\\SOFTWARE\\Citrix\\Receiver\\InstallDetect\\"
+                       "{A9852000-047D-11DD-95FF-0800200C9A66}]\r\n"
+                       "\"DisplayVersion\"=dword:0000000e\r\n");
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    ErrorBoxWatcher boxes;
+    StartedWindow started;
+    started.start();
+
+    ASSERT_EQ(boxes.seen.size(), 1);
+    EXPECT_EQ(boxes.seen[0].text, u"Invalid data type for 'DisplayVersion'.");
+    EXPECT_EQ(boxes.seen[0].caption, u"Ostrel Web");
+    EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(started.window.windowState() & Qt::WindowMaximized) << "the maximise step had run";
+    EXPECT_TRUE(started.window.isVisible());
+
+    waitFor([] { return false; }, 2500ms);
+    EXPECT_TRUE(standIn.requests().isEmpty());
+    EXPECT_EQ(boxes.seen.size(), 1);
+    QFile::remove(registryStorePath());
+}
+
+} // namespace
+} // namespace ostrel

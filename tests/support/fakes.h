@@ -1,0 +1,165 @@
+// Fakes of the host interfaces that record what the program asks of them, in one shared log, so a
+// test can check both the calls and their order.
+#pragma once
+
+#include "app/startup.h"
+#include "host/browser.h"
+#include "host/pause.h"
+#include "host/registry.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ostrel::testing {
+
+using CallLog = std::vector<std::string>;
+
+class FakeBrowser final : public host::Browser {
+public:
+    explicit FakeBrowser(CallLog& log) : log_(log) {}
+
+    struct Post {
+        std::string url;
+        std::vector<std::uint8_t> data;
+        std::string headers;
+    };
+
+    void Navigate(const std::string& url) override { log_.push_back("Navigate " + url); }
+    void Navigate(const std::string& url, int flags) override
+    {
+        log_.push_back("Navigate " + url + " flags " + std::to_string(flags));
+    }
+    void Navigate(const std::string& url, const std::vector<std::uint8_t>& postData,
+                  const std::string& headers) override
+    {
+        posts.push_back({url, postData, headers});
+        log_.push_back("Post " + url + " " + std::string(postData.begin(), postData.end()));
+    }
+    void Refresh2() override { log_.push_back("Refresh2"); }
+    void SetSilent(bool silent) override
+    {
+        silent_ = silent;
+        log_.push_back(silent ? "Silent on" : "Silent off");
+    }
+    bool Silent() const override { return silent_; }
+    std::string DocumentUrl() const override { return documentUrl; }
+    void SetOnDocumentComplete(DocumentCompleteHandler handler) override { onComplete = std::move(handler); }
+
+    std::vector<Post> posts;
+    std::string documentUrl;
+    DocumentCompleteHandler onComplete;
+
+private:
+    CallLog& log_;
+    bool silent_ = false;
+};
+
+class FakePause final : public host::Pause {
+public:
+    explicit FakePause(CallLog& log) : log_(log) {}
+    void Sleep(int milliseconds) override { log_.push_back("Sleep " + std::to_string(milliseconds)); }
+
+private:
+    CallLog& log_;
+};
+
+class FakeWindow final : public app::StartupWindow {
+public:
+    explicit FakeWindow(CallLog& log) : log_(log) {}
+    void SetCaption(const std::string& caption) override
+    {
+        caption_ = caption;
+        log_.push_back("Caption " + caption);
+    }
+    std::string Caption() const override { return caption_; }
+    void Maximise() override { log_.push_back("Maximise"); }
+
+private:
+    CallLog& log_;
+    std::string caption_;
+};
+
+// An in-memory hive: key path (lower case, no leading "\") -> value name (lower case) -> value.
+class FakeRegistry final : public host::CurrentUserRegistry {
+public:
+    using Values = std::map<std::string, host::RegValueRead>;
+
+    void SetValue(const std::string& keyPath, const std::string& name, host::RegType type, std::string data)
+    {
+        keys[normalise(keyPath)][normalise(name)] = {host::RegValueRead::Status::Ok,
+                                                     static_cast<std::uint32_t>(type), std::move(data)};
+    }
+    void SetUnreadable(const std::string& keyPath, const std::string& name)
+    {
+        keys[normalise(keyPath)][normalise(name)] = {host::RegValueRead::Status::Unreadable, 0, {}};
+    }
+    void AddKey(const std::string& keyPath) { keys[normalise(keyPath)]; }
+
+    std::unique_ptr<host::RegistryKey> OpenKeyReadOnly(const std::string& path) override
+    {
+        ++opened;
+        auto it = keys.find(normalise(path));
+        if (it == keys.end())
+            return nullptr;
+        return std::make_unique<Key>(*this, it->second, /*writable=*/false);
+    }
+    std::unique_ptr<host::RegistryKey> CreateKey(const std::string& path) override
+    {
+        ++opened;
+        if (refuseCreate)
+            return nullptr;
+        return std::make_unique<Key>(*this, keys[normalise(path)], /*writable=*/true);
+    }
+
+    std::map<std::string, Values> keys;
+    bool refuseCreate = false;
+    bool refuseWrite = false;
+    int opened = 0;
+    int closed = 0;
+
+private:
+    static std::string normalise(std::string text)
+    {
+        if (!text.empty() && text.front() == '\\')
+            text.erase(0, 1);
+        for (char& c : text)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return text;
+    }
+
+    class Key final : public host::RegistryKey {
+    public:
+        Key(FakeRegistry& owner, Values& values, bool writable)
+            : owner_(owner), values_(values), writable_(writable)
+        {
+        }
+        ~Key() override { ++owner_.closed; }
+        host::RegValueRead ReadValue(const std::string& name) override
+        {
+            auto it = values_.find(normalise(name));
+            return it == values_.end() ? host::RegValueRead{} : it->second;
+        }
+        bool WriteDword(const std::string& name, std::uint32_t data) override
+        {
+            if (!writable_ || owner_.refuseWrite)
+                return false;
+            std::string bytes(4, '\0');
+            for (int i = 0; i < 4; ++i)
+                bytes[i] = static_cast<char>((data >> (8 * i)) & 0xFF);
+            values_[normalise(name)] = {host::RegValueRead::Status::Ok,
+                                        static_cast<std::uint32_t>(host::RegType::Dword), bytes};
+            return true;
+        }
+
+    private:
+        FakeRegistry& owner_;
+        Values& values_;
+        bool writable_;
+    };
+};
+
+} // namespace ostrel::testing

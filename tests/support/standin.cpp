@@ -1,0 +1,77 @@
+#include "standin.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QThread>
+
+namespace ostrel::testing {
+
+namespace {
+QStringList roleArgs()
+{
+    return QString::fromUtf8(OSTREL_STANDIN_ARGS).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+} // namespace
+
+StandIn::StandIn(const QStringList& extraArgs)
+{
+    process_.setProgram(QString::fromUtf8(OSTREL_STANDIN_EXE));
+    process_.setArguments(QStringList{QStringLiteral("--log"), dir_.filePath(QStringLiteral("requests.jsonl"))} +
+                          extraArgs + roleArgs());
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start();
+    started_ = process_.waitForStarted(5000) && waitFor([this] {
+                   return process_.canReadLine() && process_.readLine().startsWith("ostrel-standin ready");
+               }, std::chrono::seconds(10));
+}
+
+StandIn::~StandIn()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+        process_.waitForFinished(2000);
+    }
+}
+
+QList<QJsonObject> StandIn::requests() const
+{
+    QList<QJsonObject> out;
+    QFile file(dir_.filePath(QStringLiteral("requests.jsonl")));
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (!line.trimmed().isEmpty()) {
+            const QJsonObject request = QJsonDocument::fromJson(line).object();
+            if (request[u"path"].toString() != u"/favicon.ico")
+                out.append(request);
+        }
+    return out;
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeout.count())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+QString originOf(const QString& role)
+{
+    const QString prefix = role + QLatin1Char('=');
+    for (const QString& arg : roleArgs())
+        if (arg.startsWith(prefix))
+            return arg.mid(prefix.size());
+    return {};
+}
+
+} // namespace ostrel::testing

@@ -1,0 +1,38 @@
+// The stand-in portal, started by a test on the addresses the program was built with.
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <functional>
+
+namespace ostrel::testing {
+
+class StandIn {
+public:
+    // extraArgs go before the role list (for example "--status", "gateway1=503").
+    explicit StandIn(const QStringList& extraArgs = {});
+    ~StandIn();
+
+    bool started() const { return started_; }
+    // Every request the stand-in logged so far, oldest first, but the engine's own favicon requests.
+    QList<QJsonObject> requests() const;
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    bool started_ = false;
+};
+
+// Runs the event loop until condition() holds or the time is up; returns condition().
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+// Origin of a role as compiled in, e.g. "http://127.0.0.1:47201".
+QString originOf(const QString& role);
+
+} // namespace ostrel::testing

@@ -1,0 +1,669 @@
+// ostrel-standin: a loopback stand-in for the insurer's portal and the other
+// destinations the Ostrel Web shell opens. A build whose destination origins
+// point at 127.0.0.1 can run against it, and every request the shell makes is
+// written to a JSON-lines log that tests read while the server is running.
+
+#include "pages.h"
+
+#include <httplib.h>
+
+#include <dirent.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <pthread.h>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using standin::Arrival;
+using standin::Pairs;
+
+constexpr int kExitUsage = 2;
+constexpr int kExitBind = 1;
+constexpr int kSlowCapMs = 10000;
+// Bodies are kept in memory to be logged; bound them so a runaway client
+// gets a 413 instead of exhausting memory.
+constexpr std::size_t kMaxBody = 64u << 20;
+
+const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]... ROLE=ORIGIN...\n"
+                      "\n"
+                      "  ROLE=ORIGIN         serve ROLE at ORIGIN, e.g. portal=http://127.0.0.1:47101\n"
+                      "                      (host 127.0.0.1 or localhost, explicit port, optional path)\n"
+                      "  --status ROLE=CODE  status of /vpn/index.html on ROLE's port: 101..599, or\n"
+                      "                      'hang' to accept and never answer (default 200)\n"
+                      "  --log FILE          append one JSON line per request to FILE (default stderr)\n";
+
+struct Role {
+    std::string name;
+    int port = 0;
+    std::string prefix; // path part of the origin, no trailing '/'
+    int vpn_status = 0; // 0 when not given on the command line
+    bool vpn_hang = false;
+};
+
+struct Listener {
+    int port = 0;
+    std::vector<const Role*> roles; // command-line order
+    std::string role_list;          // "portal, contact"
+    std::unique_ptr<httplib::Server> server;
+    std::thread thread;
+};
+
+// Lets handlers that deliberately wait (/slow, hung gateways) give up their
+// worker as soon as shutdown starts; the library joins its workers before
+// listen returns, so a sleeping handler would otherwise delay exit.
+class Shutdown {
+public:
+    // True when shutdown began before `d` elapsed.
+    bool wait_for(std::chrono::milliseconds d)
+    {
+        std::unique_lock lock(m_);
+        return cv_.wait_for(lock, d, [this] { return stopping_; });
+    }
+    void wait()
+    {
+        std::unique_lock lock(m_);
+        cv_.wait(lock, [this] { return stopping_; });
+    }
+    void begin()
+    {
+        {
+            std::lock_guard lock(m_);
+            stopping_ = true;
+        }
+        cv_.notify_all();
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool stopping_ = false;
+};
+
+class RequestLog {
+public:
+    bool open(const std::string& path)
+    {
+        file_ = std::fopen(path.c_str(), "a");
+        return file_ != nullptr;
+    }
+    // Flushed per line: tests tail the file while requests are still coming.
+    void write(const std::string& line)
+    {
+        std::lock_guard lock(m_);
+        std::fwrite(line.data(), 1, line.size(), out());
+        std::fputc('\n', out());
+        std::fflush(out());
+    }
+    void flush()
+    {
+        std::lock_guard lock(m_);
+        std::fflush(out());
+    }
+
+private:
+    FILE* out() { return file_ ? file_ : stderr; }
+    std::mutex m_;
+    FILE* file_ = nullptr;
+};
+
+// One thread per connection instead of the library's fixed pool: a hung
+// gateway probe keeps its worker until shutdown (the handler cannot see the
+// client give up), and a browser parks up to six idle keep-alive connections
+// per origin. With a pool, enough of either would starve every other request.
+class ThreadPerConnection : public httplib::TaskQueue {
+public:
+    void enqueue(std::function<void()> fn) override
+    {
+        {
+            std::lock_guard lock(state_->m);
+            ++state_->active;
+        }
+        // The thread holds its own reference to the counter: the library deletes
+        // the queue right after shutdown() returns, possibly before the last
+        // thread has left the mutex.
+        std::thread([state = state_, fn = std::move(fn)]() mutable {
+            fn();
+            fn = nullptr; // nothing of the connection outlives the count
+            std::lock_guard lock(state->m);
+            if (--state->active == 0)
+                state->idle.notify_all();
+        }).detach();
+    }
+    void shutdown() override
+    {
+        std::unique_lock lock(state_->m);
+        state_->idle.wait(lock, [this] { return state_->active == 0; });
+    }
+
+private:
+    struct State {
+        std::mutex m;
+        std::condition_variable idle;
+        std::size_t active = 0;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+Shutdown g_shutdown;
+RequestLog g_log;
+std::atomic<unsigned long long> g_cached_served{0};
+
+// Set by the route handler, consumed by the library's logger hook: requests
+// the library rejects before routing (bad request line, oversized body) never
+// reach a handler and are logged from the hook instead.
+thread_local bool t_logged = false;
+
+bool equal_ci(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// cpp-httplib adds the peer and local addresses to the request headers
+// itself; they were not sent by the client.
+bool added_by_library(const std::string& name)
+{
+    return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT";
+}
+
+Pairs received_headers(const httplib::Headers& headers)
+{
+    Pairs out;
+    // Headers is a case-insensitive multimap, so repeats sit next to each other
+    // in arrival order.
+    for (const auto& [name, value] : headers) {
+        if (added_by_library(name))
+            continue;
+        if (!out.empty() && equal_ci(out.back().first, name))
+            out.back().second += ", " + value;
+        else
+            out.emplace_back(name, value);
+    }
+    return out;
+}
+
+std::string raw_query(const std::string& target)
+{
+    const auto q = target.find('?');
+    return q == std::string::npos ? std::string() : target.substr(q + 1);
+}
+
+Arrival make_arrival(const Listener& l, const httplib::Request& req)
+{
+    Arrival a;
+    a.port = l.port;
+    a.roles = l.role_list;
+    a.method = req.method;
+    a.path = req.path;
+    a.target = req.target;
+    a.query = raw_query(req.target);
+    a.content_type = req.get_header_value("Content-Type");
+    a.body = &req.body;
+    a.headers = received_headers(req.headers);
+    return a;
+}
+
+std::string json_string(std::string_view s)
+{
+    return "\"" + standin::json_escape(s) + "\"";
+}
+
+std::string log_line(const Listener& l, const Arrival& a, int rejected)
+{
+    using namespace std::chrono;
+    const auto t_ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    std::string s =
+        "{\"t_ms\":" + std::to_string(t_ms) + ",\"port\":" + std::to_string(l.port) + ",\"roles\":[";
+    for (std::size_t i = 0; i < l.roles.size(); ++i) {
+        if (i)
+            s += ',';
+        s += json_string(l.roles[i]->name);
+    }
+    s += "],\"method\":" + json_string(a.method) + ",\"path\":" + json_string(a.path) +
+         ",\"query\":" + json_string(a.query) + ",\"target\":" + json_string(a.target) + ",\"headers\":{";
+    for (std::size_t i = 0; i < a.headers.size(); ++i) {
+        if (i)
+            s += ',';
+        s += json_string(a.headers[i].first) + ":" + json_string(a.headers[i].second);
+    }
+    s += "},\"body\":" + json_string(a.body ? *a.body : std::string());
+    if (rejected)
+        s += ",\"rejected\":" + std::to_string(rejected);
+    s += '}';
+    return s;
+}
+
+bool path_under(std::string_view path, std::string_view prefix)
+{
+    return path.size() >= prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
+           (path.size() == prefix.size() || path[prefix.size()] == '/');
+}
+
+// The role whose origin path the request falls under, if any; lets the
+// special pages also be reached below a role's path, like a gateway at
+// http://127.0.0.1:P/citrix serving /citrix/vpn/index.html.
+const Role* addressed_role(const Listener& l, std::string_view path)
+{
+    const Role* best = nullptr;
+    for (const Role* r : l.roles) {
+        if (!r->prefix.empty() && path_under(path, r->prefix) &&
+            (!best || r->prefix.size() > best->prefix.size()))
+            best = r;
+    }
+    return best;
+}
+
+const Role& gateway_role(const Listener& l, const Role* addressed)
+{
+    if (addressed)
+        return *addressed;
+    for (const Role* r : l.roles)
+        if (r->vpn_status || r->vpn_hang)
+            return *r;
+    for (const Role* r : l.roles)
+        if (r->name.rfind("gateway", 0) == 0)
+            return *r;
+    return *l.roles.front();
+}
+
+// Leading decimal digits of s, saturating at cap; 0 when there are none.
+long leading_number(std::string_view s, long cap)
+{
+    long n = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            break;
+        n = std::min(cap, n * 10 + (c - '0'));
+    }
+    return n;
+}
+
+const char kHtml[] = "text/html; charset=utf-8";
+
+void serve_gateway(const Listener& l, const Role* addressed, const Arrival& a, httplib::Response& res)
+{
+    const Role& role = gateway_role(l, addressed);
+    if (role.vpn_hang) {
+        // The connection stays open without an answer so the shell's probe has
+        // to time out. Only shutdown ends the wait, and by then the socket is
+        // being shut down, so this 503 normally never reaches the client.
+        g_shutdown.wait();
+        res.status = 503;
+        res.set_content("shutting down\n", "text/plain; charset=utf-8");
+        return;
+    }
+    const int status = role.vpn_status ? role.vpn_status : 200;
+    res.status = status;
+    res.set_content(standin::gateway_page(role.name, status, a), kHtml);
+}
+
+void serve_status(const Arrival& a, std::string_view code_text, httplib::Response& res)
+{
+    const bool digits =
+        !code_text.empty() && code_text.size() <= 3 &&
+        std::all_of(code_text.begin(), code_text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const int code = digits ? static_cast<int>(leading_number(code_text, 999)) : 0;
+    if (code <= 100 || code >= 600) {
+        res.status = 400;
+        res.set_content(standin::error_page(a, 400, "/status/N needs 100 < N < 600"), kHtml);
+        return;
+    }
+    res.status = code;
+    // These statuses must not carry a body.
+    if (code < 200 || code == 204 || code == 304)
+        return;
+    res.set_content(standin::status_page(a, code), kHtml);
+}
+
+void serve_redirect(const Arrival& a, httplib::Response& res)
+{
+    std::string to;
+    if (!standin::form_value(a.query, "to", to) || to.empty()) {
+        res.status = 400;
+        res.set_content(standin::error_page(a, 400, "/redirect needs ?to=URL"), kHtml);
+        return;
+    }
+    if (to.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+        res.status = 400;
+        res.set_content(standin::error_page(a, 400, "redirect target contains CR, LF or NUL"), kHtml);
+        return;
+    }
+    res.status = 302;
+    res.set_header("Location", to);
+    res.set_content("<!DOCTYPE html><meta charset=\"utf-8\"><title>Redirect"
+                    "</title><p>Redirecting to <a href=\"" +
+                        standin::html_escape(to) + "\">" + standin::html_escape(to) + "</a></p>\n",
+                    kHtml);
+}
+
+void serve(const Listener& l, const httplib::Request& req, httplib::Response& res)
+{
+    t_logged = true;
+    const Arrival a = make_arrival(l, req);
+    g_log.write(log_line(l, a, 0));
+
+    const Role* addressed = addressed_role(l, req.path);
+    std::string_view path = req.path;
+    if (addressed) {
+        path.remove_prefix(addressed->prefix.size());
+        if (path.empty())
+            path = "/";
+    }
+
+    // Only /cached may be kept; everything else must reach the server each time
+    // so the log reflects every navigation.
+    res.set_header("Cache-Control", path == "/cached" ? "max-age=3600" : "no-store");
+
+    if (path == "/vpn/index.html") {
+        serve_gateway(l, addressed, a, res);
+    } else if (path == "/frames") {
+        res.set_content(standin::frames_page(a), kHtml);
+    } else if (path == "/frame/a" || path == "/frame/b") {
+        res.set_content(standin::frame_page(a, path.back()), kHtml);
+    } else if (path == "/slow") {
+        std::string ms;
+        standin::form_value(a.query, "ms", ms);
+        const long wait_ms = leading_number(ms, kSlowCapMs);
+        g_shutdown.wait_for(std::chrono::milliseconds(wait_ms));
+        res.set_content(standin::generic_page(a), kHtml);
+    } else if (path == "/cached") {
+        const auto served = ++g_cached_served;
+        res.set_content(standin::cached_page(a, served), kHtml);
+    } else if (path.rfind("/status/", 0) == 0) {
+        serve_status(a, path.substr(8), res);
+    } else if (path == "/redirect") {
+        serve_redirect(a, res);
+    } else if (path == "/alert") {
+        res.set_content(standin::alert_page(a), kHtml);
+    } else if (path == "/beforeunload") {
+        res.set_content(standin::beforeunload_page(a), kHtml);
+    } else {
+        res.set_content(standin::generic_page(a), kHtml);
+    }
+}
+
+void usage_error(const std::string& msg)
+{
+    std::fprintf(stderr, "ostrel-standin: %s\n(see ostrel-standin --help)\n", msg.c_str());
+    std::exit(kExitUsage);
+}
+
+bool valid_role_name(std::string_view s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(),
+                                     [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
+}
+
+Role parse_role(std::string_view arg)
+{
+    const auto eq = arg.find('=');
+    if (eq == std::string_view::npos)
+        usage_error("expected ROLE=ORIGIN, got '" + std::string(arg) + "'");
+    Role role;
+    role.name = std::string(arg.substr(0, eq));
+    if (!valid_role_name(role.name))
+        usage_error("role name '" + role.name + "' must match [a-z0-9]+");
+
+    const std::string origin(arg.substr(eq + 1));
+    const auto bad = [&](const std::string& why) {
+        usage_error("origin '" + origin + "' for role " + role.name + ": " + why);
+    };
+    std::string_view rest = origin;
+    if (rest.size() < 7 || !equal_ci(rest.substr(0, 7), "http://"))
+        bad("must start with http://");
+    rest.remove_prefix(7);
+    const auto host_end = rest.find_first_of(":/");
+    const std::string_view host = rest.substr(0, host_end);
+    if (!equal_ci(host, "127.0.0.1") && !equal_ci(host, "localhost"))
+        bad("host must be 127.0.0.1 or localhost; the stand-in only listens on "
+            "loopback");
+    if (host_end == std::string_view::npos || rest[host_end] != ':')
+        bad("an explicit port is required");
+    rest.remove_prefix(host_end + 1);
+    const auto port_end = rest.find('/');
+    const std::string_view port_text = rest.substr(0, port_end);
+    if (port_text.empty() || port_text.size() > 5 ||
+        !std::all_of(port_text.begin(), port_text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        bad("port must be a number");
+    role.port = static_cast<int>(leading_number(port_text, 99999));
+    if (role.port < 1 || role.port > 65535)
+        bad("port must be 1..65535");
+    std::string_view path = port_end == std::string_view::npos ? std::string_view() : rest.substr(port_end);
+    if (path.find_first_of("?#") != std::string_view::npos)
+        bad("query and fragment are not allowed");
+    while (!path.empty() && path.back() == '/')
+        path.remove_suffix(1);
+    role.prefix = std::string(path);
+    return role;
+}
+
+void apply_status(std::vector<Role>& roles, std::string_view arg)
+{
+    const auto eq = arg.find('=');
+    if (eq == std::string_view::npos)
+        usage_error("expected --status ROLE=CODE, got '" + std::string(arg) + "'");
+    const std::string_view name = arg.substr(0, eq);
+    const std::string_view code = arg.substr(eq + 1);
+    auto it = std::find_if(roles.begin(), roles.end(), [&](const Role& r) { return r.name == name; });
+    if (it == roles.end())
+        usage_error("--status names role '" + std::string(name) +
+                    "' which is not served (give it as ROLE=ORIGIN)");
+    if (code == "hang") {
+        it->vpn_hang = true;
+        it->vpn_status = 0;
+        return;
+    }
+    const bool digits = !code.empty() && code.size() <= 3 &&
+                        std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const int n = digits ? static_cast<int>(leading_number(code, 999)) : 0;
+    if (n <= 100 || n >= 600)
+        usage_error("--status " + std::string(arg) + ": CODE must be 101..599 or 'hang'");
+    it->vpn_hang = false;
+    it->vpn_status = n;
+}
+
+// Plain SO_REUSEADDR: the library's default is SO_REUSEPORT, which lets a
+// second stand-in bind a port that is already serving and silently split the
+// traffic with it instead of failing.
+void loopback_socket_options(socket_t sock)
+{
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+// The library only notices stop() between requests: a worker waiting on an
+// idle keep-alive connection or on a half-sent request stays blocked until
+// its read times out (seconds). Every socket in this process belongs to the
+// listeners, so shutting them all down is what makes exit prompt.
+void shut_down_all_sockets()
+{
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir)
+        return;
+    while (const dirent* entry = readdir(dir)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || fd == dirfd(dir))
+            continue;
+        struct stat st {};
+        if (fstat(static_cast<int>(fd), &st) == 0 && S_ISSOCK(st.st_mode))
+            ::shutdown(static_cast<int>(fd), SHUT_RDWR);
+    }
+    closedir(dir);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<Role> roles;
+    std::vector<std::string> statuses;
+    std::optional<std::string> log_path;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const auto value = [&](std::string_view opt) -> std::string {
+            if (arg.size() > opt.size() && arg[opt.size()] == '=')
+                return std::string(arg.substr(opt.size() + 1));
+            if (i + 1 >= argc)
+                usage_error(std::string(opt) + " needs a value");
+            return argv[++i];
+        };
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--log" || arg.rfind("--log=", 0) == 0) {
+            log_path = value("--log");
+        } else if (arg == "--status" || arg.rfind("--status=", 0) == 0) {
+            statuses.push_back(value("--status"));
+        } else if (!arg.empty() && arg[0] == '-') {
+            usage_error("unknown option '" + std::string(arg) + "'");
+        } else {
+            Role r = parse_role(arg);
+            for (const Role& other : roles)
+                if (other.name == r.name)
+                    usage_error("role '" + r.name + "' given twice");
+            roles.push_back(std::move(r));
+        }
+    }
+    if (roles.empty())
+        usage_error("no ROLE=ORIGIN given");
+    for (const auto& s : statuses)
+        apply_status(roles, s);
+
+    if (log_path && !g_log.open(*log_path)) {
+        std::fprintf(stderr, "ostrel-standin: cannot open log file %s: %s\n", log_path->c_str(),
+                     std::strerror(errno));
+        return kExitUsage;
+    }
+
+    // Signals are taken synchronously by the main thread; block them before
+    // any thread exists so every thread inherits the mask.
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGINT);
+    sigaddset(&stop_signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::map<int, Listener> by_port;
+    std::vector<Listener*> listeners; // first-mention order
+    for (const Role& r : roles) {
+        Listener& l = by_port[r.port];
+        if (l.roles.empty()) {
+            l.port = r.port;
+            listeners.push_back(&l);
+        } else {
+            l.role_list += ", ";
+        }
+        l.roles.push_back(&r);
+        l.role_list += r.name;
+    }
+
+    for (Listener* lp : listeners) {
+        Listener& l = *lp;
+        l.server = std::make_unique<httplib::Server>();
+        httplib::Server& svr = *l.server;
+        svr.new_task_queue = [] { return new ThreadPerConnection; };
+        svr.set_socket_options(loopback_socket_options);
+        svr.set_payload_max_length(kMaxBody);
+        const httplib::Server::Handler handler = [&l](const httplib::Request& req, httplib::Response& res) {
+            serve(l, req, res);
+        };
+        // A regex is the only catch-all the router offers; it is matched against
+        // the decoded path, which the library caps at its request-URI limit.
+        svr.Get(".*", handler);
+        svr.Post(".*", handler);
+        svr.Put(".*", handler);
+        svr.Patch(".*", handler);
+        svr.Delete(".*", handler);
+        svr.Options(".*", handler);
+        svr.set_logger([&l](const httplib::Request& req, const httplib::Response& res) {
+            if (!t_logged)
+                g_log.write(log_line(l, make_arrival(l, req), res.status));
+            t_logged = false;
+        });
+
+        errno = 0;
+        if (!svr.bind_to_port("127.0.0.1", l.port)) {
+            const int err = errno;
+            std::fprintf(stderr,
+                         "ostrel-standin: cannot listen on 127.0.0.1:%d (roles: %s): "
+                         "%s\n",
+                         l.port, l.role_list.c_str(), err ? std::strerror(err) : "bind failed");
+            return kExitBind;
+        }
+    }
+
+    std::mutex done_m;
+    std::condition_variable done_cv;
+    std::size_t running = listeners.size();
+    for (Listener* lp : listeners) {
+        lp->thread = std::thread([lp, &done_m, &done_cv, &running] {
+            if (!lp->server->listen_after_bind() && lp->server->is_running())
+                std::fprintf(stderr, "ostrel-standin: listener on port %d failed\n", lp->port);
+            std::lock_guard lock(done_m);
+            --running;
+            done_cv.notify_all();
+        });
+    }
+
+    std::fputs("ostrel-standin ready\n", stdout);
+    std::fflush(stdout);
+
+    int sig = 0;
+    while (sigwait(&stop_signals, &sig) != 0) {
+    }
+
+    g_shutdown.begin();
+    // stop() is a no-op until a listener thread has entered its accept loop,
+    // so keep asking until every loop has ended or the grace period is over.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
+    bool all_done = false;
+    {
+        std::unique_lock lock(done_m);
+        while (!all_done && std::chrono::steady_clock::now() < deadline) {
+            lock.unlock();
+            for (Listener* lp : listeners)
+                lp->server->stop();
+            shut_down_all_sockets();
+            lock.lock();
+            all_done = done_cv.wait_for(lock, std::chrono::milliseconds(20), [&] { return running == 0; });
+        }
+    }
+    g_log.flush();
+    std::fflush(stdout);
+    if (!all_done) {
+        // A worker is stuck somewhere the shutdown signal cannot reach (e.g. a
+        // client trickling a request); the promise is a prompt exit.
+        std::fprintf(stderr, "ostrel-standin: forced exit, a connection was "
+                             "still busy\n");
+        std::_Exit(0);
+    }
+    for (Listener* lp : listeners)
+        lp->thread.join();
+    return 0;
+}

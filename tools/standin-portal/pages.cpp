@@ -1,0 +1,405 @@
+#include "pages.h"
+
+#include <cstdio>
+
+namespace standin {
+
+namespace {
+
+int hex_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Length of the well-formed UTF-8 sequence starting at s[i], or 0. Overlong
+// forms, surrogates and code points above U+10FFFF count as malformed.
+std::size_t utf8_length(std::string_view s, std::size_t i)
+{
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80)
+        return 1;
+    std::size_t n = 0;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+    } else if (c == 0xE0) {
+        n = 3, lo = 0xA0;
+    } else if ((c >= 0xE1 && c <= 0xEC) || c == 0xEE || c == 0xEF) {
+        n = 3;
+    } else if (c == 0xED) {
+        n = 3, hi = 0x9F;
+    } else if (c == 0xF0) {
+        n = 4, lo = 0x90;
+    } else if (c >= 0xF1 && c <= 0xF3) {
+        n = 4;
+    } else if (c == 0xF4) {
+        n = 4, hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size())
+        return 0;
+    const auto c1 = static_cast<unsigned char>(s[i + 1]);
+    if (c1 < lo || c1 > hi)
+        return 0;
+    for (std::size_t k = 2; k < n; ++k) {
+        const auto ck = static_cast<unsigned char>(s[i + k]);
+        if (ck < 0x80 || ck > 0xBF)
+            return 0;
+    }
+    return n;
+}
+
+std::string byte_code(const char* fmt, unsigned char c)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, fmt, c);
+    return buf;
+}
+
+bool starts_with_ci(std::string_view s, std::string_view prefix)
+{
+    if (s.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        auto a = static_cast<unsigned char>(s[i]);
+        auto b = static_cast<unsigned char>(prefix[i]);
+        if (a >= 'A' && a <= 'Z')
+            a = static_cast<unsigned char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z')
+            b = static_cast<unsigned char>(b - 'A' + 'a');
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+const char* const kStyle = R"(<style>
+body{font-family:system-ui,-apple-system,"Segoe UI",sans-serif;margin:1.5em 2em;color:#1d2733;background:#f6f7f9}
+h1{font-size:1.35em;margin:0 0 .2em}
+p.sub{margin:0 0 1.2em;color:#5b6776}
+h2{font-size:1em;margin:1.4em 0 .4em;color:#3b4a5a}
+table{border-collapse:collapse;background:#fff;min-width:28em;max-width:100%}
+th,td{border:1px solid #d3d9e0;padding:.3em .7em;text-align:left;vertical-align:top}
+td{font-family:ui-monospace,"DejaVu Sans Mono",monospace;font-size:.9em;word-break:break-all;white-space:pre-wrap}
+th{background:#eceff3;font-weight:600;white-space:nowrap}
+thead th{background:#dde3ea}
+pre{background:#fff;border:1px solid #d3d9e0;padding:.6em .8em;white-space:pre-wrap;word-break:break-all;margin:0}
+.none{color:#8893a0;font-style:italic}
+.raw{color:#b3261e}
+</style>)";
+
+std::string page(std::string_view title, std::string_view body, std::string_view head_extra = {})
+{
+    std::string out;
+    out.reserve(2048 + body.size());
+    out += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n";
+    out += "<title>";
+    out += html_escape(title);
+    out += "</title>\n";
+    out += kStyle;
+    out += head_extra;
+    out += "\n</head><body>\n";
+    out += body;
+    out += "</body></html>\n";
+    return out;
+}
+
+std::string heading(std::string_view text, std::string_view sub = {})
+{
+    std::string out = "<h1>" + html_escape(text) + "</h1>\n";
+    if (!sub.empty())
+        out += "<p class=\"sub\">" + html_escape(sub) + "</p>\n";
+    return out;
+}
+
+std::string pairs_table(const Pairs& pairs, std::string_view left, std::string_view right)
+{
+    if (pairs.empty())
+        return "<p class=\"none\">none</p>\n";
+    std::string out = "<table><thead><tr><th>";
+    out += left;
+    out += "</th><th>";
+    out += right;
+    out += "</th></tr></thead><tbody>\n";
+    for (const auto& [name, value] : pairs) {
+        out += "<tr><th>" + html_escape(name) + "</th><td>" + html_escape(value) + "</td></tr>\n";
+    }
+    out += "</tbody></table>\n";
+    return out;
+}
+
+std::string request_table(const Arrival& a)
+{
+    Pairs rows{{"Method", a.method},
+               {"Path", a.path},
+               {"Target", a.target},
+               {"Port", std::to_string(a.port)},
+               {"Roles", a.roles}};
+    std::string out = "<table><tbody>\n";
+    for (const auto& [name, value] : rows) {
+        out += "<tr><th>" + html_escape(name) + "</th><td>" + html_escape(value) + "</td></tr>\n";
+    }
+    out += "</tbody></table>\n";
+    return out;
+}
+
+bool is_form(const Arrival& a)
+{
+    return starts_with_ci(a.content_type, "application/x-www-form-urlencoded");
+}
+
+// The part of a page that reports the request; shared by every page a person
+// may look at so that any destination shows what the shell sent.
+std::string arrival_sections(const Arrival& a)
+{
+    std::string out = "<h2>Request</h2>\n" + request_table(a);
+    out += "<h2>Query parameters</h2>\n";
+    out += pairs_table(split_form(a.query), "Name", "Value");
+    const bool has_body = a.body && !a.body->empty();
+    const bool body_method = a.method == "POST" || a.method == "PUT" || a.method == "PATCH";
+    if (is_form(a) && (has_body || body_method)) {
+        out += "<h2>Form fields</h2>\n";
+        out += pairs_table(split_form(a.body ? *a.body : std::string()), "Name", "Value");
+    }
+    if (has_body || body_method) {
+        const std::size_t n = a.body ? a.body->size() : 0;
+        out += "<h2>Body (" + std::to_string(n) + (n == 1 ? " byte" : " bytes") + ")</h2>\n";
+        if (has_body)
+            out += "<pre>" + html_escape(*a.body) + "</pre>\n";
+        else
+            out += "<p class=\"none\">empty</p>\n";
+    }
+    out += "<h2>Headers</h2>\n";
+    out += pairs_table(a.headers, "Name", "Value");
+    return out;
+}
+
+} // namespace
+
+std::string percent_decode(std::string_view in, bool plus_is_space)
+{
+    std::string out;
+    out.reserve(in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const char c = in[i];
+        if (c == '%' && i + 2 < in.size()) {
+            const int hi = hex_value(in[i + 1]);
+            const int lo = hex_value(in[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out += static_cast<char>(hi * 16 + lo);
+                i += 2;
+                continue;
+            }
+        }
+        out += (c == '+' && plus_is_space) ? ' ' : c;
+    }
+    return out;
+}
+
+Pairs split_form(std::string_view encoded)
+{
+    Pairs out;
+    std::size_t pos = 0;
+    while (pos <= encoded.size()) {
+        std::size_t amp = encoded.find('&', pos);
+        if (amp == std::string_view::npos)
+            amp = encoded.size();
+        const std::string_view item = encoded.substr(pos, amp - pos);
+        if (!item.empty()) {
+            const std::size_t eq = item.find('=');
+            if (eq == std::string_view::npos)
+                out.emplace_back(percent_decode(item, true), std::string());
+            else
+                out.emplace_back(percent_decode(item.substr(0, eq), true),
+                                 percent_decode(item.substr(eq + 1), true));
+        }
+        pos = amp + 1;
+    }
+    return out;
+}
+
+bool form_value(std::string_view encoded, std::string_view name, std::string& value)
+{
+    for (auto& [k, v] : split_form(encoded)) {
+        if (k == name) {
+            value = std::move(v);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string html_escape(std::string_view in)
+{
+    std::string out;
+    out.reserve(in.size() + in.size() / 8);
+    for (std::size_t i = 0; i < in.size();) {
+        const auto c = static_cast<unsigned char>(in[i]);
+        const std::size_t n = utf8_length(in, i);
+        if (n == 0 || (c < 0x20 && c != '\t' && c != '\n') || c == 0x7f) {
+            out += "<span class=\"raw\">" + byte_code("\\x%02X", c) + "</span>";
+            ++i;
+            continue;
+        }
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out.append(in.data() + i, n);
+        }
+        i += n;
+    }
+    return out;
+}
+
+std::string json_escape(std::string_view in)
+{
+    std::string out;
+    out.reserve(in.size() + 8);
+    for (std::size_t i = 0; i < in.size();) {
+        const auto c = static_cast<unsigned char>(in[i]);
+        const std::size_t n = utf8_length(in, i);
+        if (n == 0) {
+            out += byte_code("\\u%04x", c);
+            ++i;
+            continue;
+        }
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20)
+                out += byte_code("\\u%04x", c);
+            else
+                out.append(in.data() + i, n);
+        }
+        i += n;
+    }
+    return out;
+}
+
+std::string generic_page(const Arrival& a)
+{
+    const std::string title = "Stand-in: " + a.roles;
+    return page(title, heading(title, "Loopback stand-in portal on port " + std::to_string(a.port)) +
+                           arrival_sections(a));
+}
+
+std::string gateway_page(const std::string& role, int status, const Arrival& a)
+{
+    const std::string title = "Stand-in gateway " + role;
+    std::string body = heading(title, "Gateway page answered with status " + std::to_string(status));
+    body += "<h2>Query</h2>\n";
+    if (a.query.empty())
+        body += "<p class=\"none\">none</p>\n";
+    else
+        body += "<pre>" + html_escape(a.query) + "</pre>\n";
+    body += arrival_sections(a);
+    return page(title, body);
+}
+
+std::string frames_page(const Arrival& a)
+{
+    const std::string title = "Stand-in frames: " + a.roles;
+    std::string body = heading(title, "Two child frames, each a separate "
+                                      "document load");
+    body += "<iframe id=\"frame-a\" name=\"a\" src=\"/frame/a\" "
+            "style=\"width:45%;height:8em;border:1px solid #99a\"></iframe>\n";
+    body += "<iframe id=\"frame-b\" name=\"b\" src=\"/frame/b\" "
+            "style=\"width:45%;height:8em;border:1px solid #99a\"></iframe>\n";
+    return page(title, body);
+}
+
+std::string frame_page(const Arrival& a, char which)
+{
+    const std::string title = std::string("Stand-in frame ") + which;
+    return page(title, heading(title, "Served by " + a.roles));
+}
+
+std::string cached_page(const Arrival& a, unsigned long long served)
+{
+    const std::string title = "Stand-in cached: " + a.roles;
+    std::string body = heading(title, "Cacheable for an hour");
+    body += "<p>Served by the server <span id=\"served\" data-served=\"" + std::to_string(served) + "\">" +
+            std::to_string(served) + "</span> time" + (served == 1 ? "" : "s") + ".</p>\n";
+    body += "<!-- cached-served-count: " + std::to_string(served) + " -->\n";
+    return page(title, body);
+}
+
+std::string status_page(const Arrival& a, int code)
+{
+    const std::string title = "Stand-in status " + std::to_string(code);
+    return page(title, heading(title, "Served by " + a.roles));
+}
+
+std::string alert_page(const Arrival& a)
+{
+    const std::string title = "Stand-in alert: " + a.roles;
+    return page(title, heading(title, "This page raises a JavaScript alert"),
+                "<script>window.addEventListener(\"load\", function () "
+                "{ alert(\"stand-in alert\"); });</script>");
+}
+
+std::string beforeunload_page(const Arrival& a)
+{
+    const std::string title = "Stand-in beforeunload: " + a.roles;
+    // Chromium only asks the user when the page has had a user gesture, so the
+    // page invites a click.
+    return page(title,
+                heading(title, "Leaving this page triggers a beforeunload prompt") +
+                    "<p>Click anywhere on this page before navigating away; browsers "
+                    "skip the prompt for pages the user never interacted with.</p>\n",
+                "<script>window.addEventListener(\"beforeunload\", function (e) {\n"
+                "  var msg = \"stand-in beforeunload\";\n"
+                "  e.preventDefault();\n"
+                "  e.returnValue = msg;\n"
+                "  return msg;\n"
+                "});</script>");
+}
+
+std::string error_page(const Arrival& a, int code, std::string_view why)
+{
+    const std::string title = "Stand-in: " + a.roles;
+    return page(title, heading(title, std::to_string(code) + ": " + std::string(why)) + arrival_sections(a));
+}
+
+} // namespace standin

@@ -1,0 +1,57 @@
+// Text helpers and HTML pages of the stand-in portal.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace standin {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+// Decodes %XX escapes; a malformed escape is kept literally rather than
+// rejected, because the pages are meant to show whatever arrived.
+std::string percent_decode(std::string_view in, bool plus_is_space);
+
+// Splits "a=1&b=&c" into ordered, decoded pairs (application/
+// x-www-form-urlencoded rules, '+' is a space). Empty segments are skipped;
+// a segment without '=' yields an empty value.
+Pairs split_form(std::string_view encoded);
+
+// First value of `name` in an encoded query, decoded; false if absent.
+bool form_value(std::string_view encoded, std::string_view name, std::string& value);
+
+// Escapes for HTML text and attribute values. Bytes that are not valid UTF-8
+// and control characters other than tab/newline are shown as \xNN.
+std::string html_escape(std::string_view in);
+
+// Escapes for a JSON string body (without the quotes). Valid UTF-8 passes
+// through; a byte that is not part of a valid UTF-8 sequence is written as
+// \u00XX, i.e. read as Latin-1.
+std::string json_escape(std::string_view in);
+
+// What arrived with one request, prepared for display.
+struct Arrival {
+    int port = 0;
+    std::string roles; // all roles served on the port, ", "-separated
+    std::string method;
+    std::string path;   // as decoded by cpp-httplib
+    std::string target; // raw request target
+    std::string query;  // raw query string, without '?'
+    std::string content_type;
+    const std::string* body = nullptr;
+    Pairs headers; // names as received; repeated headers joined with ", "
+};
+
+std::string generic_page(const Arrival& a);
+std::string gateway_page(const std::string& role, int status, const Arrival& a);
+std::string frames_page(const Arrival& a);
+std::string frame_page(const Arrival& a, char which);
+std::string cached_page(const Arrival& a, unsigned long long served);
+std::string status_page(const Arrival& a, int code);
+std::string alert_page(const Arrival& a);
+std::string beforeunload_page(const Arrival& a);
+std::string error_page(const Arrival& a, int code, std::string_view why);
+
+} // namespace standin
