@@ -15,9 +15,11 @@ if [ "$(id -u)" -eq 0 ]; then
     export QTWEBENGINE_DISABLE_SANDBOX=1
     export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu --no-zygote}"
 fi
+export QT_LOGGING_RULES="${QT_LOGGING_RULES:-qt.webenginecontext.info=false}"
 
 pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
+# The program first, the X server last.
+cleanup() { for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done; }
 trap cleanup EXIT
 
 log="$build/standin-requests.jsonl"
@@ -40,16 +42,18 @@ Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY="$display"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+# A window manager, so that the window can come up maximised; Qt asks it only if it runs first.
 openbox >/dev/null 2>&1 &
 pids+=($!)
+for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q '#' && break; sleep 0.1; done
 "$build/src/ostrel-web" "$@" &
 program=$!
 pids+=("$program")
 # Start-up is done when the version-stamped page has been asked for; give it time to draw.
-for _ in $(seq 300); do [ "$(grep -c '' "$log")" -ge 2 ] && break; sleep 0.1; done
+for _ in $(seq 300); do grep -q '"method":"GET","path":"/","query":"version=' "$log" && break; sleep 0.1; done
 sleep 3
 shot="$build/screenshot.png"
 import -display "$display" -window root "$shot"
 echo "Screenshot: $shot"
-echo "The stand-in portal received:"
-sed 's/^/  /' "$log"
+echo "The stand-in portal received (time in ms, method, target, body):"
+sed -n 's/^{"t_ms":\([0-9]*\),.*"method":"\([A-Z]*\)",.*"target":"\([^"]*\)",.*"body":"\(.*\)"}$/  \1 \2 \3 \4/p' "$log"

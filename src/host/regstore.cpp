@@ -193,7 +193,7 @@ void Index(Document& d)
             }
             i = value.last;
         } else {
-            Fail(d, QStringLiteral("neither a key, a value nor a comment"), i);
+            Fail(d, QStringLiteral("\"%1\" is neither a key, a value nor a comment").arg(line.left(40)), i);
         }
     }
     if (!headerSeen)

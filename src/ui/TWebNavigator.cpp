@@ -3,7 +3,9 @@
 #include "host/services.h"
 #include "host/webenginebrowser.h"
 
+#include <QEvent>
 #include <QPalette>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace ostrel::ui {
@@ -12,6 +14,7 @@ namespace {
 constexpr int kHeaderHeight = 97;
 const QColor kHeaderColour(44, 106, 149);
 constexpr QSize kRestoredClientSize(1259, 841);
+constexpr int kRestoreMaximisedWindowMs = 1000;
 } // namespace
 
 TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
@@ -37,6 +40,22 @@ TWebNavigator::~TWebNavigator() = default;
 void TWebNavigator::FormCreate()
 {
     app::RunStartupSequence(*this, portal_, *services_.pause);
+}
+
+// Under X, a window that holds a browser view forgets that it is maximised when it is first shown
+// (and when Qt re-creates its native window for the view): the platform reports it restored a
+// moment later. Put the state back when that happens right after either event.
+bool TWebNavigator::event(QEvent* event)
+{
+    const bool maximised = windowState() & Qt::WindowMaximized;
+    if ((event->type() == QEvent::Show || (event->type() == QEvent::WinIdChange && isVisible())) && maximised) {
+        restoreMaximised_ = true;
+        QTimer::singleShot(kRestoreMaximisedWindowMs, this, [this] { restoreMaximised_ = false; });
+    } else if (event->type() == QEvent::WindowStateChange && restoreMaximised_ && !maximised) {
+        restoreMaximised_ = false;
+        QTimer::singleShot(0, this, [this] { setWindowState(windowState() | Qt::WindowMaximized); });
+    }
+    return QWidget::event(event);
 }
 
 void TWebNavigator::SetCaption(const std::string& caption)

@@ -29,9 +29,13 @@ public:
     host::WebEngineBrowser* WebBrowser;
     QWidget* PnlMenu;
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     host::Services& services_;
     navigation::PortalRequests portal_;
+    bool restoreMaximised_ = false;
 };
 
 } // namespace ostrel::ui
