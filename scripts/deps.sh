@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-webengine-dev libcpp-httplib-dev libgtest-dev libx11-dev
-    xvfb xauth x11-utils openbox imagemagick fonts-dejavu-core xdg-utils
+    qt6-base-dev qt6-webengine-dev libcpp-httplib-dev libgtest-dev libx11-dev libjpeg62-turbo-dev
+    xvfb xauth x11-utils openbox wmctrl imagemagick fonts-dejavu-core fonts-liberation2 xdg-utils
 )
 
 missing=()

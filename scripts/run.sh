@@ -4,56 +4,18 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
+source scripts/lib/session.sh
 
-cmake --preset standin >/dev/null
-cmake --build --preset standin
-build=build/standin
-# Qt WebEngine will not start as root with its sandbox on. With the sandbox off, a renderer started
-# after two pages have been deleted never comes up ("Failed to send Reap message to zygote"):
-# --no-zygote starts each renderer directly.
-if [ "$(id -u)" -eq 0 ]; then
-    export QTWEBENGINE_DISABLE_SANDBOX=1
-    export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu --no-zygote}"
-fi
-export QT_LOGGING_RULES="${QT_LOGGING_RULES:-qt.webenginecontext.info=false}"
-
-pids=()
-# The program first, the X server last.
-cleanup() { for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done; }
-trap cleanup EXIT
-
-log="$build/standin-requests.jsonl"
-: >"$log"
-mapfile -t roles <"$build/standin-args.txt"
-"$build/tools/standin-portal/ostrel-standin" --log "$log" "${roles[@]}" >"$build/standin.out" &
-pids+=($!)
-for _ in $(seq 100); do grep -q ready "$build/standin.out" && break; sleep 0.1; done
-grep -q ready "$build/standin.out" || { echo "The stand-in portal did not start." >&2; exit 1; }
-echo "Stand-in portal: ${roles[0]#*=} (requests logged to $log)"
-
+start_standin
 if [ -n "${DISPLAY:-}" ]; then
     "$build/src/ostrel-web" "$@"
     exit $?
 fi
 
 echo "No display: running under Xvfb, and saving a screenshot of the window after start-up."
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY="$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-# A window manager, so that the window can come up maximised; Qt asks it only if it runs first.
-openbox >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q '#' && break; sleep 0.1; done
-"$build/src/ostrel-web" "$@" &
-program=$!
-pids+=("$program")
-# Start-up is done when the version-stamped page has been asked for; give it time to draw.
-for _ in $(seq 300); do grep -q '"method":"GET","path":"/","query":"version=' "$log" && break; sleep 0.1; done
-sleep 3
+start_x
+start_program "$@"
 shot="$build/screenshot.png"
-import -display "$display" -window root "$shot"
+import -display "$DISPLAY" -window root "$shot"
 echo "Screenshot: $shot"
-echo "The stand-in portal received (time in ms, method, target, body):"
-sed -n 's/^{"t_ms":\([0-9]*\),.*"method":"\([A-Z]*\)",.*"target":"\([^"]*\)",.*"body":"\(.*\)"}$/  \1 \2 \3 \4/p' "$log"
+print_requests

@@ -28,9 +28,11 @@ std::string messageOf(const std::exception_ptr& error)
 }
 } // namespace
 
-void PrepareBrowserEngine()
+void PrepareApplication()
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // Qt WebEngine needs it up front
+    // The header is laid out in device pixels, with fonts by pixel height: never scaled.
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)

@@ -33,7 +33,7 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// Before the application object exists: what Qt WebEngine needs to be set up front.
-void PrepareBrowserEngine();
+// Before the application object exists: what must be settled up front (browser engine, scaling).
+void PrepareApplication();
 
 } // namespace ostrel::app

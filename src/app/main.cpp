@@ -29,7 +29,7 @@ void showApplicationError(const std::exception& error)
 int main(int argc, char* argv[])
 {
     using ostrel::app::TApplication;
-    ostrel::app::PrepareBrowserEngine();
+    ostrel::app::PrepareApplication();
     TApplication application(argc, argv);
     ostrel::host::Services services = ostrel::host::PlatformServices();
 

@@ -4,6 +4,7 @@
 
 #include "host/pause.h"
 #include "host/registry.h"
+#include "host/shell.h"
 
 #include <memory>
 
@@ -12,6 +13,7 @@ namespace ostrel::host {
 struct Services {
     std::unique_ptr<CurrentUserRegistry> registry;
     std::unique_ptr<Pause> pause;
+    std::unique_ptr<Shell> shell;
 };
 
 // This machine's implementations.

@@ -1,3 +1,4 @@
+#include "host/desktopshell.h"
 #include "host/guipause.h"
 #include "host/regstore.h"
 #include "host/services.h"
@@ -9,6 +10,7 @@ Services PlatformServices()
     Services services;
     services.registry = std::make_unique<RegFileStore>(RegFileStore::DefaultPath());
     services.pause = std::make_unique<GuiPause>();
+    services.shell = std::make_unique<DesktopShell>();
     return services;
 }
 

@@ -3,8 +3,13 @@
 
 #include "app/startup.h"
 #include "navigation/portal.h"
+#include "ui/controls.h"
 
 #include <QWidget>
+
+#include <memory>
+
+class QMouseEvent;
 
 namespace ostrel::host {
 class WebEngineBrowser;
@@ -12,6 +17,8 @@ struct Services;
 } // namespace ostrel::host
 
 namespace ostrel::ui {
+
+class Header;
 
 class TWebNavigator final : public QWidget, public app::StartupWindow {
     Q_OBJECT
@@ -26,14 +33,74 @@ public:
     std::string Caption() const override;
     void Maximise() override;
 
+    void ApplyCompactLayout();
+
     host::WebEngineBrowser* WebBrowser;
-    QWidget* PnlMenu;
+    TPanel* PnlMenu;
+    TJvTransparentButton* BtnFormulieren;
+    TJvTransparentButton* BtnDownloads;
+    TJvTransparentButton* BtnHome;
+    TJvTransparentButton* BtnHelpdesk;
+    TJvTransparentButton* BtnOWS;
+    TJvTransparentButton* BtnOstrelWeb;
+    TJvTransparentButton* BtnBestanden;
+    TRzLabel* LblAdres;
+    TRzURLLabel* LblUrl;
+    TRzURLLabel* LblMail;
+    TJvTransparentButton* btnTeamviewer;
+    TJvTransparentButton* btnCalculator;
+    TJvTransparentButton* btnPolisvoorwaarden;
+    TJvTransparentButton* btnPortaal;
+    TBevel* bvl1;
+    TJvImage* JvImage1;
+    TBevel* bvl2;
+    TJvTransparentButton* btnIntranet;
+    TJvTransparentButton* btnPIM;
+    TJvTransparentButton* JvTransparentButton1;
+
+    // The click of every header control.
+    void JvXPButton6Click();
+    void Button1Click();
+    void BtnFormulierenClick();
+    void BtnBestandenClick();
+    void BtnOstrelWebClick();
+    void JvXPButton3Click();
+    void btnPIMClick();
+    void JvXPButton5Click();
+    void btnTeamviewerClick();
+    void btnPolisvoorwaardenClick();
+    void btnPortaalClick();
+    void btnIntranetClick();
+    void btnCalculatorClick();
+    void JvTransparentButton1lick();
+    void JvImage1Click();
+
+    // The small text buttons underline their caption while the pointer is over them.
+    void btnPIMMouseEnter();
+    void btnPIMMouseLeave();
+    void BtnHelpdeskMouseEnter();
+    void BtnHelpdeskMouseLeave();
+    void btnTeamviewerMouseEnter();
+    void btnTeamviewerMouseLeave();
+    void btnPolisvoorwaardenMouseEnter();
+    void btnPolisvoorwaardenMouseLeave();
+    void btnPortaalMouseEnter();
+    void btnPortaalMouseLeave();
+    void btnIntranetMouseEnter();
+    void btnIntranetMouseLeave();
+    void btnCalculatorMouseEnter();
+    void btnCalculatorMouseLeave();
+
+    void PnlMenuMouseDown(QMouseEvent* event);
 
 protected:
     bool event(QEvent* event) override;
 
 private:
+    void bindHeader();
+
     host::Services& services_;
+    Header* header_;
     navigation::PortalRequests portal_;
     bool restoreMaximised_ = false;
 };

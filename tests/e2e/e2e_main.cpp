@@ -24,7 +24,7 @@ int main(int argc, char** argv)
     for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
         qputenv(var, home.filePath(QString::fromLatin1(var)).toLocal8Bit());
 
-    ostrel::app::PrepareBrowserEngine();
+    ostrel::app::PrepareApplication();
     ostrel::app::TApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -6,6 +6,8 @@
 #include "host/browser.h"
 #include "host/pause.h"
 #include "host/registry.h"
+#include "host/services.h"
+#include "host/shell.h"
 
 #include <map>
 #include <memory>
@@ -160,6 +162,36 @@ private:
         Values& values_;
         bool writable_;
     };
+};
+
+class FakeShell final : public host::Shell {
+public:
+    bool OpenUrl(const std::string& url) override
+    {
+        opened.push_back(url);
+        return succeed;
+    }
+    std::vector<std::string> opened;
+    bool succeed = true;
+};
+
+// The host with fakes throughout, for windows built in tests.
+struct FakeServices {
+    CallLog log;
+    host::Services services;
+    FakeRegistry* registry;
+    FakeShell* shell;
+
+    FakeServices()
+    {
+        auto fakeRegistry = std::make_unique<FakeRegistry>();
+        auto fakeShell = std::make_unique<FakeShell>();
+        registry = fakeRegistry.get();
+        shell = fakeShell.get();
+        services.registry = std::move(fakeRegistry);
+        services.shell = std::move(fakeShell);
+        services.pause = std::make_unique<FakePause>(log);
+    }
 };
 
 } // namespace ostrel::testing

@@ -1,0 +1,203 @@
+#include "ui/headerlayout.h"
+
+#include "navigation/addresses.h"
+#include "ui/jpegimage.h"
+
+#include <QEvent>
+#include <QFile>
+
+#include <array>
+
+// The pictures are compiled into the core library; a static library's resources must be registered
+// by hand (outside any namespace).
+static void registerAssets()
+{
+    Q_INIT_RESOURCE(assets);
+}
+
+namespace ostrel::ui {
+
+namespace {
+
+using enum Kind;
+using enum FrameStyle;
+using enum TextAlign;
+constexpr Anchor L = Anchor::Left;
+constexpr Anchor R = Anchor::Right;
+
+// clang-format off
+constexpr std::array kLayout{
+//  name                    kind       left  top width height anchor visible caption             hint                                   frame    align      sp wrap  font glyph
+    ControlSpec{"JvImage1",             Image,     842, -11, 197, 93, R, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
+    ControlSpec{"bvl1",                 Bevel,     681,   4,   9, 81, L, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
+    ControlSpec{"btnPortaal",           Button,    693,  35, 103, 27, L, true,  "Ostrel Portaal",   "Ostrel Portaal voor Tussenpersonen",  fsNone,  ttaRight,  2, false, 14, "portaal"},
+    ControlSpec{"btnPolisvoorwaarden",  Button,    693,   5, 138, 27, L, true,  "Polisvoorwaarden", "Polisvoorwaarden",                    fsNone,  ttaRight,  2, false, 14, "polisvoorwaarden"},
+    ControlSpec{"btnCalculator",        Button,    942,  65,  27, 29, R, true,  "",                 "Calculator  F12",                     fsNone,  ttaRight,  2, false, 14, "calculator"},
+    ControlSpec{"btnTeamviewer",        Button,    566,  61, 107, 29, L, true,  "Teamviewer",       "Teamviewer F11",                      fsNone,  ttaRight,  2, true,  15, "teamviewer"},
+    ControlSpec{"BtnHelpdesk",          Button,    566,  32,  79, 29, L, true,  "Support",          "Support",                             fsNone,  ttaRight,  2, false, 15, "helpdesk"},
+    ControlSpec{"BtnDownloads",         Button,    456,   5,  80, 85, L, true,  "Downloads",        "Downloads ",                          fsLight, ttaBottom, 7, false, 15, "downloads"},
+    ControlSpec{"BtnOstrelWeb",         Button,    303,   5,  81, 85, L, true,  "Ostrel Web",       "Ostrel Web F5",                       fsLight, ttaBottom, 7, true,  15, "ostrelweb"},
+    ControlSpec{"BtnBestanden",         Button,    222,   5,  82, 85, L, true,  "Bestanden",        "Bestanden F4",                        fsLight, ttaBottom, 7, true,  15, "bestanden"},
+    ControlSpec{"BtnFormulieren",       Button,    143,   5,  80, 85, L, true,  "Formulieren",      "Formulieren",                         fsLight, ttaBottom, 7, false, 15, "formulieren"},
+    ControlSpec{"BtnOWS",               Button,     80,   5,  64, 85, L, true,  "OWS",              "OWS F2",                              fsLight, ttaBottom, 7, true,  15, "ows"},
+    ControlSpec{"BtnHome",              Button,     13,   5,  68, 85, L, true,  "Home",             "",                                    fsLight, ttaBottom, 7, true,  15, "home"},
+    ControlSpec{"LblAdres",             Label,    1038,  16, 215, 48, R, true,  "Ostrelweg 1, 1234 AB Ostrel\nPostbus 100, 1230 AA Ostrel\nT 012-3456789 F 012-3456790",
+                                                                                                    "",                                    fsNone,  ttaRight,  2, false, 15, ""},
+    ControlSpec{"LblUrl",               UrlLabel, 1040,  65, 150, 16, R, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 15, ""},
+    ControlSpec{"LblMail",              UrlLabel, 1213,  65,  37, 16, R, true,  "e-mail",           "",                                    fsNone,  ttaRight,  2, false, 15, ""},
+    ControlSpec{"bvl2",                 Bevel,     552,   4,  11, 81, L, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
+    ControlSpec{"btnIntranet",          Button,    693,  64, 103, 27, L, false, "Ostrel Intranet",  "Ostrel Intranet",                     fsNone,  ttaRight,  2, false, 14, "intranet"},
+    ControlSpec{"btnPIM",               Button,    565,   5,  97, 27, L, true,  "PIM / MKB",        "Premie Indicatie Module MKB",         fsNone,  ttaRight,  2, false, 14, "pim"},
+    ControlSpec{"JvTransparentButton1", Button,    976,  65,  59, 29, R, true,  "Refresh",          "Tijdelijke internetbestanden verwijderen en vernieuwen",
+                                                                                                                                           fsNone,  ttaRight,  2, false, 14, ""},
+};
+
+constexpr std::array kCompact{
+    CompactStep{"BtnOWS", CompactStep::Hide, 0},
+    CompactStep{"BtnBestanden", CompactStep::Hide, 0},
+    CompactStep{"bvl2", CompactStep::Hide, 0},
+    CompactStep{"btnIntranet", CompactStep::MoveBy, -145},
+    CompactStep{"BtnOstrelWeb", CompactStep::PlaceAt, 80},
+    CompactStep{"BtnFormulieren", CompactStep::PlaceAt, 161},
+    CompactStep{"BtnDownloads", CompactStep::MoveBy, -145},
+    CompactStep{"BtnHelpdesk", CompactStep::MoveBy, -145},
+    CompactStep{"btnTeamviewer", CompactStep::MoveBy, -145},
+    CompactStep{"bvl1", CompactStep::MoveBy, -145},
+    CompactStep{"btnPIM", CompactStep::MoveBy, -145},
+    CompactStep{"btnPolisvoorwaarden", CompactStep::MoveBy, -145},
+    CompactStep{"btnPortaal", CompactStep::MoveBy, -145},
+};
+// clang-format on
+
+QString qs(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QImage resourceImage(std::string_view name, const char* suffix)
+{
+    return QImage(QStringLiteral(":/assets/") + qs(name) + QLatin1String(suffix));
+}
+
+QImage logo()
+{
+    QFile file(QStringLiteral(":/assets/logo.jpg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    JpegResult decoded = DecodeJpeg(file.readAll());
+    if (decoded.image.isNull())
+        qWarning("%s", qPrintable(decoded.error));
+    return decoded.image;
+}
+
+TGraphicControl* create(const ControlSpec& spec, QWidget* panel, host::Shell& shell)
+{
+    TGraphicControl* control = nullptr;
+    switch (spec.kind) {
+    case Button: {
+        auto* button = new TJvTransparentButton(panel);
+        button->Caption = qs(spec.caption);
+        button->Frame = spec.frame;
+        button->Align = spec.align;
+        button->Spacing = spec.spacing;
+        button->WordWrap = spec.wordWrap;
+        if (!spec.glyph.empty())
+            button->SetGlyph(resourceImage(spec.glyph, ".bmp"));
+        control = button;
+        break;
+    }
+    case Image:
+        control = new TJvImage(panel);
+        static_cast<TJvImage*>(control)->Picture = logo();
+        break;
+    case Label:
+    case UrlLabel: {
+        TRzLabel* label = spec.kind == Label ? new TRzLabel(panel) : new TRzURLLabel(panel, shell);
+        QFont font = HeaderFont(spec.fontHeight);
+        font.setUnderline(spec.kind == UrlLabel);
+        label->setFont(font);
+        label->move(spec.left, spec.top);
+        label->SetCaption(qs(spec.caption));
+        control = label;
+        break;
+    }
+    case Bevel:
+        control = new TBevel(panel);
+        break;
+    }
+    control->setObjectName(qs(spec.name));
+    if (spec.kind != Label && spec.kind != UrlLabel) {
+        control->setFont(HeaderFont(spec.fontHeight));
+        control->setGeometry(spec.left, spec.top, spec.width, spec.height);
+    }
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    control->setPalette(palette);
+    control->SetHint(qs(spec.hint));
+    control->setVisible(spec.visible);
+    return control;
+}
+
+} // namespace
+
+const std::span<const ControlSpec> kHeaderLayout{kLayout};
+const std::span<const CompactStep> kCompactLayout{kCompact};
+
+Header::Header(QWidget* panel, host::Shell& shell) : QObject(panel), panel_(panel)
+{
+    registerAssets();
+    for (const ControlSpec& spec : kHeaderLayout)
+        controls_.push_back({&spec, create(spec, panel, shell)});
+
+    // The web address and the e-mail address are the organisation's, compiled in.
+    auto* url = Get<TRzURLLabel>("LblUrl");
+    url->SetCaption(qs(addresses::kWebAddress));
+    url->URL = QStringLiteral("http://") + qs(addresses::kWebAddress);
+    Get<TRzURLLabel>("LblMail")->URL = QStringLiteral("mailto:") + qs(addresses::kInfoMail);
+
+    panel->installEventFilter(this);
+}
+
+TGraphicControl* Header::Control(std::string_view name) const
+{
+    for (const Placed& placed : controls_)
+        if (placed.spec->name == name)
+            return placed.widget;
+    return nullptr;
+}
+
+// A right-anchored control keeps its design distance to the panel's right edge. The labels size
+// themselves to their texts; their design widths fix where they stand.
+void Header::anchorTo(int panelWidth)
+{
+    for (const Placed& placed : controls_)
+        if (placed.spec->anchor == Anchor::Right)
+            placed.widget->move(panelWidth - (kDesignPanelWidth - placed.spec->left), placed.widget->y());
+}
+
+bool Header::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == panel_ && event->type() == QEvent::Resize)
+        anchorTo(panel_->width());
+    return false;
+}
+
+void Header::ApplyCompactLayout()
+{
+    for (const CompactStep& step : kCompactLayout) {
+        TGraphicControl* control = Control(step.name);
+        switch (step.op) {
+        case CompactStep::Hide:
+            control->hide();
+            break;
+        case CompactStep::MoveBy:
+            control->move(control->x() + step.value, control->y());
+            break;
+        case CompactStep::PlaceAt:
+            control->move(step.value, control->y());
+            break;
+        }
+    }
+}
+
+} // namespace ostrel::ui

@@ -1,0 +1,79 @@
+// The header panel's layout: every control with its place, texts and looks, in creation order
+// (which is also the stacking order: a later control lies on top), and the compact layout.
+#pragma once
+
+#include "ui/controls.h"
+
+#include <QObject>
+
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace ostrel::ui {
+
+enum class Kind { Button, Image, Label, UrlLabel, Bevel };
+enum class Anchor { Left, Right };
+
+struct ControlSpec {
+    std::string_view name;
+    Kind kind;
+    int left, top, width, height;
+    Anchor anchor;
+    bool visible;
+    std::string_view caption; // UTF-8
+    std::string_view hint;    // empty: no tooltip
+    FrameStyle frame;
+    TextAlign align;
+    int spacing;
+    bool wordWrap;
+    int fontHeight; // pixels
+    std::string_view glyph; // resource name, empty for none
+};
+
+// The header at the design panel width; right-anchored controls keep their distance to the
+// panel's right edge from there.
+inline constexpr int kDesignPanelWidth = 1259;
+extern const std::span<const ControlSpec> kHeaderLayout;
+
+// The compact layout: hide, move by (relative) or place at (absolute), in this order.
+struct CompactStep {
+    enum Op { Hide, MoveBy, PlaceAt };
+    std::string_view name;
+    Op op;
+    int value;
+};
+extern const std::span<const CompactStep> kCompactLayout;
+
+// Builds the header's controls on the panel from the table and keeps the right-anchored ones at
+// their distance from the right edge whenever the panel's width changes.
+class Header final : public QObject {
+    Q_OBJECT
+public:
+    Header(QWidget* panel, host::Shell& shell);
+
+    TGraphicControl* Control(std::string_view name) const;
+    template <class T>
+    T* Get(std::string_view name) const
+    {
+        return static_cast<T*>(Control(name));
+    }
+
+    // Applying it twice moves the moved controls twice: moves are relative, placements absolute.
+    void ApplyCompactLayout();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Placed {
+        const ControlSpec* spec;
+        TGraphicControl* widget;
+    };
+    void anchorTo(int panelWidth);
+
+    QWidget* panel_;
+    std::vector<Placed> controls_;
+};
+
+} // namespace ostrel::ui

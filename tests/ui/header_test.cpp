@@ -1,0 +1,373 @@
+// The header as a user sees and handles it: where every control stands, how it is drawn, and what
+// the pointer does to it.
+#include "fakes.h"
+#include "qtprint.h"
+
+#include "host/webenginebrowser.h"
+#include "ui/TWebNavigator.h"
+#include "ui/headerlayout.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace ostrel::ui {
+namespace {
+
+const QRgb kPanel = qRgb(44, 106, 149);
+
+QRgb shadow()
+{
+    return QApplication::palette().color(QPalette::Dark).rgb();
+}
+QRgb highlight()
+{
+    return QApplication::palette().color(QPalette::Light).rgb();
+}
+
+struct Window {
+    testing::FakeServices fakes;
+    TWebNavigator window{fakes.services};
+
+    explicit Window(int clientWidth = kDesignPanelWidth)
+    {
+        window.resize(clientWidth, 841);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+    QImage header() const { return window.PnlMenu->grab().toImage(); }
+    QRgb at(int x, int y) const { return header().pixel(x, y); }
+};
+
+void hover(QWidget* widget, bool inside)
+{
+    if (inside) {
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), widget->mapToGlobal(QPointF(1, 1)));
+        QApplication::sendEvent(widget, &enter);
+    } else {
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(widget, &leave);
+    }
+}
+
+
+// ---- Geometry ----
+
+TEST(HeaderGeometry, everyControlStandsWhereTheLayoutPutsItAtTheDesignWidth)
+{
+    Window w;
+    ASSERT_EQ(w.window.PnlMenu->geometry(), QRect(0, 0, 1259, 97));
+    for (const ControlSpec& spec : kHeaderLayout) {
+        const QWidget* control = w.window.PnlMenu->findChild<QWidget*>(QString::fromUtf8(spec.name.data(), spec.name.size()));
+        ASSERT_NE(control, nullptr) << spec.name;
+        EXPECT_EQ(control->pos(), QPoint(spec.left, spec.top)) << spec.name;
+        if (spec.kind != Kind::Label && spec.kind != Kind::UrlLabel) {
+            EXPECT_EQ(control->size(), QSize(spec.width, spec.height)) << spec.name;
+        }
+        EXPECT_EQ(control->isVisibleTo(w.window.PnlMenu), spec.visible) << spec.name;
+        EXPECT_EQ(control->focusPolicy(), Qt::NoFocus) << spec.name;
+        EXPECT_FALSE(control->testAttribute(Qt::WA_NativeWindow)) << spec.name;
+    }
+    EXPECT_EQ(w.window.WebBrowser->geometry(), QRect(0, 97, 1259, 744));
+}
+
+TEST(HeaderGeometry, rightAnchoredGroupFollowsTheRightEdgeOfAWideWindow)
+{
+    Window w(1920);
+    EXPECT_EQ(w.window.JvImage1->x(), 1503);
+    EXPECT_EQ(w.window.btnCalculator->x(), 1603);
+    EXPECT_EQ(w.window.JvTransparentButton1->x(), 1637);
+    EXPECT_EQ(w.window.LblAdres->x(), 1699);
+    EXPECT_EQ(w.window.LblUrl->x(), 1701);
+    EXPECT_EQ(w.window.LblMail->x(), 1874);
+    EXPECT_EQ(w.window.btnPolisvoorwaarden->x(), 693);
+    EXPECT_EQ(w.window.BtnHome->x(), 13);
+    EXPECT_EQ(w.window.JvImage1->y(), -11);
+
+    w.window.resize(1259, 841);
+    EXPECT_EQ(w.window.JvImage1->x(), 842);
+    EXPECT_EQ(w.window.LblMail->x(), 1213);
+}
+
+TEST(HeaderGeometry, windowIsNeverSmallerThanTheHeader)
+{
+    Window w;
+    EXPECT_EQ(w.window.minimumSize(), QSize(1259, 761));
+}
+
+TEST(CompactLayout, hidesThreeControlsAndMovesTheRestOnceThenAgain)
+{
+    Window w;
+    TWebNavigator& n = w.window;
+    n.ApplyCompactLayout();
+    EXPECT_FALSE(n.BtnOWS->isVisible());
+    EXPECT_FALSE(n.BtnBestanden->isVisible());
+    EXPECT_FALSE(n.bvl2->isVisible());
+    const std::vector<std::pair<QWidget*, int>> once{
+        {n.btnIntranet, 548}, {n.BtnOstrelWeb, 80},       {n.BtnFormulieren, 161}, {n.BtnDownloads, 311},
+        {n.BtnHelpdesk, 421}, {n.btnTeamviewer, 421},     {n.bvl1, 536},           {n.btnPIM, 420},
+        {n.btnPolisvoorwaarden, 548}, {n.btnPortaal, 548}, {n.BtnHome, 13},        {n.JvImage1, 842}};
+    for (const auto& [control, left] : once)
+        EXPECT_EQ(control->x(), left) << control->objectName().toStdString();
+    EXPECT_EQ(n.BtnOWS->x(), 80) << "hidden controls keep their place";
+
+    n.ApplyCompactLayout();
+    const std::vector<std::pair<QWidget*, int>> twice{
+        {n.btnIntranet, 403}, {n.btnPolisvoorwaarden, 403}, {n.btnPortaal, 403}, {n.bvl1, 391},
+        {n.BtnHelpdesk, 276}, {n.btnTeamviewer, 276},       {n.btnPIM, 275},     {n.BtnDownloads, 166},
+        {n.BtnOstrelWeb, 80}, {n.BtnFormulieren, 161}};
+    for (const auto& [control, left] : twice)
+        EXPECT_EQ(control->x(), left) << control->objectName().toStdString();
+    EXPECT_FALSE(n.BtnOWS->isVisible());
+}
+
+TEST(CompactLayout, intranetButtonShownUnderThePortaalButton)
+{
+    Window w;
+    w.window.ApplyCompactLayout();
+    w.window.btnIntranet->show();
+    EXPECT_EQ(w.window.btnIntranet->pos(), QPoint(548, 64));
+    EXPECT_EQ(w.window.btnPortaal->pos(), QPoint(548, 35));
+}
+
+// ---- Drawing ----
+
+TEST(HeaderDrawing, panelColourShowsInTheGapsAndThroughTransparentGlyphPixels)
+{
+    Window w;
+    EXPECT_EQ(w.at(3, 50), kPanel);
+    EXPECT_EQ(w.at(700, 93), kPanel) << "under the text buttons";
+    EXPECT_EQ(w.at(700, 80), kPanel) << "the hidden intranet button leaves plain panel";
+
+    // BtnHome's glyph is drawn at 18, 7 within the button: each of its pixels is the glyph's own
+    // colour, or the panel's where the glyph has its transparent colour.
+    const QImage glyph = w.window.BtnHome->Glyph().toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(glyph.size(), QSize(32, 32));
+    const QImage header = w.header();
+    int transparent = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const QRgb expected = qAlpha(glyph.pixel(x, y)) == 0 ? kPanel : glyph.pixel(x, y);
+            transparent += qAlpha(glyph.pixel(x, y)) == 0;
+            ASSERT_EQ(header.pixel(13 + 18 + x, 5 + 7 + y), expected) << x << "," << y;
+        }
+    EXPECT_GT(transparent, 0);
+}
+
+TEST(HeaderDrawing, largeButtonRaisesItsFrameOnHoverAndSinksItWithAnOffsetOnPress)
+{
+    Window w;
+    const QRgb highlight = ui::highlight();
+    const QRgb shadow = ui::shadow();
+    ASSERT_NE(highlight, shadow);
+    TJvTransparentButton* home = w.window.BtnHome; // 13, 5, 68 x 85
+    const QRect r = home->geometry();
+    EXPECT_EQ(w.at(r.left(), r.top() + 40), kPanel) << "no frame at rest";
+
+    hover(home, true);
+    EXPECT_EQ(w.at(r.left() + 30, r.top()), highlight);
+    EXPECT_EQ(w.at(r.left(), r.top() + 40), highlight);
+    EXPECT_EQ(w.at(r.left() + 30, r.bottom()), shadow);
+    EXPECT_EQ(w.at(r.right(), r.top() + 40), shadow);
+    const QImage hovered = w.header();
+
+    QTest::mousePress(home, Qt::LeftButton, {}, QPoint(30, 40));
+    EXPECT_EQ(w.at(r.left() + 30, r.top()), shadow);
+    EXPECT_EQ(w.at(r.left(), r.top() + 40), shadow);
+    EXPECT_EQ(w.at(r.left() + 30, r.bottom()), highlight);
+    EXPECT_EQ(w.at(r.right(), r.top() + 40), highlight);
+    const QImage pressed = w.header();
+    // Glyph and caption one pixel right and down: inside the frame, the pressed picture is the
+    // hovered one shifted.
+    const QRect inner = r.adjusted(2, 2, -2, -2);
+    EXPECT_EQ(pressed.copy(inner.translated(1, 1)), hovered.copy(inner));
+    QTest::mouseRelease(home, Qt::LeftButton, {}, QPoint(30, 40));
+}
+
+TEST(HeaderDrawing, textButtonsHaveNoFrameAndUnderlineTheirCaptionOnlyWhileHovered)
+{
+    Window w;
+    TJvTransparentButton* pim = w.window.btnPIM;
+    const QRect r = pim->geometry();
+    const QImage before = w.header().copy(r);
+    hover(pim, true);
+    EXPECT_TRUE(pim->font().underline());
+    const QImage hovered = w.header().copy(r);
+    EXPECT_EQ(hovered.pixel(0, 13), kPanel) << "fsNone draws no frame";
+    EXPECT_EQ(hovered.pixel(r.width() / 2, 0), kPanel);
+    EXPECT_NE(hovered, before) << "the underline shows";
+    hover(pim, false);
+    EXPECT_FALSE(pim->font().underline());
+    EXPECT_EQ(w.header().copy(r), before);
+
+    hover(w.window.BtnHome, true);
+    EXPECT_FALSE(w.window.BtnHome->font().underline()) << "large buttons never underline";
+    const QRect refresh = w.window.JvTransparentButton1->geometry();
+    const QImage restingRefresh = w.header().copy(refresh);
+    hover(w.window.JvTransparentButton1, true);
+    EXPECT_FALSE(w.window.JvTransparentButton1->font().underline());
+    EXPECT_EQ(w.header().copy(refresh), restingRefresh) << "the refresh button shows neither frame nor underline";
+}
+
+TEST(HeaderDrawing, largeButtonCaptionStartsBelowTheGlyphAndSpacing)
+{
+    Window w;
+    const QRect r = w.window.BtnHome->geometry();
+    const QImage header = w.header();
+    int firstCaptionRow = -1;
+    for (int y = 7 + 32; y < r.height() && firstCaptionRow < 0; ++y)
+        for (int x = 0; x < r.width(); ++x)
+            if (header.pixel(r.left() + x, r.top() + y) != kPanel) {
+                firstCaptionRow = y;
+                break;
+            }
+    EXPECT_GE(firstCaptionRow, 46);
+    EXPECT_LE(firstCaptionRow, 46 + 6) << "the caption begins at its line's top, below the glyph";
+}
+
+TEST(HeaderDrawing, dividersAreALoweredTwoPixelLineAtTheirLeftEdge)
+{
+    Window w;
+    const QRect r = w.window.bvl1->geometry();
+    EXPECT_EQ(w.at(r.left(), r.top() + 40), shadow());
+    EXPECT_EQ(w.at(r.left() + 1, r.top() + 40), highlight());
+    EXPECT_EQ(w.at(r.left() + 2, r.top() + 40), kPanel);
+}
+
+TEST(HeaderTexts, hintsAndCaptionsAreExact)
+{
+    Window w;
+    EXPECT_EQ(w.window.BtnHome->toolTip(), QString());
+    EXPECT_EQ(w.window.btnCalculator->toolTip(), u"Calculator  F12");
+    EXPECT_EQ(w.window.BtnDownloads->toolTip(), u"Downloads ");
+    EXPECT_EQ(w.window.btnPortaal->toolTip(), u"Ostrel Portaal voor Tussenpersonen");
+    EXPECT_EQ(w.window.btnPIM->Caption, u"PIM / MKB");
+    EXPECT_EQ(w.window.LblMail->Caption(), u"e-mail");
+    EXPECT_TRUE(w.window.LblUrl->font().underline());
+    EXPECT_EQ(w.window.LblAdres->Caption().count(QLatin1Char('\n')), 2);
+}
+
+// ---- Pointer ----
+
+struct Clicks {
+    int count = 0;
+    explicit Clicks(TGraphicControl* control)
+    {
+        control->OnClick = [this] { ++count; };
+    }
+};
+
+TEST(HeaderPointer, onlyALeftPressAndReleaseOverTheButtonClicks)
+{
+    Window w;
+    Clicks clicks(w.window.BtnHome);
+    QTest::mouseClick(w.window.BtnHome, Qt::LeftButton, {}, QPoint(30, 40));
+    EXPECT_EQ(clicks.count, 1);
+
+    QTest::mousePress(w.window.BtnHome, Qt::LeftButton, {}, QPoint(30, 40));
+    QTest::mouseMove(w.window.BtnHome, QPoint(200, 40));
+    EXPECT_FALSE(w.window.BtnHome->PointerInside());
+    EXPECT_TRUE(w.window.BtnHome->MouseButtonDown());
+    QTest::mouseRelease(w.window.BtnHome, Qt::LeftButton, {}, QPoint(200, 40));
+    EXPECT_EQ(clicks.count, 1) << "released off the button";
+    EXPECT_FALSE(w.window.BtnHome->MouseButtonDown());
+
+    QTest::mouseClick(w.window.BtnHome, Qt::RightButton, {}, QPoint(30, 40));
+    QTest::mouseClick(w.window.BtnHome, Qt::MiddleButton, {}, QPoint(30, 40));
+    EXPECT_EQ(clicks.count, 1) << "right and middle never click";
+
+    // What a double click delivers: press, release, double click (in place of the second press),
+    // release.
+    QTest::mouseClick(w.window.BtnHome, Qt::LeftButton, {}, QPoint(30, 40));
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(30, 40), w.window.BtnHome->mapToGlobal(QPointF(30, 40)),
+                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.window.BtnHome, &doubleClick);
+    QTest::mouseRelease(w.window.BtnHome, Qt::LeftButton, {}, QPoint(30, 40));
+    EXPECT_EQ(clicks.count, 3) << "a double click is two clicks";
+}
+
+TEST(HeaderPointer, textButtonUnderlineFollowsThePointerWhilePressed)
+{
+    Window w;
+    TJvTransparentButton* portaal = w.window.btnPortaal;
+    hover(portaal, true);
+    QTest::mousePress(portaal, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(portaal, QPoint(10, 100));
+    EXPECT_FALSE(portaal->font().underline()) << "the underline goes as the pointer leaves";
+    QTest::mouseMove(portaal, QPoint(10, 10));
+    EXPECT_TRUE(portaal->font().underline());
+    QTest::mouseMove(portaal, QPoint(10, 100));
+    QTest::mouseRelease(portaal, Qt::LeftButton, {}, QPoint(10, 100));
+    EXPECT_FALSE(portaal->PointerInside());
+    EXPECT_FALSE(portaal->font().underline());
+}
+
+TEST(HeaderPointer, programmaticClickRunsTheHandlerWithoutAnyLook)
+{
+    Window w;
+    Clicks clicks(w.window.BtnOstrelWeb);
+    const QImage before = w.header();
+    w.window.BtnOstrelWeb->Click();
+    EXPECT_EQ(clicks.count, 1);
+    EXPECT_EQ(w.header(), before);
+    EXPECT_FALSE(w.window.BtnOstrelWeb->MouseButtonDown());
+}
+
+TEST(HeaderPointer, pressOnTheBackgroundMovesTheWindowButNotOnDividersLabelsOrLogo)
+{
+    Window w;
+    TPanel* panel = w.window.PnlMenu;
+    for (QWidget* control : std::vector<QWidget*>{w.window.bvl1, w.window.LblAdres, w.window.JvImage1}) {
+        QTest::mousePress(control, Qt::LeftButton, {}, QPoint(1, 20));
+        EXPECT_FALSE(panel->MovingWindow()) << control->objectName().toStdString();
+        QTest::mouseRelease(control, Qt::LeftButton, {}, QPoint(1, 20));
+    }
+    for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+        QTest::mousePress(panel, button, {}, QPoint(3, 50));
+        EXPECT_TRUE(panel->MovingWindow());
+        QTest::mouseRelease(panel, button, {}, QPoint(3, 50));
+        EXPECT_FALSE(panel->MovingWindow());
+    }
+    // Without a window manager the window follows the pointer itself.
+    const QPoint start = w.window.pos();
+    QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(3, 50));
+    QMouseEvent move(QEvent::MouseMove, QPointF(43, 70), panel->mapToGlobal(QPointF(43, 70)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel, &move);
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(43, 70));
+    EXPECT_EQ(w.window.pos(), start + QPoint(40, 20));
+}
+
+TEST(HeaderPointer, compactModeFreesThePlacesOfTheHiddenControlsForDragging)
+{
+    Window w;
+    w.window.ApplyCompactLayout();
+    QTest::mousePress(w.window.PnlMenu, Qt::LeftButton, {}, QPoint(250, 50));
+    EXPECT_TRUE(w.window.PnlMenu->MovingWindow()) << "between Formulieren and Downloads";
+    QTest::mouseRelease(w.window.PnlMenu, Qt::LeftButton, {}, QPoint(250, 50));
+    EXPECT_EQ(w.window.PnlMenu->childAt(250, 50), nullptr);
+    EXPECT_EQ(w.window.PnlMenu->childAt(400, 50), nullptr) << "the gap before the text buttons";
+}
+
+TEST(HeaderLinks, labelsAskTheShellToOpenTheirTargetsAndTurnVisitedOnSuccess)
+{
+    Window w;
+    QTest::mouseClick(w.window.LblUrl, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseClick(w.window.LblMail, Qt::LeftButton, {}, QPoint(3, 3));
+    ASSERT_EQ(w.fakes.shell->opened.size(), 2u);
+    EXPECT_EQ(w.fakes.shell->opened[0], "http://" + w.window.LblUrl->Caption().toStdString());
+    EXPECT_EQ(w.fakes.shell->opened[1].rfind("mailto:", 0), 0u);
+    EXPECT_TRUE(w.window.LblUrl->Visited());
+
+    w.fakes.shell->succeed = false;
+    w.window.LblMail->URL = QStringLiteral("  ");
+    QTest::mouseClick(w.window.LblMail, Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(w.fakes.shell->opened.back(), "e-mail") << "an empty URL falls back to the caption";
+    QTest::mouseClick(w.window.LblUrl, Qt::RightButton, {}, QPoint(3, 3));
+    EXPECT_EQ(w.fakes.shell->opened.size(), 3u) << "only a left click opens";
+}
+
+} // namespace
+} // namespace ostrel::ui

@@ -1,0 +1,17 @@
+// The header's tests build the real window on Qt's offscreen platform: no display, no pages loaded.
+#include "app/TApplication.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1"); // the window holds a browser view, even unused
+    ostrel::app::PrepareApplication();
+    ostrel::app::TApplication application(argc, argv);
+    application.setStyle(QStringLiteral("Fusion")); // the same 3-D colours on every desktop
+    return RUN_ALL_TESTS();
+}
