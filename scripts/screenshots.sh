@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Screenshots of the window under Xvfb, for checking the header by eye: maximised on a 1920 x 1080
-# screen, and restored (1259 x 841 inside the frame).
+# screen, and restored (1259 x 841 inside the frame); normally and in compact mode ("light").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -14,6 +14,7 @@ start_x
 shoot() { # name, then the program's arguments
     local name=$1
     shift
+    : >"$log"
     start_program "$@"
     import -display "$DISPLAY" -window root "$out/$name-maximised.png"
     wmctrl -r "Ostrel Web" -b remove,maximized_vert,maximized_horz
@@ -23,5 +24,6 @@ shoot() { # name, then the program's arguments
     wait "$program" 2>/dev/null || true
 }
 shoot normal
+shoot compact light
 echo "Screenshots in $out:"
 ls "$out"

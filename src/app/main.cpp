@@ -29,9 +29,11 @@ void showApplicationError(const std::exception& error)
 int main(int argc, char* argv[])
 {
     using ostrel::app::TApplication;
+    // Taken before Qt removes the arguments it knows from argv.
+    const ostrel::host::ProcessInfo process = ostrel::host::CurrentProcess(argc, argv);
     ostrel::app::PrepareApplication();
     TApplication application(argc, argv);
-    ostrel::host::Services services = ostrel::host::PlatformServices();
+    ostrel::host::Services services = ostrel::host::PlatformServices(process);
 
     std::unique_ptr<ostrel::ui::TWebNavigator> webNavigator;
     try {

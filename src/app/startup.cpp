@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "app/switches.h"
+#include "host/account.h"
 #include "host/browser.h"
 #include "host/pause.h"
 #include "navigation/portal.h"
@@ -7,14 +9,18 @@
 
 namespace ostrel::app {
 
-void RunStartupSequence(StartupWindow& window, navigation::PortalRequests& portal, host::Pause& pause)
+void RunStartupSequence(StartupWindow& window, const StartupHost& host)
 {
     window.SetCaption(std::string(kApplicationTitle) + " " + std::string(kApplicationVersion));
+    ScanCommandLine(host.process, window, host.browser);
+    if (IsIntranetDomain(host.account.AccountDomain()))
+        window.ShowIntranetButton();
+    window.enableIE8Standard();
     window.Maximise();
-    portal.PostVersionData(/*includeCitrixVersion=*/true);
+    host.portal.PostVersionData(/*includeCitrixVersion=*/true);
     // The portal must have taken the versions before the page that depends on them is asked for.
-    pause.Sleep(kStartupPauseMs);
-    portal.OpenVersionStampedPortalPage(host::navNoHistory);
+    host.pause.Sleep(kStartupPauseMs);
+    host.portal.OpenVersionStampedPortalPage(host::navNoHistory);
 }
 
 } // namespace ostrel::app

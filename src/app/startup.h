@@ -4,8 +4,11 @@
 #include <string>
 
 namespace ostrel::host {
+class AccountDomainSource;
+class Browser;
 class Pause;
-}
+struct ProcessInfo;
+} // namespace ostrel::host
 namespace ostrel::navigation {
 class PortalRequests;
 }
@@ -20,12 +23,26 @@ public:
     virtual std::string Caption() const = 0;
     // Records the state; a window that is not yet visible comes up maximised when it is shown.
     virtual void Maximise() = 0;
+    virtual void ApplyCompactLayout() = 0;
+    virtual void ShowIntranetButton() = 0;
+    // Puts the embedded browser into its modern rendering mode for this program; throws on failure.
+    virtual void enableIE8Standard() = 0;
+};
+
+// What the sequence uses besides the window.
+struct StartupHost {
+    navigation::PortalRequests& portal;
+    host::Browser& browser;
+    host::Pause& pause;
+    host::AccountDomainSource& account;
+    const host::ProcessInfo& process;
 };
 
 inline constexpr int kStartupPauseMs = 2000;
 
-// Caption, maximise, version POST, pause, version-stamped portal page. An error ends the sequence
-// at the step that raised it; what the steps before it did stays.
-void RunStartupSequence(StartupWindow& window, navigation::PortalRequests& portal, host::Pause& pause);
+// Caption; switches, intranet check, browser emulation; maximise; version POST; pause;
+// version-stamped portal page. An error ends the sequence at the step that raised it; what the
+// steps before it did stays.
+void RunStartupSequence(StartupWindow& window, const StartupHost& host);
 
 } // namespace ostrel::app

@@ -2,7 +2,9 @@
 // through these.
 #pragma once
 
+#include "host/account.h"
 #include "host/pause.h"
+#include "host/process.h"
 #include "host/registry.h"
 #include "host/shell.h"
 
@@ -14,9 +16,11 @@ struct Services {
     std::unique_ptr<CurrentUserRegistry> registry;
     std::unique_ptr<Pause> pause;
     std::unique_ptr<Shell> shell;
+    std::unique_ptr<AccountDomainSource> account;
+    ProcessInfo process;
 };
 
-// This machine's implementations.
-Services PlatformServices();
+// This machine's implementations, for the process started with these arguments.
+Services PlatformServices(const ProcessInfo& process);
 
 } // namespace ostrel::host

@@ -5,9 +5,11 @@
 
 namespace ostrel::host {
 
-Services PlatformServices()
+Services PlatformServices(const ProcessInfo& process)
 {
     Services services;
+    services.process = process;
+    services.account = std::make_unique<SystemAccountDomain>();
     services.registry = std::make_unique<RegFileStore>(RegFileStore::DefaultPath());
     services.pause = std::make_unique<GuiPause>();
     services.shell = std::make_unique<DesktopShell>();

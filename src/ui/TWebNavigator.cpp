@@ -1,6 +1,7 @@
 #include "ui/TWebNavigator.h"
 
 #include "app/TApplication.h"
+#include "host/browseremulation.h"
 #include "host/services.h"
 #include "host/webenginebrowser.h"
 #include "navigation/version.h"
@@ -58,7 +59,7 @@ TWebNavigator::~TWebNavigator() = default;
 
 void TWebNavigator::FormCreate()
 {
-    app::RunStartupSequence(*this, portal_, *services_.pause);
+    app::RunStartupSequence(*this, {portal_, *WebBrowser, *services_.pause, *services_.account, services_.process});
 }
 
 // Under X, a window that holds a browser view forgets that it is maximised when it is first shown
@@ -182,6 +183,16 @@ void TWebNavigator::bindHeader()
 void TWebNavigator::ApplyCompactLayout()
 {
     header_->ApplyCompactLayout();
+}
+
+void TWebNavigator::ShowIntranetButton()
+{
+    btnIntranet->show();
+}
+
+void TWebNavigator::enableIE8Standard()
+{
+    host::EnableBrowserEmulation(*services_.registry, services_.process.programPath);
 }
 
 // Any mouse button on the header's background drags the window, as its title bar would.

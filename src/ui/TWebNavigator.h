@@ -32,8 +32,9 @@ public:
     void SetCaption(const std::string& caption) override;
     std::string Caption() const override;
     void Maximise() override;
-
-    void ApplyCompactLayout();
+    void ApplyCompactLayout() override;
+    void ShowIntranetButton() override;
+    void enableIE8Standard() override;
 
     host::WebEngineBrowser* WebBrowser;
     TPanel* PnlMenu;

@@ -68,7 +68,7 @@ void askToClose(Display* display, Window window)
     XFlush(display);
 }
 
-TEST(ProgramE2E, startsOnThePortalAndExitsWithZeroWhenItsWindowIsClosed)
+TEST(ProgramE2E, startsOnThePortalWithItsModesAndExitsWithZeroWhenItsWindowIsClosed)
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY") || qgetenv("QT_QPA_PLATFORM") == "offscreen")
         GTEST_SKIP() << "needs an X server";
@@ -79,7 +79,7 @@ TEST(ProgramE2E, startsOnThePortalAndExitsWithZeroWhenItsWindowIsClosed)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     program.setProcessEnvironment(env);
-    program.start(QString::fromUtf8(OSTREL_WEB_EXE), {});
+    program.start(QString::fromUtf8(OSTREL_WEB_EXE), {QStringLiteral("light"), QStringLiteral("x/Debug")});
     ASSERT_TRUE(program.waitForStarted(5000));
     ASSERT_TRUE(waitFor([&] { return standIn.requests().size() >= 2; }, 20s));
 
@@ -87,7 +87,8 @@ TEST(ProgramE2E, startsOnThePortalAndExitsWithZeroWhenItsWindowIsClosed)
     ASSERT_TRUE(display);
     Window window = 0;
     ASSERT_TRUE(waitFor([&] {
-        window = findWindow(display.get(), DefaultRootWindow(display.get()), program.processId(), "Ostrel Web 6.9");
+        window = findWindow(display.get(), DefaultRootWindow(display.get()), program.processId(),
+                            "Ostrel Web 6.9 ***LIGHT*** ***DEBUG MODE***");
         return window != 0;
     }, 10s));
     askToClose(display.get(), window);

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEngineHistory>
 
@@ -79,7 +80,7 @@ private:
 };
 
 struct StartedWindow {
-    host::Services services = host::PlatformServices();
+    host::Services services = host::PlatformServices({"/opt/ostrel/ostrel-web", {}});
     ui::TWebNavigator window{services};
     ShowClock clock;
 
@@ -130,6 +131,10 @@ TEST(StartupE2E, portalGetsTheVersionsThenTheVersionStampedPageTwoSecondsLater)
     }, 15s)) << started.window.WebBrowser->DocumentUrl();
     EXPECT_EQ(started.window.WebBrowser->history()->count(), 1) << "the page replaced the POST's entry";
     EXPECT_EQ(standIn.requests().size(), 2);
+
+    QFile store(registryStorePath());
+    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(store.readAll().contains("\"ostrel-web\"=dword:00002af9")) << "the emulation value was written";
 }
 
 TEST(StartupE2E, dwordDisplayVersionShowsOneErrorBoxAndAsksThePortalNothing)
@@ -155,6 +160,40 @@ TEST(StartupE2E, dwordDisplayVersionShowsOneErrorBoxAndAsksThePortalNothing)
     EXPECT_TRUE(standIn.requests().isEmpty());
     EXPECT_EQ(boxes.seen.size(), 1);
     QFile::remove(registryStorePath());
+}
+
+} // namespace
+} // namespace ostrel
+
+namespace ostrel {
+namespace {
+
+TEST(StartupE2E, unwritableStoreShowsTheIE11ErrorAndARestoredWindowWithoutRequests)
+{
+    // The store's folder cannot be made where a file of that name stands.
+    QTemporaryDir config;
+    QFile blocker(config.filePath(QStringLiteral("ostrel-web")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    ErrorBoxWatcher boxes;
+    {
+        StartedWindow started;
+        started.start();
+        ASSERT_EQ(boxes.seen.size(), 1);
+        EXPECT_EQ(boxes.seen[0].text, u"Helaas het is niet mogelijk om IE11 te gebruiken.");
+        EXPECT_EQ(boxes.seen[0].caption, u"Ostrel Web");
+        EXPECT_FALSE(started.window.windowState() & Qt::WindowMaximized);
+        EXPECT_TRUE(started.window.isVisible());
+        EXPECT_EQ(started.window.windowTitle(), u"Ostrel Web 6.9");
+        waitFor([] { return false; }, 2500ms);
+        EXPECT_TRUE(standIn.requests().isEmpty());
+    }
+    qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "app/startup.h"
 #include "host/browser.h"
+#include "host/errors.h"
 #include "host/pause.h"
 #include "host/registry.h"
 #include "host/services.h"
@@ -78,6 +79,15 @@ public:
     }
     std::string Caption() const override { return caption_; }
     void Maximise() override { log_.push_back("Maximise"); }
+    void ApplyCompactLayout() override { log_.push_back("CompactLayout"); }
+    void ShowIntranetButton() override { log_.push_back("ShowIntranet"); }
+    void enableIE8Standard() override
+    {
+        log_.push_back("EnableIE8Standard");
+        if (failEmulation)
+            throw Error("Helaas het is niet mogelijk om IE11 te gebruiken.");
+    }
+    bool failEmulation = false;
 
 private:
     CallLog& log_;
@@ -164,6 +174,12 @@ private:
     };
 };
 
+class FakeAccount final : public host::AccountDomainSource {
+public:
+    std::string AccountDomain() override { return domain; }
+    std::string domain;
+};
+
 class FakeShell final : public host::Shell {
 public:
     bool OpenUrl(const std::string& url) override
@@ -181,6 +197,7 @@ struct FakeServices {
     host::Services services;
     FakeRegistry* registry;
     FakeShell* shell;
+    FakeAccount* account;
 
     FakeServices()
     {
@@ -191,6 +208,10 @@ struct FakeServices {
         services.registry = std::move(fakeRegistry);
         services.shell = std::move(fakeShell);
         services.pause = std::make_unique<FakePause>(log);
+        auto fakeAccount = std::make_unique<FakeAccount>();
+        account = fakeAccount.get();
+        services.account = std::move(fakeAccount);
+        services.process.programPath = "/opt/ostrel/ostrel-web";
     }
 };
 

@@ -3,10 +3,15 @@
 
 #include "app/errorbox.h"
 #include "app/startup.h"
+#include "app/switches.h"
+#include "host/account.h"
+#include "host/process.h"
 #include "host/errors.h"
 #include "navigation/portal.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace ostrel::app {
 namespace {
@@ -19,9 +24,13 @@ struct Startup {
     testing::FakePause pause{log};
     testing::FakeWindow window{log};
     testing::FakeRegistry registry;
+    testing::FakeAccount account;
+    host::ProcessInfo process{"/opt/ostrel/ostrel-web", {}};
     navigation::PortalRequests portal{browser, registry};
 
-    void run() { RunStartupSequence(window, portal, pause); }
+    Startup() { g_compactMode = false; }
+    ~Startup() { g_compactMode = false; }
+    void run() { RunStartupSequence(window, {portal, browser, pause, account, process}); }
 };
 
 TEST(StartupSequence, captionMaximisePostPauseThenVersionStampedPageWithoutHistory)
@@ -29,7 +38,7 @@ TEST(StartupSequence, captionMaximisePostPauseThenVersionStampedPageWithoutHisto
     Startup s;
     s.run();
     const std::string base = navigation::PortalBaseUrl();
-    EXPECT_EQ(s.log, (CallLog{"Caption Ostrel Web 6.9", "Maximise",
+    EXPECT_EQ(s.log, (CallLog{"Caption Ostrel Web 6.9", "EnableIE8Standard", "Maximise",
                               "Post " + base + " version=6.9&citrixversion=", "Sleep 2000",
                               "Navigate " + base + "?version=6.9 flags 2"}));
     EXPECT_FALSE(s.browser.Silent());
@@ -41,8 +50,90 @@ TEST(StartupSequence, failingCitrixLookupEndsItAfterMaximiseWithoutAnyRequest)
     s.registry.SetValue("\\SOFTWARE\\Citrix\\Receiver\\InstallDetect\\{A9852000-047D-11DD-95FF-0800200C9A66}",
                         "DisplayVersion", host::RegType::Dword, std::string("\x01\0\0\0", 4));
     EXPECT_THROW(s.run(), RegistryError);
-    EXPECT_EQ(s.log, (CallLog{"Caption Ostrel Web 6.9", "Maximise"}));
+    EXPECT_EQ(s.log, (CallLog{"Caption Ostrel Web 6.9", "EnableIE8Standard", "Maximise"}));
     EXPECT_TRUE(s.browser.posts.empty());
+}
+
+TEST(StartupSequence, failedEmulationKeepsModesAndIntranetButtonButNeitherMaximisesNorRequests)
+{
+    Startup s;
+    s.process.arguments = {"/light"};
+    s.account.domain = "ostrel";
+    s.window.failEmulation = true;
+    EXPECT_THROW(s.run(), Error);
+    EXPECT_EQ(s.log, (CallLog{"Caption Ostrel Web 6.9", "CompactLayout", "Caption Ostrel Web 6.9 ***LIGHT***",
+                              "ShowIntranet", "EnableIE8Standard"}));
+    EXPECT_TRUE(g_compactMode);
+}
+
+// The command-line scan, as a table: arguments (after the program's path) -> what happens.
+struct ScanCase {
+    std::string programPath;
+    std::vector<std::string> arguments;
+    std::string caption;
+    CallLog calls; // besides the captions
+    bool compact;
+};
+
+TEST(CommandLineScan, eachArgumentTurnsItsModesOnInOrderWithTheirSuffixes)
+{
+    const std::string base = "Ostrel Web 6.9";
+    const std::vector<ScanCase> cases{
+        {"/opt/ostrel/ostrel-web", {}, base, {}, false},
+        {"/opt/ostrel/ostrel-web", {"--Debugging", "x"}, base + " ***DEBUG MODE***", {"Silent off"}, false},
+        {"/opt/ostrel/ostrel-web", {"/DEBUG"}, base + " ***DEBUG MODE***", {"Silent off"}, false},
+        {"/opt/ostrel/ostrel-web", {"light", "debug"}, base + " ***LIGHT*** ***DEBUG MODE***",
+         {"CompactLayout", "Silent off"}, true},
+        {"/opt/ostrel/ostrel-web", {"xLightDebugx"}, base + " ***DEBUG MODE*** ***LIGHT***",
+         {"Silent off", "CompactLayout"}, true},
+        {"/opt/ostrel/ostrel-web", {"debuglight"}, base + " ***DEBUG MODE*** ***LIGHT***",
+         {"Silent off", "CompactLayout"}, true},
+        {"/opt/ostrel/ostrel-web", {"-light", "LIGHTER"}, base + " ***LIGHT*** ***LIGHT***",
+         {"CompactLayout", "CompactLayout"}, true},
+        {"/home/DeBug/ostrel-web", {"light"}, base + " ***DEBUG MODE*** ***LIGHT***",
+         {"Silent off", "CompactLayout"}, true},
+        {"/opt/ostrel/ostrel-web", {"d-e-b-u-g", "lig ht", "\xC9" "DEBUG"}, base + " ***DEBUG MODE***", {"Silent off"}, false},
+    };
+    for (const ScanCase& c : cases) {
+        Startup s;
+        s.process = {c.programPath, c.arguments};
+        s.window.SetCaption(base);
+        s.log.clear();
+        ScanCommandLine(s.process, s.window, s.browser);
+        CallLog calls;
+        for (const std::string& call : s.log)
+            if (call.rfind("Caption", 0) != 0)
+                calls.push_back(call);
+        const std::string label = c.arguments.empty() ? "(none)" : c.arguments.front();
+        EXPECT_EQ(s.window.Caption(), c.caption) << label;
+        EXPECT_EQ(calls, c.calls) << label;
+        EXPECT_EQ(g_compactMode, c.compact) << label;
+    }
+}
+
+TEST(IntranetAccount, onlyTheWholeDomainInAnyCaseShowsTheButton)
+{
+    for (const char* domain : {"OSTREL", "ostrel", "Ostrel.Local", "ostrelws01"})
+        EXPECT_TRUE(IsIntranetDomain(domain)) << domain;
+    for (const char* domain : {"", "OSTRELX", "XOSTREL", "SUB.OSTREL.LOCAL", "OSTREL ", "ostrel.local.nl"})
+        EXPECT_FALSE(IsIntranetDomain(domain)) << domain;
+
+    Startup shown;
+    shown.account.domain = "Ostrel";
+    shown.run();
+    EXPECT_NE(std::find(shown.log.begin(), shown.log.end(), "ShowIntranet"), shown.log.end());
+    Startup hidden;
+    hidden.account.domain = "OSTREL.LOCAL.EXAMPLE";
+    hidden.run();
+    EXPECT_EQ(std::find(hidden.log.begin(), hidden.log.end(), "ShowIntranet"), hidden.log.end());
+}
+
+TEST(AccountDomain, comesFromTheAccountNameOrTheComputerForLocalAccounts)
+{
+    EXPECT_EQ(host::DomainOfAccount("jan@ostrel.local", "pc1.example"), "ostrel.local");
+    EXPECT_EQ(host::DomainOfAccount("OSTREL\\jan", "pc1"), "OSTREL");
+    EXPECT_EQ(host::DomainOfAccount("jan", "ostrelws01.ostrel.local"), "ostrelws01");
+    EXPECT_EQ(host::DomainOfAccount("jan", ""), "");
 }
 
 TEST(ErrorBox, addsAFullStopOnlyAfterCharactersThatSortAfterIt)
