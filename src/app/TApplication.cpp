@@ -5,6 +5,10 @@
 
 #include <QMessageBox>
 #include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
+
+// Last: Xlib's macros would break the headers above.
+#include <X11/XKBlib.h>
 
 namespace ostrel::app {
 
@@ -42,6 +46,10 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     setApplicationName(QStringLiteral("ostrel-web"));
     setDesktopFileName(QStringLiteral("ostrel-web"));
     setApplicationVersion(qs(kApplicationVersion));
+    // X repeats a held key as press and release pairs; with detectable auto-repeat a held F5 gives
+    // one release, so its shortcut fires once.
+    if (auto* x11 = nativeInterface<QNativeInterface::QX11Application>())
+        XkbSetDetectableAutoRepeat(x11->display(), True, nullptr);
 }
 
 void TApplication::HandleException(std::exception_ptr error)
@@ -60,6 +68,24 @@ void TApplication::HandleException(std::exception_ptr error)
 bool TApplication::ErrorBoxOpen()
 {
     return g_errorBoxesOpen > 0;
+}
+
+TApplicationEvents::TApplicationEvents(QObject* parent) : QObject(parent)
+{
+    qApp->installEventFilter(this);
+}
+
+TApplicationEvents::~TApplicationEvents()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool TApplicationEvents::eventFilter(QObject* watched, QEvent* event)
+{
+    bool handled = false;
+    if (OnMessage)
+        TApplication::Guarded([&] { OnMessage(watched, event, handled); });
+    return handled;
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

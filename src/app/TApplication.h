@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include <exception>
+#include <functional>
 
 namespace ostrel::app {
 
@@ -31,6 +32,20 @@ public:
     static bool ErrorBoxOpen();
 
     bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// The application-wide message hook: sees every event before its target does (OnMessage may set
+// handled to keep it from the target).
+class TApplicationEvents final : public QObject {
+    Q_OBJECT
+public:
+    explicit TApplicationEvents(QObject* parent);
+    ~TApplicationEvents() override;
+
+    std::function<void(QObject* target, QEvent* event, bool& handled)> OnMessage;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 // Before the application object exists: what must be settled up front (browser engine, scaling).

@@ -21,6 +21,14 @@ void RunDeferred()
     for (auto& fn : pending)
         fn();
 }
+void runPaused(QEventLoop& loop)
+{
+    ++g_depth;
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    --g_depth;
+    if (g_depth == 0 && !g_deferred.empty())
+        QTimer::singleShot(0, qApp, &RunDeferred);
+}
 } // namespace
 
 void GuiPause::Sleep(int milliseconds)
@@ -28,11 +36,26 @@ void GuiPause::Sleep(int milliseconds)
     QEventLoop loop;
     // A coarse timer may end the pause up to 5 % early or late.
     QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    ++g_depth;
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    --g_depth;
-    if (g_depth == 0 && !g_deferred.empty())
-        QTimer::singleShot(0, qApp, &RunDeferred);
+    runPaused(loop);
+}
+
+bool GuiPause::WaitUntil(const std::function<bool()>& condition, int maxMilliseconds)
+{
+    if (condition())
+        return true;
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    deadline.start(maxMilliseconds);
+    poll.start(10);
+    runPaused(loop);
+    return condition();
 }
 
 bool GuiPause::Active()

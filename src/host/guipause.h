@@ -13,6 +13,9 @@ class GuiPause final : public Pause {
 public:
     void Sleep(int milliseconds) override;
 
+    // Waits the same way until condition() holds, at most maxMilliseconds; returns condition().
+    static bool WaitUntil(const std::function<bool()>& condition, int maxMilliseconds);
+
     // True while a pause is under way.
     static bool Active();
     // Runs fn now, or, during a pause, from the event loop once the pause is over: our handlers see

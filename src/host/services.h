@@ -3,7 +3,9 @@
 #pragma once
 
 #include "host/account.h"
+#include "host/messages.h"
 #include "host/pause.h"
+#include "host/probe.h"
 #include "host/process.h"
 #include "host/registry.h"
 #include "host/shell.h"
@@ -17,6 +19,8 @@ struct Services {
     std::unique_ptr<Pause> pause;
     std::unique_ptr<Shell> shell;
     std::unique_ptr<AccountDomainSource> account;
+    std::unique_ptr<ConnectionProbe> probe;
+    std::unique_ptr<MessageDialog> messages;
     ProcessInfo process;
 };
 

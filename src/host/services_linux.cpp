@@ -1,7 +1,10 @@
 #include "host/desktopshell.h"
+#include "host/curlprobe.h"
 #include "host/guipause.h"
+#include "host/qtmessagedialog.h"
 #include "host/regstore.h"
 #include "host/services.h"
+#include "navigation/version.h"
 
 namespace ostrel::host {
 
@@ -10,6 +13,8 @@ Services PlatformServices(const ProcessInfo& process)
     Services services;
     services.process = process;
     services.account = std::make_unique<SystemAccountDomain>();
+    services.probe = std::make_unique<CurlProbe>(std::string(kApplicationTitle));
+    services.messages = std::make_unique<QtMessageDialog>();
     services.registry = std::make_unique<RegFileStore>(RegFileStore::DefaultPath());
     services.pause = std::make_unique<GuiPause>();
     services.shell = std::make_unique<DesktopShell>();

@@ -3,6 +3,8 @@
 #include "host/guipause.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
@@ -23,6 +25,20 @@ QWebEngineProfile* browserProfile()
 {
     static QWebEngineProfile* profile = new QWebEngineProfile(QStringLiteral("ostrel-web"), qApp);
     return profile;
+}
+
+constexpr int kRefreshWaitMs = 10000;
+
+bool cacheIsEmpty(const QWebEngineProfile* profile)
+{
+    QDirIterator files(profile->cachePath(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        files.next();
+        // Chromium keeps its index files; the entries themselves are what a clear removes.
+        if (!files.fileName().startsWith(QLatin1String("index")))
+            return false;
+    }
+    return true;
 }
 
 QUrl toUrl(const std::string& url)
@@ -91,8 +107,11 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
     : QWebEngineView(parent), profile_(browserProfile()), page_(new WebPage(profile_, this))
 {
     setPage(page_);
-    connect(page_, &QWebEnginePage::loadFinished, this,
-            [this] { raiseDocumentComplete(true, page_->url().toString(QUrl::FullyEncoded)); });
+    connect(page_, &QWebEnginePage::loadFinished, this, [this] {
+        awaitingCommit_ = false;
+        raiseDocumentComplete(true, page_->url().toString(QUrl::FullyEncoded));
+    });
+    connect(page_, &QWebEnginePage::urlChanged, this, [this] { awaitingCommit_ = false; });
     connect(page_, &WebPage::frameCompleted, this,
             [this](const QString& url) { raiseDocumentComplete(false, url); });
 }
@@ -104,9 +123,15 @@ WebEngineBrowser::~WebEngineBrowser()
     delete page_;
 }
 
+void WebEngineBrowser::load(const QWebEngineHttpRequest& request)
+{
+    awaitingCommit_ = true;
+    page_->load(request);
+}
+
 void WebEngineBrowser::Navigate(const std::string& url)
 {
-    page_->load(toUrl(url));
+    load(QWebEngineHttpRequest(toUrl(url)));
 }
 
 void WebEngineBrowser::Navigate(const std::string& url, int flags)
@@ -115,6 +140,7 @@ void WebEngineBrowser::Navigate(const std::string& url, int flags)
         // Qt has no load that replaces the current history entry; the page's own location.replace()
         // does, unless a load in progress swallows it, so that is stopped first.
         page_->triggerAction(QWebEnginePage::Stop);
+        awaitingCommit_ = true;
         page_->runJavaScript(QStringLiteral("location.replace(%1);").arg(jsString(toUrl(url).toString())),
                              QWebEngineScript::ApplicationWorld);
         return;
@@ -124,7 +150,7 @@ void WebEngineBrowser::Navigate(const std::string& url, int flags)
         QWebEngineHttpRequest request(toUrl(url));
         request.setHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
         request.setHeader(QByteArrayLiteral("Pragma"), QByteArrayLiteral("no-cache"));
-        page_->load(request);
+        load(request);
         return;
     }
     Navigate(url);
@@ -143,12 +169,25 @@ void WebEngineBrowser::Navigate(const std::string& url, const std::vector<std::u
         if (colon > 0)
             request.setHeader(line.left(colon).trimmed(), line.mid(colon + 1).trimmed());
     }
-    page_->load(request);
+    load(request);
 }
 
 void WebEngineBrowser::Refresh2()
 {
+    // A reload while the cache is being emptied can hang for ever, and a reload before the page we
+    // navigated to has committed cancels it and reloads the page being left: wait for both first,
+    // taking no input, for a bounded time.
+    GuiPause::WaitUntil([this] { return !clearingCache_ || cacheIsEmpty(profile_); }, kRefreshWaitMs);
+    clearingCache_ = false;
+    GuiPause::WaitUntil([this] { return !awaitingCommit_; }, kRefreshWaitMs);
     page_->triggerAction(QWebEnginePage::Reload);
+}
+
+void WebEngineBrowser::ClearHttpCache()
+{
+    // Asynchronous, with no signal when done; Refresh2 watches the cache folder empty instead.
+    clearingCache_ = true;
+    profile_->clearHttpCache();
 }
 
 void WebEngineBrowser::SetSilent(bool silent)

@@ -53,12 +53,18 @@ public:
 
     WebPage* webPage() const { return page_; }
 
+    // Empties the profile's HTTP cache; the next Refresh2 waits until it is empty.
+    void ClearHttpCache();
+
 private:
     void raiseDocumentComplete(bool topLevel, const QString& url);
+    void load(const QWebEngineHttpRequest& request);
 
     QWebEngineProfile* profile_;
     WebPage* page_;
     DocumentCompleteHandler onDocumentComplete_;
+    bool awaitingCommit_ = false; // a navigation of ours has not committed its page yet
+    bool clearingCache_ = false;
 };
 
 } // namespace ostrel::host

@@ -1,7 +1,11 @@
 #include "ui/TWebNavigator.h"
 
 #include "app/TApplication.h"
+#include "app/messagefilter.h"
+#include "app/switches.h"
 #include "host/browseremulation.h"
+#include "host/desktopshell.h"
+#include "navigation/ftphandoff.h"
 #include "host/services.h"
 #include "host/webenginebrowser.h"
 #include "navigation/version.h"
@@ -10,6 +14,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -30,7 +35,8 @@ constexpr int kRestoreMaximisedWindowMs = 1000;
 
 TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     : QWidget(parent), WebBrowser(new host::WebEngineBrowser(this)), PnlMenu(new TPanel(this, kHeaderColour)),
-      services_(services), header_(new Header(PnlMenu, *services.shell)), portal_(*WebBrowser, *services.registry)
+      services_(services), header_(new Header(PnlMenu, *services.shell)), portal_(*WebBrowser, *services.registry),
+      commands_({*WebBrowser, *services.registry, *services.shell, *services.pause, *services.probe, *services.messages})
 {
     setWindowTitle(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
     QIcon icon;
@@ -53,6 +59,16 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     bindHeader();
+    ApplicationEvents1 = new app::TApplicationEvents(this);
+    ApplicationEvents1->OnMessage = [this](QObject* target, QEvent* event, bool& handled) {
+        ApplicationEvents1Message(target, event, handled);
+    };
+    WebBrowser->SetOnDocumentComplete([this](bool topLevel, const std::string& url) {
+        app::TApplication::Guarded([&] { WebBrowserDocumentComplete(topLevel, url); });
+    });
+    // The desktop's stand-in for the system's cache-clearing command empties this browser's cache.
+    if (auto* desktop = dynamic_cast<host::DesktopShell*>(services.shell.get()))
+        desktop->clearCache = [this] { WebBrowser->ClearHttpCache(); };
 }
 
 TWebNavigator::~TWebNavigator() = default;
@@ -201,23 +217,96 @@ void TWebNavigator::PnlMenuMouseDown(QMouseEvent* event)
     PnlMenu->StartWindowMove(event);
 }
 
-// The destinations' commands are the navigation catalogue's; until they are bound, a click runs
-// nothing.
-void TWebNavigator::JvXPButton6Click() {}
-void TWebNavigator::Button1Click() {}
-void TWebNavigator::BtnFormulierenClick() {}
-void TWebNavigator::BtnBestandenClick() {}
-void TWebNavigator::BtnOstrelWebClick() {}
-void TWebNavigator::JvXPButton3Click() {}
-void TWebNavigator::btnPIMClick() {}
-void TWebNavigator::JvXPButton5Click() {}
-void TWebNavigator::btnTeamviewerClick() {}
-void TWebNavigator::btnPolisvoorwaardenClick() {}
-void TWebNavigator::btnPortaalClick() {}
-void TWebNavigator::btnIntranetClick() {}
-void TWebNavigator::btnCalculatorClick() {}
-void TWebNavigator::JvTransparentButton1lick() {}
-void TWebNavigator::JvImage1Click() {}
+void TWebNavigator::JvXPButton6Click() { commands_.Run("BtnHome"); }
+void TWebNavigator::Button1Click() { commands_.Run("BtnOWS"); }
+void TWebNavigator::BtnFormulierenClick() { commands_.Run("BtnFormulieren"); }
+void TWebNavigator::BtnBestandenClick() { commands_.Run("BtnBestanden"); }
+void TWebNavigator::BtnOstrelWebClick() { commands_.Run("BtnOstrelWeb"); }
+void TWebNavigator::JvXPButton3Click() { commands_.Run("BtnDownloads"); }
+void TWebNavigator::btnPIMClick() { commands_.Run("btnPIM"); }
+void TWebNavigator::JvXPButton5Click() { commands_.Run("BtnHelpdesk"); }
+void TWebNavigator::btnTeamviewerClick() { commands_.Run("btnTeamviewer"); }
+void TWebNavigator::btnPolisvoorwaardenClick() { commands_.Run("btnPolisvoorwaarden"); }
+void TWebNavigator::btnPortaalClick() { commands_.Run("btnPortaal"); }
+void TWebNavigator::btnIntranetClick() { commands_.Run("btnIntranet"); }
+void TWebNavigator::btnCalculatorClick() { commands_.Run("btnCalculator"); }
+void TWebNavigator::JvTransparentButton1lick() { commands_.Run("JvTransparentButton1"); }
+void TWebNavigator::JvImage1Click() { commands_.Run("JvImage1"); }
+
+void TWebNavigator::WebBrowserDocumentComplete(bool /*topLevel*/, const std::string& url)
+{
+    navigation::DocumentCompleted(*WebBrowser, url);
+}
+
+namespace {
+int virtualKeyOf(const QKeyEvent& key)
+{
+    switch (key.key()) {
+    case Qt::Key_F2: return app::VK_F2;
+    case Qt::Key_F4: return app::VK_F4;
+    case Qt::Key_F5: return app::VK_F5;
+    case Qt::Key_F11: return app::VK_F11;
+    case Qt::Key_F12: return app::VK_F12;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return app::VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return app::VK_RETURN;
+    case Qt::Key_Backspace: return app::VK_BACK;
+    case Qt::Key_Left: return app::VK_LEFT;
+    case Qt::Key_Right: return app::VK_RIGHT;
+    case Qt::Key_Delete: return app::VK_DELETE;
+    default: return 0;
+    }
+}
+} // namespace
+
+void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bool& Handled)
+{
+    auto* widget = qobject_cast<QWidget*>(target);
+    const bool inBrowser = widget && widget != WebBrowser && WebBrowser->isAncestorOf(widget);
+    app::Message message;
+    message.targetInBrowser = inBrowser;
+    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+    if (key) {
+        const auto* keyEvent = static_cast<QKeyEvent*>(event);
+        // Each key once: as the window system delivers it, not the copies the engine hands back.
+        if (!event->spontaneous()) {
+            // A key the page left alone comes back to the window: its own focus handling never
+            // gets Tab, Enter or the editing keys.
+            const int vk = virtualKeyOf(*keyEvent);
+            Handled = widget && !inBrowser && (vk == app::VK_TAB || vk == app::VK_RETURN);
+            return;
+        }
+        if (keyEvent->isAutoRepeat() && event->type() == QEvent::KeyRelease)
+            return;
+        const bool alt = keyEvent->modifiers() & Qt::AltModifier;
+        using Kind = app::Message::Kind;
+        message.kind = event->type() == QEvent::KeyPress ? (alt ? Kind::SysKeyDown : Kind::KeyDown)
+                                                         : (alt ? Kind::SysKeyUp : Kind::KeyUp);
+        message.virtualKey = virtualKeyOf(*keyEvent);
+        message.extendedKey = !(keyEvent->modifiers() & Qt::KeypadModifier) && message.virtualKey != app::VK_BACK;
+    } else if (event->type() == QEvent::Close) {
+        message.kind = app::Message::Kind::Close;
+    } else {
+        return;
+    }
+    // No shortcut fires while the error box is open.
+    if (app::TApplication::ErrorBoxOpen() && key)
+        return;
+
+    const app::FilterResult result = app::FilterMessage(message, app::g_compactMode);
+    if (!result.click.empty()) {
+        if (auto* button = qobject_cast<TJvTransparentButton*>(header_->Control(result.click)))
+            button->Click();
+    }
+    if (result.nullified) {
+        event->ignore();
+        Handled = true; // the close request reaches nothing
+        return;
+    }
+    // A key for the page goes on to its target, the page, and nowhere else.
+    Handled = result.handled && !result.forwardToBrowser;
+}
 
 void TWebNavigator::btnPIMMouseEnter() { underline(btnPIM, true); }
 void TWebNavigator::btnPIMMouseLeave() { underline(btnPIM, false); }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/startup.h"
+#include "navigation/destinations.h"
 #include "navigation/portal.h"
 #include "ui/controls.h"
 
@@ -9,12 +10,17 @@
 
 #include <memory>
 
+class QEvent;
 class QMouseEvent;
 
 namespace ostrel::host {
 class WebEngineBrowser;
 struct Services;
 } // namespace ostrel::host
+
+namespace ostrel::app {
+class TApplicationEvents;
+}
 
 namespace ostrel::ui {
 
@@ -48,6 +54,7 @@ public:
     TRzLabel* LblAdres;
     TRzURLLabel* LblUrl;
     TRzURLLabel* LblMail;
+    app::TApplicationEvents* ApplicationEvents1;
     TJvTransparentButton* btnTeamviewer;
     TJvTransparentButton* btnCalculator;
     TJvTransparentButton* btnPolisvoorwaarden;
@@ -94,6 +101,10 @@ public:
 
     void PnlMenuMouseDown(QMouseEvent* event);
 
+    // Every event of the application passes here first (see app/messagefilter.h).
+    void ApplicationEvents1Message(QObject* target, QEvent* event, bool& Handled);
+    void WebBrowserDocumentComplete(bool topLevel, const std::string& url);
+
 protected:
     bool event(QEvent* event) override;
 
@@ -103,6 +114,7 @@ private:
     host::Services& services_;
     Header* header_;
     navigation::PortalRequests portal_;
+    navigation::Commands commands_;
     bool restoreMaximised_ = false;
 };
 

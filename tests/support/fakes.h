@@ -185,10 +185,42 @@ public:
     bool OpenUrl(const std::string& url) override
     {
         opened.push_back(url);
+        if (log)
+            log->push_back("Open " + url);
         return succeed;
     }
+    void StartProgram(const std::string& program, const std::string& parameters) override
+    {
+        started.push_back(parameters.empty() ? program : program + " " + parameters);
+        if (log)
+            log->push_back("Start " + started.back());
+    }
+    CallLog* log = nullptr; // when set, the calls go into the shared log too
     std::vector<std::string> opened;
+    std::vector<std::string> started;
     bool succeed = true;
+};
+
+// Answers each probed URL with the status set for it (no response when none is set).
+class FakeProbe final : public host::ConnectionProbe {
+public:
+    int Probe(const std::string& url) override
+    {
+        probed.push_back(url);
+        auto it = statuses.find(url);
+        return it == statuses.end() ? host::kProbeNoResponse : it->second;
+    }
+    std::map<std::string, int> statuses;
+    std::vector<std::string> probed;
+};
+
+class FakeMessages final : public host::MessageDialog {
+public:
+    explicit FakeMessages(CallLog& log) : log_(log) {}
+    void ShowMessage(const std::string& text) override { log_.push_back("Message " + text); }
+
+private:
+    CallLog& log_;
 };
 
 // The host with fakes throughout, for windows built in tests.
@@ -198,6 +230,7 @@ struct FakeServices {
     FakeRegistry* registry;
     FakeShell* shell;
     FakeAccount* account;
+    FakeProbe* probe;
 
     FakeServices()
     {
@@ -212,6 +245,10 @@ struct FakeServices {
         account = fakeAccount.get();
         services.account = std::move(fakeAccount);
         services.process.programPath = "/opt/ostrel/ostrel-web";
+        auto fakeProbe = std::make_unique<FakeProbe>();
+        probe = fakeProbe.get();
+        services.probe = std::move(fakeProbe);
+        services.messages = std::make_unique<FakeMessages>(log);
     }
 };
 

@@ -1,0 +1,42 @@
+#include "app/messagefilter.h"
+
+#include <algorithm>
+
+namespace ostrel::app {
+
+namespace {
+template <std::size_t N>
+bool contains(const int (&keys)[N], int key)
+{
+    return std::find(std::begin(keys), std::end(keys), key) != std::end(keys);
+}
+} // namespace
+
+FilterResult FilterMessage(const Message& message, bool compactMode)
+{
+    FilterResult result;
+    if (message.kind == Message::Kind::KeyUp) {
+        for (const Shortcut& shortcut : kShortcuts)
+            if (message.virtualKey == shortcut.virtualKey && !(shortcut.offInCompactMode && compactMode)) {
+                result.click = shortcut.button;
+                result.handled = true;
+            }
+    }
+    if (!message.targetInBrowser)
+        return result;
+    if (message.kind == Message::Kind::Close) {
+        result.nullified = true;
+        return result;
+    }
+    if (message.kind == Message::Kind::Other)
+        return result;
+    if (contains(kPlainBrowserKeys, message.virtualKey) ||
+        (contains(kExtendedBrowserKeys, message.virtualKey) && message.extendedKey)) {
+        // Offered to the page, and never to the window's own keyboard handling, taken or not.
+        result.forwardToBrowser = true;
+        result.handled = true;
+    }
+    return result;
+}
+
+} // namespace ostrel::app

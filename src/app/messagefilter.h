@@ -1,0 +1,47 @@
+// The application message filter: every input event passes here before anything else sees it.
+// It turns the release of five function keys into clicks on header buttons, keeps close requests
+// away from the browser's inner windows, and gives Tab, Enter and four editing keys to the page.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace ostrel::app {
+
+// A message, as far as the filter looks at it.
+struct Message {
+    enum class Kind { KeyDown, KeyUp, SysKeyDown, SysKeyUp, Close, Other };
+    Kind kind = Kind::Other;
+    int virtualKey = 0;
+    bool extendedKey = false;     // the cursor block and Delete, not the numeric keypad
+    bool targetInBrowser = false; // aimed at one of the browser's inner windows
+};
+
+struct FilterResult {
+    std::string_view click; // the button whose click runs, if any
+    bool handled = false;   // nothing else gets the message
+    bool nullified = false; // a close request that must close nothing
+    bool forwardToBrowser = false;
+};
+
+struct Shortcut {
+    int virtualKey;
+    std::string_view button;
+    bool offInCompactMode;
+};
+
+inline constexpr int VK_TAB = 9, VK_RETURN = 13, VK_BACK = 8, VK_LEFT = 37, VK_RIGHT = 39, VK_DELETE = 46;
+inline constexpr int VK_F2 = 113, VK_F4 = 115, VK_F5 = 116, VK_F11 = 122, VK_F12 = 123;
+
+// In the order the filter tests them.
+inline constexpr Shortcut kShortcuts[] = {
+    {VK_F12, "btnCalculator", false}, {VK_F2, "BtnOWS", true},         {VK_F4, "BtnBestanden", true},
+    {VK_F5, "BtnOstrelWeb", false},   {VK_F11, "btnTeamviewer", false},
+};
+inline constexpr int kPlainBrowserKeys[] = {VK_TAB, VK_RETURN};
+inline constexpr int kExtendedBrowserKeys[] = {VK_BACK, VK_LEFT, VK_RIGHT, VK_DELETE};
+
+FilterResult FilterMessage(const Message& message, bool compactMode);
+
+} // namespace ostrel::app

@@ -1,0 +1,119 @@
+#include "host/curlprobe.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <mutex>
+#include <utility>
+
+namespace ostrel::host {
+namespace {
+
+// A gateway that takes the connection but never answers must cost the start-up a few seconds, not
+// forever; the connect limit is shorter so that an unreachable address does not eat the whole budget.
+constexpr long kConnectTimeoutMs = 5000;
+constexpr long kTransferTimeoutMs = 10000;
+constexpr long kMaxRedirects = 10;
+
+struct EasyCleanup {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
+
+// The global state is never torn down: probes may run until the process exits, and
+// curl_global_cleanup would race with any that are still going.
+void InitCurlOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct Transfer {
+    CURL* handle = nullptr;
+    // Set when this probe itself cut the transfer short because the final status was in; a write
+    // error without it is a real failure.
+    bool stoppedAtStatus = false;
+};
+
+bool IsEndOfHeaders(const char* data, size_t length)
+{
+    return (length == 2 && data[0] == '\r' && data[1] == '\n') || (length == 1 && data[0] == '\n');
+}
+
+size_t OnHeaderLine(char* data, size_t size, size_t count, void* user)
+{
+    auto* transfer = static_cast<Transfer*>(user);
+    const size_t length = size * count;
+    if (!IsEndOfHeaders(data, length))
+        return length;
+    long status = 0;
+    curl_easy_getinfo(transfer->handle, CURLINFO_RESPONSE_CODE, &status);
+    // An interim 1xx is followed by the real answer, and a 3xx may be a redirect curl is about to
+    // follow: in both cases the status that matters is still to come. A 3xx that turns out to be
+    // final is caught by OnBody, or ends the transfer normally when it has no body.
+    if ((status >= 100 && status < 200) || (status >= 300 && status < 400))
+        return length;
+    transfer->stoppedAtStatus = true;
+    return 0; // anything but `length` makes curl abort: the body is never fetched
+}
+
+// curl hands over only the body of the response it ends on (those of followed redirects are skipped),
+// so the first byte here means the final headers are complete.
+size_t OnBody(char*, size_t size, size_t count, void* user)
+{
+    if (size * count == 0)
+        return 0;
+    static_cast<Transfer*>(user)->stoppedAtStatus = true;
+    return 0;
+}
+
+} // namespace
+
+CurlProbe::CurlProbe(std::string agent) : agent_(std::move(agent)) {}
+
+int CurlProbe::Probe(const std::string& url)
+{
+    InitCurlOnce();
+    EasyHandle easy(curl_easy_init());
+    if (!easy)
+        return kProbeNoResponse;
+    CURL* handle = easy.get();
+    Transfer transfer{handle};
+
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, agent_.c_str());
+    // Only web addresses are probed; a redirect must not lead curl to a file:// or ftp:// answer
+    // whose "status" means something else.
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
+    // No CURLOPT_PROXY: left unset, curl takes http_proxy / https_proxy / all_proxy / no_proxy from
+    // the environment, which is how proxies are configured for a desktop session here.
+    // Through a proxy tunnel the proxy's own "200 Connection established" must not pass for the
+    // gateway's answer in OnHeaderLine.
+    curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, kTransferTimeoutMs);
+    // Timeouts by signal would hit whichever of Qt's threads the signal lands on.
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    // The defaults would print a progress meter or the body on the program's own stdout.
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
+    curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &OnHeaderLine);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &OnBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+
+    const CURLcode result = curl_easy_perform(handle);
+    const bool answered = result == CURLE_OK || (result == CURLE_WRITE_ERROR && transfer.stoppedAtStatus);
+    if (!answered)
+        return kProbeNoResponse;
+    long status = 0;
+    if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status <= 0)
+        return kProbeStatusUnreadable;
+    return static_cast<int>(status);
+}
+
+} // namespace ostrel::host

@@ -1,0 +1,26 @@
+#include "navigation/ftphandoff.h"
+
+#include "host/browser.h"
+
+namespace ostrel::navigation {
+
+void DocumentCompleted(host::Browser& browser, const std::string& eventUrl)
+{
+    browser.SetSilent(false);
+    if (eventUrl.find("ftp://") == std::string::npos || g_handOffGuard) {
+        g_handOffGuard = false;
+        return;
+    }
+    // Set before the address is read and the navigation starts, so that a completion raised on the
+    // way finds it set.
+    g_handOffGuard = true;
+    std::string target;
+    try {
+        target = browser.DocumentUrl();
+    } catch (...) {
+        // An address that cannot be read is no reason to stop: the event's own address will do.
+    }
+    browser.Navigate(target.empty() ? eventUrl : target);
+}
+
+} // namespace ostrel::navigation

@@ -1,0 +1,18 @@
+// On every completed document: the silent flag goes off, and a document whose address holds
+// "ftp://" is opened once more from the address the top-level frame shows.
+#pragma once
+
+#include <string>
+
+namespace ostrel::host {
+class Browser;
+}
+
+namespace ostrel::navigation {
+
+// True when the previous completion handed off; it keeps a hand-off from following itself.
+inline bool g_handOffGuard = false;
+
+void DocumentCompleted(host::Browser& browser, const std::string& eventUrl);
+
+} // namespace ostrel::navigation

@@ -1,0 +1,57 @@
+// The application message filter as a table: message -> click, handled, what reaches the page.
+#include "app/messagefilter.h"
+
+#include <gtest/gtest.h>
+
+namespace ostrel::app {
+namespace {
+
+using Kind = Message::Kind;
+
+struct Row {
+    const char* what;
+    Message message;
+    bool compact;
+    std::string_view click;
+    bool handled;
+    bool forwarded;
+    bool nullified;
+};
+
+TEST(MessageFilter, decidesEveryMessageAsTheTableSays)
+{
+    const Row rows[] = {
+        {"F5 released", {Kind::KeyUp, VK_F5, false, false}, false, "BtnOstrelWeb", true, false, false},
+        {"F5 released in the page", {Kind::KeyUp, VK_F5, false, true}, false, "BtnOstrelWeb", true, false, false},
+        {"F5 pressed", {Kind::KeyDown, VK_F5, false, true}, false, "", false, false, false},
+        {"Alt+F5 released", {Kind::SysKeyUp, VK_F5, false, true}, false, "", false, false, false},
+        {"F12", {Kind::KeyUp, VK_F12, false, false}, true, "btnCalculator", true, false, false},
+        {"F11 compact", {Kind::KeyUp, VK_F11, false, false}, true, "btnTeamviewer", true, false, false},
+        {"F2", {Kind::KeyUp, VK_F2, false, false}, false, "BtnOWS", true, false, false},
+        {"F2 compact", {Kind::KeyUp, VK_F2, false, false}, true, "", false, false, false},
+        {"F4", {Kind::KeyUp, VK_F4, false, false}, false, "BtnBestanden", true, false, false},
+        {"F4 compact", {Kind::KeyUp, VK_F4, false, true}, true, "", false, false, false},
+        {"Tab in page", {Kind::KeyDown, VK_TAB, false, true}, false, "", true, true, false},
+        {"Enter in page", {Kind::KeyUp, VK_RETURN, false, true}, false, "", true, true, false},
+        {"Tab outside", {Kind::KeyDown, VK_TAB, false, false}, false, "", false, false, false},
+        {"Delete in page", {Kind::KeyDown, VK_DELETE, true, true}, false, "", true, true, false},
+        {"keypad Delete", {Kind::KeyDown, VK_DELETE, false, true}, false, "", false, false, false},
+        {"Left in page", {Kind::KeyDown, VK_LEFT, true, true}, false, "", true, true, false},
+        {"keypad Right", {Kind::KeyDown, VK_RIGHT, false, true}, false, "", false, false, false},
+        {"Backspace", {Kind::KeyDown, VK_BACK, false, true}, false, "", false, false, false},
+        {"Up", {Kind::KeyDown, 38, true, true}, false, "", false, false, false},
+        {"Alt+Tab-ish", {Kind::SysKeyDown, VK_TAB, false, true}, false, "", true, true, false},
+        {"close inner window", {Kind::Close, 0, false, true}, false, "", false, false, true},
+        {"close main window", {Kind::Close, 0, false, false}, false, "", false, false, false},
+    };
+    for (const Row& row : rows) {
+        const FilterResult result = FilterMessage(row.message, row.compact);
+        EXPECT_EQ(result.click, row.click) << row.what;
+        EXPECT_EQ(result.handled, row.handled) << row.what;
+        EXPECT_EQ(result.forwardToBrowser, row.forwarded) << row.what;
+        EXPECT_EQ(result.nullified, row.nullified) << row.what;
+    }
+}
+
+} // namespace
+} // namespace ostrel::app
