@@ -111,6 +111,8 @@ int CurlProbe::Probe(const std::string& url)
     if (!answered)
         return kProbeNoResponse;
     long status = 0;
+    // curl rejects status lines without a three-digit code, so this should not happen; if it ever
+    // does, something did answer and "no response" would be the wrong story.
     if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status <= 0)
         return kProbeStatusUnreadable;
     return static_cast<int>(status);

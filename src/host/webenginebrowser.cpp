@@ -107,11 +107,19 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
     : QWebEngineView(parent), profile_(browserProfile()), page_(new WebPage(profile_, this))
 {
     setPage(page_);
+    // Our navigation has landed when the load that started after it has finished, whatever its
+    // address (a redirect) or outcome; the late report of the load before it does not count.
+    // (urlChanged is no sign: for a page's own location.replace() it comes before the commit.)
+    connect(page_, &QWebEnginePage::loadStarted, this, [this] {
+        if (pending_ == Pending::Requested)
+            pending_ = Pending::Started;
+    });
     connect(page_, &QWebEnginePage::loadFinished, this, [this] {
-        awaitingCommit_ = false;
+        if (pending_ == Pending::Started)
+            pending_ = Pending::None;
         raiseDocumentComplete(true, page_->url().toString(QUrl::FullyEncoded));
     });
-    connect(page_, &QWebEnginePage::urlChanged, this, [this] { awaitingCommit_ = false; });
+
     connect(page_, &WebPage::frameCompleted, this,
             [this](const QString& url) { raiseDocumentComplete(false, url); });
 }
@@ -125,7 +133,7 @@ WebEngineBrowser::~WebEngineBrowser()
 
 void WebEngineBrowser::load(const QWebEngineHttpRequest& request)
 {
-    awaitingCommit_ = true;
+    pending_ = Pending::Requested;
     page_->load(request);
 }
 
@@ -140,7 +148,7 @@ void WebEngineBrowser::Navigate(const std::string& url, int flags)
         // Qt has no load that replaces the current history entry; the page's own location.replace()
         // does, unless a load in progress swallows it, so that is stopped first.
         page_->triggerAction(QWebEnginePage::Stop);
-        awaitingCommit_ = true;
+        pending_ = Pending::Requested;
         page_->runJavaScript(QStringLiteral("location.replace(%1);").arg(jsString(toUrl(url).toString())),
                              QWebEngineScript::ApplicationWorld);
         return;
@@ -179,7 +187,7 @@ void WebEngineBrowser::Refresh2()
     // taking no input, for a bounded time.
     GuiPause::WaitUntil([this] { return !clearingCache_ || cacheIsEmpty(profile_); }, kRefreshWaitMs);
     clearingCache_ = false;
-    GuiPause::WaitUntil([this] { return !awaitingCommit_; }, kRefreshWaitMs);
+    GuiPause::WaitUntil([this] { return pending_ == Pending::None; }, kRefreshWaitMs);
     page_->triggerAction(QWebEnginePage::Reload);
 }
 

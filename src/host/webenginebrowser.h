@@ -63,7 +63,8 @@ private:
     QWebEngineProfile* profile_;
     WebPage* page_;
     DocumentCompleteHandler onDocumentComplete_;
-    bool awaitingCommit_ = false; // a navigation of ours has not committed its page yet
+    enum class Pending { None, Requested, Started };
+    Pending pending_ = Pending::None; // a navigation of ours that has not landed yet
     bool clearingCache_ = false;
 };
 

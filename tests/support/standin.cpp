@@ -15,11 +15,15 @@ QStringList roleArgs()
 }
 } // namespace
 
-StandIn::StandIn(const QStringList& extraArgs)
+StandIn::StandIn(const QStringList& extraArgs, const QStringList& leftOut)
 {
+    QStringList roles;
+    for (const QString& role : roleArgs())
+        if (!leftOut.contains(role.section(QLatin1Char('='), 0, 0)))
+            roles.append(role);
     process_.setProgram(QString::fromUtf8(OSTREL_STANDIN_EXE));
     process_.setArguments(QStringList{QStringLiteral("--log"), dir_.filePath(QStringLiteral("requests.jsonl"))} +
-                          extraArgs + roleArgs());
+                          extraArgs + roles);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start();
     started_ = process_.waitForStarted(5000) && waitFor([this] {

@@ -15,8 +15,9 @@ namespace ostrel::testing {
 
 class StandIn {
 public:
-    // extraArgs go before the role list (for example "--status", "gateway1=503").
-    explicit StandIn(const QStringList& extraArgs = {});
+    // extraArgs go before the role list (for example "--status", "gateway1=503"); the roles left
+    // out are not served at all (their port refuses connections).
+    explicit StandIn(const QStringList& extraArgs = {}, const QStringList& leftOut = {});
     ~StandIn();
 
     bool started() const { return started_; }

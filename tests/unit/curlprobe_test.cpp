@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -116,8 +118,9 @@ std::optional<std::string> HeaderValue(const std::string& head, const std::strin
 
 std::string Response(int status, const std::string& extraHeaders = {}, const std::string& body = {})
 {
-    return "HTTP/1.1 " + std::to_string(status) + " Status\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nConnection: close\r\n" + extraHeaders + "\r\n" + body;
+    return "HTTP/1.1 " + std::to_string(status) +
+           " Status\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n" +
+           extraHeaders + "\r\n" + body;
 }
 
 // A TCP server on 127.0.0.1 with an ephemeral port, handling one connection at a time on its own
@@ -286,7 +289,8 @@ TEST(CurlProbeStatus, reportsTheStatusTheServerAnswers)
 
 TEST(CurlProbeStatus, aStatusWithoutReasonPhraseIsStillRead)
 {
-    HttpServer server([](const std::string&) { return std::string("HTTP/1.1 200\r\nContent-Length: 0\r\n\r\n"); });
+    HttpServer server(
+        [](const std::string&) { return std::string("HTTP/1.1 200\r\nContent-Length: 0\r\n\r\n"); });
     EXPECT_EQ(ProbeOnce(server.Url("/vpn/index.html")), 200);
 }
 
@@ -298,9 +302,8 @@ TEST(CurlProbeStatus, aResponseWithoutContentLengthEndedByCloseIsRead)
 
 TEST(CurlProbeStatus, anInterimContinueIsSkippedForTheRealAnswer)
 {
-    HttpServer server([](const std::string&) {
-        return "HTTP/1.1 100 Continue\r\n\r\n" + Response(503, {}, "busy");
-    });
+    HttpServer server(
+        [](const std::string&) { return "HTTP/1.1 100 Continue\r\n\r\n" + Response(503, {}, "busy"); });
     EXPECT_EQ(ProbeOnce(server.Url("/vpn/index.html")), 503);
 }
 
@@ -333,8 +336,10 @@ TEST(CurlProbeRedirects, aRedirectToAFailingPageReportsThatFailure)
 TEST(CurlProbeRedirects, followsAChainAcrossServers)
 {
     HttpServer last([](const std::string&) { return Response(200, {}, "portal"); });
-    HttpServer middle([&](const std::string&) { return Response(301, "Location: " + last.Url("/p") + "\r\n"); });
-    HttpServer first([&](const std::string&) { return Response(307, "Location: " + middle.Url("/m") + "\r\n"); });
+    HttpServer middle(
+        [&](const std::string&) { return Response(301, "Location: " + last.Url("/p") + "\r\n"); });
+    HttpServer first(
+        [&](const std::string&) { return Response(307, "Location: " + middle.Url("/m") + "\r\n"); });
     EXPECT_EQ(ProbeOnce(first.Url("/vpn/index.html")), 200);
 }
 
@@ -391,6 +396,27 @@ TEST(CurlProbeRequest, goesThroughTheProxyNamedInTheEnvironment)
     EXPECT_EQ(HeaderValue(requests[0], "User-Agent"), kAgent);
 }
 
+TEST(CurlProbeRequest, aProxyTunnelsOwnAnswerDoesNotPassForTheGateways)
+{
+    // The proxy accepts the tunnel, then the far end turns out not to speak TLS: the gateway never
+    // answered, whatever the proxy's "200" said.
+    std::string connectLine;
+    {
+        LoopbackServer proxy([&](int fd) {
+            const std::string head = ReadRequestHead(fd);
+            connectLine = head.substr(0, head.find("\r\n"));
+            if (!SendAll(fd, "HTTP/1.1 200 Connection established\r\n\r\n"))
+                return;
+            char buffer[4096];
+            if (recv(fd, buffer, sizeof buffer, 0) > 0)
+                SendAll(fd, "not a TLS server hello\r\n");
+        });
+        ScopedEnv setting("https_proxy", proxy.Url(""));
+        EXPECT_EQ(ProbeOnce("https://gateway.invalid/vpn/index.html"), kProbeNoResponse);
+    } // read what the proxy saw only once its thread is done
+    EXPECT_EQ(connectLine, "CONNECT gateway.invalid:443 HTTP/1.1");
+}
+
 TEST(CurlProbeRequest, addressesExemptedByNoProxyAreReachedDirectly)
 {
     HttpServer proxy([](const std::string&) { return Response(502); });
@@ -426,6 +452,12 @@ TEST(CurlProbeNoResponse, anUnresolvableHostIsNoResponse)
     EXPECT_EQ(ProbeOnce("http://nonexistent.invalid/vpn/index.html"), kProbeNoResponse);
 }
 
+// Only web addresses are probed; a local file "answers" without any status.
+TEST(CurlProbeNoResponse, anAddressThatIsNotWebIsNoResponse)
+{
+    EXPECT_EQ(ProbeOnce("file:///etc/hostname"), kProbeNoResponse);
+}
+
 TEST(CurlProbeNoResponse, aConnectionClosedWithoutAReplyIsNoResponse)
 {
     LoopbackServer server([](int fd) { ReadRequestHead(fd); });
@@ -447,8 +479,9 @@ TEST(CurlProbeNoResponse, aConnectionResetBeforeTheStatusLineIsNoResponse)
 // line for HTTP/0.9, which it refuses, so nothing came that has a status to report.
 TEST(CurlProbeNoResponse, aReplyThatIsNotHttpIsNoResponse)
 {
-    for (const char* reply : {"garbage instead of a status line\r\n\r\n", "SSH-2.0-OpenSSH_9.2\r\n",
-                              "HTTP/1.1 abc Nonsense\r\n\r\n", "HTTP/1.1 000 Zero\r\nContent-Length: 0\r\n\r\n"}) {
+    for (const char* reply :
+         {"garbage instead of a status line\r\n\r\n", "SSH-2.0-OpenSSH_9.2\r\n",
+          "HTTP/1.1 abc Nonsense\r\n\r\n", "HTTP/1.1 000 Zero\r\nContent-Length: 0\r\n\r\n"}) {
         HttpServer server([reply](const std::string&) { return std::string(reply); });
         EXPECT_EQ(ProbeOnce(server.Url("/vpn/index.html")), kProbeNoResponse) << reply;
     }
@@ -467,31 +500,29 @@ TEST(CurlProbeNoResponse, aFailedTlsHandshakeIsNoResponse)
               kProbeNoResponse);
 }
 
-TEST(CurlProbeNoResponse, aServerThatNeverAnswersFailsInBoundedTime)
+// Both kinds of stuck server are probed at once so that the suite waits out the probe's limit once.
+TEST(CurlProbeNoResponse, aServerThatStopsAnsweringFailsInBoundedTime)
 {
     std::atomic<bool> accepted = false;
-    LoopbackServer server([&](int fd) {
+    LoopbackServer silent([&](int fd) {
         accepted = true;
         WaitForHangUp(fd);
     });
-    const auto start = std::chrono::steady_clock::now();
-    const int result = ProbeOnce(server.Url("/vpn/index.html"));
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(result, kProbeNoResponse);
-    EXPECT_TRUE(accepted);
-    EXPECT_LT(elapsed, std::chrono::seconds(15)); // the probe's own limit is 10 s
-}
-
-TEST(CurlProbeNoResponse, aServerStuckInTheMiddleOfItsHeadersFailsInBoundedTime)
-{
-    LoopbackServer server([](int fd) {
+    LoopbackServer stuckInHeaders([](int fd) {
         ReadRequestHead(fd);
         SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n");
         WaitForHangUp(fd);
     });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(ProbeOnce(server.Url("/vpn/index.html")), kProbeNoResponse);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    int silentResult = 0;
+    std::thread other([&] { silentResult = ProbeOnce(silent.Url("/vpn/index.html")); });
+    const int stuckResult = ProbeOnce(stuckInHeaders.Url("/vpn/index.html"));
+    other.join();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(silentResult, kProbeNoResponse);
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(stuckResult, kProbeNoResponse);
+    EXPECT_LT(elapsed, std::chrono::seconds(15)); // the probe's own limit is 10 s
 }
 
 TEST(CurlProbeBody, theStatusIsReportedOnceTheHeadersAreInEvenIfTheBodyNeverComes)
@@ -512,7 +543,6 @@ TEST(CurlProbeBody, aHugeBodyIsNotDownloaded)
     constexpr std::uint64_t kClaimed = std::uint64_t(1) << 40;
     constexpr std::uint64_t kBuffersAtMost = std::uint64_t(64) << 20;
     std::atomic<std::uint64_t> bodySent = 0;
-    std::atomic<bool> clientHungUp = false;
     {
         LoopbackServer server([&](int fd) {
             ReadRequestHead(fd);
@@ -521,12 +551,10 @@ TEST(CurlProbeBody, aHugeBodyIsNotDownloaded)
             const std::string chunk(64 * 1024, 'x');
             while (bodySent < kClaimed && SendAll(fd, chunk))
                 bodySent += chunk.size();
-            clientHungUp = bodySent < kClaimed;
         });
         EXPECT_EQ(ProbeOnce(server.Url("/vpn/index.html")), 200);
     } // stopping the server ends its sending even if the client had not hung up
     EXPECT_LT(bodySent.load(), kBuffersAtMost);
-    EXPECT_TRUE(clientHungUp);
 }
 
 TEST(CurlProbeBody, theBodyOfANonSuccessAnswerIsNotDownloadedEither)

@@ -1,0 +1,266 @@
+// The header's commands and keys end to end: the real window, engine, probe and shell seams against
+// the stand-in portal and gateways.
+#include "fakes.h"
+#include "qtprint.h"
+#include "standin.h"
+
+#include "app/switches.h"
+#include "host/curlprobe.h"
+#include "host/guipause.h"
+#include "host/qtmessagedialog.h"
+#include "host/webenginebrowser.h"
+#include "navigation/ftphandoff.h"
+#include "ui/TWebNavigator.h"
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineHistory>
+
+#include <gtest/gtest.h>
+
+namespace ostrel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::originOf;
+using testing::StandIn;
+using testing::waitFor;
+
+// A window on fakes for the registry, shell and account, and the real probe, pause and dialogs.
+struct Running {
+    testing::FakeServices fakes;
+    std::unique_ptr<ui::TWebNavigator> window;
+    QStringList messages;
+    QTimer dialogs;
+
+    Running()
+    {
+        fakes.services.probe = std::make_unique<host::CurlProbe>("Ostrel Web");
+        fakes.services.pause = std::make_unique<host::GuiPause>();
+        fakes.services.messages = std::make_unique<host::QtMessageDialog>();
+        window = std::make_unique<ui::TWebNavigator>(fakes.services);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        // Answers the program's message dialogs, keeping what they said.
+        QObject::connect(&dialogs, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                messages.append(box->text());
+                box->accept();
+            }
+        });
+        dialogs.start(50);
+    }
+    ~Running()
+    {
+        app::g_compactMode = false;
+        navigation::g_handOffGuard = false;
+    }
+    host::WebEngineBrowser& browser() { return *window->WebBrowser; }
+    bool showing(const QString& url)
+    {
+        return waitFor([&] { return QString::fromStdString(browser().DocumentUrl()) == url; }, 15s);
+    }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(window->windowHandle(), key, modifiers);
+    }
+};
+
+QList<QJsonObject> requestsTo(const StandIn& standIn, const QString& path)
+{
+    QList<QJsonObject> found;
+    for (const QJsonObject& request : standIn.requests())
+        if (request[u"path"].toString() == path)
+            found.append(request);
+    return found;
+}
+
+QString portal(const char* pathAndQuery)
+{
+    return originOf(QStringLiteral("portal")) + QLatin1String(pathAndQuery);
+}
+
+TEST(CommandsE2E, f5OpensTheVersionStampedPageAndReloadsItASecondLater)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    r.browser().Navigate(portal("/elsewhere").toStdString());
+    ASSERT_TRUE(r.showing(portal("/elsewhere")));
+
+    r.key(Qt::Key_F5);
+    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/")).size() >= 2; }, 15s));
+    const QList<QJsonObject> gets = requestsTo(standIn, QStringLiteral("/"));
+    EXPECT_EQ(gets[0][u"target"].toString(), u"/?version=6.9");
+    EXPECT_EQ(gets[1][u"target"].toString(), u"/?version=6.9") << "the reload is of the new page";
+    EXPECT_GE(gets[1][u"t_ms"].toInteger() - gets[0][u"t_ms"].toInteger(), 900);
+    EXPECT_TRUE(r.showing(portal("/?version=6.9")));
+    EXPECT_EQ(requestsTo(standIn, QStringLiteral("/elsewhere")).size(), 1) << "the page being left is not reloaded";
+}
+
+TEST(CommandsE2E, f5ReloadWaitsForASlowPageToCommit)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    r.browser().Navigate(portal("/before").toStdString());
+    ASSERT_TRUE(r.showing(portal("/before")));
+    // The page asked for takes 1.5 s: the reload after the one-second pause must wait for it.
+    r.browser().Navigate(portal("/slow?ms=1500").toStdString(), host::navNoHistory);
+    r.fakes.services.pause->Sleep(1000);
+    r.browser().Refresh2();
+    const bool reloaded = waitFor([&] { return requestsTo(standIn, QStringLiteral("/slow")).size() >= 2; }, 15s);
+    QStringList seen;
+    for (const QJsonObject& request : standIn.requests())
+        seen << request[u"target"].toString();
+    ASSERT_TRUE(reloaded) << seen.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(requestsTo(standIn, QStringLiteral("/before")).size(), 1);
+}
+
+TEST(CommandsE2E, compactModeSwitchesF2AndF4OffButNotF5F11F12)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    app::g_compactMode = true;
+    r.key(Qt::Key_F2);
+    r.key(Qt::Key_F4);
+    waitFor([] { return false; }, 1500ms);
+    EXPECT_TRUE(standIn.requests().isEmpty());
+    EXPECT_TRUE(r.messages.isEmpty());
+
+    r.key(Qt::Key_F11);
+    EXPECT_TRUE(r.showing(originOf(QStringLiteral("remotesupport"))));
+    r.key(Qt::Key_F12);
+    EXPECT_EQ(r.fakes.shell->started, std::vector<std::string>{"calc.exe"});
+    r.key(Qt::Key_F5, Qt::ControlModifier);
+    EXPECT_TRUE(r.showing(portal("/?version=6.9")));
+    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/")).size() == 2; }, 15s)) << "page and reload";
+    const int before = standIn.requests().size();
+    r.key(Qt::Key_F5, Qt::AltModifier);
+    waitFor([] { return false; }, 1500ms);
+    EXPECT_EQ(standIn.requests().size(), before) << "Alt+F5 fires nothing";
+}
+
+TEST(CommandsE2E, f4OpensTheFileExchangeAndEveryEmbeddedDestinationLoads)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    r.key(Qt::Key_F4);
+    EXPECT_TRUE(r.showing(portal("/index.php?mod=content&page=ftpssl")));
+    const std::vector<std::pair<ui::TJvTransparentButton*, QString>> buttons{
+        {r.window->BtnFormulieren, originOf(QStringLiteral("website")) + QStringLiteral("/download/download.asp")},
+        {r.window->BtnDownloads, originOf(QStringLiteral("download")) + QStringLiteral("/?version=")},
+        {r.window->BtnHelpdesk, originOf(QStringLiteral("servicedesk")) + QStringLiteral("/tas/public")},
+        {r.window->btnPolisvoorwaarden, originOf(QStringLiteral("policy")) + QStringLiteral("/")},
+    };
+    for (const auto& [button, url] : buttons) {
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_TRUE(r.showing(url)) << url.toStdString();
+    }
+    QTest::mouseClick(r.window->JvImage1, Qt::LeftButton, {}, QPoint(20, 30));
+    EXPECT_TRUE(r.showing(portal("/index.php?mod=content&page=contact")));
+
+    QTest::mouseClick(r.window->BtnHome, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_TRUE(waitFor([&] { return !standIn.requests().isEmpty() && standIn.requests().last()[u"method"].toString() == u"POST"; }, 15s));
+    EXPECT_EQ(standIn.requests().last()[u"body"].toString(), u"version=6.9");
+}
+
+TEST(CommandsE2E, refreshEmptiesTheCacheReloadsAndSaysSo)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    r.browser().Navigate(portal("/cached").toStdString());
+    ASSERT_TRUE(r.showing(portal("/cached")));
+    QTest::mouseClick(r.window->JvTransparentButton1, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_TRUE(waitFor([&] { return r.messages.size() == 1; }, 15s));
+    EXPECT_EQ(r.messages[0], u"Tijdelijke internetbestanden zijn verwijderd");
+    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/cached")).size() == 2; }, 15s))
+        << "the reload came from the server";
+}
+
+struct GatewayCase {
+    const char* what;
+    QStringList standInArgs;
+    QStringList leftOut;
+    QString opens; // empty: the connection message
+    int primaryProbes, secondaryProbes;
+};
+
+TEST(CommandsE2E, gatewayChoiceAgainstRealGateways)
+{
+    const QString primary = originOf(QStringLiteral("gateway1")) + QStringLiteral("/vpn/index.html?version=");
+    const QString secondary = originOf(QStringLiteral("gateway2")) + QStringLiteral("/vpn/index.html?version=");
+    const std::vector<GatewayCase> cases{
+        {"primary answers", {}, {}, primary, 1, 0},
+        {"primary refused", {}, {QStringLiteral("gateway1")}, secondary, 0, 1},
+        {"primary 503", {QStringLiteral("--status"), QStringLiteral("gateway1=503")}, {}, secondary, 1, 1},
+        {"primary 204", {QStringLiteral("--status"), QStringLiteral("gateway1=204")}, {}, secondary, 1, 1},
+        {"both fail",
+         {QStringLiteral("--status"), QStringLiteral("gateway1=500"), QStringLiteral("--status"), QStringLiteral("gateway2=404")},
+         {},
+         QString(),
+         1,
+         1},
+    };
+    for (const GatewayCase& c : cases) {
+        StandIn standIn(c.standInArgs, c.leftOut);
+        ASSERT_TRUE(standIn.started()) << c.what;
+        Running r;
+        r.key(Qt::Key_F2);
+        if (c.opens.isEmpty()) {
+            EXPECT_TRUE(waitFor([&] { return r.messages.size() == 1; }, 30s)) << c.what;
+            EXPECT_EQ(r.messages.value(0), u"Er is een probleem met de verbinding!");
+            waitFor([] { return false; }, 500ms);
+            EXPECT_EQ(r.messages.size(), 1) << "the message is shown once";
+        } else {
+            EXPECT_TRUE(r.showing(c.opens)) << c.what;
+        }
+        // The probes carry the program's name as their agent; the page the browser opens is not one.
+        int primaryProbes = 0, secondaryProbes = 0;
+        for (const QJsonObject& request : requestsTo(standIn, QStringLiteral("/vpn/index.html")))
+            if (request[u"headers"][u"User-Agent"].toString() == u"Ostrel Web")
+                (request[u"roles"].toArray().contains(QStringLiteral("gateway1")) ? primaryProbes : secondaryProbes)++;
+        EXPECT_EQ(primaryProbes, c.primaryProbes) << c.what;
+        EXPECT_EQ(secondaryProbes, c.secondaryProbes) << c.what;
+        EXPECT_TRUE(r.browser().Silent() || !c.opens.isEmpty()) << "after a failure the silent flag stays on";
+    }
+}
+
+TEST(CommandsE2E, aPageCannotCloseTheBrowser)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    r.browser().Navigate(portal("/stay").toStdString());
+    ASSERT_TRUE(r.showing(portal("/stay")));
+    r.browser().page()->runJavaScript(QStringLiteral("window.close()"));
+    for (QWidget* inner : r.browser().findChildren<QWidget*>())
+        QApplication::sendEvent(inner, new QCloseEvent);
+    waitFor([] { return false; }, 1s);
+    EXPECT_TRUE(r.window->isVisible());
+    EXPECT_EQ(QString::fromStdString(r.browser().DocumentUrl()), portal("/stay"));
+    r.browser().Navigate(portal("/still-works").toStdString());
+    EXPECT_TRUE(r.showing(portal("/still-works")));
+}
+
+TEST(CommandsE2E, ftpAddressIsOpenedOnceMoreAndThenLeftAlone)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    r.browser().SetSilent(true);
+    r.browser().Navigate(portal("/exchange?next=ftp://files.example/").toStdString());
+    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/exchange")).size() >= 2; }, 15s));
+    waitFor([] { return false; }, 2s);
+    EXPECT_EQ(requestsTo(standIn, QStringLiteral("/exchange")).size(), 2) << "the guard stops the second hand-off";
+    EXPECT_FALSE(r.browser().Silent());
+}
+
+} // namespace
+} // namespace ostrel
