@@ -249,6 +249,29 @@ TEST(CommandsE2E, aPageCannotCloseTheBrowser)
     EXPECT_TRUE(r.showing(portal("/still-works")));
 }
 
+TEST(CommandsE2E, shortcutsWorkBehindTheProgramsOwnMessage)
+{
+    StandIn standIn({QStringLiteral("--status"), QStringLiteral("gateway1=500"), QStringLiteral("--status"),
+                     QStringLiteral("gateway2=500")});
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    r.dialogs.stop();
+    bool shortcutRan = false;
+    QTimer::singleShot(0, [&] {
+        // The connection message is open now: F12 still reaches its button.
+        QTimer::singleShot(300, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            QTest::keyClick(box->windowHandle(), Qt::Key_F12);
+            shortcutRan = r.fakes.shell->started == std::vector<std::string>{"calc.exe"};
+            box->accept();
+        });
+    });
+    r.key(Qt::Key_F2);
+    EXPECT_TRUE(shortcutRan);
+}
+
 TEST(CommandsE2E, ftpAddressIsOpenedOnceMoreAndThenLeftAlone)
 {
     StandIn standIn;

@@ -98,5 +98,56 @@ TEST(ProgramE2E, startsOnThePortalWithItsModesAndExitsWithZeroWhenItsWindowIsClo
     EXPECT_EQ(program.exitCode(), 0);
 }
 
+int versionStampedRequests(const StandIn& standIn)
+{
+    int count = 0;
+    for (const QJsonObject& request : standIn.requests())
+        count += request[u"target"].toString() == u"/?version=6.9";
+    return count;
+}
+
+bool xdotool(const QStringList& arguments)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+TEST(ProgramE2E, aHeldF5FiresOnceOnItsRelease)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || qgetenv("QT_QPA_PLATFORM") == "offscreen")
+        GTEST_SKIP() << "needs an X server";
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    program.setProcessEnvironment(env);
+    program.start(QString::fromUtf8(OSTREL_WEB_EXE), {});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    ASSERT_TRUE(waitFor([&] { return versionStampedRequests(standIn) == 1; }, 20s));
+
+    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    ASSERT_TRUE(display);
+    Window window = 0;
+    ASSERT_TRUE(waitFor([&] {
+        window = findWindow(display.get(), DefaultRootWindow(display.get()), program.processId(), "Ostrel Web 6.9");
+        return window != 0;
+    }, 10s));
+    // Real key events through the X server (XTEST), which repeats a held key by itself.
+    ASSERT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)}));
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("F5")}));
+    waitFor([] { return false; }, 1500ms);
+    EXPECT_EQ(versionStampedRequests(standIn), 1) << "nothing fires while the key is held";
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("F5")}));
+    // The page, then its reload a second later; and nothing more.
+    EXPECT_TRUE(waitFor([&] { return versionStampedRequests(standIn) == 3; }, 10s));
+    waitFor([] { return false; }, 2s);
+    EXPECT_EQ(versionStampedRequests(standIn), 3);
+
+    askToClose(display.get(), window);
+    ASSERT_TRUE(program.waitForFinished(15000));
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
 } // namespace
 } // namespace ostrel
