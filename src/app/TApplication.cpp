@@ -48,7 +48,8 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     setApplicationVersion(qs(kApplicationVersion));
     // X repeats a held key as press and release pairs; with detectable auto-repeat a held F5 gives
     // one release, so its shortcut fires once.
-    if (auto* x11 = nativeInterface<QNativeInterface::QX11Application>())
+    // (The offscreen platform answers as an X11 one but has no display.)
+    if (auto* x11 = nativeInterface<QNativeInterface::QX11Application>(); x11 && x11->display())
         XkbSetDetectableAutoRepeat(x11->display(), True, nullptr);
 }
 

@@ -33,6 +33,14 @@ StandIn::StandIn(const QStringList& extraArgs, const QStringList& leftOut)
 
 StandIn::~StandIn()
 {
+    // OSTREL_STANDIN_DUMP=1 prints what the stand-in received, for reading a test's traffic.
+    if (qEnvironmentVariableIsSet("OSTREL_STANDIN_DUMP"))
+        for (const QJsonObject& request : requests())
+            qInfo("stand-in: %lld %s %d %s UA=%s body=%s", request[u"t_ms"].toInteger(),
+                  qPrintable(request[u"method"].toString()), request[u"port"].toInt(),
+                  qPrintable(request[u"target"].toString()),
+                  qPrintable(request[u"headers"][u"User-Agent"].toString().left(10)),
+                  qPrintable(request[u"body"].toString()));
     if (process_.state() != QProcess::NotRunning) {
         process_.terminate();
         if (!process_.waitForFinished(5000))
