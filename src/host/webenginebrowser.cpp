@@ -1,6 +1,8 @@
 #include "host/webenginebrowser.h"
 
 #include "host/guipause.h"
+#include "host/logindialog.h"
+#include "host/popupwindow.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -8,7 +10,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QAuthenticator>
+#include <QTimer>
 #include <QUuid>
+#include <QWebEngineCertificateError>
+#include <QWebEngineSettings>
 #include <QWebEngineHttpRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -17,15 +25,6 @@
 namespace ostrel::host {
 
 namespace {
-
-// One persistent profile for the process (cookies and HTTP cache on disk; Qt's default profile is
-// off the record). Two profiles on the same storage would fight over its lock, so views share it.
-// It lives until the application object goes, after every page.
-QWebEngineProfile* browserProfile()
-{
-    static QWebEngineProfile* profile = new QWebEngineProfile(QStringLiteral("ostrel-web"), qApp);
-    return profile;
-}
 
 constexpr int kRefreshWaitMs = 10000;
 
@@ -55,10 +54,87 @@ QString jsString(const QString& text)
 
 } // namespace
 
+// One persistent profile for the process (cookies and HTTP cache on disk; Qt's default profile is
+// off the record). Two profiles on the same storage would fight over its lock, so views share it.
+// It lives until the application object goes, after every page.
+QWebEngineProfile* BrowserProfile()
+{
+    static QWebEngineProfile* profile = [] {
+        auto* created = new QWebEngineProfile(QStringLiteral("ostrel-web"), qApp);
+        created->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true); // the PDF viewer
+        created->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
+        return created;
+    }();
+    return profile;
+}
+
 WebPage::WebPage(QWebEngineProfile* profile, QObject* parent)
     : QWebEnginePage(profile, parent), frameToken_(QUuid::createUuid().toString(QUuid::Id128))
 {
     installFrameReporter();
+    // Never left pending (the engine would wait for ever): notifications, location, camera and
+    // microphone are refused at once.
+    connect(this, &QWebEnginePage::featurePermissionRequested, this,
+            [this](const QUrl& origin, Feature feature) {
+                setFeaturePermission(origin, feature, PermissionDeniedByUser);
+            });
+    // A certificate error is never accepted, silent or not: the engine shows its error page.
+    connect(this, &QWebEnginePage::certificateError, this, [](const QWebEngineCertificateError& error) {
+        auto refused = error;
+        refused.rejectCertificate();
+    });
+    connect(this, &QWebEnginePage::authenticationRequired, this, &WebPage::askForLogin);
+    connect(this, &QWebEnginePage::renderProcessTerminated, this, &WebPage::recoverFromCrash);
+    connect(this, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (ok && url() != crashedUrl_)
+            crashReloads_ = 0;
+    });
+}
+
+// Silent, a login request is cancelled at once: an empty answer would only be asked again.
+void WebPage::askForLogin(const QUrl& url, QAuthenticator* authenticator)
+{
+    if (silent || !LoginDialog::Ask(QWebEngineView::forPage(this), url, authenticator))
+        *authenticator = QAuthenticator();
+}
+
+// A dead renderer leaves a grey page: load it again, but a page that always crashes only a few
+// times, then say so.
+void WebPage::recoverFromCrash(RenderProcessTerminationStatus status)
+{
+    if (status == NormalTerminationStatus)
+        return;
+    const QUrl address = requestedUrl().isEmpty() ? url() : requestedUrl();
+    if (address != crashedUrl_) {
+        crashedUrl_ = address;
+        crashReloads_ = 0;
+    }
+    if (crashReloads_ < kCrashReloads) {
+        ++crashReloads_;
+        QTimer::singleShot(0, this, [this, address] { load(address); });
+        return;
+    }
+    const QString text = QStringLiteral(
+        "<!DOCTYPE html><html><head><meta charset=utf-8><title>Pagina gestopt</title></head>"
+        "<body style='font-family:sans-serif;margin:2em'><h1>Deze pagina is gestopt</h1>"
+        "<p>De pagina %1 is %2 keer achter elkaar vastgelopen.</p>"
+        "<p><a href='%1'>Opnieuw laden</a></p></body></html>");
+    QTimer::singleShot(0, this, [this, address, text] {
+        setHtml(text.arg(address.toString(QUrl::FullyEncoded).toHtmlEscaped()).arg(kCrashReloads + 1), address);
+    });
+}
+
+QStringList WebPage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                                 const QStringList& acceptedMimeTypes)
+{
+    if (silent)
+        return {};
+    return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
+}
+
+QWebEnginePage* WebPage::createWindow(WebWindowType /*type*/)
+{
+    return PopupWindow::Open(profile());
 }
 
 // loadFinished covers the top-level frame only; a script in every frame reports the others.
@@ -104,9 +180,11 @@ void WebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, cons
 }
 
 WebEngineBrowser::WebEngineBrowser(QWidget* parent)
-    : QWebEngineView(parent), profile_(browserProfile()), page_(new WebPage(profile_, this))
+    : QWebEngineView(parent), profile_(BrowserProfile()), page_(new WebPage(profile_, this))
 {
     setPage(page_);
+    // A page cannot close the main window's browser: its window.close() asks, and nobody listens.
+    connect(page_, &QWebEnginePage::printRequested, this, &WebEngineBrowser::PrintWithDialog);
     // Our navigation has landed when the load that started after it has finished, whatever its
     // address (a redirect) or outcome; the late report of the load before it does not count.
     // (urlChanged is no sign: for a page's own location.replace() it comes before the commit.)
@@ -189,6 +267,19 @@ void WebEngineBrowser::Refresh2()
     clearingCache_ = false;
     GuiPause::WaitUntil([this] { return pending_ == Pending::None; }, kRefreshWaitMs);
     page_->triggerAction(QWebEnginePage::Reload);
+}
+
+void WebEngineBrowser::PrintWithDialog()
+{
+    if (printer_) // still printing the last one
+        return;
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(printer.get(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    printer_ = std::move(printer);
+    connect(this, &QWebEngineView::printFinished, this, [this] { printer_.reset(); }, Qt::SingleShotConnection);
+    print(printer_.get());
 }
 
 void WebEngineBrowser::ClearHttpCache()

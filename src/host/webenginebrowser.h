@@ -6,7 +6,11 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <memory>
+
 class QWebEngineProfile;
+class QAuthenticator;
+class QPrinter;
 
 namespace ostrel::host {
 
@@ -18,6 +22,9 @@ public:
 
     bool silent = false;
 
+    // A page whose renderer dies is reloaded at most this often for the same address.
+    static constexpr int kCrashReloads = 3;
+
 signals:
     void frameCompleted(const QString& url);
 
@@ -28,12 +35,23 @@ protected:
                           QString* result) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                   int lineNumber, const QString& sourceID) override;
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                            const QStringList& acceptedMimeTypes) override;
+    // Links with a target and window.open() open a window of ours on the same profile.
+    QWebEnginePage* createWindow(WebWindowType type) override;
 
 private:
     void installFrameReporter();
+    void askForLogin(const QUrl& url, QAuthenticator* authenticator);
+    void recoverFromCrash(RenderProcessTerminationStatus status);
 
     QString frameToken_; // proves that a frame report comes from our script, not from a page
+    QUrl crashedUrl_;
+    int crashReloads_ = 0;
 };
+
+// Where the program's browser windows keep their cookies and cache: one profile for the process.
+QWebEngineProfile* BrowserProfile();
 
 class WebEngineBrowser final : public QWebEngineView, public Browser {
     Q_OBJECT
@@ -56,11 +74,15 @@ public:
     // Empties the profile's HTTP cache; the next Refresh2 waits until it is empty.
     void ClearHttpCache();
 
+    // The print dialog for the current page (Ctrl+P, or the page's own window.print()).
+    void PrintWithDialog();
+
 private:
     void raiseDocumentComplete(bool topLevel, const QString& url);
     void load(const QWebEngineHttpRequest& request);
 
     QWebEngineProfile* profile_;
+    std::unique_ptr<QPrinter> printer_; // lives until the engine has printed
     WebPage* page_;
     DocumentCompleteHandler onDocumentComplete_;
     enum class Pending { None, Requested, Started };

@@ -5,6 +5,7 @@
 #include "app/switches.h"
 #include "host/browseremulation.h"
 #include "host/desktopshell.h"
+#include "host/downloadbar.h"
 #include "navigation/ftphandoff.h"
 #include "host/services.h"
 #include "host/webenginebrowser.h"
@@ -15,6 +16,9 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QShortcut>
+
+#include <algorithm>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -52,6 +56,7 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(PnlMenu);
     layout->addWidget(WebBrowser, 1);
+    layout->addWidget(new host::DownloadBar(this, WebBrowser->page()->profile(), *services.shell));
 
     setMinimumSize(kMinimumClientSize);
     resize(kRestoredClientSize);
@@ -59,6 +64,7 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     bindHeader();
+    addBrowserShortcuts();
     ApplicationEvents1 = new app::TApplicationEvents(this);
     ApplicationEvents1->OnMessage = [this](QObject* target, QEvent* event, bool& handled) {
         ApplicationEvents1Message(target, event, handled);
@@ -194,6 +200,23 @@ void TWebNavigator::bindHeader()
     PnlMenu->OnMouseDown = [this](QMouseEvent* event) {
         app::TApplication::Guarded([&] { PnlMenuMouseDown(event); });
     };
+}
+
+// What any browser offers: print, and zoom in, out and back. The function keys keep their meaning.
+void TWebNavigator::addBrowserShortcuts()
+{
+    const auto add = [this](const QKeySequence& keys, auto action) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [action] { app::TApplication::Guarded(action); });
+    };
+    const auto zoom = [this](double step) {
+        WebBrowser->setZoomFactor(step == 0 ? 1.0 : std::clamp(WebBrowser->zoomFactor() + step, 0.25, 5.0));
+    };
+    add(QKeySequence::Print, [this] { WebBrowser->PrintWithDialog(); });
+    add(QKeySequence::ZoomIn, [zoom] { zoom(0.1); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_Equal), [zoom] { zoom(0.1); }); // Ctrl and the "=/+" key
+    add(QKeySequence::ZoomOut, [zoom] { zoom(-0.1); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_0), [zoom] { zoom(0); });
 }
 
 void TWebNavigator::ApplyCompactLayout()

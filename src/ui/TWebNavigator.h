@@ -110,6 +110,7 @@ protected:
 
 private:
     void bindHeader();
+    void addBrowserShortcuts();
 
     host::Services& services_;
     Header* header_;

@@ -23,6 +23,7 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
         qputenv(var, home.filePath(QString::fromLatin1(var)).toLocal8Bit());
+    qputenv("HOME", home.path().toLocal8Bit()); // downloads go to $HOME/Downloads
 
     ostrel::app::PrepareApplication();
     ostrel::app::TApplication application(argc, argv);

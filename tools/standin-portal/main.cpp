@@ -44,13 +44,24 @@ constexpr int kSlowCapMs = 10000;
 // Bodies are kept in memory to be logged; bound them so a runaway client
 // gets a 413 instead of exhausting memory.
 constexpr std::size_t kMaxBody = 64u << 20;
+// Download sizes; tests recompute the bytes from the rule in pattern_byte().
+constexpr std::size_t kPolicyPdfSize = 400u << 10;
+constexpr std::size_t kUnknownBinSize = 100u << 10;
+constexpr std::size_t kChunkSize = 16u << 10;
+// ostrel:secret, the only credentials /auth accepts.
+constexpr std::string_view kAuthCredentials = "b3N0cmVsOnNlY3JldA==";
 
-const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]... ROLE=ORIGIN...\n"
+const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]...\n"
+                      "                      [--https ROLE=PORT... --cert FILE --key FILE] ROLE=ORIGIN...\n"
                       "\n"
                       "  ROLE=ORIGIN         serve ROLE at ORIGIN, e.g. portal=http://127.0.0.1:47101\n"
                       "                      (host 127.0.0.1 or localhost, explicit port, optional path)\n"
                       "  --status ROLE=CODE  status of /vpn/index.html on ROLE's port: 101..599, or\n"
                       "                      'hang' to accept and never answer (default 200)\n"
+                      "  --https ROLE=PORT   also serve the pages over TLS at https://127.0.0.1:PORT\n"
+                      "                      as ROLE; needs --cert and --key\n"
+                      "  --cert FILE         PEM certificate (chain) for every --https port\n"
+                      "  --key FILE          PEM private key of that certificate, unencrypted\n"
                       "  --log FILE          append one JSON line per request to FILE (default stderr)\n";
 
 struct Role {
@@ -63,6 +74,7 @@ struct Role {
 
 struct Listener {
     int port = 0;
+    bool tls = false;
     std::vector<const Role*> roles; // command-line order
     std::string role_list;          // "portal, contact"
     std::unique_ptr<httplib::Server> server;
@@ -168,6 +180,7 @@ private:
 Shutdown g_shutdown;
 RequestLog g_log;
 std::atomic<unsigned long long> g_cached_served{0};
+std::atomic<unsigned long long> g_sessions{0};
 
 // Set by the route handler, consumed by the library's logger hook: requests
 // the library rejects before routing (bad request line, oversized body) never
@@ -359,6 +372,83 @@ void serve_redirect(const Arrival& a, httplib::Response& res)
                     kHtml);
 }
 
+// A byte sequence a test can regenerate on its side without a copy of the
+// file: byte i is (i * 31 + 7) % 251. 251 is prime, so the pattern does not
+// repeat on a power-of-two boundary and a misplaced chunk shows up.
+char pattern_byte(std::size_t i)
+{
+    return static_cast<char>((i * 31 + 7) % 251);
+}
+
+// Built once; the chunked download serves slices of the same bytes.
+const std::string& pattern_bytes()
+{
+    static const std::string bytes = [] {
+        std::string b(std::max(kPolicyPdfSize, kUnknownBinSize), '\0');
+        for (std::size_t i = 0; i < b.size(); ++i)
+            b[i] = pattern_byte(i);
+        return b;
+    }();
+    return bytes;
+}
+
+void attachment(httplib::Response& res, std::string_view filename)
+{
+    res.set_header("Content-Disposition", "attachment; filename=\"" + std::string(filename) + "\"");
+}
+
+// False for any other name, which keeps getting the generic page like every
+// path the stand-in does not know.
+bool serve_file(std::string_view name, httplib::Response& res)
+{
+    if (name == "policy.pdf") {
+        attachment(res, name);
+        res.set_content(pattern_bytes().data(), kPolicyPdfSize, "application/pdf");
+    } else if (name == "launch.ica") {
+        attachment(res, name);
+        res.set_content("[ApplicationServers]\r\nOstrel=\r\n", "application/x-ica");
+    } else if (name == "unknown.bin") {
+        // Chunked, so the browser cannot know the size in advance: the download
+        // has to cope without a Content-Length.
+        attachment(res, name);
+        res.set_chunked_content_provider(
+            "application/octet-stream", [](std::size_t offset, httplib::DataSink& sink) {
+                const std::size_t n = std::min(kChunkSize, kUnknownBinSize - offset);
+                if (n && !sink.write(pattern_bytes().data() + offset, n))
+                    return false;
+                if (offset + n >= kUnknownBinSize)
+                    sink.done();
+                return true;
+            });
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool starts_with_ci(std::string_view s, std::string_view prefix)
+{
+    return s.size() >= prefix.size() && equal_ci(s.substr(0, prefix.size()), prefix);
+}
+
+void serve_auth(const httplib::Request& req, const Arrival& a, httplib::Response& res)
+{
+    const std::string header = req.get_header_value("Authorization");
+    std::string_view given = header;
+    bool admitted = false;
+    if (starts_with_ci(given, "Basic ")) {
+        given.remove_prefix(6);
+        while (!given.empty() && given.front() == ' ')
+            given.remove_prefix(1);
+        admitted = given == kAuthCredentials;
+    }
+    if (!admitted) {
+        res.status = 401;
+        res.set_header("WWW-Authenticate", "Basic realm=\"Ostrel\"");
+    }
+    res.set_content(standin::auth_page(a, admitted), kHtml);
+}
+
 void serve(const Listener& l, const httplib::Request& req, httplib::Response& res)
 {
     t_logged = true;
@@ -400,6 +490,24 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
         res.set_content(standin::alert_page(a), kHtml);
     } else if (path == "/beforeunload") {
         res.set_content(standin::beforeunload_page(a), kHtml);
+    } else if (path == "/downloads") {
+        res.set_content(standin::downloads_page(a), kHtml);
+    } else if (path.rfind("/files/", 0) == 0 && serve_file(path.substr(7), res)) {
+        // serve_file has filled in the answer
+    } else if (path == "/popup") {
+        res.set_content(standin::popup_page(a), kHtml);
+    } else if (path == "/popup/target") {
+        res.set_content(standin::popup_target_page(a, req.get_header_value("Cookie")), kHtml);
+    } else if (path == "/login") {
+        const auto session = ++g_sessions;
+        res.set_header("Set-Cookie", "ostrelsession=" + std::to_string(session) + "; Path=/");
+        res.set_content(standin::login_page(a, session), kHtml);
+    } else if (path == "/auth") {
+        serve_auth(req, a, res);
+    } else if (path == "/print") {
+        res.set_content(standin::print_page(a), kHtml);
+    } else if (path == "/crash") {
+        res.set_content(standin::crash_page(a), kHtml);
     } else {
         res.set_content(standin::generic_page(a), kHtml);
     }
@@ -460,20 +568,48 @@ Role parse_role(std::string_view arg)
     return role;
 }
 
-void apply_status(std::vector<Role>& roles, std::string_view arg)
+// --https ROLE=PORT: TLS is only ever offered on 127.0.0.1, so a port is all
+// there is to say.
+Role parse_tls_role(std::string_view arg)
+{
+    const auto eq = arg.find('=');
+    if (eq == std::string_view::npos)
+        usage_error("expected --https ROLE=PORT, got '" + std::string(arg) + "'");
+    Role role;
+    role.name = std::string(arg.substr(0, eq));
+    if (!valid_role_name(role.name))
+        usage_error("role name '" + role.name + "' must match [a-z0-9]+");
+    const std::string_view port_text = arg.substr(eq + 1);
+    if (port_text.empty() || port_text.size() > 5 ||
+        !std::all_of(port_text.begin(), port_text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        usage_error("--https " + std::string(arg) + ": PORT must be a number");
+    role.port = static_cast<int>(leading_number(port_text, 99999));
+    if (role.port < 1 || role.port > 65535)
+        usage_error("--https " + std::string(arg) + ": PORT must be 1..65535");
+    return role;
+}
+
+// Applies to the role of that name on plain HTTP and on HTTPS alike.
+void apply_status(std::vector<Role>& roles, std::vector<Role>& tls_roles, std::string_view arg)
 {
     const auto eq = arg.find('=');
     if (eq == std::string_view::npos)
         usage_error("expected --status ROLE=CODE, got '" + std::string(arg) + "'");
     const std::string_view name = arg.substr(0, eq);
     const std::string_view code = arg.substr(eq + 1);
-    auto it = std::find_if(roles.begin(), roles.end(), [&](const Role& r) { return r.name == name; });
-    if (it == roles.end())
+    std::vector<Role*> named;
+    for (auto* list : {&roles, &tls_roles})
+        for (Role& r : *list)
+            if (r.name == name)
+                named.push_back(&r);
+    if (named.empty())
         usage_error("--status names role '" + std::string(name) +
                     "' which is not served (give it as ROLE=ORIGIN)");
     if (code == "hang") {
-        it->vpn_hang = true;
-        it->vpn_status = 0;
+        for (Role* r : named) {
+            r->vpn_hang = true;
+            r->vpn_status = 0;
+        }
         return;
     }
     const bool digits = !code.empty() && code.size() <= 3 &&
@@ -481,8 +617,28 @@ void apply_status(std::vector<Role>& roles, std::string_view arg)
     const int n = digits ? static_cast<int>(leading_number(code, 999)) : 0;
     if (n <= 100 || n >= 600)
         usage_error("--status " + std::string(arg) + ": CODE must be 101..599 or 'hang'");
-    it->vpn_hang = false;
-    it->vpn_status = n;
+    for (Role* r : named) {
+        r->vpn_hang = false;
+        r->vpn_status = n;
+    }
+}
+
+// Roles sharing a port share one listener whose pages name all of them.
+void group_by_port(const std::vector<Role>& roles, bool tls, std::map<int, Listener>& by_port,
+                   std::vector<Listener*>& listeners)
+{
+    for (const Role& r : roles) {
+        Listener& l = by_port[r.port];
+        if (l.roles.empty()) {
+            l.port = r.port;
+            l.tls = tls;
+            listeners.push_back(&l);
+        } else {
+            l.role_list += ", ";
+        }
+        l.roles.push_back(&r);
+        l.role_list += r.name;
+    }
 }
 
 // Plain SO_REUSEADDR: the library's default is SO_REUSEPORT, which lets a
@@ -520,8 +676,11 @@ void shut_down_all_sockets()
 int main(int argc, char** argv)
 {
     std::vector<Role> roles;
+    std::vector<Role> tls_roles;
     std::vector<std::string> statuses;
     std::optional<std::string> log_path;
+    std::optional<std::string> cert_path;
+    std::optional<std::string> key_path;
 
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -539,6 +698,16 @@ int main(int argc, char** argv)
             log_path = value("--log");
         } else if (arg == "--status" || arg.rfind("--status=", 0) == 0) {
             statuses.push_back(value("--status"));
+        } else if (arg == "--https" || arg.rfind("--https=", 0) == 0) {
+            Role r = parse_tls_role(value("--https"));
+            for (const Role& other : tls_roles)
+                if (other.name == r.name)
+                    usage_error("--https role '" + r.name + "' given twice");
+            tls_roles.push_back(std::move(r));
+        } else if (arg == "--cert" || arg.rfind("--cert=", 0) == 0) {
+            cert_path = value("--cert");
+        } else if (arg == "--key" || arg.rfind("--key=", 0) == 0) {
+            key_path = value("--key");
         } else if (!arg.empty() && arg[0] == '-') {
             usage_error("unknown option '" + std::string(arg) + "'");
         } else {
@@ -549,10 +718,24 @@ int main(int argc, char** argv)
             roles.push_back(std::move(r));
         }
     }
-    if (roles.empty())
+    if (roles.empty() && tls_roles.empty())
         usage_error("no ROLE=ORIGIN given");
+    if (!tls_roles.empty() && (!cert_path || !key_path))
+        usage_error("--https needs --cert FILE and --key FILE");
+    if (tls_roles.empty() && (cert_path || key_path))
+        usage_error("--cert and --key are only used with --https ROLE=PORT");
+    for (Role& t : tls_roles) {
+        for (const Role& r : roles) {
+            if (r.port == t.port)
+                usage_error("--https port " + std::to_string(t.port) +
+                            " is already served over HTTP by role " + r.name);
+            // The same role over TLS answers below the same path.
+            if (r.name == t.name)
+                t.prefix = r.prefix;
+        }
+    }
     for (const auto& s : statuses)
-        apply_status(roles, s);
+        apply_status(roles, tls_roles, s);
 
     if (log_path && !g_log.open(*log_path)) {
         std::fprintf(stderr, "ostrel-standin: cannot open log file %s: %s\n", log_path->c_str(),
@@ -570,22 +753,29 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     std::map<int, Listener> by_port;
-    std::vector<Listener*> listeners; // first-mention order
-    for (const Role& r : roles) {
-        Listener& l = by_port[r.port];
-        if (l.roles.empty()) {
-            l.port = r.port;
-            listeners.push_back(&l);
-        } else {
-            l.role_list += ", ";
-        }
-        l.roles.push_back(&r);
-        l.role_list += r.name;
-    }
+    std::map<int, Listener> tls_by_port;
+    std::vector<Listener*> listeners; // first-mention order, plain HTTP first
+    group_by_port(roles, false, by_port, listeners);
+    group_by_port(tls_roles, true, tls_by_port, listeners);
 
     for (Listener* lp : listeners) {
         Listener& l = *lp;
-        l.server = std::make_unique<httplib::Server>();
+        if (l.tls) {
+            // A refused certificate or a failed handshake ends inside the
+            // library's connection handler (no request, nothing logged), on
+            // that connection's own thread, so it cannot hold up other clients.
+            auto tls = std::make_unique<httplib::SSLServer>(cert_path->c_str(), key_path->c_str());
+            if (!tls->is_valid()) {
+                std::fprintf(stderr,
+                             "ostrel-standin: cannot use certificate %s with key %s (PEM files, "
+                             "unencrypted key matching the certificate)\n",
+                             cert_path->c_str(), key_path->c_str());
+                return kExitUsage;
+            }
+            l.server = std::move(tls);
+        } else {
+            l.server = std::make_unique<httplib::Server>();
+        }
         httplib::Server& svr = *l.server;
         svr.new_task_queue = [] { return new ThreadPerConnection; };
         svr.set_socket_options(loopback_socket_options);
@@ -611,9 +801,10 @@ int main(int argc, char** argv)
         if (!svr.bind_to_port("127.0.0.1", l.port)) {
             const int err = errno;
             std::fprintf(stderr,
-                         "ostrel-standin: cannot listen on 127.0.0.1:%d (roles: %s): "
+                         "ostrel-standin: cannot listen on 127.0.0.1:%d (%sroles: %s): "
                          "%s\n",
-                         l.port, l.role_list.c_str(), err ? std::strerror(err) : "bind failed");
+                         l.port, l.tls ? "HTTPS, " : "", l.role_list.c_str(),
+                         err ? std::strerror(err) : "bind failed");
             return kExitBind;
         }
     }

@@ -396,6 +396,78 @@ std::string beforeunload_page(const Arrival& a)
                 "});</script>");
 }
 
+std::string downloads_page(const Arrival& a)
+{
+    const std::string title = "Stand-in downloads: " + a.roles;
+    std::string body = heading(title, "Each link answers with Content-Disposition: attachment");
+    body += "<ul>\n"
+            "<li><a id=\"attachment\" href=\"/files/policy.pdf\">policy.pdf</a> "
+            "(application/pdf, 409600 bytes, with Content-Length)</li>\n"
+            "<li><a id=\"ica\" href=\"/files/launch.ica\">launch.ica</a> "
+            "(application/x-ica, a Citrix launch file)</li>\n"
+            "<li><a id=\"unknown\" href=\"/files/unknown.bin\">unknown.bin</a> "
+            "(application/octet-stream, 102400 bytes, chunked, no Content-Length)</li>\n"
+            "</ul>\n";
+    return page(title, body);
+}
+
+std::string popup_page(const Arrival& a)
+{
+    const std::string title = "Stand-in popup: " + a.roles;
+    std::string body = heading(title, "Two ways for a page to open another window");
+    body += "<p><a id=\"blank\" href=\"/popup/target\" target=\"_blank\">Open the target in a "
+            "new window (target=_blank)</a></p>\n"
+            "<p><button id=\"open\" type=\"button\" onclick=\"window.open('/popup/target', "
+            "'ostrelpopup', 'width=400,height=300')\">Open the target with window.open</button></p>\n";
+    return page(title, body);
+}
+
+std::string popup_target_page(const Arrival& a, std::string_view cookie)
+{
+    const std::string title = "Stand-in popup target";
+    std::string body = heading(title, "Served by " + a.roles);
+    body += "<h2>Cookie header</h2>\n<p id=\"cookie\">" + html_escape(cookie) + "</p>\n";
+    body += "<p><button id=\"close\" type=\"button\" onclick=\"window.close()\">Close this "
+            "window</button></p>\n";
+    return page(title, body);
+}
+
+std::string login_page(const Arrival& a, unsigned long long session)
+{
+    const std::string title = "Stand-in login: " + a.roles;
+    std::string body = heading(title, "A session cookie was set for the whole origin");
+    body += "<p>Session <span id=\"session\">" + std::to_string(session) + "</span> started.</p>\n";
+    return page(title, body);
+}
+
+std::string auth_page(const Arrival& a, bool admitted)
+{
+    if (admitted) {
+        const std::string title = "Stand-in auth: " + a.roles;
+        return page(title, heading(title, "Signed in with HTTP basic authentication") +
+                               "<p id=\"welcome\">Welcome</p>\n");
+    }
+    const std::string title = "Stand-in auth required: " + a.roles;
+    return page(title, heading(title, "401: HTTP basic authentication required"));
+}
+
+std::string print_page(const Arrival& a)
+{
+    const std::string title = "Stand-in print: " + a.roles;
+    return page(title, heading(title, "This page asks to be printed once loaded"),
+                "<script>window.addEventListener(\"load\", function () "
+                "{ window.print(); });</script>");
+}
+
+std::string crash_page(const Arrival& a)
+{
+    // The title is fixed: the renderer is killed from outside, and the test
+    // recognises the page it had loaded by this title alone.
+    return page("Stand-in crash page",
+                heading("Stand-in crash page", "Served by " + a.roles) +
+                    "<p>A page whose renderer is about to be ended from outside.</p>\n");
+}
+
 std::string error_page(const Arrival& a, int code, std::string_view why)
 {
     const std::string title = "Stand-in: " + a.roles;

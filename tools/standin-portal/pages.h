@@ -52,6 +52,15 @@ std::string cached_page(const Arrival& a, unsigned long long served);
 std::string status_page(const Arrival& a, int code);
 std::string alert_page(const Arrival& a);
 std::string beforeunload_page(const Arrival& a);
+std::string downloads_page(const Arrival& a);
+std::string popup_page(const Arrival& a);
+// `cookie` is the raw Cookie header of the request, shown so a test can see
+// whether a window the page opened shares the opener's session.
+std::string popup_target_page(const Arrival& a, std::string_view cookie);
+std::string login_page(const Arrival& a, unsigned long long session);
+std::string auth_page(const Arrival& a, bool admitted);
+std::string print_page(const Arrival& a);
+std::string crash_page(const Arrival& a);
 std::string error_page(const Arrival& a, int code, std::string_view why);
 
 } // namespace standin

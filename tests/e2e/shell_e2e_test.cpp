@@ -1,0 +1,274 @@
+// What the browser shell does beyond the header, end to end against the stand-in portal:
+// downloads, new windows, logins, certificates, permissions, printing and crashed pages.
+#include "fakes.h"
+#include "qtprint.h"
+#include "standin.h"
+
+#include "host/downloadbar.h"
+#include "host/guipause.h"
+#include "host/popupwindow.h"
+#include "host/webenginebrowser.h"
+#include "ui/TWebNavigator.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace ostrel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::originOf;
+using testing::StandIn;
+using testing::waitFor;
+
+// Clicks an element of the page as soon as it exists (the address commits before the page is built).
+void clickWhenBuilt(QWebEnginePage* page, const char* id)
+{
+    page->runJavaScript(
+        QStringLiteral("(function go() { var e = document.getElementById('%1'); if (e) e.click(); else setTimeout(go, 20); })()")
+            .arg(QLatin1String(id)));
+}
+
+struct Shell {
+    testing::FakeServices fakes;
+    std::unique_ptr<ui::TWebNavigator> window;
+
+    Shell()
+    {
+        fakes.services.pause = std::make_unique<host::GuiPause>();
+        window = std::make_unique<ui::TWebNavigator>(fakes.services);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    host::WebEngineBrowser& browser() { return *window->WebBrowser; }
+    bool showing(const QString& url)
+    {
+        return waitFor([&] { return QString::fromStdString(browser().DocumentUrl()) == url; }, 15s);
+    }
+    void click(const char* id) { clickWhenBuilt(browser().page(), id); }
+};
+
+QString portal(const char* pathAndQuery)
+{
+    return originOf(QStringLiteral("portal")) + QLatin1String(pathAndQuery);
+}
+
+int requestsTo(const StandIn& standIn, const QString& path)
+{
+    int count = 0;
+    for (const QJsonObject& request : standIn.requests())
+        count += request[u"path"].toString() == path;
+    return count;
+}
+
+QByteArray patternBytes(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((static_cast<long long>(i) * 31 + 7) % 251);
+    return bytes;
+}
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST(ShellE2E, downloadsLandInTheDownloadFolderUnderFreeNamesAndLaunchFilesAreOpened)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Shell s;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    QDir(folder).removeRecursively();
+    s.browser().Navigate(portal("/downloads").toStdString());
+    ASSERT_TRUE(s.showing(portal("/downloads")));
+
+    s.click("attachment");
+    const QString first = QDir(folder).filePath(QStringLiteral("policy.pdf"));
+    ASSERT_TRUE(waitFor([&] { return contentsOf(first).size() == 409600; }, 20s));
+    EXPECT_EQ(contentsOf(first), patternBytes(409600));
+
+    s.click("attachment");
+    const QString second = QDir(folder).filePath(QStringLiteral("policy (1).pdf"));
+    ASSERT_TRUE(waitFor([&] { return contentsOf(second).size() == 409600; }, 20s)) << "never over an existing file";
+    EXPECT_EQ(contentsOf(first), patternBytes(409600));
+
+    s.click("unknown");
+    const QString unknown = QDir(folder).filePath(QStringLiteral("unknown.bin"));
+    ASSERT_TRUE(waitFor([&] { return contentsOf(unknown).size() == 102400; }, 20s));
+    EXPECT_EQ(contentsOf(unknown), patternBytes(102400));
+
+    s.click("ica");
+    const std::string launch = QUrl::fromLocalFile(QDir(folder).filePath(QStringLiteral("launch.ica"))).toString().toStdString();
+    ASSERT_TRUE(waitFor([&] { return !s.fakes.shell->opened.empty(); }, 20s));
+    EXPECT_EQ(s.fakes.shell->opened, std::vector<std::string>{launch}) << "the launch file goes to the desktop";
+    EXPECT_TRUE(s.window->findChild<host::DownloadBar*>()->isVisible());
+    EXPECT_EQ(host::DownloadBar::FreeFileName(folder, QStringLiteral("policy.pdf")), u"policy (2).pdf");
+}
+
+TEST(ShellE2E, linksAndScriptsOpenAWindowOfOursThatSharesTheSessionAndMayCloseItself)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Shell s;
+    s.browser().Navigate(portal("/login").toStdString());
+    ASSERT_TRUE(s.showing(portal("/login")));
+    s.browser().Navigate(portal("/popup").toStdString());
+    ASSERT_TRUE(s.showing(portal("/popup")));
+
+    const auto popups = [] {
+        int open = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            open += qobject_cast<host::PopupWindow*>(w) != nullptr && w->isVisible();
+        return open;
+    };
+    s.click("blank");
+    ASSERT_TRUE(waitFor([&] { return popups() == 1; }, 15s));
+    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/popup/target")) == 1; }, 15s));
+    const QJsonObject target = [&] {
+        for (const QJsonObject& request : standIn.requests())
+            if (request[u"path"].toString() == u"/popup/target")
+                return request;
+        return QJsonObject();
+    }();
+    EXPECT_TRUE(target[u"headers"][u"Cookie"].toString().startsWith(u"ostrelsession=")) << "the portal session carries over";
+
+    host::PopupWindow* popup = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* p = qobject_cast<host::PopupWindow*>(w); p && p->isVisible())
+            popup = p;
+    ASSERT_NE(popup, nullptr);
+    waitFor([&] { return popup->page()->url().path() == u"/popup/target"; }, 10s);
+    clickWhenBuilt(popup->page(), "close");
+    EXPECT_TRUE(waitFor([&] { return popups() == 0; }, 10s)) << "its page closed it";
+    EXPECT_TRUE(s.window->isVisible());
+}
+
+TEST(ShellE2E, silentLoginIsCancelledAtOnceAndAnOrdinaryOneAsksTheUser)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Shell s;
+    s.browser().SetSilent(true);
+    s.browser().Navigate(portal("/auth").toStdString());
+    waitFor([] { return false; }, 2s);
+    EXPECT_EQ(requestsTo(standIn, QStringLiteral("/auth")), 1) << "no retry storm";
+
+    s.browser().SetSilent(false);
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != u"LoginDialog")
+            return;
+        dialog->findChild<QLineEdit*>(QStringLiteral("user"))->setText(QStringLiteral("ostrel"));
+        dialog->findChild<QLineEdit*>(QStringLiteral("password"))->setText(QStringLiteral("secret"));
+        dialog->accept();
+    });
+    answer.start(50);
+    s.browser().Navigate(portal("/auth?again").toStdString());
+    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/auth")) == 3; }, 15s));
+    EXPECT_TRUE(waitFor([&] { return s.browser().title().contains(u"Welcome") || s.browser().page()->url().path() == u"/auth"; }, 5s));
+}
+
+TEST(ShellE2E, certificateErrorsAreNeverAcceptedAndAskNothing)
+{
+    QTemporaryDir dir;
+    const QString cert = dir.filePath(QStringLiteral("c.pem")), key = dir.filePath(QStringLiteral("k.pem"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("openssl"),
+                                {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                                 QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                                 QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-keyout"), key,
+                                 QStringLiteral("-out"), cert}),
+              0);
+    const QString port = QStringLiteral("47299");
+    StandIn standIn({QStringLiteral("--https"), QStringLiteral("secure=") + port, QStringLiteral("--cert"), cert,
+                     QStringLiteral("--key"), key});
+    ASSERT_TRUE(standIn.started());
+    Shell s;
+    int dialogs = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QApplication::activeModalWidget())
+            ++dialogs;
+    });
+    watch.start(50);
+    bool finished = false, ok = true;
+    QObject::connect(s.browser().page(), &QWebEnginePage::loadFinished, [&](bool result) {
+        finished = true;
+        ok = result;
+    });
+    s.browser().SetSilent(false);
+    s.browser().Navigate("https://127.0.0.1:" + port.toStdString() + "/");
+    ASSERT_TRUE(waitFor([&] { return finished; }, 15s));
+    EXPECT_FALSE(ok) << "the engine's error page";
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(requestsTo(standIn, QStringLiteral("/")), 0) << "no request went over the refused connection";
+}
+
+TEST(ShellE2E, permissionRequestsAreDeniedAtOnce)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Shell s;
+    s.browser().setHtml(QStringLiteral("<script>navigator.geolocation.getCurrentPosition("
+                                       "() => document.title = 'allowed', e => document.title = 'denied ' + e.code);"
+                                       "</script>"),
+                        QUrl(portal("/permission")));
+    EXPECT_TRUE(waitFor([&] { return s.browser().title().startsWith(u"denied"); }, 10s)) << s.browser().title().toStdString();
+}
+
+TEST(ShellE2E, thePagesPrintRequestOpensThePrintDialog)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Shell s;
+    bool asked = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+            asked = true;
+            dialog->reject();
+        }
+    });
+    watch.start(50);
+    s.browser().Navigate(portal("/print").toStdString());
+    EXPECT_TRUE(waitFor([&] { return asked; }, 15s));
+}
+
+TEST(ShellE2E, aCrashedPageIsReloadedThreeTimesThenExplained)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Shell s;
+    s.browser().Navigate(portal("/crash").toStdString());
+    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/crash")) == 1 && s.browser().page()->renderProcessPid() > 0; }, 15s));
+    for (int crash = 1; crash <= 4; ++crash) {
+        ASSERT_TRUE(waitFor([&] { return s.browser().page()->renderProcessPid() > 0 && s.browser().title().startsWith(u"Stand-in"); }, 15s))
+            << "crash " << crash;
+        ::kill(static_cast<pid_t>(s.browser().page()->renderProcessPid()), SIGKILL);
+        if (crash <= 3) {
+            EXPECT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/crash")) == crash + 1; }, 15s))
+                << "crash " << crash;
+        }
+    }
+    EXPECT_TRUE(waitFor([&] { return s.browser().title() == u"Pagina gestopt"; }, 15s));
+    EXPECT_EQ(requestsTo(standIn, QStringLiteral("/crash")), 4) << "three reloads, then our own page";
+}
+
+} // namespace
+} // namespace ostrel
