@@ -16,7 +16,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QShortcut>
 
 #include <algorithm>
 #include <QScreen>
@@ -64,7 +63,6 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     bindHeader();
-    addBrowserShortcuts();
     ApplicationEvents1 = new app::TApplicationEvents(this);
     ApplicationEvents1->OnMessage = [this](QObject* target, QEvent* event, bool& handled) {
         ApplicationEvents1Message(target, event, handled);
@@ -202,21 +200,32 @@ void TWebNavigator::bindHeader()
     };
 }
 
-// What any browser offers: print, and zoom in, out and back. The function keys keep their meaning.
-void TWebNavigator::addBrowserShortcuts()
+// What any browser offers: Ctrl+P prints, Ctrl with plus, minus and 0 zooms. Taken here, before
+// the page, so that they work wherever the focus is and whether or not the window is active.
+bool TWebNavigator::browserKey(const QKeyEvent& key)
 {
-    const auto add = [this](const QKeySequence& keys, auto action) {
-        auto* shortcut = new QShortcut(keys, this);
-        connect(shortcut, &QShortcut::activated, this, [action] { app::TApplication::Guarded(action); });
-    };
+    if (key.modifiers() & Qt::AltModifier || !(key.modifiers() & Qt::ControlModifier))
+        return false;
     const auto zoom = [this](double step) {
         WebBrowser->setZoomFactor(step == 0 ? 1.0 : std::clamp(WebBrowser->zoomFactor() + step, 0.25, 5.0));
     };
-    add(QKeySequence::Print, [this] { WebBrowser->PrintWithDialog(); });
-    add(QKeySequence::ZoomIn, [zoom] { zoom(0.1); });
-    add(QKeySequence(Qt::CTRL | Qt::Key_Equal), [zoom] { zoom(0.1); }); // Ctrl and the "=/+" key
-    add(QKeySequence::ZoomOut, [zoom] { zoom(-0.1); });
-    add(QKeySequence(Qt::CTRL | Qt::Key_0), [zoom] { zoom(0); });
+    switch (key.key()) {
+    case Qt::Key_P:
+        WebBrowser->PrintWithDialog();
+        return true;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: // the "=/+" key without Shift
+        zoom(0.1);
+        return true;
+    case Qt::Key_Minus:
+        zoom(-0.1);
+        return true;
+    case Qt::Key_0:
+        zoom(0);
+        return true;
+    default:
+        return false;
+    }
 }
 
 void TWebNavigator::ApplyCompactLayout()
@@ -302,6 +311,10 @@ void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bo
         }
         if (keyEvent->isAutoRepeat() && event->type() == QEvent::KeyRelease)
             return;
+        if (event->type() == QEvent::KeyPress && widget && widget->window() == this && browserKey(*keyEvent)) {
+            Handled = true;
+            return;
+        }
         const bool alt = keyEvent->modifiers() & Qt::AltModifier;
         using Kind = app::Message::Kind;
         message.kind = event->type() == QEvent::KeyPress ? (alt ? Kind::SysKeyDown : Kind::KeyDown)

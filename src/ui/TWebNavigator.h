@@ -11,6 +11,7 @@
 #include <memory>
 
 class QEvent;
+class QKeyEvent;
 class QMouseEvent;
 
 namespace ostrel::host {
@@ -110,7 +111,7 @@ protected:
 
 private:
     void bindHeader();
-    void addBrowserShortcuts();
+    bool browserKey(const QKeyEvent& key);
 
     host::Services& services_;
     Header* header_;

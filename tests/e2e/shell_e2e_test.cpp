@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -248,6 +249,69 @@ TEST(ShellE2E, thePagesPrintRequestOpensThePrintDialog)
     watch.start(50);
     s.browser().Navigate(portal("/print").toStdString());
     EXPECT_TRUE(waitFor([&] { return asked; }, 15s));
+}
+
+TEST(ShellE2E, ctrlPPrintsAndTheZoomKeysZoom)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Shell s;
+    s.browser().Navigate(portal("/zoom").toStdString());
+    ASSERT_TRUE(s.showing(portal("/zoom")));
+    QWindow* window = s.window->windowHandle();
+    QTest::keyClick(window, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_NEAR(s.browser().zoomFactor(), 1.1, 0.001);
+    QTest::keyClick(window, Qt::Key_Plus, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_NEAR(s.browser().zoomFactor(), 1.1, 0.001);
+    QTest::keyClick(window, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_NEAR(s.browser().zoomFactor(), 1.0, 0.001);
+
+    bool asked = false;
+    QTimer::singleShot(300, [&] {
+        if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+            asked = true;
+            dialog->reject();
+        }
+    });
+    QTest::keyClick(window, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_TRUE(asked);
+}
+
+TEST(ShellE2E, windowOpenGetsAWindowOfTheSizeItAskedFor)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Shell s;
+    s.browser().Navigate(portal("/popup").toStdString());
+    ASSERT_TRUE(s.showing(portal("/popup")));
+    s.click("open");
+    host::PopupWindow* popup = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<host::PopupWindow*>(w); p && p->isVisible())
+                popup = p;
+        return popup != nullptr;
+    }, 15s));
+    EXPECT_TRUE(waitFor([&] { return popup->size() == QSize(400, 300); }, 5s)) << popup->width() << "x" << popup->height();
+    popup->close();
+}
+
+TEST(ShellE2E, policyConditionsInPdfOpenInTheBuiltInViewer)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Shell s;
+    bool finished = false, ok = false;
+    QObject::connect(s.browser().page(), &QWebEnginePage::loadFinished, [&](bool result) {
+        finished = true;
+        ok = result;
+    });
+    s.browser().Navigate(portal("/files/conditions.pdf").toStdString());
+    ASSERT_TRUE(waitFor([&] { return finished; }, 15s));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(QString::fromStdString(s.browser().DocumentUrl()), portal("/files/conditions.pdf"));
+    EXPECT_FALSE(s.window->findChild<host::DownloadBar*>()->isVisible()) << "shown, not downloaded";
 }
 
 TEST(ShellE2E, aCrashedPageIsReloadedThreeTimesThenExplained)

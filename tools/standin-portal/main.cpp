@@ -397,6 +397,37 @@ void attachment(httplib::Response& res, std::string_view filename)
     res.set_header("Content-Disposition", "attachment; filename=\"" + std::string(filename) + "\"");
 }
 
+// A one-page PDF that says "Polisvoorwaarden", with its cross-reference table
+// computed from the real offsets so that any viewer accepts it.
+std::string minimal_pdf()
+{
+    const std::string stream = "BT /F1 24 Tf 72 720 Td (Polisvoorwaarden) Tj ET";
+    const std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
+        "/Resources << /Font << /F1 5 0 R >> >> >>",
+        "<< /Length " + std::to_string(stream.size()) + " >>\nstream\n" + stream + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        char line[21];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
 // False for any other name, which keeps getting the generic page like every
 // path the stand-in does not know.
 bool serve_file(std::string_view name, httplib::Response& res)
@@ -404,6 +435,9 @@ bool serve_file(std::string_view name, httplib::Response& res)
     if (name == "policy.pdf") {
         attachment(res, name);
         res.set_content(pattern_bytes().data(), kPolicyPdfSize, "application/pdf");
+    } else if (name == "conditions.pdf") {
+        // Shown inline: the browser's own PDF viewer opens it.
+        res.set_content(minimal_pdf(), "application/pdf");
     } else if (name == "launch.ica") {
         attachment(res, name);
         res.set_content("[ApplicationServers]\r\nOstrel=\r\n", "application/x-ica");
