@@ -28,27 +28,27 @@ constexpr Anchor R = Anchor::Right;
 // clang-format off
 constexpr std::array kLayout{
 //  name                    kind       left  top width height anchor visible caption             hint                                   frame    align      sp wrap  font glyph
-    ControlSpec{"JvImage1",             Image,     842, -11, 197, 93, R, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
-    ControlSpec{"bvl1",                 Bevel,     681,   4,   9, 81, L, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
-    ControlSpec{"btnPortaal",           Button,    693,  35, 103, 27, L, true,  "Ostrel Portaal",   "Ostrel Portaal voor Tussenpersonen",  fsNone,  ttaRight,  2, false, 14, "portaal"},
-    ControlSpec{"btnPolisvoorwaarden",  Button,    693,   5, 138, 27, L, true,  "Polisvoorwaarden", "Polisvoorwaarden",                    fsNone,  ttaRight,  2, false, 14, "polisvoorwaarden"},
-    ControlSpec{"btnCalculator",        Button,    942,  65,  27, 29, R, true,  "",                 "Calculator  F12",                     fsNone,  ttaRight,  2, false, 14, "calculator"},
-    ControlSpec{"btnTeamviewer",        Button,    566,  61, 107, 29, L, true,  "Teamviewer",       "Teamviewer F11",                      fsNone,  ttaRight,  2, true,  15, "teamviewer"},
-    ControlSpec{"BtnHelpdesk",          Button,    566,  32,  79, 29, L, true,  "Support",          "Support",                             fsNone,  ttaRight,  2, false, 15, "helpdesk"},
-    ControlSpec{"BtnDownloads",         Button,    456,   5,  80, 85, L, true,  "Downloads",        "Downloads ",                          fsLight, ttaBottom, 7, false, 15, "downloads"},
-    ControlSpec{"BtnOstrelWeb",         Button,    303,   5,  81, 85, L, true,  "Ostrel Web",       "Ostrel Web F5",                       fsLight, ttaBottom, 7, true,  15, "ostrelweb"},
-    ControlSpec{"BtnBestanden",         Button,    222,   5,  82, 85, L, true,  "Bestanden",        "Bestanden F4",                        fsLight, ttaBottom, 7, true,  15, "bestanden"},
-    ControlSpec{"BtnFormulieren",       Button,    143,   5,  80, 85, L, true,  "Formulieren",      "Formulieren",                         fsLight, ttaBottom, 7, false, 15, "formulieren"},
-    ControlSpec{"BtnOWS",               Button,     80,   5,  64, 85, L, true,  "OWS",              "OWS F2",                              fsLight, ttaBottom, 7, true,  15, "ows"},
-    ControlSpec{"BtnHome",              Button,     13,   5,  68, 85, L, true,  "Home",             "",                                    fsLight, ttaBottom, 7, true,  15, "home"},
-    ControlSpec{"LblAdres",             Label,    1038,  16, 215, 48, R, true,  "Ostrelweg 1, 1234 AB Ostrel\nPostbus 100, 1230 AA Ostrel\nT 012-3456789 F 012-3456790",
+    ControlLayout{"JvImage1",             Image,     842, -11, 197, 93, R, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
+    ControlLayout{"bvl1",                 Bevel,     681,   4,   9, 81, L, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
+    ControlLayout{"btnPortaal",           Button,    693,  35, 103, 27, L, true,  "Ostrel Portaal",   "Ostrel Portaal voor Tussenpersonen",  fsNone,  ttaRight,  2, false, 14, "portaal"},
+    ControlLayout{"btnPolisvoorwaarden",  Button,    693,   5, 138, 27, L, true,  "Polisvoorwaarden", "Polisvoorwaarden",                    fsNone,  ttaRight,  2, false, 14, "polisvoorwaarden"},
+    ControlLayout{"btnCalculator",        Button,    942,  65,  27, 29, R, true,  "",                 "Calculator  F12",                     fsNone,  ttaRight,  2, false, 14, "calculator"},
+    ControlLayout{"btnTeamviewer",        Button,    566,  61, 107, 29, L, true,  "Teamviewer",       "Teamviewer F11",                      fsNone,  ttaRight,  2, true,  15, "teamviewer"},
+    ControlLayout{"BtnHelpdesk",          Button,    566,  32,  79, 29, L, true,  "Support",          "Support",                             fsNone,  ttaRight,  2, false, 15, "helpdesk"},
+    ControlLayout{"BtnDownloads",         Button,    456,   5,  80, 85, L, true,  "Downloads",        "Downloads ",                          fsLight, ttaBottom, 7, false, 15, "downloads"},
+    ControlLayout{"BtnOstrelWeb",         Button,    303,   5,  81, 85, L, true,  "Ostrel Web",       "Ostrel Web F5",                       fsLight, ttaBottom, 7, true,  15, "ostrelweb"},
+    ControlLayout{"BtnBestanden",         Button,    222,   5,  82, 85, L, true,  "Bestanden",        "Bestanden F4",                        fsLight, ttaBottom, 7, true,  15, "bestanden"},
+    ControlLayout{"BtnFormulieren",       Button,    143,   5,  80, 85, L, true,  "Formulieren",      "Formulieren",                         fsLight, ttaBottom, 7, false, 15, "formulieren"},
+    ControlLayout{"BtnOWS",               Button,     80,   5,  64, 85, L, true,  "OWS",              "OWS F2",                              fsLight, ttaBottom, 7, true,  15, "ows"},
+    ControlLayout{"BtnHome",              Button,     13,   5,  68, 85, L, true,  "Home",             "",                                    fsLight, ttaBottom, 7, true,  15, "home"},
+    ControlLayout{"LblAdres",             Label,    1038,  16, 215, 48, R, true,  "Ostrelweg 1, 1234 AB Ostrel\nPostbus 100, 1230 AA Ostrel\nT 012-3456789 F 012-3456790",
                                                                                                     "",                                    fsNone,  ttaRight,  2, false, 15, ""},
-    ControlSpec{"LblUrl",               UrlLabel, 1040,  65, 150, 16, R, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 15, ""},
-    ControlSpec{"LblMail",              UrlLabel, 1213,  65,  37, 16, R, true,  "e-mail",           "",                                    fsNone,  ttaRight,  2, false, 15, ""},
-    ControlSpec{"bvl2",                 Bevel,     552,   4,  11, 81, L, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
-    ControlSpec{"btnIntranet",          Button,    693,  64, 103, 27, L, false, "Ostrel Intranet",  "Ostrel Intranet",                     fsNone,  ttaRight,  2, false, 14, "intranet"},
-    ControlSpec{"btnPIM",               Button,    565,   5,  97, 27, L, true,  "PIM / MKB",        "Premie Indicatie Module MKB",         fsNone,  ttaRight,  2, false, 14, "pim"},
-    ControlSpec{"JvTransparentButton1", Button,    976,  65,  59, 29, R, true,  "Refresh",          "Tijdelijke internetbestanden verwijderen en vernieuwen",
+    ControlLayout{"LblUrl",               UrlLabel, 1040,  65, 150, 16, R, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 15, ""},
+    ControlLayout{"LblMail",              UrlLabel, 1213,  65,  37, 16, R, true,  "e-mail",           "",                                    fsNone,  ttaRight,  2, false, 15, ""},
+    ControlLayout{"bvl2",                 Bevel,     552,   4,  11, 81, L, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
+    ControlLayout{"btnIntranet",          Button,    693,  64, 103, 27, L, false, "Ostrel Intranet",  "Ostrel Intranet",                     fsNone,  ttaRight,  2, false, 14, "intranet"},
+    ControlLayout{"btnPIM",               Button,    565,   5,  97, 27, L, true,  "PIM / MKB",        "Premie Indicatie Module MKB",         fsNone,  ttaRight,  2, false, 14, "pim"},
+    ControlLayout{"JvTransparentButton1", Button,    976,  65,  59, 29, R, true,  "Refresh",          "Tijdelijke internetbestanden verwijderen en vernieuwen",
                                                                                                                                            fsNone,  ttaRight,  2, false, 14, ""},
 };
 
@@ -90,19 +90,19 @@ QImage logo()
     return decoded.image;
 }
 
-TGraphicControl* create(const ControlSpec& spec, QWidget* panel, host::Shell& shell)
+TGraphicControl* create(const ControlLayout& row, QWidget* panel, host::Shell& shell)
 {
     TGraphicControl* control = nullptr;
-    switch (spec.kind) {
+    switch (row.kind) {
     case Button: {
         auto* button = new TJvTransparentButton(panel);
-        button->Caption = qs(spec.caption);
-        button->Frame = spec.frame;
-        button->Align = spec.align;
-        button->Spacing = spec.spacing;
-        button->WordWrap = spec.wordWrap;
-        if (!spec.glyph.empty())
-            button->SetGlyph(resourceImage(spec.glyph, ".bmp"));
+        button->Caption = qs(row.caption);
+        button->Frame = row.frame;
+        button->Align = row.align;
+        button->Spacing = row.spacing;
+        button->WordWrap = row.wordWrap;
+        if (!row.glyph.empty())
+            button->SetGlyph(resourceImage(row.glyph, ".bmp"));
         control = button;
         break;
     }
@@ -112,12 +112,12 @@ TGraphicControl* create(const ControlSpec& spec, QWidget* panel, host::Shell& sh
         break;
     case Label:
     case UrlLabel: {
-        TRzLabel* label = spec.kind == Label ? new TRzLabel(panel) : new TRzURLLabel(panel, shell);
-        QFont font = HeaderFont(spec.fontHeight);
-        font.setUnderline(spec.kind == UrlLabel);
+        TRzLabel* label = row.kind == Label ? new TRzLabel(panel) : new TRzURLLabel(panel, shell);
+        QFont font = HeaderFont(row.fontHeight);
+        font.setUnderline(row.kind == UrlLabel);
         label->setFont(font);
-        label->move(spec.left, spec.top);
-        label->SetCaption(qs(spec.caption));
+        label->move(row.left, row.top);
+        label->SetCaption(qs(row.caption));
         control = label;
         break;
     }
@@ -125,29 +125,29 @@ TGraphicControl* create(const ControlSpec& spec, QWidget* panel, host::Shell& sh
         control = new TBevel(panel);
         break;
     }
-    control->setObjectName(qs(spec.name));
-    if (spec.kind != Label && spec.kind != UrlLabel) {
-        control->setFont(HeaderFont(spec.fontHeight));
-        control->setGeometry(spec.left, spec.top, spec.width, spec.height);
+    control->setObjectName(qs(row.name));
+    if (row.kind != Label && row.kind != UrlLabel) {
+        control->setFont(HeaderFont(row.fontHeight));
+        control->setGeometry(row.left, row.top, row.width, row.height);
     }
     QPalette palette = control->palette();
     palette.setColor(QPalette::WindowText, Qt::white);
     control->setPalette(palette);
-    control->SetHint(qs(spec.hint));
-    control->setVisible(spec.visible);
+    control->SetHint(qs(row.hint));
+    control->setVisible(row.visible);
     return control;
 }
 
 } // namespace
 
-const std::span<const ControlSpec> kHeaderLayout{kLayout};
+const std::span<const ControlLayout> kHeaderLayout{kLayout};
 const std::span<const CompactStep> kCompactLayout{kCompact};
 
 Header::Header(QWidget* panel, host::Shell& shell) : QObject(panel), panel_(panel)
 {
     registerAssets();
-    for (const ControlSpec& spec : kHeaderLayout)
-        controls_.push_back({&spec, create(spec, panel, shell)});
+    for (const ControlLayout& row : kHeaderLayout)
+        controls_.push_back({&row, create(row, panel, shell)});
 
     // The web address and the e-mail address are the organisation's, compiled in.
     auto* url = Get<TRzURLLabel>("LblUrl");
@@ -161,7 +161,7 @@ Header::Header(QWidget* panel, host::Shell& shell) : QObject(panel), panel_(pane
 TGraphicControl* Header::Control(std::string_view name) const
 {
     for (const Placed& placed : controls_)
-        if (placed.spec->name == name)
+        if (placed.row->name == name)
             return placed.widget;
     return nullptr;
 }
@@ -171,8 +171,8 @@ TGraphicControl* Header::Control(std::string_view name) const
 void Header::anchorTo(int panelWidth)
 {
     for (const Placed& placed : controls_)
-        if (placed.spec->anchor == Anchor::Right)
-            placed.widget->move(panelWidth - (kDesignPanelWidth - placed.spec->left), placed.widget->y());
+        if (placed.row->anchor == Anchor::Right)
+            placed.widget->move(panelWidth - (kDesignPanelWidth - placed.row->left), placed.widget->y());
 }
 
 bool Header::eventFilter(QObject* watched, QEvent* event)

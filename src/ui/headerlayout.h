@@ -15,7 +15,7 @@ namespace ostrel::ui {
 enum class Kind { Button, Image, Label, UrlLabel, Bevel };
 enum class Anchor { Left, Right };
 
-struct ControlSpec {
+struct ControlLayout {
     std::string_view name;
     Kind kind;
     int left, top, width, height;
@@ -34,7 +34,7 @@ struct ControlSpec {
 // The header at the design panel width; right-anchored controls keep their distance to the
 // panel's right edge from there.
 inline constexpr int kDesignPanelWidth = 1259;
-extern const std::span<const ControlSpec> kHeaderLayout;
+extern const std::span<const ControlLayout> kHeaderLayout;
 
 // The compact layout: hide, move by (relative) or place at (absolute), in this order.
 struct CompactStep {
@@ -67,7 +67,7 @@ protected:
 
 private:
     struct Placed {
-        const ControlSpec* spec;
+        const ControlLayout* row;
         TGraphicControl* widget;
     };
     void anchorTo(int panelWidth);

@@ -68,36 +68,6 @@ void askToClose(Display* display, Window window)
     XFlush(display);
 }
 
-TEST(ProgramE2E, startsOnThePortalWithItsModesAndExitsWithZeroWhenItsWindowIsClosed)
-{
-    if (qEnvironmentVariableIsEmpty("DISPLAY") || qgetenv("QT_QPA_PLATFORM") == "offscreen")
-        GTEST_SKIP() << "needs an X server";
-    StandIn standIn;
-    ASSERT_TRUE(standIn.started());
-    QProcess program;
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    program.setProcessEnvironment(env);
-    program.start(QString::fromUtf8(OSTREL_WEB_EXE), {QStringLiteral("light"), QStringLiteral("x/Debug")});
-    ASSERT_TRUE(program.waitForStarted(5000));
-    ASSERT_TRUE(waitFor([&] { return standIn.requests().size() >= 2; }, 20s));
-
-    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
-    ASSERT_TRUE(display);
-    Window window = 0;
-    ASSERT_TRUE(waitFor([&] {
-        window = findWindow(display.get(), DefaultRootWindow(display.get()), program.processId(),
-                            "Ostrel Web 6.9 ***LIGHT*** ***DEBUG MODE***");
-        return window != 0;
-    }, 10s));
-    askToClose(display.get(), window);
-
-    ASSERT_TRUE(program.waitForFinished(15000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0);
-}
-
 int versionStampedRequests(const StandIn& standIn)
 {
     int count = 0;
@@ -111,28 +81,62 @@ bool xdotool(const QStringList& arguments)
     return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
 }
 
-TEST(ProgramE2E, aHeldF5FiresOnceOnItsRelease)
+// The program on the X server, started as a user starts it, found by its window's title once its
+// start-up has asked for the version-stamped page.
+struct Program {
+    QProcess process;
+    std::unique_ptr<Display, int (*)(Display*)> display{XOpenDisplay(nullptr), XCloseDisplay};
+    Window window = 0;
+
+    bool start(const StandIn& standIn, const QStringList& arguments, const char* title)
+    {
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        process.setProcessEnvironment(env);
+        process.start(QString::fromUtf8(OSTREL_WEB_EXE), arguments);
+        return display && process.waitForStarted(5000) &&
+               waitFor([&] { return versionStampedRequests(standIn) == 1; }, 20s) && waitFor([&] {
+                   window = findWindow(display.get(), DefaultRootWindow(display.get()), process.processId(), title);
+                   return window != 0;
+               }, 10s);
+    }
+    // Asks the window to close, as a window manager's close button does; the exit code, or -1.
+    int close()
+    {
+        askToClose(display.get(), window);
+        if (!process.waitForFinished(15000) || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return process.exitCode();
+    }
+};
+
+bool haveX()
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") || qgetenv("QT_QPA_PLATFORM") == "offscreen")
+    return !qEnvironmentVariableIsEmpty("DISPLAY") && qgetenv("QT_QPA_PLATFORM") != "offscreen";
+}
+
+TEST(ProgramE2E, startsOnThePortalWithItsModesAndExitsWithZeroWhenItsWindowIsClosed)
+{
+    if (!haveX())
         GTEST_SKIP() << "needs an X server";
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
-    QProcess program;
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    program.setProcessEnvironment(env);
-    program.start(QString::fromUtf8(OSTREL_WEB_EXE), {});
-    ASSERT_TRUE(program.waitForStarted(5000));
-    ASSERT_TRUE(waitFor([&] { return versionStampedRequests(standIn) == 1; }, 20s));
+    Program program;
+    ASSERT_TRUE(program.start(standIn, {QStringLiteral("light"), QStringLiteral("x/Debug")},
+                              "Ostrel Web 6.9 ***LIGHT*** ***DEBUG MODE***"));
+    EXPECT_EQ(program.close(), 0);
+}
 
-    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
-    ASSERT_TRUE(display);
-    Window window = 0;
-    ASSERT_TRUE(waitFor([&] {
-        window = findWindow(display.get(), DefaultRootWindow(display.get()), program.processId(), "Ostrel Web 6.9");
-        return window != 0;
-    }, 10s));
+TEST(ProgramE2E, aHeldF5FiresOnceOnItsRelease)
+{
+    if (!haveX())
+        GTEST_SKIP() << "needs an X server";
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Program program;
+    ASSERT_TRUE(program.start(standIn, {}, "Ostrel Web 6.9"));
+    const Window window = program.window;
     // Real key events through the X server (XTEST), which repeats a held key by itself.
     ASSERT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)}));
     ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("F5")}));
@@ -144,9 +148,7 @@ TEST(ProgramE2E, aHeldF5FiresOnceOnItsRelease)
     waitFor([] { return false; }, 2s);
     EXPECT_EQ(versionStampedRequests(standIn), 3);
 
-    askToClose(display.get(), window);
-    ASSERT_TRUE(program.waitForFinished(15000));
-    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.close(), 0);
 }
 
 } // namespace
