@@ -110,7 +110,10 @@ void DownloadBar::finished(QWebEngineDownloadRequest* download, QWidget* row)
     auto* layout = static_cast<QHBoxLayout*>(row->layout());
     auto* progress = row->findChild<QProgressBar*>(QStringLiteral("progress"));
     if (download->state() != QWebEngineDownloadRequest::DownloadCompleted) {
-        auto* reason = new QLabel(download->interruptReasonString(), row);
+        const bool cancelled = download->state() == QWebEngineDownloadRequest::DownloadCancelled;
+        auto* reason = new QLabel(cancelled ? QStringLiteral("Geannuleerd")
+                                            : QStringLiteral("Mislukt: ") + download->interruptReasonString(),
+                                  row);
         reason->setTextFormat(Qt::PlainText);
         layout->replaceWidget(progress, reason);
         progress->deleteLater();

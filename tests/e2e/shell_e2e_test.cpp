@@ -16,7 +16,11 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPrintDialog>
+#include <QLabel>
 #include <QProcess>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineProfile>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -118,8 +122,48 @@ TEST(ShellE2E, downloadsLandInTheDownloadFolderUnderFreeNamesAndLaunchFilesAreOp
     const std::string launch = QUrl::fromLocalFile(QDir(folder).filePath(QStringLiteral("launch.ica"))).toString().toStdString();
     ASSERT_TRUE(waitFor([&] { return !s.fakes.shell->opened.empty(); }, 20s));
     EXPECT_EQ(s.fakes.shell->opened, std::vector<std::string>{launch}) << "the launch file goes to the desktop";
-    EXPECT_TRUE(s.window->findChild<host::DownloadBar*>()->isVisible());
+    auto* bar = s.window->findChild<host::DownloadBar*>();
+    EXPECT_TRUE(bar->isVisible());
+    // The finished first file's own buttons: open it, show its folder.
+    QList<QPushButton*> buttons = bar->findChildren<QPushButton*>();
+    const auto button = [&](const QString& text) -> QPushButton* {
+        for (QPushButton* b : buttons)
+            if (b->text() == text)
+                return b;
+        return nullptr;
+    };
+    ASSERT_NE(button(QStringLiteral("Openen")), nullptr);
+    ASSERT_NE(button(QStringLiteral("Toon in map")), nullptr);
+    s.fakes.shell->opened.clear();
+    button(QStringLiteral("Openen"))->click();
+    button(QStringLiteral("Toon in map"))->click();
+    EXPECT_EQ(s.fakes.shell->opened, (std::vector<std::string>{QUrl::fromLocalFile(first).toString().toStdString(),
+                                                               QUrl::fromLocalFile(folder).toString().toStdString()}));
     EXPECT_EQ(host::DownloadBar::FreeFileName(folder, QStringLiteral("policy.pdf")), u"policy (2).pdf");
+}
+
+TEST(ShellE2E, aDownloadThatFailsShowsWhy)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Shell s;
+    // The download breaks off as soon as it has begun.
+    QObject::connect(s.browser().page()->profile(), &QWebEngineProfile::downloadRequested, s.window.get(),
+                     [](QWebEngineDownloadRequest* download) { QTimer::singleShot(0, download, &QWebEngineDownloadRequest::cancel); });
+    s.browser().Navigate(portal("/downloads").toStdString());
+    ASSERT_TRUE(s.showing(portal("/downloads")));
+    s.click("unknown");
+    auto* bar = s.window->findChild<host::DownloadBar*>();
+    const auto reasonShown = [&] {
+        for (QLabel* label : bar->findChildren<QLabel*>())
+            if (label->text() != u"unknown.bin" && !label->text().isEmpty())
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(waitFor(reasonShown, 15s));
+    EXPECT_TRUE(bar->isVisible());
+    for (QPushButton* button : bar->findChildren<QPushButton*>())
+        EXPECT_NE(button->text(), u"Openen") << "nothing to open";
 }
 
 TEST(ShellE2E, linksAndScriptsOpenAWindowOfOursThatSharesTheSessionAndMayCloseItself)
@@ -295,6 +339,37 @@ TEST(ShellE2E, windowOpenGetsAWindowOfTheSizeItAskedFor)
     }, 15s));
     EXPECT_TRUE(waitFor([&] { return popup->size() == QSize(400, 300); }, 5s)) << popup->width() << "x" << popup->height();
     popup->close();
+}
+
+TEST(ShellE2E, fileFieldOpensTheFileDialogOnlyWhenNotSilent)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Shell s;
+    int dialogs = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ++dialogs;
+            dialog->reject();
+        }
+    });
+    watch.start(50);
+    // The silent flag goes off when a document completes: set it only once the page has.
+    bool loaded = false;
+    QObject::connect(s.browser().page(), &QWebEnginePage::loadFinished, [&] { loaded = true; });
+    s.browser().setHtml(QStringLiteral("<input type=file id=file style='width:300px;height:40px'>"),
+                        QUrl(portal("/upload")));
+    ASSERT_TRUE(waitFor([&] { return loaded; }, 15s));
+    // A real click: the page may open the chooser only on a user's gesture.
+    const auto clickField = [&] { QTest::mouseClick(s.browser().focusProxy(), Qt::LeftButton, {}, QPoint(60, 25)); };
+    s.browser().SetSilent(true);
+    clickField();
+    waitFor([] { return false; }, 1500ms);
+    EXPECT_EQ(dialogs, 0);
+    s.browser().SetSilent(false);
+    clickField();
+    EXPECT_TRUE(waitFor([&] { return dialogs == 1; }, 10s));
 }
 
 TEST(ShellE2E, policyConditionsInPdfOpenInTheBuiltInViewer)
