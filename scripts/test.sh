@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: unit tests, the end-to-end tests against the stand-in
-# portal with the real browser engine (under Xvfb when there is no display), then the unit tests
-# again under AddressSanitizer + UndefinedBehaviorSanitizer.
+# portal with the real browser engine (under Xvfb when there is no display), the unit tests again
+# under AddressSanitizer + UndefinedBehaviorSanitizer, and the Windows host layer under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -27,4 +27,5 @@ run_ctest() {
     fi
 }
 run_ctest --preset asan
+scripts/wine-tests.sh
 run_ctest --preset test
