@@ -1,14 +1,11 @@
 #include "app/TApplication.h"
 
 #include "app/errorbox.h"
+#include "host/keyboard.h"
 #include "navigation/version.h"
 
 #include <QMessageBox>
 #include <QWidget>
-#include <QtGui/qguiapplication_platform.h>
-
-// Last: Xlib's macros would break the headers above.
-#include <X11/XKBlib.h>
 
 namespace ostrel::app {
 
@@ -46,11 +43,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     setApplicationName(QStringLiteral("ostrel-web"));
     setDesktopFileName(QStringLiteral("ostrel-web"));
     setApplicationVersion(qs(kApplicationVersion));
-    // X repeats a held key as press and release pairs; with detectable auto-repeat a held F5 gives
-    // one release, so its shortcut fires once.
-    // (The offscreen platform answers as an X11 one but has no display.)
-    if (auto* x11 = nativeInterface<QNativeInterface::QX11Application>(); x11 && x11->display())
-        XkbSetDetectableAutoRepeat(x11->display(), True, nullptr);
+    host::MakeHeldKeysReleaseOnce(); // a held F5 fires its shortcut once
 }
 
 void TApplication::HandleException(std::exception_ptr error)

@@ -28,8 +28,8 @@ bool DesktopShell::OpenUrl(const std::string& url)
 void DesktopShell::StartProgram(const std::string& program, const std::string& parameters)
 {
     if (program == kClearCacheProgram && parameters == kClearCacheParameters) {
-        if (clearCache)
-            clearCache();
+        if (clearCache_)
+            clearCache_();
         return;
     }
     const QString executable = program == kCalculatorProgram ? desktopCalculator() : QString::fromStdString(program);

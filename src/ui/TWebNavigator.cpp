@@ -4,7 +4,6 @@
 #include "app/messagefilter.h"
 #include "app/switches.h"
 #include "host/browseremulation.h"
-#include "host/desktopshell.h"
 #include "host/downloadbar.h"
 #include "navigation/ftphandoff.h"
 #include "host/services.h"
@@ -70,9 +69,7 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     WebBrowser->SetOnDocumentComplete([this](bool topLevel, const std::string& url) {
         app::TApplication::Guarded([&] { WebBrowserDocumentComplete(topLevel, url); });
     });
-    // The desktop's stand-in for the system's cache-clearing command empties this browser's cache.
-    if (auto* desktop = dynamic_cast<host::DesktopShell*>(services.shell.get()))
-        desktop->clearCache = [this] { WebBrowser->ClearHttpCache(); };
+    services.shell->SetBrowserCacheClearer([this] { WebBrowser->ClearHttpCache(); });
 }
 
 TWebNavigator::~TWebNavigator() = default;

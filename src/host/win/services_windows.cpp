@@ -1,0 +1,25 @@
+#include "host/account.h"
+#include "host/guipause.h"
+#include "host/qtmessagedialog.h"
+#include "host/services.h"
+#include "host/win/wininetprobe.h"
+#include "host/win/winregistry.h"
+#include "host/win/winshell.h"
+#include "navigation/version.h"
+
+namespace ostrel::host {
+
+Services PlatformServices(const ProcessInfo& process)
+{
+    Services services;
+    services.process = process;
+    services.registry = std::make_unique<WinRegistry>();
+    services.pause = std::make_unique<GuiPause>();
+    services.shell = std::make_unique<WinShell>();
+    services.account = std::make_unique<SystemAccountDomain>();
+    services.probe = std::make_unique<WinInetProbe>(std::string(kApplicationTitle));
+    services.messages = std::make_unique<QtMessageDialog>();
+    return services;
+}
+
+} // namespace ostrel::host
