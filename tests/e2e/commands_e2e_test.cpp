@@ -1,6 +1,6 @@
 // The header's commands and keys end to end: the real window, engine, probe and shell seams against
 // the stand-in portal and gateways.
-#include "fakes.h"
+#include "livewindow.h"
 #include "qtprint.h"
 #include "standin.h"
 
@@ -30,22 +30,16 @@ using testing::originOf;
 using testing::StandIn;
 using testing::waitFor;
 
-// A window on fakes for the registry, shell and account, and the real probe, pause and dialogs.
-struct Running {
-    testing::FakeServices fakes;
-    std::unique_ptr<ui::TWebNavigator> window;
+// The live window with the real probe and message dialogs, which it answers, keeping what they said.
+struct Running : testing::LiveWindow {
     QStringList messages;
     QTimer dialogs;
 
     Running()
     {
         fakes.services.probe = std::make_unique<host::CurlProbe>("Ostrel Web");
-        fakes.services.pause = std::make_unique<host::GuiPause>();
         fakes.services.messages = std::make_unique<host::QtMessageDialog>();
-        window = std::make_unique<ui::TWebNavigator>(fakes.services);
-        window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        // Answers the program's message dialogs, keeping what they said.
+        start();
         QObject::connect(&dialogs, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 messages.append(box->text());
@@ -59,25 +53,11 @@ struct Running {
         app::g_compactMode = false;
         navigation::g_handOffGuard = false;
     }
-    host::WebEngineBrowser& browser() { return *window->WebBrowser; }
-    bool showing(const QString& url)
-    {
-        return waitFor([&] { return QString::fromStdString(browser().DocumentUrl()) == url; }, 15s);
-    }
     void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         QTest::keyClick(window->windowHandle(), key, modifiers);
     }
 };
-
-QList<QJsonObject> requestsTo(const StandIn& standIn, const QString& path)
-{
-    QList<QJsonObject> found;
-    for (const QJsonObject& request : standIn.requests())
-        if (request[u"path"].toString() == path)
-            found.append(request);
-    return found;
-}
 
 QString portal(const char* pathAndQuery)
 {
@@ -94,13 +74,13 @@ TEST(CommandsE2E, f5OpensTheVersionStampedPageAndReloadsItASecondLater)
 
     const qint64 pressed = QDateTime::currentMSecsSinceEpoch();
     r.key(Qt::Key_F5);
-    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/")).size() >= 2; }, 15s));
-    const QList<QJsonObject> gets = requestsTo(standIn, QStringLiteral("/"));
+    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/")).size() >= 2; }, 15s));
+    const QList<QJsonObject> gets = standIn.requestsTo(QStringLiteral("/"));
     EXPECT_EQ(gets[0][u"target"].toString(), u"/?version=6.9");
     EXPECT_EQ(gets[1][u"target"].toString(), u"/?version=6.9") << "the reload is of the new page";
     EXPECT_GE(gets[1][u"t_ms"].toInteger() - pressed, 950) << "the reload follows a one-second pause";
     EXPECT_TRUE(r.showing(portal("/?version=6.9")));
-    EXPECT_EQ(requestsTo(standIn, QStringLiteral("/elsewhere")).size(), 1) << "the page being left is not reloaded";
+    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/elsewhere")).size(), 1) << "the page being left is not reloaded";
 }
 
 TEST(CommandsE2E, f5ReloadWaitsForASlowPageToCommit)
@@ -114,12 +94,12 @@ TEST(CommandsE2E, f5ReloadWaitsForASlowPageToCommit)
     r.browser().Navigate(portal("/slow?ms=1500").toStdString(), host::navNoHistory);
     r.fakes.services.pause->Sleep(1000);
     r.browser().Refresh2();
-    const bool reloaded = waitFor([&] { return requestsTo(standIn, QStringLiteral("/slow")).size() >= 2; }, 15s);
+    const bool reloaded = waitFor([&] { return standIn.requestsTo(QStringLiteral("/slow")).size() >= 2; }, 15s);
     QStringList seen;
     for (const QJsonObject& request : standIn.requests())
         seen << request[u"target"].toString();
     ASSERT_TRUE(reloaded) << seen.join(QLatin1Char(' ')).toStdString();
-    EXPECT_EQ(requestsTo(standIn, QStringLiteral("/before")).size(), 1);
+    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/before")).size(), 1);
 }
 
 TEST(CommandsE2E, compactModeSwitchesF2AndF4OffButNotF5F11F12)
@@ -140,7 +120,7 @@ TEST(CommandsE2E, compactModeSwitchesF2AndF4OffButNotF5F11F12)
     EXPECT_EQ(r.fakes.shell->started, std::vector<std::string>{"calc.exe"});
     r.key(Qt::Key_F5, Qt::ControlModifier);
     EXPECT_TRUE(r.showing(portal("/?version=6.9")));
-    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/")).size() == 2; }, 15s)) << "page and reload";
+    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/")).size() == 2; }, 15s)) << "page and reload";
     const int before = standIn.requests().size();
     r.key(Qt::Key_F5, Qt::AltModifier);
     waitFor([] { return false; }, 1500ms);
@@ -183,7 +163,7 @@ TEST(CommandsE2E, refreshEmptiesTheCacheReloadsAndSaysSo)
     QTest::mouseClick(r.window->JvTransparentButton1, Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_TRUE(waitFor([&] { return r.messages.size() == 1; }, 15s));
     EXPECT_EQ(r.messages[0], u"Tijdelijke internetbestanden zijn verwijderd");
-    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/cached")).size() == 2; }, 15s))
+    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/cached")).size() == 2; }, 15s))
         << "the reload came from the server";
 }
 
@@ -226,7 +206,7 @@ TEST(CommandsE2E, gatewayChoiceAgainstRealGateways)
         }
         // The probes carry the program's name as their agent; the page the browser opens is not one.
         int primaryProbes = 0, secondaryProbes = 0;
-        for (const QJsonObject& request : requestsTo(standIn, QStringLiteral("/vpn/index.html")))
+        for (const QJsonObject& request : standIn.requestsTo(QStringLiteral("/vpn/index.html")))
             if (request[u"headers"][u"User-Agent"].toString() == u"Ostrel Web")
                 (request[u"roles"].toArray().contains(QStringLiteral("gateway1")) ? primaryProbes : secondaryProbes)++;
         EXPECT_EQ(primaryProbes, c.primaryProbes) << c.what;
@@ -282,9 +262,9 @@ TEST(CommandsE2E, ftpAddressIsOpenedOnceMoreAndThenLeftAlone)
     Running r;
     r.browser().SetSilent(true);
     r.browser().Navigate(portal("/exchange?next=ftp://files.example/").toStdString());
-    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/exchange")).size() >= 2; }, 15s));
+    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/exchange")).size() >= 2; }, 15s));
     waitFor([] { return false; }, 2s);
-    EXPECT_EQ(requestsTo(standIn, QStringLiteral("/exchange")).size(), 2) << "the guard stops the second hand-off";
+    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/exchange")).size(), 2) << "the guard stops the second hand-off";
     EXPECT_FALSE(r.browser().Silent());
 }
 

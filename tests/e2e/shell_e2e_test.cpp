@@ -1,6 +1,6 @@
 // What the browser shell does beyond the header, end to end against the stand-in portal:
 // downloads, new windows, logins, certificates, permissions, printing and crashed pages.
-#include "fakes.h"
+#include "livewindow.h"
 #include "qtprint.h"
 #include "standin.h"
 
@@ -47,22 +47,8 @@ void clickWhenBuilt(QWebEnginePage* page, const char* id)
             .arg(QLatin1String(id)));
 }
 
-struct Shell {
-    testing::FakeServices fakes;
-    std::unique_ptr<ui::TWebNavigator> window;
-
-    Shell()
-    {
-        fakes.services.pause = std::make_unique<host::GuiPause>();
-        window = std::make_unique<ui::TWebNavigator>(fakes.services);
-        window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-    host::WebEngineBrowser& browser() { return *window->WebBrowser; }
-    bool showing(const QString& url)
-    {
-        return waitFor([&] { return QString::fromStdString(browser().DocumentUrl()) == url; }, 15s);
-    }
+struct Shell : testing::LiveWindow {
+    Shell() { start(); }
     void click(const char* id) { clickWhenBuilt(browser().page(), id); }
 };
 
@@ -71,13 +57,6 @@ QString portal(const char* pathAndQuery)
     return originOf(QStringLiteral("portal")) + QLatin1String(pathAndQuery);
 }
 
-int requestsTo(const StandIn& standIn, const QString& path)
-{
-    int count = 0;
-    for (const QJsonObject& request : standIn.requests())
-        count += request[u"path"].toString() == path;
-    return count;
-}
 
 QByteArray patternBytes(int size)
 {
@@ -184,7 +163,7 @@ TEST(ShellE2E, linksAndScriptsOpenAWindowOfOursThatSharesTheSessionAndMayCloseIt
     };
     s.click("blank");
     ASSERT_TRUE(waitFor([&] { return popups() == 1; }, 15s));
-    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/popup/target")) == 1; }, 15s));
+    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/popup/target")).size() == 1; }, 15s));
     const QJsonObject target = [&] {
         for (const QJsonObject& request : standIn.requests())
             if (request[u"path"].toString() == u"/popup/target")
@@ -212,7 +191,7 @@ TEST(ShellE2E, silentLoginIsCancelledAtOnceAndAnOrdinaryOneAsksTheUser)
     s.browser().SetSilent(true);
     s.browser().Navigate(portal("/auth").toStdString());
     waitFor([] { return false; }, 2s);
-    EXPECT_EQ(requestsTo(standIn, QStringLiteral("/auth")), 1) << "no retry storm";
+    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/auth")).size(), 1) << "no retry storm";
 
     s.browser().SetSilent(false);
     QTimer answer;
@@ -226,7 +205,7 @@ TEST(ShellE2E, silentLoginIsCancelledAtOnceAndAnOrdinaryOneAsksTheUser)
     });
     answer.start(50);
     s.browser().Navigate(portal("/auth?again").toStdString());
-    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/auth")) == 3; }, 15s));
+    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/auth")).size() == 3; }, 15s));
     EXPECT_TRUE(waitFor([&] { return s.browser().title().contains(u"Welcome") || s.browser().page()->url().path() == u"/auth"; }, 5s));
 }
 
@@ -262,7 +241,7 @@ TEST(ShellE2E, certificateErrorsAreNeverAcceptedAndAskNothing)
     ASSERT_TRUE(waitFor([&] { return finished; }, 15s));
     EXPECT_FALSE(ok) << "the engine's error page";
     EXPECT_EQ(dialogs, 0);
-    EXPECT_EQ(requestsTo(standIn, QStringLiteral("/")), 0) << "no request went over the refused connection";
+    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/")).size(), 0) << "no request went over the refused connection";
 }
 
 TEST(ShellE2E, permissionRequestsAreDeniedAtOnce)
@@ -395,18 +374,18 @@ TEST(ShellE2E, aCrashedPageIsReloadedThreeTimesThenExplained)
     ASSERT_TRUE(standIn.started());
     Shell s;
     s.browser().Navigate(portal("/crash").toStdString());
-    ASSERT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/crash")) == 1 && s.browser().page()->renderProcessPid() > 0; }, 15s));
+    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/crash")).size() == 1 && s.browser().page()->renderProcessPid() > 0; }, 15s));
     for (int crash = 1; crash <= 4; ++crash) {
         ASSERT_TRUE(waitFor([&] { return s.browser().page()->renderProcessPid() > 0 && s.browser().title().startsWith(u"Stand-in"); }, 15s))
             << "crash " << crash;
         ::kill(static_cast<pid_t>(s.browser().page()->renderProcessPid()), SIGKILL);
         if (crash <= 3) {
-            EXPECT_TRUE(waitFor([&] { return requestsTo(standIn, QStringLiteral("/crash")) == crash + 1; }, 15s))
+            EXPECT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/crash")).size() == crash + 1; }, 15s))
                 << "crash " << crash;
         }
     }
     EXPECT_TRUE(waitFor([&] { return s.browser().title() == u"Pagina gestopt"; }, 15s));
-    EXPECT_EQ(requestsTo(standIn, QStringLiteral("/crash")), 4) << "three reloads, then our own page";
+    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/crash")).size(), 4) << "three reloads, then our own page";
 }
 
 } // namespace

@@ -64,6 +64,15 @@ QList<QJsonObject> StandIn::requests() const
     return out;
 }
 
+QList<QJsonObject> StandIn::requestsTo(const QString& path) const
+{
+    QList<QJsonObject> found;
+    for (const QJsonObject& request : requests())
+        if (request[u"path"].toString() == path)
+            found.append(request);
+    return found;
+}
+
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
     QElapsedTimer timer;

@@ -23,6 +23,8 @@ public:
     bool started() const { return started_; }
     // Every request the stand-in logged so far, oldest first, but the engine's own favicon requests.
     QList<QJsonObject> requests() const;
+    // Those for one path.
+    QList<QJsonObject> requestsTo(const QString& path) const;
 
 private:
     QTemporaryDir dir_;

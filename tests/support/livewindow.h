@@ -1,0 +1,41 @@
+// The real main window on fakes of the registry, shell, account and probe, with the real pause:
+// for end-to-end tests that drive it against the stand-in portal.
+#pragma once
+
+#include "fakes.h"
+#include "standin.h"
+
+#include "host/guipause.h"
+#include "host/webenginebrowser.h"
+#include "ui/TWebNavigator.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace ostrel::testing {
+
+struct LiveWindow {
+    FakeServices fakes;
+    std::unique_ptr<ui::TWebNavigator> window;
+
+    // Replace services in fakes before calling start().
+    void start()
+    {
+        fakes.services.pause = std::make_unique<host::GuiPause>();
+        window = std::make_unique<ui::TWebNavigator>(fakes.services);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    host::WebEngineBrowser& browser() { return *window->WebBrowser; }
+    // True once the page at url has committed.
+    bool showing(const QString& url)
+    {
+        return waitFor([&] { return QString::fromStdString(browser().DocumentUrl()) == url; },
+                       std::chrono::seconds(15));
+    }
+};
+
+} // namespace ostrel::testing
