@@ -1,5 +1,6 @@
 // The browser contract over the real engine: completions of frames, cache bypass, the silent flag.
 #include "qtprint.h"
+#include "modalwatcher.h"
 #include "standin.h"
 
 #include "host/webenginebrowser.h"
@@ -118,26 +119,18 @@ TEST(BrowserE2E, silentBrowserShowsNoScriptDialogButAnOrdinaryOneDoes)
 {
     Browsing b;
     ASSERT_TRUE(b.standIn.started());
-    int dialogs = 0;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            ++dialogs;
-            dialog->reject();
-        }
-    });
-    closer.start(50);
+    testing::DialogRejecter dialogs;
 
     b.browser.SetSilent(true);
     b.browser.Navigate(b.portal("/alert"));
     ASSERT_TRUE(b.loaded(b.portal("/alert")));
     waitFor([] { return false; }, 1s);
-    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(dialogs.count, 0);
 
     b.browser.SetSilent(false);
     b.completions.clear();
     b.browser.Navigate(b.portal("/alert?again"));
-    EXPECT_TRUE(waitFor([&] { return dialogs == 1; }, 15s));
+    EXPECT_TRUE(waitFor([&] { return dialogs.count == 1; }, 15s));
 }
 
 } // namespace

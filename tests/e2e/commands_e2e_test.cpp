@@ -1,6 +1,7 @@
 // The header's commands and keys end to end: the real window, engine, probe and shell seams against
 // the stand-in portal and gateways.
 #include "livewindow.h"
+#include "modalwatcher.h"
 #include "qtprint.h"
 #include "standin.h"
 
@@ -33,20 +34,16 @@ using testing::waitFor;
 // The live window with the real probe and message dialogs, which it answers, keeping what they said.
 struct Running : testing::LiveWindow {
     QStringList messages;
-    QTimer dialogs;
+    testing::ModalWatcher<QMessageBox> dialogs{[this](QMessageBox* box) {
+        messages.append(box->text());
+        box->accept();
+    }};
 
     Running()
     {
         fakes.services.probe = std::make_unique<host::CurlProbe>("Ostrel Web");
         fakes.services.messages = std::make_unique<host::QtMessageDialog>();
         start();
-        QObject::connect(&dialogs, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                messages.append(box->text());
-                box->accept();
-            }
-        });
-        dialogs.start(50);
     }
     ~Running()
     {

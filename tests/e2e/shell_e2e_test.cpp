@@ -1,6 +1,7 @@
 // What the browser shell does beyond the header, end to end against the stand-in portal:
 // downloads, new windows, logins, certificates, permissions, printing and crashed pages.
 #include "livewindow.h"
+#include "modalwatcher.h"
 #include "qtprint.h"
 #include "standin.h"
 
@@ -194,16 +195,13 @@ TEST(ShellE2E, silentLoginIsCancelledAtOnceAndAnOrdinaryOneAsksTheUser)
     EXPECT_EQ(standIn.requestsTo(QStringLiteral("/auth")).size(), 1) << "no retry storm";
 
     s.browser().SetSilent(false);
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog || dialog->objectName() != u"LoginDialog")
+    testing::ModalWatcher<QDialog> answer([](QDialog* dialog) {
+        if (dialog->objectName() != u"LoginDialog")
             return;
         dialog->findChild<QLineEdit*>(QStringLiteral("user"))->setText(QStringLiteral("ostrel"));
         dialog->findChild<QLineEdit*>(QStringLiteral("password"))->setText(QStringLiteral("secret"));
         dialog->accept();
     });
-    answer.start(50);
     s.browser().Navigate(portal("/auth?again").toStdString());
     ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/auth")).size() == 3; }, 15s));
     EXPECT_TRUE(waitFor([&] { return s.browser().title().contains(u"Welcome") || s.browser().page()->url().path() == u"/auth"; }, 5s));
@@ -225,12 +223,7 @@ TEST(ShellE2E, certificateErrorsAreNeverAcceptedAndAskNothing)
     ASSERT_TRUE(standIn.started());
     Shell s;
     int dialogs = 0;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (QApplication::activeModalWidget())
-            ++dialogs;
-    });
-    watch.start(50);
+    testing::ModalWatcher<> watch([&](QWidget*) { ++dialogs; });
     bool finished = false, ok = true;
     QObject::connect(s.browser().page(), &QWebEnginePage::loadFinished, [&](bool result) {
         finished = true;
@@ -262,14 +255,10 @@ TEST(ShellE2E, thePagesPrintRequestOpensThePrintDialog)
     ASSERT_TRUE(standIn.started());
     Shell s;
     bool asked = false;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
-            asked = true;
-            dialog->reject();
-        }
+    testing::ModalWatcher<QPrintDialog> watch([&](QPrintDialog* dialog) {
+        asked = true;
+        dialog->reject();
     });
-    watch.start(50);
     s.browser().Navigate(portal("/print").toStdString());
     EXPECT_TRUE(waitFor([&] { return asked; }, 15s));
 }
@@ -325,15 +314,7 @@ TEST(ShellE2E, fileFieldOpensTheFileDialogOnlyWhenNotSilent)
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Shell s;
-    int dialogs = 0;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            ++dialogs;
-            dialog->reject();
-        }
-    });
-    watch.start(50);
+    testing::DialogRejecter dialogs;
     // The silent flag goes off when a document completes: set it only once the page has.
     bool loaded = false;
     QObject::connect(s.browser().page(), &QWebEnginePage::loadFinished, [&] { loaded = true; });
@@ -345,10 +326,10 @@ TEST(ShellE2E, fileFieldOpensTheFileDialogOnlyWhenNotSilent)
     s.browser().SetSilent(true);
     clickField();
     waitFor([] { return false; }, 1500ms);
-    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(dialogs.count, 0);
     s.browser().SetSilent(false);
     clickField();
-    EXPECT_TRUE(waitFor([&] { return dialogs == 1; }, 10s));
+    EXPECT_TRUE(waitFor([&] { return dialogs.count == 1; }, 10s));
 }
 
 TEST(ShellE2E, policyConditionsInPdfOpenInTheBuiltInViewer)

@@ -1,6 +1,7 @@
 // Start-up against the stand-in portal with the real engine: what the portal receives and when,
 // and what the user sees.
 #include "qtprint.h"
+#include "modalwatcher.h"
 #include "standin.h"
 
 #include "app/TApplication.h"
@@ -55,28 +56,16 @@ public:
 };
 
 // Answers every error box that opens, keeping what it said.
-class ErrorBoxWatcher : public QObject {
-public:
+struct ErrorBoxWatcher {
     struct Seen {
         QString caption, text;
         QMessageBox::Icon icon;
     };
     QList<Seen> seen;
-
-    ErrorBoxWatcher()
-    {
-        timer_.setInterval(50);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen.append({box->windowTitle(), box->text(), box->icon()});
-                box->accept();
-            }
-        });
-        timer_.start();
-    }
-
-private:
-    QTimer timer_;
+    testing::ModalWatcher<QMessageBox> watcher{[this](QMessageBox* box) {
+        seen.append({box->windowTitle(), box->text(), box->icon()});
+        box->accept();
+    }};
 };
 
 struct StartedWindow {
@@ -161,12 +150,6 @@ TEST(StartupE2E, dwordDisplayVersionShowsOneErrorBoxAndAsksThePortalNothing)
     EXPECT_EQ(boxes.seen.size(), 1);
     QFile::remove(registryStorePath());
 }
-
-} // namespace
-} // namespace ostrel
-
-namespace ostrel {
-namespace {
 
 TEST(StartupE2E, unwritableStoreShowsTheIE11ErrorAndARestoredWindowWithoutRequests)
 {
