@@ -28,6 +28,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::originOf;
+using testing::portal;
 using testing::StandIn;
 using testing::waitFor;
 
@@ -56,18 +57,12 @@ struct Running : testing::LiveWindow {
     }
 };
 
-QString portal(const char* pathAndQuery)
-{
-    return originOf(QStringLiteral("portal")) + QLatin1String(pathAndQuery);
-}
-
 TEST(CommandsE2E, f5OpensTheVersionStampedPageAndReloadsItASecondLater)
 {
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Running r;
-    r.browser().Navigate(portal("/elsewhere").toStdString());
-    ASSERT_TRUE(r.showing(portal("/elsewhere")));
+    ASSERT_TRUE(r.open(portal("/elsewhere")));
 
     const qint64 pressed = QDateTime::currentMSecsSinceEpoch();
     r.key(Qt::Key_F5);
@@ -85,8 +80,7 @@ TEST(CommandsE2E, f5ReloadWaitsForASlowPageToCommit)
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Running r;
-    r.browser().Navigate(portal("/before").toStdString());
-    ASSERT_TRUE(r.showing(portal("/before")));
+    ASSERT_TRUE(r.open(portal("/before")));
     // The page asked for takes 1.5 s: the reload after the one-second pause must wait for it.
     r.browser().Navigate(portal("/slow?ms=1500").toStdString(), host::navNoHistory);
     r.fakes.services.pause->Sleep(1000);
@@ -155,8 +149,7 @@ TEST(CommandsE2E, refreshEmptiesTheCacheReloadsAndSaysSo)
     ASSERT_TRUE(standIn.started());
     Running r;
     // Its own address: an earlier test in this process may have left "/cached" in the cache.
-    r.browser().Navigate(portal("/cached?refresh").toStdString());
-    ASSERT_TRUE(r.showing(portal("/cached?refresh")));
+    ASSERT_TRUE(r.open(portal("/cached?refresh")));
     QTest::mouseClick(r.window->JvTransparentButton1, Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_TRUE(waitFor([&] { return r.messages.size() == 1; }, 15s));
     EXPECT_EQ(r.messages[0], u"Tijdelijke internetbestanden zijn verwijderd");
@@ -217,8 +210,7 @@ TEST(CommandsE2E, aPageCannotCloseTheBrowser)
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Running r;
-    r.browser().Navigate(portal("/stay").toStdString());
-    ASSERT_TRUE(r.showing(portal("/stay")));
+    ASSERT_TRUE(r.open(portal("/stay")));
     r.browser().page()->runJavaScript(QStringLiteral("window.close()"));
     for (QWidget* inner : r.browser().findChildren<QWidget*>())
         QApplication::sendEvent(inner, new QCloseEvent);

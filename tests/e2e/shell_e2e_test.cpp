@@ -37,6 +37,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::originOf;
+using testing::portal;
 using testing::StandIn;
 using testing::waitFor;
 
@@ -52,11 +53,6 @@ struct Shell : testing::LiveWindow {
     Shell() { start(); }
     void click(const char* id) { clickWhenBuilt(browser().page(), id); }
 };
-
-QString portal(const char* pathAndQuery)
-{
-    return originOf(QStringLiteral("portal")) + QLatin1String(pathAndQuery);
-}
 
 
 QByteArray patternBytes(int size)
@@ -80,8 +76,7 @@ TEST(ShellE2E, downloadsLandInTheDownloadFolderUnderFreeNamesAndLaunchFilesAreOp
     Shell s;
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     QDir(folder).removeRecursively();
-    s.browser().Navigate(portal("/downloads").toStdString());
-    ASSERT_TRUE(s.showing(portal("/downloads")));
+    ASSERT_TRUE(s.open(portal("/downloads")));
 
     s.click("attachment");
     const QString first = QDir(folder).filePath(QStringLiteral("policy.pdf"));
@@ -130,8 +125,7 @@ TEST(ShellE2E, aDownloadThatFailsShowsWhy)
     // The download breaks off as soon as it has begun.
     QObject::connect(s.browser().page()->profile(), &QWebEngineProfile::downloadRequested, s.window.get(),
                      [](QWebEngineDownloadRequest* download) { QTimer::singleShot(0, download, &QWebEngineDownloadRequest::cancel); });
-    s.browser().Navigate(portal("/downloads").toStdString());
-    ASSERT_TRUE(s.showing(portal("/downloads")));
+    ASSERT_TRUE(s.open(portal("/downloads")));
     s.click("unknown");
     auto* bar = s.window->findChild<host::DownloadBar*>();
     const auto reasonShown = [&] {
@@ -151,10 +145,8 @@ TEST(ShellE2E, linksAndScriptsOpenAWindowOfOursThatSharesTheSessionAndMayCloseIt
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Shell s;
-    s.browser().Navigate(portal("/login").toStdString());
-    ASSERT_TRUE(s.showing(portal("/login")));
-    s.browser().Navigate(portal("/popup").toStdString());
-    ASSERT_TRUE(s.showing(portal("/popup")));
+    ASSERT_TRUE(s.open(portal("/login")));
+    ASSERT_TRUE(s.open(portal("/popup")));
 
     const auto popups = [] {
         int open = 0;
@@ -268,8 +260,7 @@ TEST(ShellE2E, ctrlPPrintsAndTheZoomKeysZoom)
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Shell s;
-    s.browser().Navigate(portal("/zoom").toStdString());
-    ASSERT_TRUE(s.showing(portal("/zoom")));
+    ASSERT_TRUE(s.open(portal("/zoom")));
     QWindow* window = s.window->windowHandle();
     QTest::keyClick(window, Qt::Key_Plus, Qt::ControlModifier);
     EXPECT_NEAR(s.browser().zoomFactor(), 1.1, 0.001);
@@ -295,8 +286,7 @@ TEST(ShellE2E, windowOpenGetsAWindowOfTheSizeItAskedFor)
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Shell s;
-    s.browser().Navigate(portal("/popup").toStdString());
-    ASSERT_TRUE(s.showing(portal("/popup")));
+    ASSERT_TRUE(s.open(portal("/popup")));
     s.click("open");
     host::PopupWindow* popup = nullptr;
     ASSERT_TRUE(waitFor([&] {

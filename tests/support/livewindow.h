@@ -30,6 +30,12 @@ struct LiveWindow {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
     host::WebEngineBrowser& browser() { return *window->WebBrowser; }
+    // Navigates and waits until the page at url has committed.
+    bool open(const QString& url)
+    {
+        browser().Navigate(url.toStdString());
+        return showing(url);
+    }
     // True once the page at url has committed.
     bool showing(const QString& url)
     {

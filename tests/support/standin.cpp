@@ -95,4 +95,9 @@ QString originOf(const QString& role)
     return {};
 }
 
+QString portal(const char* pathAndQuery)
+{
+    return originOf(QStringLiteral("portal")) + QLatin1String(pathAndQuery);
+}
+
 } // namespace ostrel::testing

@@ -37,5 +37,7 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 
 // Origin of a role as compiled in, e.g. "http://127.0.0.1:47201".
 QString originOf(const QString& role);
+// An address on the portal's origin.
+QString portal(const char* pathAndQuery);
 
 } // namespace ostrel::testing
