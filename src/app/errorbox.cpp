@@ -1,24 +1,13 @@
 #include "app/errorbox.h"
 
-#include <string_view>
-
 namespace ostrel::app {
 
-namespace {
-// The characters that sort at or before "." in Windows' sort order of the code page: control
-// characters, the blank and the punctuation below. Unlike in byte order, the apostrophe, the
-// hyphen and the plus sort after it, so "...for 'DisplayVersion'" gets its full stop.
-bool sortsAtOrBeforeFullStop(unsigned char c)
-{
-    constexpr std::string_view kAtOrBefore = " !\"#$%&()*,.";
-    return c < 0x20 || c == 0x7F || kAtOrBefore.find(static_cast<char>(c)) != std::string_view::npos;
-}
-} // namespace
-
+// "Sorts after '.'" is by the character's code in the code page: letters, digits and everything
+// from "/" on get the full stop; the blank and "!", "'", "+", "-", "." and the rest below it do not.
 std::string ErrorBoxText(std::string_view message)
 {
     std::string text(message);
-    if (!text.empty() && !sortsAtOrBeforeFullStop(static_cast<unsigned char>(text.back())))
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
         text += '.';
     return text;
 }

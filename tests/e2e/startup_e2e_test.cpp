@@ -139,7 +139,7 @@ TEST(StartupE2E, dwordDisplayVersionShowsOneErrorBoxAndAsksThePortalNothing)
     started.start();
 
     ASSERT_EQ(boxes.seen.size(), 1);
-    EXPECT_EQ(boxes.seen[0].text, u"Invalid data type for 'DisplayVersion'.");
+    EXPECT_EQ(boxes.seen[0].text, u"Invalid data type for 'DisplayVersion'");
     EXPECT_EQ(boxes.seen[0].caption, u"Ostrel Web");
     EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(started.window.windowState() & Qt::WindowMaximized) << "the maximise step had run";

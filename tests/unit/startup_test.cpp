@@ -136,20 +136,26 @@ TEST(AccountDomain, comesFromTheAccountNameOrTheComputerForLocalAccounts)
     EXPECT_EQ(host::DomainOfAccount("jan", ""), "");
 }
 
-TEST(ErrorBox, addsAFullStopOnlyAfterCharactersThatSortAfterIt)
+TEST(ErrorBox, addsAFullStopOnlyAfterCharactersWhoseCodeIsAboveIt)
 {
-    EXPECT_EQ(ErrorBoxText("Invalid data type for 'DisplayVersion'"), "Invalid data type for 'DisplayVersion'.");
-    EXPECT_EQ(ErrorBoxText("Helaas het is niet mogelijk om IE11 te gebruiken."),
-              "Helaas het is niet mogelijk om IE11 te gebruiken.");
-    EXPECT_EQ(ErrorBoxText("Er is een probleem met de verbinding!"), "Er is een probleem met de verbinding!");
-    EXPECT_EQ(ErrorBoxText(""), "");
-    EXPECT_EQ(ErrorBoxText("code 5"), "code 5.");
-    EXPECT_EQ(ErrorBoxText("trailing blank "), "trailing blank ");
-    EXPECT_EQ(ErrorBoxText("path /"), "path /.");
-    EXPECT_EQ(ErrorBoxText("a-"), "a-.");
-    EXPECT_EQ(ErrorBoxText("(a)"), "(a)");
-    EXPECT_EQ(ErrorBoxText("tab\t"), "tab\t");
-    EXPECT_EQ(ErrorBoxText("caf\xC3\xA9"), "caf\xC3\xA9.");
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"Invalid data type for 'DisplayVersion'", "Invalid data type for 'DisplayVersion'"},
+        {"Helaas het is niet mogelijk om IE11 te gebruiken.", "Helaas het is niet mogelijk om IE11 te gebruiken."},
+        {"Er is een probleem met de verbinding!", "Er is een probleem met de verbinding!"},
+        {"", ""},
+        {"code 5", "code 5."},
+        {"trailing blank ", "trailing blank "},
+        {"path /", "path /."}, // "/" is the first code after "."
+        {"a-", "a-"},
+        {"a+", "a+"},
+        {"(a)", "(a)"},
+        {"tab\t", "tab\t"},
+        {"caf\xC3\xA9", "caf\xC3\xA9."},
+        {"Failed to get data for 'DisplayVersion'", "Failed to get data for 'DisplayVersion'"},
+        {"Failed to set data for 'ostrel-web'", "Failed to set data for 'ostrel-web'"},
+    };
+    for (const auto& [message, shown] : cases)
+        EXPECT_EQ(ErrorBoxText(message), shown) << message;
 }
 
 } // namespace
