@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QBitmap>
+#include <QCursor>
 #include <QFontDatabase>
 #include <QMouseEvent>
 #include <QPainter>
@@ -25,6 +26,24 @@ void run(const Handler& handler)
     if (handler)
         handler();
 }
+
+// Notes whether a modal dialog blocked the window while it lives.
+class DialogWatch final : public QObject {
+public:
+    explicit DialogWatch(QWidget* window) : window_(window) { window_->installEventFilter(this); }
+    ~DialogWatch() override { window_->removeEventFilter(this); }
+    bool blocked = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        blocked = blocked || event->type() == QEvent::WindowBlocked;
+        return false;
+    }
+
+private:
+    QWidget* window_;
+};
 } // namespace
 
 QFont HeaderFont(int pixelHeight)
@@ -131,10 +150,13 @@ void TJvTransparentButton::mouseMoveEvent(QMouseEvent* event)
 
 void TJvTransparentButton::mouseReleaseEvent(QMouseEvent* event)
 {
-    // The click handler runs while the button still looks pressed.
+    // The click handler runs while the button still looks pressed. A dialog it opens blocks the
+    // window, and Qt gives a blocked window no leave: where the pointer went meanwhile is asked
+    // afresh when the handler returns.
+    DialogWatch dialog(window());
     raiseClickOnLeftRelease(event);
     mouseDown_ = false;
-    setPointerInside(rect().contains(event->position().toPoint()));
+    setPointerInside(rect().contains(dialog.blocked ? mapFromGlobal(QCursor::pos()) : event->position().toPoint()));
     repaint();
 }
 
