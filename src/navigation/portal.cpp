@@ -7,6 +7,8 @@
 #include "navigation/formencode.h"
 #include "navigation/version.h"
 
+#include <iostream>
+
 namespace ostrel::navigation {
 
 namespace {
@@ -22,7 +24,15 @@ std::string quoted(std::string_view pattern, std::string_view name)
 
 std::string CitrixReceiverVersion(host::CurrentUserRegistry& registry)
 {
-    const auto key = registry.OpenKeyReadOnly(std::string(kCitrixInstallKey));
+    std::unique_ptr<host::RegistryKey> key;
+    try {
+        key = registry.OpenKeyReadOnly(std::string(kCitrixInstallKey));
+    } catch (const RegistryError& error) {
+        // A store that cannot be read holds no Receiver that can be found, as a key that cannot be
+        // opened: the destinations that carry the version still open, with an empty one.
+        std::cerr << "ostrel-web: the Citrix Receiver version cannot be looked up: " << error.what() << '\n';
+        return {};
+    }
     if (!key)
         return {};
     const host::RegValueRead value = key->ReadValue(std::string(kDisplayVersion));
