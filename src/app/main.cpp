@@ -1,4 +1,5 @@
 #include "app/TApplication.h"
+#include "host/popupwindow.h"
 #include "host/services.h"
 #include "ui/TWebNavigator.h"
 
@@ -44,5 +45,7 @@ int main(int argc, char* argv[])
     }
     TApplication::Guarded([&] { webNavigator->FormCreate(); });
     webNavigator->show();
-    return TApplication::exec();
+    const int exitCode = TApplication::exec();
+    ostrel::host::PopupWindow::CloseAll(); // the windows that pages opened go with the main window
+    return exitCode;
 }

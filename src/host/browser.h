@@ -17,6 +17,7 @@ class Browser {
 public:
     // topLevel is false for a frame's document; url is the address of the document that completed.
     using DocumentCompleteHandler = std::function<void(bool topLevel, const std::string& url)>;
+    using OutsideAddressHandler = std::function<void(const std::string& url)>;
 
     virtual ~Browser() = default;
 
@@ -26,8 +27,11 @@ public:
     // An HTTP POST of exactly these bytes; headers holds extra header lines, each ending in CR LF.
     virtual void Navigate(const std::string& url, const std::vector<std::uint8_t>& postData,
                           const std::string& headers) = 0;
-    // Reloads the current document.
+    // Reloads the current document, once a navigation of ours under way and a cache clear have
+    // ended; a navigation of ours asked for before that takes the reload's place.
     virtual void Refresh2() = 0;
+    // Empties the browser's cache of temporary files (asynchronously; Refresh2 waits for it).
+    virtual void ClearCache() = 0;
 
     // While silent, the browser shows none of its own dialog boxes.
     virtual void SetSilent(bool silent) = 0;
@@ -36,8 +40,12 @@ public:
     // The address of the document in the top-level frame.
     virtual std::string DocumentUrl() const = 0;
 
-    // Raised for every document that finishes loading, frames included.
+    // Raised for every document that finishes loading, frames included; a load that was stopped
+    // or cancelled is no document.
     virtual void SetOnDocumentComplete(DocumentCompleteHandler handler) = 0;
+    // Raised for a top-level address that the browser cannot open itself (ftp://), once per
+    // request, instead of loading it.
+    virtual void SetOnOutsideAddress(OutsideAddressHandler handler) = 0;
 };
 
 } // namespace ostrel::host

@@ -27,11 +27,8 @@ bool DesktopShell::OpenUrl(const std::string& url)
 
 void DesktopShell::StartProgram(const std::string& program, const std::string& parameters)
 {
-    if (program == kClearCacheProgram && parameters == kClearCacheParameters) {
-        if (clearCache_)
-            clearCache_();
+    if (program == kClearCacheProgram)
         return;
-    }
     const QString executable = program == kCalculatorProgram ? desktopCalculator() : QString::fromStdString(program);
     if (executable.isEmpty())
         return;

@@ -2,12 +2,16 @@
 
 #include "host/webenginebrowser.h"
 
+#include <QApplication>
+
 namespace ostrel::host {
 
-PopupWindow::PopupWindow(QWebEngineProfile* profile)
+PopupWindow::PopupWindow(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside)
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    auto* page = new WebPage(profile, this);
+    // The program ends when its main window closes, whatever pages have opened (see CloseAll).
+    setAttribute(Qt::WA_QuitOnClose, false);
+    auto* page = new WebPage(profile, this, openOutside);
     setPage(page);
     // The window follows what the page asks of it: its size, its title, being closed.
     connect(page, &QWebEnginePage::geometryChangeRequested, this, [this](const QRect& geometry) {
@@ -25,11 +29,18 @@ PopupWindow::~PopupWindow()
     delete page();
 }
 
-QWebEnginePage* PopupWindow::Open(QWebEngineProfile* profile)
+QWebEnginePage* PopupWindow::Open(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside)
 {
-    auto* window = new PopupWindow(profile);
+    auto* window = new PopupWindow(profile, openOutside);
     window->show();
     return window->page();
+}
+
+void PopupWindow::CloseAll()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* popup = qobject_cast<PopupWindow*>(widget))
+            delete popup;
 }
 
 } // namespace ostrel::host

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/webenginebrowser.h"
+
 #include <QWebEngineView>
 
 class QWebEngineProfile;
@@ -12,11 +14,13 @@ class PopupWindow final : public QWebEngineView {
     Q_OBJECT
 public:
     // Makes and shows a window; returns its page for the engine to load into.
-    static QWebEnginePage* Open(QWebEngineProfile* profile);
+    static QWebEnginePage* Open(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside);
+    // Closes every such window: they go with the main window, before the profile they use.
+    static void CloseAll();
     ~PopupWindow() override;
 
 private:
-    explicit PopupWindow(QWebEngineProfile* profile);
+    PopupWindow(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside);
 };
 
 } // namespace ostrel::host

@@ -1,7 +1,6 @@
 // The desktop shell: what opens outside the window.
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace ostrel::host {
@@ -14,9 +13,6 @@ public:
     virtual bool OpenUrl(const std::string& url) = 0;
     // Starts a program with its parameters and does not wait for it; a failure shows nothing.
     virtual void StartProgram(const std::string& program, const std::string& parameters) = 0;
-    // Where the system's cache-clearing command does not reach the program's browser, the shell
-    // calls this instead (Windows runs the command itself).
-    virtual void SetBrowserCacheClearer(std::function<void()> /*clear*/) {}
 };
 
 // The desktop calculator and the command that empties the browser's cache of temporary files.

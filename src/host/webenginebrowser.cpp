@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
@@ -18,26 +19,47 @@
 #include <QWebEngineCertificateError>
 #include <QWebEngineSettings>
 #include <QWebEngineHttpRequest>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+
+#include <utility>
 
 namespace ostrel::host {
 
 namespace {
 
-constexpr int kRefreshWaitMs = 10000;
+// How long a reload waits for the cache to be emptied before it goes ahead all the same.
+constexpr int kCacheClearBoundMs = 10000;
+constexpr int kCacheClearPollMs = 10;
+// A load started within about 5 ms of a clear never ends (measured: 2 ms hangs, 5 ms loads), even
+// with an empty cache, which leaves no files to watch: no load goes out sooner than this.
+constexpr int kCacheClearSettleMs = 100;
 
-bool cacheIsEmpty(const QWebEngineProfile* profile)
+// The cache's entry files. A clear removes exactly these within milliseconds and always keeps the
+// index files ("index" and "index-dir/the-real-index"), which the engine rewrites at will: they are
+// no sign of anything. Entries that pages write after the clear are theirs, not left-overs.
+QStringList cacheEntries(const QWebEngineProfile* profile)
 {
+    QStringList entries;
     QDirIterator files(profile->cachePath(), QDir::Files, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         files.next();
-        // Chromium keeps its index files; the entries themselves are what a clear removes.
-        if (!files.fileName().startsWith(QLatin1String("index")))
-            return false;
+        if (files.fileName() != QLatin1String("index") && files.fileName() != QLatin1String("the-real-index"))
+            entries.append(files.filePath());
     }
-    return true;
+    return entries;
+}
+
+// The schemes the engine shows itself.
+bool isWebScheme(const QUrl& url)
+{
+    static const QStringList kSchemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"),
+                                      QStringLiteral("data"), QStringLiteral("blob"), QStringLiteral("about"),
+                                      QStringLiteral("qrc"), QStringLiteral("view-source"), QStringLiteral("chrome"),
+                                      QStringLiteral("devtools"), QStringLiteral("javascript")};
+    return kSchemes.contains(url.scheme());
 }
 
 QUrl toUrl(const std::string& url)
@@ -68,10 +90,14 @@ QWebEngineProfile* BrowserProfile()
     return profile;
 }
 
-WebPage::WebPage(QWebEngineProfile* profile, QObject* parent)
-    : QWebEnginePage(profile, parent), frameToken_(QUuid::createUuid().toString(QUuid::Id128))
+WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideHandler openOutside)
+    : QWebEnginePage(profile, parent), openOutside(std::move(openOutside)),
+      frameToken_(QUuid::createUuid().toString(QUuid::Id128))
 {
     installFrameReporter();
+    // The engine treats ftp:// as a scheme it does not know and asks acceptNavigationRequest about
+    // it only when this policy lets it (by default only for a click the user made himself).
+    settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
     // Never left pending (the engine would wait for ever): notifications, location, camera and
     // microphone are refused at once.
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
@@ -134,7 +160,28 @@ QStringList WebPage::chooseFiles(FileSelectionMode mode, const QStringList& oldF
 
 QWebEnginePage* WebPage::createWindow(WebWindowType /*type*/)
 {
-    return PopupWindow::Open(profile());
+    return PopupWindow::Open(profile(), openOutside);
+}
+
+// The engine cannot load ftp:// at all: such a navigation would leave the page where it was and
+// say nothing. The desktop's handler for the scheme gets it instead, once per request.
+bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
+{
+    if (IsOutsideAddress(url)) {
+        if (isMainFrame && openOutside)
+            openOutside(url);
+        return false;
+    }
+    // Other schemes the engine does not know go to the desktop, as the engine's default has it,
+    // only for a link (a page's script alone may not start programs).
+    if (!isWebScheme(url) && type != NavigationTypeLinkClicked)
+        return false;
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+}
+
+bool WebPage::IsOutsideAddress(const QUrl& url)
+{
+    return url.scheme() == QLatin1String("ftp");
 }
 
 // loadFinished covers the top-level frame only; a script in every frame reports the others.
@@ -180,22 +227,40 @@ void WebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, cons
 }
 
 WebEngineBrowser::WebEngineBrowser(QWidget* parent)
-    : QWebEngineView(parent), profile_(BrowserProfile()), page_(new WebPage(profile_, this))
+    : QWebEngineView(parent), profile_(BrowserProfile()),
+      page_(new WebPage(profile_, this, [this](const QUrl& url) {
+          if (onOutsideAddress_)
+              onOutsideAddress_(url.toString(QUrl::FullyEncoded).toStdString());
+      }))
 {
     setPage(page_);
     // A page cannot close the main window's browser: its window.close() asks, and nobody listens.
     connect(page_, &QWebEnginePage::printRequested, this, &WebEngineBrowser::PrintWithDialog);
-    // Our navigation has landed when the load that started after it has finished, whatever its
+    // Our navigation has landed when the load that started after it has ended, whatever its
     // address (a redirect) or outcome; the late report of the load before it does not count.
     // (urlChanged is no sign: for a page's own location.replace() it comes before the commit.)
-    connect(page_, &QWebEnginePage::loadStarted, this, [this] {
-        if (pending_ == Pending::Requested)
-            pending_ = Pending::Started;
-    });
-    connect(page_, &QWebEnginePage::loadFinished, this, [this] {
-        if (pending_ == Pending::Started)
-            pending_ = Pending::None;
-        raiseDocumentComplete(true, page_->url().toString(QUrl::FullyEncoded));
+    // A load that was stopped (as every no-history navigation first stops the one in progress)
+    // still reports loadFinished(false): a cancelled load is no completed document, so the loading
+    // states are read instead.
+    connect(page_, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        switch (info.status()) {
+        case QWebEngineLoadingInfo::LoadStartedStatus:
+            if (pending_ == Pending::Requested)
+                pending_ = Pending::Started;
+            return;
+        case QWebEngineLoadingInfo::LoadStoppedStatus:
+            if (pending_ == Pending::Started)
+                pending_ = Pending::None;
+            reloadWhenReady();
+            return;
+        case QWebEngineLoadingInfo::LoadSucceededStatus:
+        case QWebEngineLoadingInfo::LoadFailedStatus: // the error page is the document then
+            if (pending_ == Pending::Started)
+                pending_ = Pending::None;
+            raiseDocumentComplete(true, page_->url().toString(QUrl::FullyEncoded));
+            reloadWhenReady();
+            return;
+        }
     });
 
     connect(page_, &WebPage::frameCompleted, this,
@@ -212,34 +277,44 @@ WebEngineBrowser::~WebEngineBrowser()
 void WebEngineBrowser::load(const QWebEngineHttpRequest& request)
 {
     pending_ = Pending::Requested;
+    reloadWanted_ = false; // a reload asked for before this navigation was for the page it leaves
     page_->load(request);
 }
 
 void WebEngineBrowser::Navigate(const std::string& url)
 {
-    load(QWebEngineHttpRequest(toUrl(url)));
+    Navigate(url, 0);
 }
 
 void WebEngineBrowser::Navigate(const std::string& url, int flags)
 {
+    if (WebPage::IsOutsideAddress(toUrl(url))) {
+        page_->openOutside(toUrl(url));
+        return;
+    }
     if (flags & navNoHistory) {
         // Qt has no load that replaces the current history entry; the page's own location.replace()
         // does, unless a load in progress swallows it, so that is stopped first.
+        // location.replace() would send the page being left as Referer; a navigation of the
+        // program's own sends none, as a typed address does not, so the page's policy is set first.
         page_->triggerAction(QWebEnginePage::Stop);
         pending_ = Pending::Requested;
-        page_->runJavaScript(QStringLiteral("location.replace(%1);").arg(jsString(toUrl(url).toString())),
+        reloadWanted_ = false;
+        page_->runJavaScript(QStringLiteral("try { var m = document.createElement('meta'); m.name = 'referrer';"
+                                            " m.content = 'no-referrer';"
+                                            " (document.head || document.documentElement).appendChild(m); }"
+                                            " catch (e) {} location.replace(%1);")
+                                 .arg(jsString(toUrl(url).toString())),
                              QWebEngineScript::ApplicationWorld);
         return;
     }
+    QWebEngineHttpRequest request(toUrl(url));
     if (flags & navNoReadFromCache) {
         // A plain load may be answered from the HTTP cache; with these headers Chromium asks the server.
-        QWebEngineHttpRequest request(toUrl(url));
         request.setHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
         request.setHeader(QByteArrayLiteral("Pragma"), QByteArrayLiteral("no-cache"));
-        load(request);
-        return;
     }
-    Navigate(url);
+    load(request);
 }
 
 void WebEngineBrowser::Navigate(const std::string& url, const std::vector<std::uint8_t>& postData,
@@ -258,14 +333,40 @@ void WebEngineBrowser::Navigate(const std::string& url, const std::vector<std::u
     load(request);
 }
 
+// A reload while the cache is being emptied can hang for ever, and a reload before the page we
+// navigated to has ended cancels it and reloads the page being left. So the reload is made once
+// both are over, without holding up the window meanwhile; a navigation of ours that comes first
+// takes its place.
 void WebEngineBrowser::Refresh2()
 {
-    // A reload while the cache is being emptied can hang for ever, and a reload before the page we
-    // navigated to has committed cancels it and reloads the page being left: wait for both first,
-    // taking no input, for a bounded time.
-    GuiPause::WaitUntil([this] { return !clearingCache_ || cacheIsEmpty(profile_); }, kRefreshWaitMs);
-    clearingCache_ = false;
-    GuiPause::WaitUntil([this] { return pending_ == Pending::None; }, kRefreshWaitMs);
+    reloadWanted_ = true;
+    reloadWhenReady();
+}
+
+void WebEngineBrowser::reloadWhenReady()
+{
+    if (!reloadWanted_)
+        return;
+    if (cacheClearTime_.isValid()) {
+        for (qsizetype i = cacheLeftovers_.size() - 1; i >= 0; --i)
+            if (!QFileInfo::exists(cacheLeftovers_[i]))
+                cacheLeftovers_.removeAt(i);
+        const qint64 elapsed = cacheClearTime_.elapsed();
+        if ((!cacheLeftovers_.isEmpty() || elapsed < kCacheClearSettleMs) && elapsed < kCacheClearBoundMs) {
+            QTimer::singleShot(kCacheClearPollMs, this, &WebEngineBrowser::reloadWhenReady);
+            return;
+        }
+        cacheLeftovers_.clear();
+        cacheClearTime_.invalidate();
+    }
+    if (interrupted_.isValid()) { // asked for again from the server, which is the reload
+        const QUrl url = std::exchange(interrupted_, QUrl());
+        load(QWebEngineHttpRequest(url));
+        return;
+    }
+    if (pending_ != Pending::None)
+        return; // the end of our navigation asks again
+    reloadWanted_ = false;
     page_->triggerAction(QWebEnginePage::Reload);
 }
 
@@ -282,11 +383,23 @@ void WebEngineBrowser::PrintWithDialog()
     print(printer_.get());
 }
 
-void WebEngineBrowser::ClearHttpCache()
+void WebEngineBrowser::ClearCache()
 {
-    // Asynchronous, with no signal when done; Refresh2 watches the cache folder empty instead.
-    clearingCache_ = true;
+    // A load in flight while the cache is emptied never ends (nor reports that it has): it is
+    // stopped here and asked for again once the clear is over.
+    if (page_->isLoading()) {
+        interrupted_ = page_->requestedUrl();
+        page_->triggerAction(QWebEnginePage::Stop);
+    }
+    // Asynchronous, with no signal when done: the clear is over when the entries it found are gone.
+    cacheLeftovers_ = cacheEntries(profile_);
+    cacheClearTime_.start();
     profile_->clearHttpCache();
+}
+
+void WebEngineBrowser::SetOnOutsideAddress(OutsideAddressHandler handler)
+{
+    onOutsideAddress_ = std::move(handler);
 }
 
 void WebEngineBrowser::SetSilent(bool silent)

@@ -3,9 +3,13 @@
 
 #include "host/browser.h"
 
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <functional>
 #include <memory>
 
 class QWebEngineProfile;
@@ -18,9 +22,16 @@ namespace ostrel::host {
 class WebPage : public QWebEnginePage {
     Q_OBJECT
 public:
-    WebPage(QWebEngineProfile* profile, QObject* parent);
+    // Where an address goes that the engine cannot open itself (ftp://): the desktop's handler.
+    using OutsideHandler = std::function<void(const QUrl&)>;
+
+    WebPage(QWebEngineProfile* profile, QObject* parent, OutsideHandler openOutside = {});
 
     bool silent = false;
+    OutsideHandler openOutside; // shared with the windows this page opens
+
+    // True for an address that only the desktop can open (the engine cannot load ftp:// at all).
+    static bool IsOutsideAddress(const QUrl& url);
 
     // A page whose renderer dies is reloaded at most this often for the same address.
     static constexpr int kCrashReloads = 3;
@@ -39,6 +50,7 @@ protected:
                             const QStringList& acceptedMimeTypes) override;
     // Links with a target and window.open() open a window of ours on the same profile.
     QWebEnginePage* createWindow(WebWindowType type) override;
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
 
 private:
     void installFrameReporter();
@@ -69,10 +81,10 @@ public:
     std::string DocumentUrl() const override;
     void SetOnDocumentComplete(DocumentCompleteHandler handler) override;
 
-    WebPage* webPage() const { return page_; }
+    void ClearCache() override;
+    void SetOnOutsideAddress(OutsideAddressHandler handler) override;
 
-    // Empties the profile's HTTP cache; the next Refresh2 waits until it is empty.
-    void ClearHttpCache();
+    WebPage* webPage() const { return page_; }
 
     // The print dialog for the current page (Ctrl+P, or the page's own window.print()).
     void PrintWithDialog();
@@ -80,14 +92,19 @@ public:
 private:
     void raiseDocumentComplete(bool topLevel, const QString& url);
     void load(const QWebEngineHttpRequest& request);
+    void reloadWhenReady();
 
     QWebEngineProfile* profile_;
     std::unique_ptr<QPrinter> printer_; // lives until the engine has printed
     WebPage* page_;
     DocumentCompleteHandler onDocumentComplete_;
+    OutsideAddressHandler onOutsideAddress_;
     enum class Pending { None, Requested, Started };
     Pending pending_ = Pending::None; // a navigation of ours that has not landed yet
-    bool clearingCache_ = false;
+    bool reloadWanted_ = false;       // Refresh2 was asked for and has not reloaded yet
+    QStringList cacheLeftovers_;      // cache entries that the clear under way has not removed yet
+    QUrl interrupted_;                // a load that the clear stopped, to be asked for again
+    QElapsedTimer cacheClearTime_;
 };
 
 } // namespace ostrel::host

@@ -40,7 +40,7 @@ constexpr std::array kCatalogue{
     Destination{"btnPIM",               ShellLaunch,        Address,                     kPimOrigin,             "",                                      kFlagsOmitted, Unchanged, None},
     Destination{"btnIntranet",          ShellLaunch,        Address,                     kIntranetOrigin,        "",                                      kFlagsOmitted, Unchanged, None},
     Destination{"btnCalculator",        ShellLaunch,        Program,                     host::kCalculatorProgram, "",                                    kFlagsOmitted, Unchanged, None},
-    Destination{"JvTransparentButton1", ShellLaunch,        Program,                     host::kClearCacheProgram, host::kClearCacheParameters,           kFlagsOmitted, Unchanged, RefreshThenMessage},
+    Destination{"JvTransparentButton1", ShellLaunch,        Program,                     host::kClearCacheProgram, host::kClearCacheParameters,           kFlagsOmitted, Unchanged, ClearCacheRefreshThenMessage},
 };
 // clang-format on
 
@@ -114,7 +114,9 @@ void Commands::Run(std::string_view control)
         host_.pause.Sleep(kPortalRefreshPauseMs);
         host_.browser.Refresh2();
         break;
-    case RefreshThenMessage:
+    case ClearCacheRefreshThenMessage:
+        // The system's command empties the system browser's cache; ours has its own.
+        host_.browser.ClearCache();
         host_.browser.Refresh2();
         host_.messages.ShowMessage(kCacheCleared);
         break;

@@ -18,7 +18,9 @@ namespace ostrel::navigation {
 
 enum class CommandKind { EmbeddedNavigation, ShellLaunch, VersionPost, GatewaySelection };
 enum class SilentAction { Unchanged, On, Off };
-enum class FollowUp { None, PauseThenRefresh, RefreshThenMessage };
+// After the command: nothing; a pause, then Refresh2; or the browser's cache emptied, Refresh2 and
+// the message that says so.
+enum class FollowUp { None, PauseThenRefresh, ClearCacheRefreshThenMessage };
 
 inline constexpr int kFlagsOmitted = -1;
 

@@ -69,7 +69,7 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     WebBrowser->SetOnDocumentComplete([this](bool topLevel, const std::string& url) {
         app::TApplication::Guarded([&] { WebBrowserDocumentComplete(topLevel, url); });
     });
-    services.shell->SetBrowserCacheClearer([this] { WebBrowser->ClearHttpCache(); });
+    WebBrowser->SetOnOutsideAddress([this](const std::string& url) { services_.shell->OpenUrl(url); });
 }
 
 TWebNavigator::~TWebNavigator() = default;

@@ -7,6 +7,7 @@
 
 #include "app/switches.h"
 #include "host/curlprobe.h"
+#include "host/regstore.h"
 #include "host/guipause.h"
 #include "host/qtmessagedialog.h"
 #include "host/webenginebrowser.h"
@@ -14,6 +15,9 @@
 #include "ui/TWebNavigator.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QMessageBox>
@@ -22,6 +26,8 @@
 #include <QWebEngineHistory>
 
 #include <gtest/gtest.h>
+
+#include <iostream>
 
 namespace ostrel {
 namespace {
@@ -35,8 +41,13 @@ using testing::waitFor;
 // The live window with the real probe and message dialogs, which it answers, keeping what they said.
 struct Running : testing::LiveWindow {
     QStringList messages;
+    QList<qint64> messageTimes; // when each was seen, in ms since the epoch
+    std::function<void()> beforeAnswer; // what the user does while a message is open
     testing::ModalWatcher<QMessageBox> dialogs{[this](QMessageBox* box) {
         messages.append(box->text());
+        messageTimes.append(QDateTime::currentMSecsSinceEpoch());
+        if (beforeAnswer)
+            beforeAnswer();
         box->accept();
     }};
 
@@ -143,18 +154,40 @@ TEST(CommandsE2E, f4OpensTheFileExchangeAndEveryEmbeddedDestinationLoads)
     EXPECT_EQ(standIn.requests().last()[u"body"].toString(), u"version=6.9");
 }
 
-TEST(CommandsE2E, refreshEmptiesTheCacheReloadsAndSaysSo)
+// What the user waits for after a click on Refresh: the message at once, the reload from the server
+// once the cache is empty, also while a slow page is still on its way (which is not lost).
+TEST(CommandsE2E, refreshSaysSoAtOnceAndTheReloadLands)
 {
-    StandIn standIn;
-    ASSERT_TRUE(standIn.started());
-    Running r;
-    // Its own address: an earlier test in this process may have left "/cached" in the cache.
-    ASSERT_TRUE(r.open(portal("/cached?refresh")));
-    QTest::mouseClick(r.window->JvTransparentButton1, Qt::LeftButton, {}, QPoint(5, 5));
-    ASSERT_TRUE(waitFor([&] { return r.messages.size() == 1; }, 15s));
-    EXPECT_EQ(r.messages[0], u"Tijdelijke internetbestanden zijn verwijderd");
-    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/cached")).size() == 2; }, 15s))
-        << "the reload came from the server";
+    struct Case {
+        const char* what;
+        const char* open;     // address to be on (or on its way) when Refresh is clicked
+        bool waitForIt;
+        const char* reloaded; // path asked for twice once the reload has landed
+    };
+    // Their own addresses: an earlier test in this process may have cached "/cached".
+    for (const Case& c : {Case{"page shown", "/cached?refresh", true, "/cached"},
+                          Case{"slow page still loading", "/slow?ms=4000&refresh", false, "/slow"}}) {
+        StandIn standIn;
+        ASSERT_TRUE(standIn.started());
+        Running r;
+        if (c.waitForIt)
+            ASSERT_TRUE(r.open(portal(c.open)));
+        else
+            r.browser().Navigate(portal(c.open).toStdString());
+        waitFor([] { return false; }, 300ms);
+        const qint64 clicked = QDateTime::currentMSecsSinceEpoch();
+        QTest::mouseClick(r.window->JvTransparentButton1, Qt::LeftButton, {}, QPoint(5, 5));
+        ASSERT_TRUE(waitFor([&] { return r.messages.size() == 1; }, 15s)) << c.what;
+        EXPECT_EQ(r.messages[0], u"Tijdelijke internetbestanden zijn verwijderd");
+        const bool reloaded = waitFor([&] { return standIn.requestsTo(QString::fromLatin1(c.reloaded)).size() == 2; }, 15s);
+        const qint64 toMessage = r.messageTimes[0] - clicked;
+        const qint64 toReload = reloaded ? standIn.requestsTo(QString::fromLatin1(c.reloaded))[1][u"t_ms"].toInteger() - clicked : -1;
+        std::cout << "Refresh, " << c.what << ": click to message " << toMessage << " ms, click to reload at the server "
+                  << toReload << " ms\n";
+        EXPECT_LT(toMessage, 3000) << c.what << ": the message comes at once";
+        EXPECT_TRUE(reloaded) << c.what << ": the reload came from the server";
+        EXPECT_TRUE(r.showing(portal(c.open))) << c.what;
+    }
 }
 
 struct GatewayCase {
@@ -255,6 +288,130 @@ TEST(CommandsE2E, ftpAddressIsOpenedOnceMoreAndThenLeftAlone)
     waitFor([] { return false; }, 2s);
     EXPECT_EQ(standIn.requestsTo(QStringLiteral("/exchange")).size(), 2) << "the guard stops the second hand-off";
     EXPECT_FALSE(r.browser().Silent());
+}
+
+// A destination clicked while another page is still loading: stopping that load is no completed
+// document, so the silent flag holds until the destination itself has loaded, and its dialogs
+// stay away.
+TEST(CommandsE2E, aStoppedLoadLeavesTheSilentFlagOnUntilTheDestinationHasLoaded)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    r.browser().Navigate(portal("/slow?ms=5000").toStdString());
+    ASSERT_TRUE(waitFor([&] { return !standIn.requestsTo(QStringLiteral("/slow")).isEmpty(); }, 10s));
+    waitFor([] { return false; }, 700ms);
+    std::vector<bool> silentAtCompletion;
+    r.browser().SetOnDocumentComplete([&](bool, const std::string& url) {
+        silentAtCompletion.push_back(r.browser().Silent());
+        r.window->WebBrowserDocumentComplete(true, url);
+    });
+    r.browser().SetSilent(true);
+    r.browser().Navigate(portal("/alert").toStdString(), host::navNoHistory);
+    ASSERT_TRUE(r.showing(portal("/alert")));
+    ASSERT_TRUE(waitFor([&] { return !r.browser().Silent(); }, 10s));
+    waitFor([] { return false; }, 1s); // the page's alert comes on its load event
+    EXPECT_EQ(silentAtCompletion, std::vector<bool>{true}) << "one completion: the destination's";
+    EXPECT_TRUE(r.messages.isEmpty()) << "the alert was shown: " << r.messages.join(QLatin1Char('|')).toStdString();
+}
+
+// The engine cannot open ftp:// itself: a link, a script and a navigation of ours all hand the
+// address to the desktop, once each, and the page stays where it was and usable.
+TEST(CommandsE2E, ftpAddressesGoToTheDesktopOnceEach)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    ASSERT_TRUE(r.open(portal("/exchange")));
+    const std::string file = "ftp://127.0.0.1:47299/file.txt";
+    const auto handedOver = [&](std::size_t n) {
+        return waitFor([&] { return r.fakes.shell->opened.size() >= n; }, 5s) && r.fakes.shell->opened.back() == file;
+    };
+    r.browser().page()->runJavaScript(QStringLiteral("var a = document.createElement('a'); a.id = 'ftp'; a.href = '%1';"
+                                                     " a.textContent = 'file'; document.body.appendChild(a); a.click();")
+                                          .arg(QString::fromStdString(file)));
+    EXPECT_TRUE(handedOver(1)) << "a link";
+    r.browser().page()->runJavaScript(QStringLiteral("location.href = '%1';").arg(QString::fromStdString(file)));
+    EXPECT_TRUE(handedOver(2)) << "a script";
+    r.browser().Navigate(file, host::navNoHistory);
+    EXPECT_TRUE(handedOver(3)) << "our own no-history navigation";
+    r.browser().Navigate(file);
+    EXPECT_TRUE(handedOver(4)) << "our own plain navigation";
+    waitFor([] { return false; }, 1s);
+    EXPECT_EQ(r.fakes.shell->opened.size(), 4u) << "each once";
+    EXPECT_EQ(QString::fromStdString(r.browser().DocumentUrl()), portal("/exchange"));
+    QTest::mouseClick(r.window->BtnFormulieren, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(r.showing(originOf(QStringLiteral("website")) + QStringLiteral("/download/download.asp")));
+}
+
+// A navigation the program starts sends no Referer, as a typed address does not: the portal's
+// address does not travel to the other destinations. The page's own navigations keep theirs.
+TEST(CommandsE2E, ourNavigationsSendNoRefererThePagesOwnDo)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    ASSERT_TRUE(r.open(portal("/from")));
+    r.key(Qt::Key_F4);
+    ASSERT_TRUE(r.showing(portal("/index.php?mod=content&page=ftpssl")));
+    QTest::mouseClick(r.window->BtnHelpdesk, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_TRUE(r.showing(originOf(QStringLiteral("servicedesk")) + QStringLiteral("/tas/public")));
+    r.browser().page()->runJavaScript(QStringLiteral("location.href = '/linked';"));
+    ASSERT_TRUE(r.showing(originOf(QStringLiteral("servicedesk")) + QStringLiteral("/linked")));
+
+    const auto referer = [&](const char* path) {
+        const QList<QJsonObject> requests = standIn.requestsTo(QString::fromLatin1(path));
+        return requests.isEmpty() ? QStringLiteral("(not asked)") : requests[0][u"headers"][u"Referer"].toString();
+    };
+    EXPECT_EQ(referer("/index.php"), QString()) << "F4";
+    EXPECT_EQ(referer("/tas/public"), QString()) << "Support";
+    EXPECT_EQ(referer("/linked"), originOf(QStringLiteral("servicedesk")) + QStringLiteral("/tas/public"));
+}
+
+// A registry store that cannot be read holds no Receiver: Downloads and OWS still open, with an
+// empty version, and the store is left as it was.
+TEST(CommandsE2E, aBrokenRegistryStoreLeavesDownloadsAndOwsWorking)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("HKEY_CURRENT_USER.reg"));
+    const QByteArray broken("no registry here\n");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(broken) == broken.size());
+    file.close();
+    Running r;
+    r.fakes.services.registry = std::make_unique<host::RegFileStore>(path);
+    r.window.reset();
+    r.start();
+    QTest::mouseClick(r.window->BtnDownloads, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(r.showing(originOf(QStringLiteral("download")) + QStringLiteral("/?version=")));
+    r.key(Qt::Key_F2);
+    EXPECT_TRUE(r.showing(originOf(QStringLiteral("gateway1")) + QStringLiteral("/vpn/index.html?version=")));
+    EXPECT_TRUE(r.messages.isEmpty());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), broken);
+}
+
+// The pointer leaves a button while the message its click raised is open: once the message is
+// closed, the button has no frame left.
+TEST(CommandsE2E, aButtonLetGoDuringItsMessageLosesItsHoverFrame)
+{
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen")
+        GTEST_SKIP() << "needs a pointer of the window system";
+    StandIn standIn({QStringLiteral("--status"), QStringLiteral("gateway1=500"), QStringLiteral("--status"),
+                     QStringLiteral("gateway2=500")});
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    ui::TJvTransparentButton* ows = r.window->BtnOWS;
+    QCursor::setPos(ows->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(waitFor([&] { return ows->PointerInside(); }, 5s));
+    r.beforeAnswer = [&] { QCursor::setPos(r.window->mapToGlobal(QPoint(600, 600))); };
+    QTest::mouseClick(ows, Qt::LeftButton, {}, QPoint(10, 10));
+    ASSERT_EQ(r.messages.size(), 1);
+    waitFor([] { return false; }, 300ms);
+    EXPECT_FALSE(ows->PointerInside());
+    EXPECT_FALSE(ows->MouseButtonDown());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The program itself, as a user starts and closes it.
 #include "standin.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <X11/Xutil.h>
 
 #include <cstring>
+#include <iostream>
 #include <memory>
 
 namespace ostrel {
@@ -126,6 +128,25 @@ TEST(ProgramE2E, startsOnThePortalWithItsModesAndExitsWithZeroWhenItsWindowIsClo
     ASSERT_TRUE(program.start(standIn, {QStringLiteral("light"), QStringLiteral("x/Debug")},
                               "Ostrel Web 6.9 ***LIGHT*** ***DEBUG MODE***"));
     EXPECT_EQ(program.close(), 0);
+}
+
+// A page has opened a window of its own: closing the main window still ends the program, with
+// code 0, and the page's window goes with it.
+TEST(ProgramE2E, closingTheMainWindowEndsTheProgramWhileAPagesWindowIsOpen)
+{
+    if (!haveX())
+        GTEST_SKIP() << "needs an X server";
+    StandIn standIn({QStringLiteral("--open-window")});
+    ASSERT_TRUE(standIn.started());
+    Program program;
+    ASSERT_TRUE(program.start(standIn, {}, "Ostrel Web 6.9"));
+    ASSERT_TRUE(waitFor([&] { return !standIn.requestsTo(QStringLiteral("/popup/target")).isEmpty(); }, 10s));
+    waitFor([] { return false; }, 500ms);
+    QElapsedTimer closing;
+    closing.start();
+    EXPECT_EQ(program.close(), 0);
+    std::cout << "Closing the main window with a page's window open: the process ended after "
+              << closing.elapsed() << " ms\n";
 }
 
 TEST(ProgramE2E, aHeldF5FiresOnceOnItsRelease)

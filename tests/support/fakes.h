@@ -42,6 +42,8 @@ public:
         log_.push_back("Post " + url + " " + std::string(postData.begin(), postData.end()));
     }
     void Refresh2() override { log_.push_back("Refresh2"); }
+    void ClearCache() override { log_.push_back("ClearCache"); }
+    void SetOnOutsideAddress(OutsideAddressHandler handler) override { onOutside = std::move(handler); }
     void SetSilent(bool silent) override
     {
         silent_ = silent;
@@ -54,6 +56,7 @@ public:
     std::vector<Post> posts;
     std::string documentUrl;
     DocumentCompleteHandler onComplete;
+    OutsideAddressHandler onOutside;
 
 private:
     CallLog& log_;

@@ -60,7 +60,7 @@ TEST(Catalogue, everyControlRunsItsRow)
         {"btnIntranet", {"Open " + s(kIntranetOrigin)}},
         {"btnCalculator", {"Start calc.exe"}},
         {"JvTransparentButton1",
-         {"Start rundll32.exe inetcpl.cpl,ClearMyTracksByProcess 1", "Refresh2",
+         {"Start rundll32.exe inetcpl.cpl,ClearMyTracksByProcess 1", "ClearCache", "Refresh2",
           "Message Tijdelijke internetbestanden zijn verwijderd"}},
         {"LblAdres", {}},
     };

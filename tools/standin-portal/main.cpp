@@ -51,7 +51,7 @@ constexpr std::size_t kChunkSize = 16u << 10;
 // ostrel:secret, the only credentials /auth accepts.
 constexpr std::string_view kAuthCredentials = "b3N0cmVsOnNlY3JldA==";
 
-const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]...\n"
+const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]... [--open-window]\n"
                       "                      [--https ROLE=PORT... --cert FILE --key FILE] ROLE=ORIGIN...\n"
                       "\n"
                       "  ROLE=ORIGIN         serve ROLE at ORIGIN, e.g. portal=http://127.0.0.1:47101\n"
@@ -62,7 +62,8 @@ const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]..
                       "                      as ROLE; needs --cert and --key\n"
                       "  --cert FILE         PEM certificate (chain) for every --https port\n"
                       "  --key FILE          PEM private key of that certificate, unencrypted\n"
-                      "  --log FILE          append one JSON line per request to FILE (default stderr)\n";
+                      "  --log FILE          append one JSON line per request to FILE (default stderr)\n"
+                      "  --open-window       the page at \"/\" opens /popup/target in a window of its own\n";
 
 struct Role {
     std::string name;
@@ -181,6 +182,7 @@ Shutdown g_shutdown;
 RequestLog g_log;
 std::atomic<unsigned long long> g_cached_served{0};
 std::atomic<unsigned long long> g_sessions{0};
+bool g_open_window = false; // set once before the listeners start
 
 // Set by the route handler, consumed by the library's logger hook: requests
 // the library rejects before routing (bad request line, oversized body) never
@@ -507,6 +509,10 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
         res.set_content(standin::frames_page(a), kHtml);
     } else if (path == "/frame/a" || path == "/frame/b") {
         res.set_content(standin::frame_page(a, path.back()), kHtml);
+    } else if (path == "/" && g_open_window) {
+        res.set_content(standin::generic_page(a) +
+                            "<script>window.open('/popup/target', 'ostrelpopup', 'width=400,height=300')</script>\n",
+                        kHtml);
     } else if (path == "/slow") {
         std::string ms;
         standin::form_value(a.query, "ms", ms);
@@ -738,6 +744,8 @@ int main(int argc, char** argv)
                 if (other.name == r.name)
                     usage_error("--https role '" + r.name + "' given twice");
             tls_roles.push_back(std::move(r));
+        } else if (arg == "--open-window") {
+            g_open_window = true;
         } else if (arg == "--cert" || arg.rfind("--cert=", 0) == 0) {
             cert_path = value("--cert");
         } else if (arg == "--key" || arg.rfind("--key=", 0) == 0) {
