@@ -1,8 +1,10 @@
 #include "app/TApplication.h"
+#include "app/startup.h"
 #include "host/services.h"
 #include "ui/TWebNavigator.h"
 
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cxxabi.h>
 #include <memory>
@@ -44,5 +46,9 @@ int main(int argc, char* argv[])
     }
     TApplication::Guarded([&] { webNavigator->FormCreate(); });
     webNavigator->show();
+    // The launcher's show command ("start /min") counts once, when the message loop starts.
+    QTimer::singleShot(0, webNavigator.get(), [window = webNavigator.get(), showCommand = process.showCommand] {
+        ostrel::app::ApplyLaunchShowRequest(*window, showCommand);
+    });
     return TApplication::exec();
 }
