@@ -1,9 +1,11 @@
 #include "app/TApplication.h"
+#include "app/startup.h"
 #include "host/popupwindow.h"
 #include "host/services.h"
 #include "ui/TWebNavigator.h"
 
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cxxabi.h>
 #include <memory>
@@ -45,6 +47,10 @@ int main(int argc, char* argv[])
     }
     TApplication::Guarded([&] { webNavigator->FormCreate(); });
     webNavigator->show();
+    // The launcher's show command ("start /min") counts once, when the message loop starts.
+    QTimer::singleShot(0, webNavigator.get(), [window = webNavigator.get(), showCommand = process.showCommand] {
+        ostrel::app::ApplyLaunchShowRequest(*window, showCommand);
+    });
     const int exitCode = TApplication::exec();
     ostrel::host::PopupWindow::CloseAll(); // the windows that pages opened go with the main window
     return exitCode;

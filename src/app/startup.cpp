@@ -9,6 +9,12 @@
 
 namespace ostrel::app {
 
+namespace {
+// The Windows show commands the program answers ("start /max", "start /min").
+constexpr int kShowMaximised = 3;
+constexpr int kShowMinimisedNotActivated = 7;
+} // namespace
+
 void RunStartupSequence(StartupWindow& window, const StartupHost& host)
 {
     window.SetCaption(std::string(kApplicationTitle) + " " + std::string(kApplicationVersion));
@@ -21,6 +27,14 @@ void RunStartupSequence(StartupWindow& window, const StartupHost& host)
     // The portal must have taken the versions before the page that depends on them is asked for.
     host.pause.Sleep(kStartupPauseMs);
     host.portal.OpenVersionStampedPortalPage(host::navNoHistory);
+}
+
+void ApplyLaunchShowRequest(StartupWindow& window, int showCommand)
+{
+    if (showCommand == kShowMaximised)
+        window.Maximise();
+    else if (showCommand == kShowMinimisedNotActivated)
+        window.Minimise();
 }
 
 } // namespace ostrel::app

@@ -23,6 +23,8 @@ public:
     virtual std::string Caption() const = 0;
     // Records the state; a window that is not yet visible comes up maximised when it is shown.
     virtual void Maximise() = 0;
+    // Minimises the application; a restore brings the window back in the state it had.
+    virtual void Minimise() = 0;
     virtual void ApplyCompactLayout() = 0;
     virtual void ShowIntranetButton() = 0;
     // Puts the embedded browser into its modern rendering mode for this program; throws on failure.
@@ -44,5 +46,10 @@ inline constexpr int kStartupPauseMs = 2000;
 // version-stamped portal page. An error ends the sequence at the step that raised it; what the
 // steps before it did stays.
 void RunStartupSequence(StartupWindow& window, const StartupHost& host);
+
+// The launcher's show command (host::ProcessInfo::showCommand), honoured once, when the message
+// loop starts: 3 (shown maximised) maximises the main window, 7 (minimised, not activated)
+// minimises the application; any other command, or none, leaves the window as start-up left it.
+void ApplyLaunchShowRequest(StartupWindow& window, int showCommand);
 
 } // namespace ostrel::app

@@ -19,6 +19,7 @@ ProcessInfo CurrentProcess(int argc, char** argv)
         info.programPath = argv[0];
     for (int i = 1; i < argc; ++i)
         info.arguments.emplace_back(argv[i]);
+    // A Linux launcher asks for no show command: showCommand stays kNoShowCommand.
     return info;
 }
 

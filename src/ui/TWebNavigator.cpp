@@ -110,6 +110,13 @@ void TWebNavigator::Maximise()
     setWindowState(windowState() | Qt::WindowMaximized);
 }
 
+// The main window is the application's only window when this runs; the maximised flag stays, so
+// a restore brings it back maximised.
+void TWebNavigator::Minimise()
+{
+    setWindowState(windowState() | Qt::WindowMinimized);
+}
+
 } // namespace ostrel::ui
 
 namespace ostrel::ui {

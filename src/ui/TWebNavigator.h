@@ -39,6 +39,7 @@ public:
     void SetCaption(const std::string& caption) override;
     std::string Caption() const override;
     void Maximise() override;
+    void Minimise() override;
     void ApplyCompactLayout() override;
     void ShowIntranetButton() override;
     void enableIE8Standard() override;

@@ -82,6 +82,7 @@ public:
     }
     std::string Caption() const override { return caption_; }
     void Maximise() override { log_.push_back("Maximise"); }
+    void Minimise() override { log_.push_back("Minimise"); }
     void ApplyCompactLayout() override { log_.push_back("CompactLayout"); }
     void ShowIntranetButton() override { log_.push_back("ShowIntranet"); }
     void enableIE8Standard() override

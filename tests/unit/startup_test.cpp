@@ -111,6 +111,22 @@ TEST(CommandLineScan, eachArgumentTurnsItsModesOnInOrderWithTheirSuffixes)
     }
 }
 
+// The launcher's show command, as a table: command -> what happens to the window.
+TEST(LaunchShowRequest, maximisedMaximisesMinimisedNotActivatedMinimisesAnyOtherDoesNothing)
+{
+    const std::vector<std::pair<int, CallLog>> cases{
+        {3, {"Maximise"}}, {7, {"Minimise"}}, {1, {}}, {0, {}}, {2, {}}, {6, {}}, {10, {}}, {host::kNoShowCommand, {}},
+    };
+    for (const auto& [showCommand, calls] : cases) {
+        CallLog log;
+        testing::FakeWindow window{log};
+        ApplyLaunchShowRequest(window, showCommand);
+        EXPECT_EQ(log, calls) << showCommand;
+    }
+    // A Linux launcher has no way to ask for one.
+    EXPECT_EQ(host::CurrentProcess(0, nullptr).showCommand, host::kNoShowCommand);
+}
+
 TEST(IntranetAccount, onlyTheWholeDomainInAnyCaseShowsTheButton)
 {
     for (const char* domain : {"OSTREL", "ostrel", "Ostrel.Local", "ostrelws01"})

@@ -19,6 +19,12 @@ ProcessInfo CurrentProcess(int argc, char** argv)
     info.programPath.assign(path.data(), length);
     for (int i = 1; i < argc; ++i)
         info.arguments.emplace_back(argv[i]);
+    // "start /max" or a shortcut set to "Minimised" arrive here; wShowWindow means nothing without the flag.
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    if (startup.dwFlags & STARTF_USESHOWWINDOW)
+        info.showCommand = startup.wShowWindow;
     return info;
 }
 
