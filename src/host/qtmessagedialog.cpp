@@ -1,10 +1,9 @@
 #include "host/qtmessagedialog.h"
 
+#include "host/centring.h"
 #include "navigation/version.h"
 
-#include <QGuiApplication>
 #include <QMessageBox>
-#include <QScreen>
 
 namespace ostrel::host {
 
@@ -14,9 +13,11 @@ void QtMessageDialog::ShowMessage(const std::string& text)
                     QString::fromStdString(text), QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
+    // A message has a title and a close button, nothing to minimise or maximise.
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                       Qt::MSWindowsFixedSizeDialogHint);
     box.adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        box.move(screen->availableGeometry().center() - box.rect().center());
+    CentreFrameOnScreen(box);
     box.exec();
 }
 

@@ -4,6 +4,7 @@
 #include "app/messagefilter.h"
 #include "app/switches.h"
 #include "host/browseremulation.h"
+#include "host/centring.h"
 #include "host/downloadbar.h"
 #include "navigation/ftphandoff.h"
 #include "host/services.h"
@@ -58,8 +59,7 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
 
     setMinimumSize(kMinimumClientSize);
     resize(kRestoredClientSize);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    host::CentreFrameOnScreen(*this);
 
     bindHeader();
     ApplicationEvents1 = new app::TApplicationEvents(this);
