@@ -39,4 +39,12 @@ FilterResult FilterMessage(const Message& message, bool compactMode)
     return result;
 }
 
+std::optional<BrowserAction> BrowserKeyAction(int virtualKey, bool ctrl, bool alt)
+{
+    for (const BrowserKey& key : kBrowserKeys)
+        if (key.virtualKey == virtualKey && key.ctrl == ctrl && key.alt == alt)
+            return key.action;
+    return std::nullopt;
+}
+
 } // namespace ostrel::app

@@ -44,4 +44,36 @@ inline constexpr int kExtendedBrowserKeys[] = {VK_BACK, VK_LEFT, VK_RIGHT, VK_DE
 
 FilterResult FilterMessage(const Message& message, bool compactMode);
 
+// What any browser offers besides: keys (and the mouse's side buttons) taken before the page, so
+// that they work wherever the focus is. Stop only while a page is loading: otherwise Escape is the
+// page's.
+enum class BrowserAction { Print, ZoomIn, ZoomOut, ZoomReset, Find, Back, Forward, Stop };
+
+struct BrowserKey {
+    int virtualKey;
+    bool ctrl, alt; // Shift does not matter ("+" is Shift and "=" on many keyboards)
+    BrowserAction action;
+};
+
+inline constexpr int VK_XBUTTON1 = 5, VK_XBUTTON2 = 6, VK_ESCAPE = 27, VK_0 = 0x30, VK_F = 0x46, VK_P = 0x50;
+inline constexpr int VK_ADD = 0x6B, VK_SUBTRACT = 0x6D, VK_OEM_PLUS = 0xBB, VK_OEM_MINUS = 0xBD;
+
+inline constexpr BrowserKey kBrowserKeys[] = {
+    {VK_P, true, false, BrowserAction::Print},
+    {VK_OEM_PLUS, true, false, BrowserAction::ZoomIn},
+    {VK_ADD, true, false, BrowserAction::ZoomIn},
+    {VK_OEM_MINUS, true, false, BrowserAction::ZoomOut},
+    {VK_SUBTRACT, true, false, BrowserAction::ZoomOut},
+    {VK_0, true, false, BrowserAction::ZoomReset},
+    {VK_F, true, false, BrowserAction::Find},
+    {VK_LEFT, false, true, BrowserAction::Back},
+    {VK_RIGHT, false, true, BrowserAction::Forward},
+    {VK_XBUTTON1, false, false, BrowserAction::Back},
+    {VK_XBUTTON2, false, false, BrowserAction::Forward},
+    {VK_ESCAPE, false, false, BrowserAction::Stop},
+};
+
+// The action of a key pressed (or a mouse button) with these modifiers, if it has one.
+std::optional<BrowserAction> BrowserKeyAction(int virtualKey, bool ctrl, bool alt);
+
 } // namespace ostrel::app

@@ -1,8 +1,10 @@
 #include "host/popupwindow.h"
 
+#include "host/pagemenu.h"
 #include "host/webenginebrowser.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 
 namespace ostrel::host {
 
@@ -41,6 +43,11 @@ void PopupWindow::CloseAll()
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (auto* popup = qobject_cast<PopupWindow*>(widget))
             delete popup;
+}
+
+void PopupWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    ShowPageMenu(*this, event->globalPos());
 }
 
 } // namespace ostrel::host

@@ -19,6 +19,9 @@ public:
     static void CloseAll();
     ~PopupWindow() override;
 
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
     PopupWindow(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside);
 };

@@ -2,8 +2,10 @@
 
 #include "host/guipause.h"
 #include "host/logindialog.h"
+#include "host/pagemenu.h"
 #include "host/popupwindow.h"
 
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -368,6 +370,11 @@ void WebEngineBrowser::reloadWhenReady()
         return; // the end of our navigation asks again
     reloadWanted_ = false;
     page_->triggerAction(QWebEnginePage::Reload);
+}
+
+void WebEngineBrowser::contextMenuEvent(QContextMenuEvent* event)
+{
+    ShowPageMenu(*this, event->globalPos());
 }
 
 void WebEngineBrowser::PrintWithDialog()

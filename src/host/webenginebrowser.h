@@ -89,6 +89,9 @@ public:
     // The print dialog for the current page (Ctrl+P, or the page's own window.print()).
     void PrintWithDialog();
 
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
     void raiseDocumentComplete(bool topLevel, const QString& url);
     void load(const QWebEngineHttpRequest& request);

@@ -6,6 +6,7 @@
 #include "host/browseremulation.h"
 #include "host/centring.h"
 #include "host/downloadbar.h"
+#include "host/findbar.h"
 #include "navigation/ftphandoff.h"
 #include "host/services.h"
 #include "host/webenginebrowser.h"
@@ -16,6 +17,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 #include <algorithm>
 #include <QScreen>
@@ -55,6 +57,8 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(PnlMenu);
     layout->addWidget(WebBrowser, 1);
+    findBar_ = new host::FindBar(this, WebBrowser);
+    layout->addWidget(findBar_);
     layout->addWidget(new host::DownloadBar(this, WebBrowser->page()->profile(), *services.shell));
 
     setMinimumSize(kMinimumClientSize);
@@ -204,32 +208,43 @@ void TWebNavigator::bindHeader()
     };
 }
 
-// What any browser offers: Ctrl+P prints, Ctrl with plus, minus and 0 zooms. Taken here, before
-// the page, so that they work wherever the focus is and whether or not the window is active.
-bool TWebNavigator::browserKey(const QKeyEvent& key)
+// What any browser offers (app::kBrowserKeys), on this window's browser.
+bool TWebNavigator::browserAction(app::BrowserAction action, QObject* target)
 {
-    if (key.modifiers() & Qt::AltModifier || !(key.modifiers() & Qt::ControlModifier))
-        return false;
     const auto zoom = [this](double step) {
         WebBrowser->setZoomFactor(step == 0 ? 1.0 : std::clamp(WebBrowser->zoomFactor() + step, 0.25, 5.0));
     };
-    switch (key.key()) {
-    case Qt::Key_P:
+    using enum app::BrowserAction;
+    switch (action) {
+    case Print:
         WebBrowser->PrintWithDialog();
         return true;
-    case Qt::Key_Plus:
-    case Qt::Key_Equal: // the "=/+" key without Shift
+    case ZoomIn:
         zoom(0.1);
         return true;
-    case Qt::Key_Minus:
+    case ZoomOut:
         zoom(-0.1);
         return true;
-    case Qt::Key_0:
+    case ZoomReset:
         zoom(0);
         return true;
-    default:
-        return false;
+    case Find:
+        findBar_->Open();
+        return true;
+    case Back:
+        WebBrowser->triggerPageAction(QWebEnginePage::Back);
+        return true;
+    case Forward:
+        WebBrowser->triggerPageAction(QWebEnginePage::Forward);
+        return true;
+    case Stop:
+        // Escape in the find bar closes the bar.
+        if (!WebBrowser->page()->isLoading() || findBar_->isAncestorOf(qobject_cast<QWidget*>(target)))
+            return false;
+        WebBrowser->triggerPageAction(QWebEnginePage::Stop);
+        return true;
     }
+    return false;
 }
 
 void TWebNavigator::ApplyCompactLayout()
@@ -291,6 +306,13 @@ int virtualKeyOf(const QKeyEvent& key)
     case Qt::Key_Left: return app::VK_LEFT;
     case Qt::Key_Right: return app::VK_RIGHT;
     case Qt::Key_Delete: return app::VK_DELETE;
+    case Qt::Key_Escape: return app::VK_ESCAPE;
+    case Qt::Key_0: return app::VK_0;
+    case Qt::Key_F: return app::VK_F;
+    case Qt::Key_P: return app::VK_P;
+    case Qt::Key_Plus: return (key.modifiers() & Qt::KeypadModifier) ? app::VK_ADD : app::VK_OEM_PLUS;
+    case Qt::Key_Equal: return app::VK_OEM_PLUS; // the "=/+" key without Shift
+    case Qt::Key_Minus: return (key.modifiers() & Qt::KeypadModifier) ? app::VK_SUBTRACT : app::VK_OEM_MINUS;
     default: return 0;
     }
 }
@@ -315,9 +337,13 @@ void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bo
         }
         if (keyEvent->isAutoRepeat() && event->type() == QEvent::KeyRelease)
             return;
-        if (event->type() == QEvent::KeyPress && widget && widget->window() == this && browserKey(*keyEvent)) {
-            Handled = true;
-            return;
+        if (event->type() == QEvent::KeyPress && widget && widget->window() == this) {
+            const auto action = app::BrowserKeyAction(virtualKeyOf(*keyEvent), keyEvent->modifiers() & Qt::ControlModifier,
+                                                      keyEvent->modifiers() & Qt::AltModifier);
+            if (action && browserAction(*action, target)) {
+                Handled = true;
+                return;
+            }
         }
         const bool alt = keyEvent->modifiers() & Qt::AltModifier;
         using Kind = app::Message::Kind;
@@ -327,6 +353,13 @@ void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bo
         message.extendedKey = !(keyEvent->modifiers() & Qt::KeypadModifier) && message.virtualKey != app::VK_BACK;
     } else if (event->type() == QEvent::Close) {
         message.kind = app::Message::Kind::Close;
+    } else if (event->type() == QEvent::MouseButtonPress && event->spontaneous() && widget && widget->window() == this) {
+        // The mouse's side buttons go back and forward, as in any browser.
+        const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+        const int vk = button == Qt::BackButton ? app::VK_XBUTTON1 : button == Qt::ForwardButton ? app::VK_XBUTTON2 : 0;
+        if (const auto action = app::BrowserKeyAction(vk, false, false))
+            Handled = browserAction(*action, target);
+        return;
     } else {
         return;
     }

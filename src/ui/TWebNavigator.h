@@ -1,6 +1,7 @@
 // The main window: the header panel of destination buttons over the embedded browser.
 #pragma once
 
+#include "app/messagefilter.h"
 #include "app/startup.h"
 #include "navigation/destinations.h"
 #include "navigation/portal.h"
@@ -15,6 +16,7 @@ class QKeyEvent;
 class QMouseEvent;
 
 namespace ostrel::host {
+class FindBar;
 class WebEngineBrowser;
 struct Services;
 } // namespace ostrel::host
@@ -112,10 +114,11 @@ protected:
 
 private:
     void bindHeader();
-    bool browserKey(const QKeyEvent& key);
+    bool browserAction(app::BrowserAction action, QObject* target);
 
     host::Services& services_;
     Header* header_;
+    host::FindBar* findBar_;
     navigation::PortalRequests portal_;
     navigation::Commands commands_;
     bool restoreMaximised_ = false;

@@ -1,0 +1,176 @@
+// The keys and the menu that any browser offers, end to end in the real window: finding text,
+// back and forward, stopping a load, and the page's right-click menu.
+#include "livewindow.h"
+#include "standin.h"
+
+#include "host/findbar.h"
+#include "host/popupwindow.h"
+#include "host/webenginebrowser.h"
+#include "ui/TWebNavigator.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+namespace ostrel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::portal;
+using testing::StandIn;
+using testing::waitFor;
+
+struct Keys : testing::LiveWindow {
+    Keys() { start(); }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(QApplication::focusWindow() ? QApplication::focusWindow() : window->windowHandle(), key, modifiers);
+    }
+    // Shows html as the page at url and waits until it has loaded.
+    bool show(const QString& html, const QString& url)
+    {
+        bool loaded = false;
+        auto connection = QObject::connect(browser().page(), &QWebEnginePage::loadFinished, [&] { loaded = true; });
+        browser().page()->setHtml(html, QUrl(url));
+        const bool ok = waitFor([&] { return loaded; }, 10s);
+        QObject::disconnect(connection);
+        return ok;
+    }
+    QVariant evaluate(const QString& script)
+    {
+        QVariant result;
+        bool done = false;
+        browser().page()->runJavaScript(script, [&](const QVariant& value) {
+            result = value;
+            done = true;
+        });
+        waitFor([&] { return done; }, 5s);
+        return result;
+    }
+    // The centre of a page element, in the view's coordinates.
+    QPoint centreOf(const char* id)
+    {
+        const QVariantList box = evaluate(QStringLiteral("(function () { var r = document.getElementById('%1')"
+                                                         ".getBoundingClientRect(); return [r.x + r.width / 2,"
+                                                         " r.y + r.height / 2]; })()")
+                                              .arg(QLatin1String(id)))
+                                     .toList();
+        return box.size() == 2 ? QPoint(box[0].toInt(), box[1].toInt()) : QPoint();
+    }
+    QStringList menuAfterRightClick(const char* id)
+    {
+        QWidget* surface = browser().focusProxy();
+        QTest::mouseClick(surface, Qt::RightButton, {}, centreOf(id));
+        QMenu* menu = nullptr;
+        waitFor([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; }, 5s);
+        QStringList texts;
+        if (menu)
+            for (QAction* action : menu->actions())
+                if (!action->isSeparator())
+                    texts << action->text();
+        return texts;
+    }
+};
+
+TEST(BrowserKeysE2E, ctrlFFindsCountsStepsThroughMatchesAndEscapeCloses)
+{
+    Keys k;
+    ASSERT_TRUE(k.show(QStringLiteral("<p>polis een</p><p>polis twee</p><p>de polis drie</p>"), portal("/find")));
+    auto* bar = k.window->findChild<host::FindBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(bar->isVisible());
+    k.key(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_EQ(k.window->focusWidget(), bar->Text());
+    QTest::keyClicks(bar->Text(), QStringLiteral("polis"));
+    EXPECT_TRUE(waitFor([&] { return bar->Matches() == u"1 van 3"; }, 5s)) << bar->Matches().toStdString();
+    QTest::keyClick(bar->Text(), Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return bar->Matches() == u"2 van 3"; }, 5s)) << bar->Matches().toStdString();
+    QTest::keyClick(bar->Text(), Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_TRUE(waitFor([&] { return bar->Matches() == u"1 van 3"; }, 5s)) << bar->Matches().toStdString();
+    QTest::keyClicks(bar->Text(), QStringLiteral("xyz"));
+    EXPECT_TRUE(waitFor([&] { return bar->Matches() == u"Niet gevonden"; }, 5s)) << bar->Matches().toStdString();
+    QTest::keyClick(bar->Text(), Qt::Key_Escape);
+    EXPECT_FALSE(bar->isVisible());
+}
+
+TEST(BrowserKeysE2E, altArrowsAndTheMouseSideButtonsGoBackAndForward)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Keys k;
+    // The engine's back skips entries that the page added without the user's doing: a real click.
+    ASSERT_TRUE(k.show(QStringLiteral("<p style='font-size:40px'><a id='next' href='/second'>verder</a></p>"),
+                       portal("/first")));
+    QTest::mouseClick(k.browser().focusProxy(), Qt::LeftButton, {}, k.centreOf("next"));
+    ASSERT_TRUE(k.showing(portal("/second")));
+    k.key(Qt::Key_Left, Qt::AltModifier);
+    EXPECT_TRUE(k.showing(portal("/first"))) << "Alt+Left";
+    k.key(Qt::Key_Right, Qt::AltModifier);
+    EXPECT_TRUE(k.showing(portal("/second"))) << "Alt+Right";
+    QTest::mouseClick(k.browser().focusProxy(), Qt::BackButton, {}, QPoint(50, 50));
+    EXPECT_TRUE(k.showing(portal("/first"))) << "the back button";
+    QTest::mouseClick(k.browser().focusProxy(), Qt::ForwardButton, {}, QPoint(50, 50));
+    EXPECT_TRUE(k.showing(portal("/second"))) << "the forward button";
+}
+
+TEST(BrowserKeysE2E, escapeStopsALoadAndIsOtherwiseThePages)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Keys k;
+    ASSERT_TRUE(k.show(QStringLiteral("<p>Escape</p><script>document.addEventListener('keydown', function (e) {"
+                                      " if (e.key === 'Escape') document.title = 'escaped'; });</script>"),
+                       portal("/escape")));
+    k.browser().setFocus();
+    k.key(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return k.browser().page()->title() == u"escaped"; }, 5s)) << "the page has it";
+
+    k.browser().Navigate(portal("/slow?ms=8000").toStdString());
+    ASSERT_TRUE(waitFor([&] { return !standIn.requestsTo(QStringLiteral("/slow")).isEmpty(); }, 5s));
+    k.key(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !k.browser().page()->isLoading(); }, 3s)) << "the load stops";
+    EXPECT_EQ(QString::fromStdString(k.browser().DocumentUrl()), portal("/escape"));
+}
+
+TEST(BrowserKeysE2E, theRightClickMenuOffersLinksAndEditingAndNoDeveloperTools)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Keys k;
+    ASSERT_TRUE(k.show(QStringLiteral("<p style='font-size:40px'><a id='link' href='/popup/target'>polis</a></p>"
+                                      "<p><input id='field' style='width:300px;height:40px'></p>"),
+                       portal("/menu")));
+    const QStringList onLink = k.menuAfterRightClick("link");
+    EXPECT_EQ(onLink, (QStringList{QStringLiteral("Link openen in nieuw venster"), QStringLiteral("Link opslaan..."),
+                                   QStringLiteral("Linkadres kopi\u00EBren"), QStringLiteral("Kopi\u00EBren"),
+                                   QStringLiteral("Alles selecteren")}));
+    QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    menu->actions().first()->trigger();
+    menu->close();
+    host::PopupWindow* popup = nullptr;
+    EXPECT_TRUE(waitFor([&] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<host::PopupWindow*>(widget); found && found->url().path() == u"/popup/target")
+                popup = found;
+        return popup != nullptr;
+    }, 10s)) << "the link opens in a window of ours";
+    if (popup)
+        popup->close();
+
+    const QStringList onField = k.menuAfterRightClick("field");
+    EXPECT_TRUE(onField.contains(QStringLiteral("Plakken"))) << onField.join(u'|').toStdString();
+    EXPECT_TRUE(onField.contains(QStringLiteral("Knippen")));
+    for (const QString& text : onField)
+        EXPECT_FALSE(text.contains(QStringLiteral("Inspect")) || text.contains(QStringLiteral("source")));
+    if (auto* open = QApplication::activePopupWidget())
+        open->close();
+}
+
+} // namespace
+} // namespace ostrel
