@@ -13,7 +13,8 @@ void QtMessageDialog::ShowMessage(const std::string& text)
                     QString::fromStdString(text), QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
-    // A message has a title and a close button, nothing to minimise or maximise.
+    // A message has a title and a close button, nothing to minimise or maximise. (openbox draws
+    // a minimise button on every dialog whatever the window asks; most window managers do not.)
     box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                        Qt::MSWindowsFixedSizeDialogHint);
     box.adjustSize();
