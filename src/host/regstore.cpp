@@ -2,6 +2,7 @@
 
 #include "host/errors.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,13 @@
 #include <QStandardPaths>
 #include <QStringConverter>
 #include <QStringList>
+#include <QScopeGuard>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <optional>
@@ -40,12 +48,75 @@ struct Section {
     std::vector<ValueLines> values;
 };
 
+// How the file's bytes are text: UTF-16LE (with its BOM), UTF-8 (what the store writes itself), or
+// for a file without BOM that is not UTF-8, the Windows ANSI code page of the Dutch desktop,
+// Windows-1252, as regedit reads such a file.
+enum class Encoding { Utf8, Utf16LE, Windows1252 };
+
+// Windows-1252 is Latin-1 but for 0x80-0x9F; the five codes it leaves undefined stay the C1
+// control characters, as Windows maps them, so that every byte comes back as it was.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString FromWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = QChar(b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+// Characters the code page cannot hold become "?", as Windows writes them.
+QByteArray ToWindows1252(QStringView text)
+{
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char* out = bytes.data();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        char b = '?';
+        if (u < 0x80 || (u >= 0xA0 && u < 0x100)) {
+            b = char(u);
+        } else {
+            const auto* found = std::find(std::begin(kWindows1252High), std::end(kWindows1252High), u);
+            if (found != std::end(kWindows1252High))
+                b = char(0x80 + (found - std::begin(kWindows1252High)));
+        }
+        *out++ = b;
+    }
+    return bytes;
+}
+
+QByteArray Encode(Encoding encoding, const QString& text)
+{
+    switch (encoding) {
+    case Encoding::Utf16LE:
+        return QStringEncoder(QStringConverter::Utf16LE).encode(text);
+    case Encoding::Windows1252:
+        return ToWindows1252(text);
+    case Encoding::Utf8:
+        break;
+    }
+    return text.toUtf8();
+}
+
+// A file's content that the parser cannot read as a .reg file, as opposed to one that cannot be
+// read at all: the store keeps such a file aside and starts afresh.
+class MalformedStore final : public RegistryError {
+public:
+    using RegistryError::RegistryError;
+};
+
 // The file as lines of text, with enough of an index to find keys and values. Lines keep their
 // own line ends, so writing the lines back reproduces every byte the store did not change.
 struct Document {
     QString path;
     bool onDisk = false; // false while the file does not exist or is empty
-    QStringConverter::Encoding encoding = QStringConverter::Utf8;
+    Encoding encoding = Encoding::Utf8;
     QByteArray bom;
     QString eol = QStringLiteral("\r\n"); // for the lines the store adds
     bool ansiStrings = false;             // REGEDIT4 holds string-type hex data as 8-bit text, not UTF-16
@@ -59,12 +130,24 @@ struct RawValue {
     QString data; // continuation lines joined into one
 };
 
-[[noreturn]] void Fail(const Document& d, const QString& what, qsizetype line = -1)
+std::string Reason(const QString& path, const QString& what, qsizetype line = -1)
 {
-    QString message = QStringLiteral("Registry file \"%1\"").arg(QDir::toNativeSeparators(d.path));
+    QString message = QStringLiteral("Registry file \"%1\"").arg(QDir::toNativeSeparators(path));
     if (line >= 0)
         message += QStringLiteral(", line %1").arg(line + 1);
-    throw RegistryError(QString(message + QStringLiteral(": ") + what).toStdString());
+    return QString(message + QStringLiteral(": ") + what).toStdString();
+}
+
+// The content is not a registry file.
+[[noreturn]] void Fail(const Document& d, const QString& what, qsizetype line = -1)
+{
+    throw MalformedStore(Reason(d.path, what, line));
+}
+
+// The file cannot be read (or is no file).
+[[noreturn]] void FailToRead(const QString& path, const QString& what)
+{
+    throw RegistryError(Reason(path, what));
 }
 
 bool IsHex(QStringView digits)
@@ -200,37 +283,82 @@ void Index(Document& d)
         Fail(d, QStringLiteral("not a registry file; it must begin with \"%1\"").arg(kHeader));
 }
 
-Document Load(const QString& path)
+// Only a regular file is read (a FIFO would block for ever, a device never end), and only up to
+// kMaxStoreBytes. The file is opened without blocking and then looked at.
+std::optional<QByteArray> ReadBytes(const QString& path)
 {
-    // A file that does not exist yet, or is empty, starts out as regedit would export no keys.
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) // nothing there (yet)
+            return std::nullopt;
+        FailToRead(path, QStringLiteral("cannot be read: ") + QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        FailToRead(path, QStringLiteral("is not a regular file"));
+    if (info.st_size > RegFileStore::kMaxStoreBytes)
+        FailToRead(path, QStringLiteral("is larger than %1 MB").arg(RegFileStore::kMaxStoreBytes >> 20));
+    QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            FailToRead(path, QStringLiteral("cannot be read: ") + QString::fromLocal8Bit(std::strerror(errno)));
+        if (n == 0)
+            break; // it shrank meanwhile
+        got += n;
+    }
+    bytes.truncate(got);
+    return bytes;
+}
+
+// A document of no keys, as regedit would export them.
+Document EmptyDocument(const QString& path)
+{
     Document d;
     d.path = path;
     d.lines = {{kHeader.toString(), d.eol}, {QString(), d.eol}};
-    QFile file(path);
-    if (!file.exists())
-        return d;
-    if (!file.open(QIODevice::ReadOnly))
-        Fail(d, QStringLiteral("cannot be read: ") + file.errorString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        Fail(d, QStringLiteral("cannot be read: ") + file.errorString());
-    if (bytes.isEmpty())
-        return d;
+    return d;
+}
 
+// A BOM after the first is text (U+FEFF), never dropped.
+constexpr auto kKeepEveryByte = QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless;
+
+// The file's bytes as a document; throws MalformedStore for content that is not a registry file.
+Document Parse(const QByteArray& bytes, const QString& path)
+{
+    Document d = EmptyDocument(path);
     if (bytes.startsWith("\xFF\xFE")) {
-        d.encoding = QStringConverter::Utf16LE;
+        d.encoding = Encoding::Utf16LE;
         d.bom = bytes.first(2);
     } else if (bytes.startsWith("\xEF\xBB\xBF")) {
         d.bom = bytes.first(3);
     }
-    const QByteArray body = bytes.sliced(d.bom.size());
-    QStringDecoder decoder(d.encoding, QStringConverter::Flag::ConvertInitialBom);
-    const QString text = decoder(body);
-    // Rewriting the file must give back every byte the store did not change, so the decoding has
-    // to be reversible.
-    if (decoder.hasError() || QByteArray(QStringEncoder(d.encoding).encode(text)) != body)
-        Fail(d, d.encoding == QStringConverter::Utf8 ? QStringLiteral("is not UTF-8 text")
-                                                     : QStringLiteral("is not UTF-16 text"));
+    const QByteArrayView body = QByteArrayView(bytes).sliced(d.bom.size());
+    QString text;
+    if (d.encoding == Encoding::Utf16LE) {
+        QStringDecoder decoder(QStringConverter::Utf16LE, kKeepEveryByte);
+        text = decoder(body);
+        // Rewriting the file must give back every byte the store did not change.
+        if (decoder.hasError() || body.size() % 2 != 0)
+            Fail(d, QStringLiteral("is not UTF-16 text"));
+    } else {
+        QStringDecoder decoder(QStringConverter::Utf8, kKeepEveryByte);
+        text = decoder(body);
+        if (decoder.hasError()) {
+            if (!d.bom.isEmpty())
+                Fail(d, QStringLiteral("is not UTF-8 text"));
+            d.encoding = Encoding::Windows1252;
+            text = FromWindows1252(body);
+        }
+    }
+    // Empty to the eye (nothing, blanks, line ends, a BOM alone): a store without keys.
+    if (QStringView(text).trimmed().isEmpty())
+        return d;
 
     d.lines.clear();
     for (qsizetype start = 0; start < text.size();) {
@@ -250,19 +378,37 @@ Document Load(const QString& path)
     return d;
 }
 
-bool Save(const Document& d)
+Document Load(const QString& path)
+{
+    const std::optional<QByteArray> bytes = ReadBytes(path);
+    return bytes ? Parse(*bytes, path) : EmptyDocument(path);
+}
+
+QByteArray Bytes(const Document& d)
 {
     QString text;
     for (const Line& line : d.lines)
         text += line.text + line.eol;
-    const QByteArray bytes = d.bom + QByteArray(QStringEncoder(d.encoding).encode(text));
+    return d.bom + Encode(d.encoding, text);
+}
+
+bool Save(const Document& d)
+{
+    const QByteArray bytes = Bytes(d);
     if (!QDir().mkpath(QFileInfo(d.path).absolutePath()))
         return false;
+    struct stat before {};
+    const bool existed = ::stat(QFile::encodeName(d.path).constData(), &before) == 0;
     // Unbuffered, because QSaveFile only notices a failed write() and would commit a file cut
     // short when the failure came at the final flush instead (a full disk, say).
     QSaveFile file(d.path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() &&
-           file.commit();
+    if (!(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() &&
+          file.commit()))
+        return false;
+    // The new file keeps the old one's mode (QSaveFile gives a mode-000 file 0600).
+    if (existed)
+        ::chmod(QFile::encodeName(d.path).constData(), before.st_mode & 07777);
+    return true;
 }
 
 void InsertLine(Document& d, qsizetype at, const QString& text)
@@ -405,7 +551,7 @@ public:
         try {
             Document d = Load(file_);
             // The key may have been taken out of the file since it was opened; it comes back.
-            AddSections(d, key_, true);
+            const bool sectionsAdded = AddSections(d, key_, true);
             Index(d);
             const QString dword = QStringLiteral("dword:%1").arg(data, 8, 16, QChar(u'0'));
             qsizetype insertAfter = -1;
@@ -417,6 +563,18 @@ public:
                 for (const ValueLines& value : section.values) {
                     if (value.name.compare(valueName, Qt::CaseInsensitive) == 0)
                         old = value;
+                }
+            }
+            if (old && old->first == old->last) {
+                const RegValueRead now = Decode(QStringView(d.lines[old->first].text).sliced(old->dataPos).trimmed(),
+                                                d.ansiStrings);
+                std::string same(4, '\0');
+                for (int shift = 0; shift < 32; shift += 8)
+                    same[shift / 8] = char((data >> shift) & 0xff);
+                if (now.status == RegValueRead::Status::Ok && now.type == std::uint32_t(RegType::Dword) &&
+                    now.data == same && !sectionsAdded) {
+                    values_ = ValuesOf(d, key_);
+                    return true; // nothing to write: the file is left as it is
                 }
             }
             if (old) {
@@ -468,13 +626,37 @@ std::unique_ptr<RegistryKey> RegFileStore::OpenKeyReadOnly(const std::string& pa
     return std::make_unique<FileKey>(filePath_, *key, false, d);
 }
 
+// A file whose content is not a registry file is kept aside byte for byte, under a name that says
+// when, and the store starts afresh: a stray edit must not keep the portal away at every start.
+namespace {
+Document LoadOrSetAside(const QString& filePath_)
+{
+    try {
+        return Load(filePath_);
+    } catch (const MalformedStore& error) {
+        const QString kept = filePath_ + QStringLiteral(".broken-") +
+                             QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        QString name = kept;
+        for (int n = 2; QFileInfo::exists(name); ++n)
+            name = kept + u'-' + QString::number(n);
+        if (!QFile::rename(filePath_, name)) {
+            qWarning("ostrel-web: %s; it could not be kept aside, so it is left as it is", error.what());
+            throw;
+        }
+        qWarning("ostrel-web: %s; kept as \"%s\", starting a fresh registry store", error.what(),
+                 qPrintable(QDir::toNativeSeparators(name)));
+        return EmptyDocument(filePath_);
+    }
+}
+} // namespace
+
 std::unique_ptr<RegistryKey> RegFileStore::CreateKey(const std::string& path)
 {
     try {
         const auto key = ParseKeyPath(QString::fromUtf8(path));
         if (!key)
             return nullptr;
-        Document d = Load(filePath_);
+        Document d = LoadOrSetAside(filePath_);
         // Windows persists a created key at once; opening one that exists writes nothing.
         if (AddSections(d, *key, false)) {
             Index(d);
@@ -482,7 +664,8 @@ std::unique_ptr<RegistryKey> RegFileStore::CreateKey(const std::string& path)
                 return nullptr;
         }
         return std::make_unique<FileKey>(filePath_, *key, true, d);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        qWarning("ostrel-web: %s", error.what());
         return nullptr;
     }
 }

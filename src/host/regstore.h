@@ -15,6 +15,9 @@ class RegFileStore final : public CurrentUserRegistry {
 public:
     explicit RegFileStore(QString filePath);
 
+    // A store larger than this is refused: it is no hive a person keeps by hand.
+    static constexpr qint64 kMaxStoreBytes = 16 << 20;
+
     // $XDG_CONFIG_HOME/ostrel-web/HKEY_CURRENT_USER.reg (~/.config when the variable is unset).
     static QString DefaultPath();
 

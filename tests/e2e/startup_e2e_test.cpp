@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -124,6 +125,43 @@ TEST(StartupE2E, portalGetsTheVersionsThenTheVersionStampedPageTwoSecondsLater)
     QFile store(registryStorePath());
     ASSERT_TRUE(store.open(QIODevice::ReadOnly));
     EXPECT_TRUE(store.readAll().contains("\"ostrel-web\"=dword:00002af9")) << "the emulation value was written";
+}
+
+// A store that somebody damaged, or wrote in the Windows code page, does not keep the portal away:
+// no error box, the versions and the page as usual, and a damaged file kept aside as it was.
+TEST(StartupE2E, aDamagedOrEightBitStoreStillStartsOnThePortal)
+{
+    struct Case {
+        const char* what;
+        QByteArray content;
+        bool keptAside;
+    };
+    for (const Case& c : {Case{"garbage", "\x01\x02 not a registry file \xFF", true},
+                          Case{"REGEDIT4 in Windows-1252", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"City\"=\"Z\xFCrich\"\r\n",
+                               false}}) {
+        const QString path = registryStorePath();
+        QDir(QFileInfo(path).path()).removeRecursively();
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.content) == c.content.size());
+        file.close();
+        StandIn standIn;
+        ASSERT_TRUE(standIn.started());
+        ErrorBoxWatcher boxes;
+        StartedWindow started;
+        started.start();
+        EXPECT_TRUE(boxes.seen.isEmpty()) << c.what << ": " << boxes.seen.value(0).text.toStdString();
+        EXPECT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/")).size() == 2; }, 15s)) << c.what;
+        EXPECT_TRUE(started.window.windowState() & Qt::WindowMaximized) << c.what;
+        const QStringList kept = QDir(QFileInfo(path).path()).entryList({QStringLiteral("HKEY_CURRENT_USER.reg.broken-*")});
+        EXPECT_EQ(kept.size(), c.keptAside ? 1 : 0) << c.what;
+        if (c.keptAside && kept.size() == 1) {
+            QFile aside(QFileInfo(path).path() + QLatin1Char('/') + kept[0]);
+            ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+            EXPECT_EQ(aside.readAll(), c.content);
+        }
+    }
+    QFile::remove(registryStorePath());
 }
 
 TEST(StartupE2E, dwordDisplayVersionShowsOneErrorBoxAndAsksThePortalNothing)

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -96,13 +97,20 @@ TEST(BrowserEmulation, storeThatCannotBeCreatedGivesTheIE11MessageAndWritesNothi
     EXPECT_FALSE(QFile::exists(s.path));
 }
 
-TEST(BrowserEmulation, malformedStoreIsReportedAndNeverOverwritten)
+// A damaged store no longer keeps the browser from its modern mode: it is kept aside, byte for
+// byte, and the value goes into a fresh one.
+TEST(BrowserEmulation, aDamagedStoreIsKeptAsideAndTheValueWrittenToAFreshOne)
 {
     Store s;
     const QByteArray damaged("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\r\nrubbish\r\n");
     s.write(damaged);
-    EXPECT_THROW(EnableBrowserEmulation(s.store, "/opt/ostrel/ostrel-web"), Error);
-    EXPECT_EQ(s.read(), damaged);
+    EXPECT_NO_THROW(EnableBrowserEmulation(s.store, "/opt/ostrel/ostrel-web"));
+    EXPECT_TRUE(s.read().contains("\"ostrel-web\"=dword:00002af9"));
+    const QStringList kept = QDir(QFileInfo(s.path).path()).entryList({"HKEY_CURRENT_USER.reg.broken-*"});
+    ASSERT_EQ(kept.size(), 1);
+    QFile file(QFileInfo(s.path).path() + '/' + kept[0]);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), damaged);
 }
 
 } // namespace

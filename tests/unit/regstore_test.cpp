@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStringConverter>
 #include <QTemporaryDir>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -73,7 +75,7 @@ struct Hive {
 
     QStringList folderEntries() const
     {
-        return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     }
 
     bool writeDword(const std::string& key, const std::string& name, std::uint32_t data)
@@ -390,87 +392,116 @@ TEST(RegStoreEncoding, utf8BomAndLfLineEndsAreKept)
     EXPECT_EQ(hive.read(), bom + before + "\n[HKEY_CURRENT_USER\\K\\Sub]\n\"d\"=dword:00000001\n\n");
 }
 
-TEST(RegStoreEncoding, textThatDoesNotDecodeLosslesslyIsRefused)
+TEST(RegStoreEncoding, aFileWithoutBomThatIsNotUtf8IsWindows1252AndKeptSo)
+{
+    Hive hive;
+    // "Zürich" and a euro sign as a Dutch Windows desktop writes them (REGEDIT4, ANSI code page).
+    const QByteArray before = crlf({"REGEDIT4", "", "[HKEY_CURRENT_USER\\K]", "\"City\"=\"Z\xFCrich \x80\""});
+    hive.write(before);
+    EXPECT_EQ(hive.readValue("K", "city").data, std::string("Z\xC3\xBCrich \xE2\x82\xAC") + '\0');
+    ASSERT_TRUE(hive.writeDword("K", "n", 1));
+    EXPECT_EQ(hive.read(), before + "\"n\"=dword:00000001\r\n") << "the rest stays Windows-1252, byte for byte";
+}
+
+// Content that is no registry file: reading reports it (naming the file and the line), and the
+// start-up's write keeps the file aside byte for byte and starts a fresh store.
+TEST(RegStoreMalformed, aBrokenFileIsKeptAsideAndTheStoreStartsAfresh)
 {
     QStringEncoder utf16(QStringConverter::Utf16LE);
     const QByteArray validUtf16 =
-        QByteArray("\xFF\xFE") +
-        QByteArray(utf16(QString::fromLatin1(crlf({kHeader, "", "[HKEY_CURRENT_USER\\K]"}))));
-    Hive control;
-    control.write(validUtf16);
-    ASSERT_NE(control.store.OpenKeyReadOnly("K"), nullptr);
-    for (const QByteArray& broken : {crlf({kHeader, "", "[HKEY_CURRENT_USER\\K]", "\"a\"=\"\xFF\""}),
-                                     validUtf16 + QByteArray(1, 'x'), // half a UTF-16 code unit
-                                     QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF") + crlf({kHeader})}) {
+        QByteArray("\xFF\xFE") + QByteArray(utf16(QString::fromLatin1(crlf({kHeader, "", "[HKEY_CURRENT_USER\\K]"}))));
+    struct Case {
+        QByteArray content;
+        const char* where; // what the reason names
+    };
+    const std::vector<Case> cases{
+        {crlf({"", "; comment first", kHeader, "[HKEY_CURRENT_USER\\K]"}), "line 2"},
+        {"garbage", "line 1"},
+        {crlf({kHeader, "[HKEY_CURRENT_USER\\K]", "[HKEY_CURRENT_USER\\Unterminated", "\"a\"=\"1\""}), "line 3"},
+        {crlf({kHeader, "[HKEY_CURRENT_USER\\K]", "\"name=dword:00000001"}), "line 3"},
+        {crlf({kHeader, "[HKEY_CURRENT_USER\\K]", "\"name\" dword:00000001"}), "line 3"},
+        {crlf({kHeader, "[HKEY_CURRENT_USER\\K]", "hello"}), "line 3"},
+        {validUtf16 + QByteArray(1, 'x'), "UTF-16"}, // half a code unit
+        {QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF") + crlf({kHeader}), "line 1"},
+        {QByteArray("\xEF\xBB\xBF") + crlf({kHeader, "\"a\"=\"\xFF\""}), "UTF-8"}, // a BOM promises UTF-8
+        {QByteArray(kHeader) + "\r[HKEY_CURRENT_USER\\K]\r", "line 1"}, // CR-only line ends
+    };
+    for (const Case& c : cases) {
         Hive hive;
-        hive.write(broken);
-        EXPECT_THROW(hive.store.OpenKeyReadOnly("K"), RegistryError);
-        EXPECT_EQ(hive.store.CreateKey("K"), nullptr);
-        EXPECT_EQ(hive.read(), broken);
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-
-TEST(RegStoreMalformed, badHeaderThrowsNamingTheFileAndCreateLeavesItAlone)
-{
-    Hive hive;
-    const QByteArray content = crlf({"", "; comment first", kHeader, "[HKEY_CURRENT_USER\\K]"});
-    hive.write(content);
-    try {
-        hive.store.OpenKeyReadOnly("K");
-        ADD_FAILURE() << "no exception";
-    } catch (const RegistryError& error) {
-        EXPECT_NE(std::string(error.what()).find(hive.path.toStdString()), std::string::npos) << error.what();
-    }
-    EXPECT_EQ(hive.store.CreateKey("K"), nullptr);
-    EXPECT_EQ(hive.store.CreateKey("New"), nullptr);
-    EXPECT_EQ(hive.read(), content);
-
-    for (const QByteArray& headless :
-         {QByteArray("\r\n  \r\n"), QByteArray("\xEF\xBB\xBF"), QByteArray("\xFF\xFE")}) {
-        Hive blank;
-        blank.write(headless);
-        EXPECT_THROW(blank.store.OpenKeyReadOnly("K"), RegistryError);
-        EXPECT_EQ(blank.store.CreateKey("K"), nullptr);
-        EXPECT_EQ(blank.read(), headless);
-    }
-}
-
-TEST(RegStoreMalformed, badLineThrowsWithItsLineNumberAndCreateLeavesTheFileAlone)
-{
-    for (const char* bad :
-         {"[HKEY_CURRENT_USER\\Unterminated", "\"name=dword:00000001", "\"name\" dword:00000001",
-          "@dword:00000001", "hello", "  01,02,03", "\"a\"", "=\"x\""}) {
-        Hive hive;
-        const QByteArray content = crlf({kHeader, "[HKEY_CURRENT_USER\\K]", bad, "\"a\"=\"1\""});
-        hive.write(content);
+        hive.write(c.content);
         try {
             hive.store.OpenKeyReadOnly("K");
-            ADD_FAILURE() << "no exception for " << bad;
+            ADD_FAILURE() << "no error for " << c.content.toStdString();
         } catch (const RegistryError& error) {
             const std::string message = error.what();
             EXPECT_NE(message.find(hive.path.toStdString()), std::string::npos) << message;
-            EXPECT_NE(message.find("line 3"), std::string::npos) << message;
+            EXPECT_NE(message.find(c.where), std::string::npos) << message;
         }
-        EXPECT_EQ(hive.store.CreateKey("K"), nullptr) << bad;
-        EXPECT_EQ(hive.store.CreateKey("K\\New"), nullptr) << bad;
-        EXPECT_EQ(hive.read(), content) << bad;
+        EXPECT_NE(hive.store.CreateKey("K"), nullptr) << c.content.toStdString();
+        const QStringList entries = hive.folderEntries();
+        ASSERT_EQ(entries.size(), 2) << entries.join(' ').toStdString();
+        EXPECT_EQ(entries[0], "HKEY_CURRENT_USER.reg");
+        EXPECT_TRUE(entries[1].startsWith("HKEY_CURRENT_USER.reg.broken-")) << entries[1].toStdString();
+        QFile kept(hive.folder + '/' + entries[1]);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), c.content);
+        EXPECT_EQ(hive.read(), crlf({kHeader, "", "[HKEY_CURRENT_USER\\K]", ""}));
     }
 }
 
-TEST(RegStoreMalformed, fileThatCannotBeReadThrowsAndCreateFails)
+// A file that looks empty to a person is a store without keys.
+TEST(RegStoreMalformed, aFileThatLooksEmptyIsAStoreWithoutKeys)
 {
-    Hive hive;
-    ASSERT_TRUE(QDir().mkpath(hive.path)); // a folder where the file should be
-    try {
-        hive.store.OpenKeyReadOnly("K");
-        ADD_FAILURE() << "no exception";
-    } catch (const RegistryError& error) {
-        EXPECT_NE(std::string(error.what()).find(hive.path.toStdString()), std::string::npos) << error.what();
+    for (const QByteArray& blank : {QByteArray("\n"), QByteArray("\r\n  \t\r\n"), QByteArray("\xEF\xBB\xBF"),
+                                    QByteArray("\xFF\xFE"), QByteArray("\xFF\xFE\n\0", 4)}) {
+        Hive hive;
+        hive.write(blank);
+        EXPECT_EQ(hive.store.OpenKeyReadOnly("K"), nullptr);
+        EXPECT_NE(hive.store.CreateKey("K"), nullptr);
+        EXPECT_EQ(hive.folderEntries(), QStringList{"HKEY_CURRENT_USER.reg"}) << "nothing to keep aside";
     }
-    EXPECT_EQ(hive.store.CreateKey("K"), nullptr);
-    EXPECT_EQ(hive.folderEntries(), QStringList{"HKEY_CURRENT_USER.reg"});
+}
+
+// What is no regular file is never read (a FIFO would block for ever, a device never end), nor a
+// store beyond 16 MB; nothing is written or moved then.
+TEST(RegStoreMalformed, onlyARegularFileOfAtMost16MbIsRead)
+{
+    struct Case {
+        const char* what;
+        std::function<void(const Hive&)> make;
+        const char* reason;
+    };
+    const std::vector<Case> cases{
+        {"a folder", [](const Hive& h) { QDir().mkpath(h.path); }, "is not a regular file"},
+        {"a FIFO",
+         [](const Hive& h) {
+             QDir().mkpath(h.folder);
+             ::mkfifo(QFile::encodeName(h.path).constData(), 0600);
+         },
+         "is not a regular file"},
+        {"a link to /dev/zero",
+         [](const Hive& h) {
+             QDir().mkpath(h.folder);
+             QFile::link("/dev/zero", h.path);
+         },
+         "is not a regular file"},
+        {"17 MB", [](const Hive& h) { h.write(QByteArray(kHeader) + QByteArray(17 << 20, '\n')); }, "larger than 16 MB"},
+    };
+    for (const Case& c : cases) {
+        Hive hive;
+        c.make(hive);
+        QElapsedTimer clock;
+        clock.start();
+        try {
+            hive.store.OpenKeyReadOnly("K");
+            ADD_FAILURE() << "no error for " << c.what;
+        } catch (const RegistryError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
+        }
+        EXPECT_EQ(hive.store.CreateKey("K"), nullptr) << c.what;
+        EXPECT_EQ(hive.folderEntries(), QStringList{"HKEY_CURRENT_USER.reg"}) << c.what;
+        EXPECT_LT(clock.elapsed(), 5000) << c.what << " (hangs are what this guards against)";
+    }
 }
 
 // Whatever the file holds, the store either reports it as a RegistryError or works with it, and
@@ -739,6 +770,33 @@ TEST(RegStoreWrite, fileTurnedMalformedSinceOpeningIsLeftAlone)
     hive.write(broken);
     EXPECT_FALSE(key->WriteDword("v", 2));
     EXPECT_EQ(hive.read(), broken);
+}
+
+// The start-up writes its value at every start: when it is there already nothing is written, so a
+// store an administrator locked (a read-only file or folder) still serves; a rewrite keeps the mode.
+TEST(RegStoreWrite, anUnchangedValueIsNotWrittenAgainAndARewriteKeepsTheMode)
+{
+    Hive hive;
+    const QByteArray before = crlf({kHeader, "", "[HKEY_CURRENT_USER\\K]", "\"ostrel-web\"=dword:00002af9"});
+    hive.write(before);
+    const FileIdentity identity = identityOf(hive.path);
+    ::chmod(QFile::encodeName(hive.path).constData(), 0444);
+    {
+        WriteBlock block(hive.folder);
+        ASSERT_TRUE(block.active());
+        EXPECT_TRUE(hive.writeDword("K", "ostrel-web", 11001)) << "read-only file in a read-only folder";
+    }
+    EXPECT_EQ(identityOf(hive.path), identity);
+    EXPECT_EQ(hive.read(), before);
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "rewriting a mode-000 file needs root";
+    ::chmod(QFile::encodeName(hive.path).constData(), 0);
+    EXPECT_TRUE(hive.writeDword("K", "ostrel-web", 1));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(hive.path).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0u);
+    EXPECT_NE(identityOf(hive.path), identity);
 }
 
 TEST(RegStoreWrite, keyRemovedFromTheFileSinceOpeningComesBack)
