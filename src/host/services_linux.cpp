@@ -1,3 +1,4 @@
+#include "host/backgroundprobe.h"
 #include "host/desktopshell.h"
 #include "host/curlprobe.h"
 #include "host/guipause.h"
@@ -13,7 +14,7 @@ Services PlatformServices(const ProcessInfo& process)
     Services services;
     services.process = process;
     services.account = std::make_unique<SystemAccountDomain>();
-    services.probe = std::make_unique<CurlProbe>(std::string(kApplicationTitle));
+    services.probe = std::make_unique<BackgroundProbe>(std::make_unique<CurlProbe>(std::string(kApplicationTitle)));
     services.messages = std::make_unique<QtMessageDialog>();
     services.registry = std::make_unique<RegFileStore>(RegFileStore::DefaultPath());
     services.pause = std::make_unique<GuiPause>();

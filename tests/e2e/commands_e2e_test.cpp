@@ -6,6 +6,7 @@
 #include "standin.h"
 
 #include "app/switches.h"
+#include "host/backgroundprobe.h"
 #include "host/curlprobe.h"
 #include "host/regstore.h"
 #include "host/guipause.h"
@@ -15,8 +16,10 @@
 #include "ui/TWebNavigator.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QCursor>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QDateTime>
 #include <QJsonArray>
@@ -53,7 +56,7 @@ struct Running : testing::LiveWindow {
 
     Running()
     {
-        fakes.services.probe = std::make_unique<host::CurlProbe>("Ostrel Web");
+        fakes.services.probe = std::make_unique<host::BackgroundProbe>(std::make_unique<host::CurlProbe>("Ostrel Web"));
         fakes.services.messages = std::make_unique<host::QtMessageDialog>();
         start();
     }
@@ -236,6 +239,34 @@ TEST(CommandsE2E, gatewayChoiceAgainstRealGateways)
         EXPECT_EQ(secondaryProbes, c.secondaryProbes) << c.what;
         EXPECT_TRUE(r.browser().Silent() || !c.opens.isEmpty()) << "after a failure the silent flag stays on";
     }
+}
+
+// A gateway that never answers holds F2 for its ten seconds: meanwhile the window keeps painting
+// (its event loop runs), and the pointer says the program is busy.
+TEST(CommandsE2E, f2WithAHangingGatewayKeepsTheWindowAliveAndShowsItIsBusy)
+{
+    StandIn standIn({QStringLiteral("--status"), QStringLiteral("gateway1=hang")});
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    int ticks = 0;
+    bool busy = false;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        ++ticks;
+        busy = busy || (QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::BusyCursor);
+    });
+    tick.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    r.key(Qt::Key_F2);
+    const qint64 took = clock.elapsed();
+    tick.stop();
+    std::cout << "F2 with the primary gateway hanging: " << took << " ms, event loop ran " << ticks
+              << " times meanwhile (every 50 ms)\n";
+    EXPECT_GT(ticks, took / 50 / 2) << "the window's event loop ran throughout";
+    EXPECT_TRUE(busy);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(r.showing(originOf(QStringLiteral("gateway2")) + QStringLiteral("/vpn/index.html?version=")));
 }
 
 TEST(CommandsE2E, aPageCannotCloseTheBrowser)

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRect>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -88,10 +89,17 @@ bool xdotool(const QStringList& arguments)
 
 // The program on the X server, started as a user starts it, found by its window's title once its
 // start-up has asked for the version-stamped page.
+// A window can go between two questions about it: an error is an answer, not the end.
+int ignoreXErrors(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
 struct Program {
     QProcess process;
     std::unique_ptr<Display, int (*)(Display*)> display{XOpenDisplay(nullptr), XCloseDisplay};
     Window window = 0;
+    Program() { XSetErrorHandler(ignoreXErrors); }
 
     bool start(const StandIn& standIn, const QStringList& arguments, const char* title)
     {
@@ -107,13 +115,15 @@ struct Program {
         process.start(QString::fromUtf8(OSTREL_WEB_EXE), arguments);
         return display && process.waitForStarted(5000);
     }
-    // The program's window with this title, once it is there (0 if it does not come).
+    // The program's window with this title, once it is on the screen (0 if it does not come).
     Window find(const char* title)
     {
         Window found = 0;
         waitFor([&] {
             found = findWindow(display.get(), DefaultRootWindow(display.get()), process.processId(), title);
-            return found != 0;
+            XWindowAttributes attributes{};
+            return found != 0 && XGetWindowAttributes(display.get(), found, &attributes) &&
+                   attributes.map_state == IsViewable;
         }, 20s);
         return found;
     }
@@ -249,8 +259,8 @@ TEST(ProgramE2E, theRestoredWindowAndTheMessageAreCentredByTheirFrames)
 {
     if (!haveX())
         GTEST_SKIP() << "needs an X server";
-    if (QProcess::execute(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}) != 0)
-        GTEST_SKIP() << "xprop is missing";
+    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
+        GTEST_SKIP() << "needs openbox";
     StandIn standIn({QStringLiteral("--status"), QStringLiteral("gateway1=500"), QStringLiteral("--status"),
                      QStringLiteral("gateway2=500")});
     ASSERT_TRUE(standIn.started());
