@@ -24,7 +24,8 @@
 #include <vector>
 
 namespace ostrel::host {
-namespace {
+// The file format, shared by the store on disk and its image in memory.
+namespace regfile {
 
 constexpr QStringView kRoot = u"HKEY_CURRENT_USER";
 constexpr QStringView kHeader = u"Windows Registry Editor Version 5.00";
@@ -523,6 +524,62 @@ RegValueRead Decode(QStringView data, bool ansiStrings)
     return read;
 }
 
+enum class Written { Unchanged, Changed };
+
+// Sets a DWORD value in the document, the key (and its section) made where missing; nothing when a
+// line break in the name could not be written.
+std::optional<Written> SetDword(Document& d, const QStringList& key, const QString& valueName, std::uint32_t data)
+{
+    if (valueName.contains(u'\n') || valueName.contains(u'\r'))
+        return std::nullopt;
+    // The key may have been taken out of the file since it was opened; it comes back.
+    const bool sectionsAdded = AddSections(d, key, true);
+    Index(d);
+    const QString dword = QStringLiteral("dword:%1").arg(data, 8, 16, QChar(u'0'));
+    qsizetype insertAfter = -1;
+    std::optional<ValueLines> old;
+    for (const Section& section : d.sections) {
+        if (!SameKey(section.key, key))
+            continue;
+        insertAfter = section.end;
+        for (const ValueLines& value : section.values) {
+            if (value.name.compare(valueName, Qt::CaseInsensitive) == 0)
+                old = value;
+        }
+    }
+    if (old && old->first == old->last && !sectionsAdded) {
+        const RegValueRead now =
+            Decode(QStringView(d.lines[old->first].text).sliced(old->dataPos).trimmed(), d.ansiStrings);
+        std::string same(4, '\0');
+        for (int shift = 0; shift < 32; shift += 8)
+            same[shift / 8] = char((data >> shift) & 0xff);
+        if (now.status == RegValueRead::Status::Ok && now.type == std::uint32_t(RegType::Dword) && now.data == same)
+            return Written::Unchanged;
+    }
+    if (old) {
+        // The name stays spelled as the file has it, as Windows keeps a value's name.
+        Line& first = d.lines[old->first];
+        first.text = first.text.first(old->dataPos) + dword;
+        first.eol = d.lines[old->last].eol;
+        d.lines.erase(d.lines.begin() + old->first + 1, d.lines.begin() + old->last + 1);
+    } else {
+        const QString quoted = valueName.isEmpty() ? QStringLiteral("@") : Quote(valueName);
+        InsertLine(d, insertAfter + 1, quoted + u'=' + dword);
+    }
+    Index(d);
+    return Written::Changed;
+}
+
+// A value's data as the file holds it, the later definition winning as it would on import.
+RegValueRead ReadFrom(const std::vector<RawValue>& values, const std::string& name, bool ansiStrings)
+{
+    const QString wanted = QString::fromUtf8(name);
+    const auto found = std::find_if(values.rbegin(), values.rend(), [&](const RawValue& v) {
+        return v.name.compare(wanted, Qt::CaseInsensitive) == 0;
+    });
+    return found == values.rend() ? RegValueRead{} : Decode(found->data, ansiStrings);
+}
+
 // A key holds the values it had when opened (or last written through it), like a snapshot; every
 // write reloads the file first so that changes made meanwhile are not lost.
 class FileKey final : public RegistryKey {
@@ -535,60 +592,17 @@ public:
 
     RegValueRead ReadValue(const std::string& name) override
     {
-        const QString wanted = QString::fromUtf8(name);
-        // A later definition wins, as it would when the file is imported.
-        const auto found = std::find_if(values_.rbegin(), values_.rend(), [&](const RawValue& v) {
-            return v.name.compare(wanted, Qt::CaseInsensitive) == 0;
-        });
-        return found == values_.rend() ? RegValueRead{} : Decode(found->data, ansiStrings_);
+        return ReadFrom(values_, name, ansiStrings_);
     }
 
     bool WriteDword(const std::string& name, std::uint32_t data) override
     {
-        const QString valueName = QString::fromUtf8(name);
-        if (!writable_ || valueName.contains(u'\n') || valueName.contains(u'\r'))
+        if (!writable_)
             return false;
         try {
             Document d = Load(file_);
-            // The key may have been taken out of the file since it was opened; it comes back.
-            const bool sectionsAdded = AddSections(d, key_, true);
-            Index(d);
-            const QString dword = QStringLiteral("dword:%1").arg(data, 8, 16, QChar(u'0'));
-            qsizetype insertAfter = -1;
-            std::optional<ValueLines> old;
-            for (const Section& section : d.sections) {
-                if (!SameKey(section.key, key_))
-                    continue;
-                insertAfter = section.end;
-                for (const ValueLines& value : section.values) {
-                    if (value.name.compare(valueName, Qt::CaseInsensitive) == 0)
-                        old = value;
-                }
-            }
-            if (old && old->first == old->last) {
-                const RegValueRead now = Decode(QStringView(d.lines[old->first].text).sliced(old->dataPos).trimmed(),
-                                                d.ansiStrings);
-                std::string same(4, '\0');
-                for (int shift = 0; shift < 32; shift += 8)
-                    same[shift / 8] = char((data >> shift) & 0xff);
-                if (now.status == RegValueRead::Status::Ok && now.type == std::uint32_t(RegType::Dword) &&
-                    now.data == same && !sectionsAdded) {
-                    values_ = ValuesOf(d, key_);
-                    return true; // nothing to write: the file is left as it is
-                }
-            }
-            if (old) {
-                // The name stays spelled as the file has it, as Windows keeps a value's name.
-                Line& first = d.lines[old->first];
-                first.text = first.text.first(old->dataPos) + dword;
-                first.eol = d.lines[old->last].eol;
-                d.lines.erase(d.lines.begin() + old->first + 1, d.lines.begin() + old->last + 1);
-            } else {
-                const QString quoted = valueName.isEmpty() ? QStringLiteral("@") : Quote(valueName);
-                InsertLine(d, insertAfter + 1, quoted + u'=' + dword);
-            }
-            Index(d);
-            if (!Save(d))
+            const std::optional<Written> written = SetDword(d, key_, QString::fromUtf8(name), data);
+            if (!written || (*written == Written::Changed && !Save(d)))
                 return false;
             values_ = ValuesOf(d, key_);
             return true;
@@ -605,7 +619,9 @@ private:
     std::vector<RawValue> values_;
 };
 
-} // namespace
+} // namespace regfile
+
+using namespace regfile;
 
 RegFileStore::RegFileStore(QString filePath) : filePath_(std::move(filePath)) {}
 
@@ -668,6 +684,47 @@ std::unique_ptr<RegistryKey> RegFileStore::CreateKey(const std::string& path)
         qWarning("ostrel-web: %s", error.what());
         return nullptr;
     }
+}
+
+struct RegFileImage::Impl {
+    Document d;
+};
+
+RegFileImage::RegFileImage(const QByteArray& bytes) : impl_(new Impl{Parse(bytes, QStringLiteral("(memory)"))}) {}
+RegFileImage::~RegFileImage() = default;
+
+std::vector<std::string> RegFileImage::Keys() const
+{
+    std::vector<std::string> keys;
+    for (const Section& section : impl_->d.sections)
+        keys.push_back(section.key.join(u'\\').toStdString());
+    return keys;
+}
+
+std::vector<std::string> RegFileImage::ValueNames(const std::string& key) const
+{
+    std::vector<std::string> names;
+    if (const auto path = ParseKeyPath(QString::fromUtf8(key)))
+        for (const RawValue& value : ValuesOf(impl_->d, *path))
+            names.push_back(value.name.toStdString());
+    return names;
+}
+
+RegValueRead RegFileImage::Read(const std::string& key, const std::string& name) const
+{
+    const auto path = ParseKeyPath(QString::fromUtf8(key));
+    return path ? ReadFrom(ValuesOf(impl_->d, *path), name, impl_->d.ansiStrings) : RegValueRead{};
+}
+
+bool RegFileImage::WriteDword(const std::string& key, const std::string& name, std::uint32_t data)
+{
+    const auto path = ParseKeyPath(QString::fromUtf8(key));
+    return path && SetDword(impl_->d, *path, QString::fromUtf8(name), data).has_value();
+}
+
+QByteArray RegFileImage::Bytes() const
+{
+    return regfile::Bytes(impl_->d);
 }
 
 } // namespace ostrel::host

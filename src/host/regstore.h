@@ -7,7 +7,12 @@
 
 #include "host/registry.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace ostrel::host {
 
@@ -29,6 +34,28 @@ public:
 
 private:
     QString filePath_;
+};
+
+// A store's content in memory, in the same format and with the same rules as the file: what
+// drives the format at memory speed (the fuzzing targets).
+class RegFileImage {
+public:
+    // Throws ostrel::RegistryError when the bytes are no registry file.
+    explicit RegFileImage(const QByteArray& bytes);
+    ~RegFileImage();
+
+    // Every key that has a section of its own, in file order, as the file spells it.
+    std::vector<std::string> Keys() const;
+    std::vector<std::string> ValueNames(const std::string& key) const;
+    RegValueRead Read(const std::string& key, const std::string& name) const;
+    // False for a name no file can hold; true once the value is so (written, or already there).
+    bool WriteDword(const std::string& key, const std::string& name, std::uint32_t data);
+    // The file's bytes now: those of the content given, where nothing was written.
+    QByteArray Bytes() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 } // namespace ostrel::host
