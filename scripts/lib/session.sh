@@ -19,12 +19,15 @@ pids=()
 cleanup() { for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done; }
 trap cleanup EXIT
 
+# Options for the stand-in (--status ROLE=CODE ...) may be given; standin holds its PID.
 start_standin() {
     log="$build/standin-requests.jsonl"
-    : >"$log"
+    [ -e "$log" ] && [ -n "${keep_log:-}" ] || : >"$log"
     mapfile -t roles <"$build/standin-args.txt"
-    "$build/tools/standin-portal/ostrel-standin" --log "$log" "${roles[@]}" >"$build/standin.out" &
-    pids+=($!)
+    : >"$build/standin.out"
+    "$build/tools/standin-portal/ostrel-standin" --log "$log" "$@" "${roles[@]}" >"$build/standin.out" &
+    standin=$!
+    pids+=($standin)
     for _ in $(seq 100); do grep -q ready "$build/standin.out" && break; sleep 0.1; done
     grep -q ready "$build/standin.out" || { echo "The stand-in portal did not start." >&2; exit 1; }
     echo "Stand-in portal: ${roles[0]#*=} (requests logged to $log)"

@@ -7,12 +7,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QThread>
 #include <QStringConverter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <sys/resource.h>
@@ -34,6 +37,10 @@ QByteArray crlf(std::initializer_list<const char*> lines)
     for (const char* line : lines)
         text += QByteArray(line) + "\r\n";
     return text;
+}
+QByteArray crlf(const QList<QByteArray>& lines)
+{
+    return lines.join("\r\n") + "\r\n";
 }
 
 std::string bytes(std::initializer_list<int> values)
@@ -845,6 +852,48 @@ TEST(RegStoreWrite, unwritableFolderFailsTheWriteAndKeepsTheFile)
     EXPECT_EQ(hive.folderEntries(), QStringList{"HKEY_CURRENT_USER.reg"});
     EXPECT_EQ(key->ReadValue("v").type, 1u); // the key did not take the value it failed to write
     EXPECT_TRUE(key->WriteDword("v", 1));    // and works again once the folder does
+}
+
+// A program killed at any moment while it rewrites a large store leaves the old file or the new
+// one, never a part, and no temporary file beside it.
+TEST(RegStoreWrite, aKillAtAnyMomentLeavesTheOldOrTheNewFileAndNothingElse)
+{
+    Hive hive;
+    QList<QByteArray> lines{kHeader, ""};
+    for (int k = 0; k < 4000; ++k) // about 1 MB
+        lines << "[HKEY_CURRENT_USER\\Software\\Bulk\\Key" + QByteArray::number(k) + "]"
+              << "\"Text\"=\"" + QByteArray(200, char('a' + k % 26)) + "\"" << "";
+    lines << "[HKEY_CURRENT_USER\\Hot]" << "\"n\"=dword:00000000" << "";
+    const QByteArray start = crlf(lines);
+    hive.write(start);
+    const auto withValue = [&](std::uint32_t n) {
+        QByteArray expected = start;
+        return expected.replace("\"n\"=dword:00000000", "\"n\"=dword:" + QByteArray::number(n, 16).rightJustified(8, '0'));
+    };
+    std::mt19937 random(7);
+    int kills = 0;
+    std::uint32_t highest = 0;
+    for (int round = 0; round < 60; ++round) {
+        QProcess writer;
+        writer.start(OSTREL_STORE_WRITER, {hive.path});
+        ASSERT_TRUE(writer.waitForReadyRead(10000)) << "the writer did not start";
+        QThread::usleep(random() % 30000);
+        ::kill(pid_t(writer.processId()), SIGKILL);
+        writer.waitForFinished(5000);
+        ++kills;
+        const QByteArray now = hive.read();
+        RegFileImage image(now);
+        const RegValueRead n = image.Read("Hot", "n");
+        ASSERT_EQ(n.status, RegValueRead::Status::Ok) << "round " << round;
+        ASSERT_EQ(n.data.size(), 4u);
+        std::uint32_t value = 0;
+        std::memcpy(&value, n.data.data(), 4);
+        ASSERT_EQ(now, withValue(value)) << "round " << round << ": a whole file, old or new";
+        ASSERT_EQ(hive.folderEntries(), QStringList{"HKEY_CURRENT_USER.reg"}) << "round " << round;
+        highest = std::max(highest, value);
+    }
+    EXPECT_EQ(kills, 60);
+    EXPECT_GT(highest, 1u) << "the kills came while it was writing";
 }
 
 // ---------------------------------------------------------------------------------------------
