@@ -34,3 +34,27 @@ export OSTREL_PROBE_LOG="Z:${log//\//\\}"
 "$wine" wineboot --init >/dev/null 2>&1
 "$wineserver" -w
 "$wine" "$build/ostrel_winhost_tests.exe"
+
+# The registry store against Wine's regedit: each file of tests/regedit is imported by regedit and
+# exported again; what the store reads from the file must be what it reads from the export.
+regdump=build/test/tests/ostrel_regdump
+key='HKEY_CURRENT_USER\Software\OstrelTest'
+winpath() { echo "Z:$(realpath "$1" | sed 's|/|\\|g')"; }
+differ=0 files=0
+for file in tests/regedit/*.reg; do
+    files=$((files + 1))
+    "$wine" reg delete 'HKCU\Software\OstrelTest' /f >/dev/null 2>&1 || true
+    "$wine" regedit /s "$(winpath "$file")" >/dev/null 2>&1
+    exported="$WINEPREFIX/export.reg"
+    rm -f "$exported"
+    "$wine" regedit /e "$(winpath "$WINEPREFIX")\\export.reg" "$key" >/dev/null 2>&1 || true
+    ours=$("$regdump" "$file" 'Software\OstrelTest' || true)
+    theirs=$([ -f "$exported" ] && "$regdump" "$exported" 'Software\OstrelTest' || true)
+    if [ "$ours" != "$theirs" ]; then
+        differ=$((differ + 1))
+        echo "The store reads $file otherwise than Wine's regedit imports it:"
+        diff <(echo "$ours") <(echo "$theirs") | sed 's/^/    /' || true
+    fi
+done
+echo "$((files - differ)) of $files .reg files read as Wine's regedit imports them"
+[ "$differ" -eq 0 ]

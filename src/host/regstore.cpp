@@ -47,6 +47,7 @@ struct Section {
     QStringList key;   // the names below HKEY_CURRENT_USER
     qsizetype end = 0; // a new value goes after this line: the header or the last value's last line
     std::vector<ValueLines> values;
+    bool deleted = false; // a "[-...]" line further down deletes this key or one above it
 };
 
 // How the file's bytes are text: UTF-16LE (with its BOM), UTF-8 (what the store writes itself), or
@@ -220,7 +221,10 @@ QString Quote(QString text)
     return u'"' + text + u'"';
 }
 
-// Builds the index, and in doing so checks that every line is one a .reg file may hold.
+// Builds the index as regedit imports the file: after the header, a line that is no key, value or
+// comment is passed over (and kept), a key line without its "]" too (the values after it go on
+// into the key before), and a value whose name does not parse. "[-KEY]" deletes the key and the
+// keys below it as far as the file has defined them; a section after it starts the key again.
 void Index(Document& d)
 {
     d.sections.clear();
@@ -236,13 +240,17 @@ void Index(Document& d)
             if (!d.ansiStrings && line != kHeader)
                 Fail(d, QStringLiteral("not a registry file; it must begin with \"%1\"").arg(kHeader), i);
             headerSeen = true;
-        } else if (line.isEmpty() || line.startsWith(u';')) {
-            continue;
-        } else if (line.startsWith(u'[')) {
-            if (!line.endsWith(u']'))
-                Fail(d, QStringLiteral("the key name has no closing ']'"), i);
+        } else if (line.startsWith(u'[') && line.endsWith(u']')) {
+            QStringView inner = line.sliced(1, line.size() - 2);
+            if (inner.startsWith(u'-')) {
+                if (const auto gone = SectionKey(inner.sliced(1)))
+                    for (Section& section : d.sections)
+                        section.deleted = section.deleted || StartsWith(section.key, *gone);
+                current = -1;
+                continue;
+            }
             current = -1;
-            if (auto key = SectionKey(line.sliced(1, line.size() - 2))) {
+            if (auto key = SectionKey(inner)) {
                 d.sections.push_back({std::move(*key), i, {}});
                 current = qsizetype(d.sections.size()) - 1;
             }
@@ -254,31 +262,29 @@ void Index(Document& d)
             } else {
                 const auto name = Unquote(QStringView(text).sliced(pos));
                 if (!name)
-                    Fail(d, QStringLiteral("the value name has no closing '\"'"), i);
+                    continue;
                 value.name = name->first;
                 pos += name->second;
             }
             while (pos < text.size() && text[pos].isSpace())
                 ++pos;
             if (pos == text.size() || text[pos] != u'=')
-                Fail(d, QStringLiteral("expected '=' after the value name"), i);
+                continue;
             value.dataPos = pos + 1;
-            // Only hex lists run on over several lines; a quoted string ending in '\' does not.
+            // A hex list runs on while its lines end in "\", whatever the next one starts with; a
+            // quoted string ending in "\" does not.
             const bool hex =
                 QStringView(text).sliced(value.dataPos).trimmed().startsWith(u"hex", Qt::CaseInsensitive);
             while (hex && QStringView(d.lines[value.last].text).trimmed().endsWith(u'\\') &&
-                   value.last + 1 < qsizetype(d.lines.size()) &&
-                   (d.lines[value.last + 1].text.startsWith(u' ') ||
-                    d.lines[value.last + 1].text.startsWith(u'\t')))
+                   value.last + 1 < qsizetype(d.lines.size()))
                 ++value.last;
             if (current >= 0) {
                 d.sections[current].values.push_back(value);
                 d.sections[current].end = value.last;
             }
             i = value.last;
-        } else {
-            Fail(d, QStringLiteral("\"%1\" is neither a key, a value nor a comment").arg(line.left(40)), i);
         }
+        // Anything else (blank, "; comment", "# comment", a stray line) is passed over.
     }
     if (!headerSeen)
         Fail(d, QStringLiteral("not a registry file; it must begin with \"%1\"").arg(kHeader));
@@ -361,16 +367,19 @@ Document Parse(const QByteArray& bytes, const QString& path)
     if (QStringView(text).trimmed().isEmpty())
         return d;
 
+    // Lines end in CR LF, LF or a CR alone; each keeps its own.
     d.lines.clear();
     for (qsizetype start = 0; start < text.size();) {
-        const qsizetype newline = text.indexOf(u'\n', start);
-        if (newline < 0) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != u'\n' && text[end] != u'\r')
+            ++end;
+        if (end == text.size()) {
             d.lines.push_back({text.sliced(start), QString()});
             break;
         }
-        const qsizetype end = newline > start && text[newline - 1] == u'\r' ? newline - 1 : newline;
-        d.lines.push_back({text.sliced(start, end - start), text.sliced(end, newline + 1 - end)});
-        start = newline + 1;
+        const qsizetype next = text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? end + 2 : end + 1;
+        d.lines.push_back({text.sliced(start, end - start), text.sliced(end, next - end)});
+        start = next;
     }
     if (!d.lines.empty() && !d.lines.front().eol.isEmpty())
         d.eol = d.lines.front().eol;
@@ -423,9 +432,10 @@ void InsertLine(Document& d, qsizetype at, const QString& text)
 // the root whenever the file does. With ownSection only a section naming the key itself counts.
 bool Exists(const Document& d, const QStringList& key, bool ownSection = false)
 {
-    return std::any_of(
-               d.sections.begin(), d.sections.end(),
-               [&](const Section& s) { return ownSection ? SameKey(s.key, key) : StartsWith(s.key, key); }) ||
+    return std::any_of(d.sections.begin(), d.sections.end(),
+                       [&](const Section& s) {
+                           return !s.deleted && (ownSection ? SameKey(s.key, key) : StartsWith(s.key, key));
+                       }) ||
            (d.onDisk && key.isEmpty() && !ownSection);
 }
 
@@ -453,7 +463,7 @@ std::vector<RawValue> ValuesOf(const Document& d, const QStringList& key)
 {
     std::vector<RawValue> values;
     for (const Section& section : d.sections) {
-        if (!SameKey(section.key, key))
+        if (section.deleted || !SameKey(section.key, key))
             continue;
         for (const ValueLines& value : section.values) {
             QString data;
@@ -475,22 +485,24 @@ RegValueRead Decode(QStringView data, bool ansiStrings)
     RegValueRead read;
     read.status = RegValueRead::Status::Unreadable;
     QByteArray bytes;
+    // A ";" after the data starts a comment.
+    const auto beforeComment = [](QStringView rest) { return rest.first(rest.indexOf(u';') < 0 ? rest.size() : rest.indexOf(u';')).trimmed(); };
     if (data.startsWith(u'"')) {
         const auto text = Unquote(data);
-        if (!text || !data.sliced(text->second).trimmed().isEmpty())
+        if (!text || !beforeComment(data.sliced(text->second)).isEmpty())
             return read;
         read.type = std::uint32_t(RegType::Sz);
         bytes = text->first.toUtf8().append('\0');
     } else if (data.startsWith(u"dword:", Qt::CaseInsensitive)) {
-        const QStringView digits = data.sliced(6).trimmed();
-        if (digits.size() != 8 || !IsHex(digits))
+        const QStringView digits = beforeComment(data.sliced(6)); // one to eight digits
+        if (digits.size() > 8 || !IsHex(digits))
             return read;
         const std::uint32_t number = digits.toUInt(nullptr, 16);
         for (int shift = 0; shift < 32; shift += 8)
             bytes.append(char((number >> shift) & 0xff));
         read.type = std::uint32_t(RegType::Dword);
     } else if (data.startsWith(u"hex", Qt::CaseInsensitive)) {
-        QStringView rest = data.sliced(3);
+        QStringView rest = beforeComment(data.sliced(3));
         read.type = std::uint32_t(RegType::Binary);
         if (rest.startsWith(u'(')) {
             const qsizetype close = rest.indexOf(u')');
@@ -539,7 +551,7 @@ std::optional<Written> SetDword(Document& d, const QStringList& key, const QStri
     qsizetype insertAfter = -1;
     std::optional<ValueLines> old;
     for (const Section& section : d.sections) {
-        if (!SameKey(section.key, key))
+        if (section.deleted || !SameKey(section.key, key))
             continue;
         insertAfter = section.end;
         for (const ValueLines& value : section.values) {
@@ -570,14 +582,20 @@ std::optional<Written> SetDword(Document& d, const QStringList& key, const QStri
     return Written::Changed;
 }
 
-// A value's data as the file holds it, the later definition winning as it would on import.
+// A value as importing the file leaves it: the last definition that parses wins ("name"=- deletes
+// it); one whose data does not parse is passed over, as regedit does.
 RegValueRead ReadFrom(const std::vector<RawValue>& values, const std::string& name, bool ansiStrings)
 {
     const QString wanted = QString::fromUtf8(name);
-    const auto found = std::find_if(values.rbegin(), values.rend(), [&](const RawValue& v) {
-        return v.name.compare(wanted, Qt::CaseInsensitive) == 0;
-    });
-    return found == values.rend() ? RegValueRead{} : Decode(found->data, ansiStrings);
+    for (auto value = values.rbegin(); value != values.rend(); ++value) {
+        if (value->name.compare(wanted, Qt::CaseInsensitive) != 0)
+            continue;
+        if (value->data == u"-")
+            return {};
+        if (RegValueRead read = Decode(value->data, ansiStrings); read.status == RegValueRead::Status::Ok)
+            return read;
+    }
+    return {};
 }
 
 // A key holds the values it had when opened (or last written through it), like a snapshot; every

@@ -102,7 +102,7 @@ TEST(BrowserEmulation, storeThatCannotBeCreatedGivesTheIE11MessageAndWritesNothi
 TEST(BrowserEmulation, aDamagedStoreIsKeptAsideAndTheValueWrittenToAFreshOne)
 {
     Store s;
-    const QByteArray damaged("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\r\nrubbish\r\n");
+    const QByteArray damaged("rubbish\r\nWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n");
     s.write(damaged);
     EXPECT_NO_THROW(EnableBrowserEmulation(s.store, "/opt/ostrel/ostrel-web"));
     EXPECT_TRUE(s.read().contains("\"ostrel-web\"=dword:00002af9"));
