@@ -94,10 +94,15 @@ for ((i = 0; i < actions; i++)); do
     limit=3
     [ -n "$want" ] && limit=120
     for ((wait = 0; wait < limit; wait++)); do
-        box=$(xdotool search --name '^Ostrel Web$' 2>/dev/null | head -1 || true)
+        # Only shown windows count (X keeps unmapped ones of the same name); the newest is on top.
+        box=$(xdotool search --onlyvisible --name '^Ostrel Web$' 2>/dev/null | tail -1 || true)
         if [ -n "$box" ]; then
             got=1
-            xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
+            while [ -n "$box" ]; do
+                xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
+                sleep 0.2
+                box=$(xdotool search --onlyvisible --name '^Ostrel Web$' 2>/dev/null | tail -1 || true)
+            done
             break
         fi
         sleep 0.25
