@@ -3,6 +3,7 @@
 #include "host/errors.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,6 +30,8 @@ namespace regfile {
 
 constexpr QStringView kRoot = u"HKEY_CURRENT_USER";
 constexpr QStringView kHeader = u"Windows Registry Editor Version 5.00";
+// A write of another copy of the program may be under way; one this old is not.
+constexpr int kStaleTemporarySeconds = 2;
 
 struct Line {
     QString text;
@@ -402,11 +405,26 @@ QByteArray Bytes(const Document& d)
     return d.bom + Encode(d.encoding, text);
 }
 
+// A write killed at its very end can leave its temporary file ("HKEY_CURRENT_USER.reg.AbC123",
+// QSaveFile's) beside the store: the next write takes those away once they are clearly stale.
+void RemoveStaleTemporaries(const QString& path)
+{
+    const QFileInfo store(path);
+    const QRegularExpression temporary(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(store.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+    const QDateTime stale = QDateTime::currentDateTime().addSecs(-kStaleTemporarySeconds);
+    const QFileInfoList entries = store.dir().entryInfoList({store.fileName() + QStringLiteral(".*")}, QDir::Files);
+    for (const QFileInfo& entry : entries)
+        if (temporary.match(entry.fileName()).hasMatch() && entry.lastModified() < stale)
+            QFile::remove(entry.filePath());
+}
+
 bool Save(const Document& d)
 {
     const QByteArray bytes = Bytes(d);
     if (!QDir().mkpath(QFileInfo(d.path).absolutePath()))
         return false;
+    RemoveStaleTemporaries(d.path);
     struct stat before {};
     const bool existed = ::stat(QFile::encodeName(d.path).constData(), &before) == 0;
     // Unbuffered, because QSaveFile only notices a failed write() and would commit a file cut

@@ -4,6 +4,7 @@
 #include "host/regstore.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -815,12 +816,22 @@ TEST(RegStoreWrite, keyRemovedFromTheFileSinceOpeningComesBack)
                                  "[HKEY_CURRENT_USER\\A\\B]", "\"v\"=dword:00000007", ""}));
 }
 
-TEST(RegStoreWrite, writeLeavesNoTemporaryFileBehind)
+TEST(RegStoreWrite, writeLeavesNoTemporaryFileBehindAndTakesAwayAStaleOne)
 {
     Hive hive;
     for (std::uint32_t i = 0; i < 3; ++i)
         ASSERT_TRUE(hive.writeDword("K\\" + std::to_string(i), "v", i));
     EXPECT_EQ(hive.folderEntries(), QStringList{"HKEY_CURRENT_USER.reg"});
+
+    // What a write killed at its end leaves, beside a kept broken file that must stay.
+    for (const char* name : {"/HKEY_CURRENT_USER.reg.Ab12Cd", "/HKEY_CURRENT_USER.reg.broken-20261207-120000"}) {
+        QFile file(hive.folder + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime);
+    }
+    ASSERT_TRUE(hive.writeDword("K", "v", 9));
+    EXPECT_EQ(hive.folderEntries(), (QStringList{"HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.reg.broken-20261207-120000"}));
 }
 
 TEST(RegStoreWrite, unwritableFolderFailsTheWriteAndKeepsTheFile)
@@ -853,9 +864,12 @@ TEST(RegStoreWrite, unwritableFolderFailsTheWriteAndKeepsTheFile)
 }
 
 // A program killed at any moment while it rewrites a large store leaves the old file or the new
-// one, never a part, and no temporary file beside it.
+// one, never a part; a temporary file it may leave goes with the next write.
 TEST(RegStoreWrite, aKillAtAnyMomentLeavesTheOldOrTheNewFileAndNothingElse)
 {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "a write takes seconds under the sanitizer: the plain build kills it mid-write";
+#endif
     Hive hive;
     QList<QByteArray> lines{kHeader, ""};
     for (int k = 0; k < 4000; ++k) // about 1 MB
@@ -871,11 +885,22 @@ TEST(RegStoreWrite, aKillAtAnyMomentLeavesTheOldOrTheNewFileAndNothingElse)
     std::mt19937 random(7);
     int kills = 0;
     std::uint32_t highest = 0;
+    int leftBehind = 0;
+    qint64 writeUs = 0; // how long one write takes here (a sanitizer build is much slower)
     for (int round = 0; round < 60; ++round) {
         QProcess writer;
         writer.start(OSTREL_STORE_WRITER, {hive.path});
         ASSERT_TRUE(writer.waitForReadyRead(10000)) << "the writer did not start";
-        QThread::usleep(random() % 30000);
+        if (writeUs == 0) {
+            QElapsedTimer clock;
+            clock.start();
+            qsizetype lines = 0;
+            while ((lines += writer.readAll().count('\n')) < 3 && clock.elapsed() < 10000)
+                writer.waitForReadyRead(100);
+            writeUs = std::max<qint64>(clock.nsecsElapsed() / 1000 / 2, 1000);
+        }
+        // Anywhere in the next two writes.
+        QThread::usleep(random() % (2 * writeUs));
         ::kill(pid_t(writer.processId()), SIGKILL);
         writer.waitForFinished(5000);
         ++kills;
@@ -887,11 +912,18 @@ TEST(RegStoreWrite, aKillAtAnyMomentLeavesTheOldOrTheNewFileAndNothingElse)
         std::uint32_t value = 0;
         std::memcpy(&value, n.data.data(), 4);
         ASSERT_EQ(now, withValue(value)) << "round " << round << ": a whole file, old or new";
-        ASSERT_EQ(hive.folderEntries(), QStringList{"HKEY_CURRENT_USER.reg"}) << "round " << round;
+        // A kill between the temporary file's naming and its rename (microseconds) can leave it.
+        const QStringList entries = hive.folderEntries();
+        ASSERT_TRUE(entries.size() == 1 || (entries.size() == 2 && entries[1].size() == 28)) << entries.join(' ').toStdString();
+        leftBehind += int(entries.size()) - 1;
         highest = std::max(highest, value);
     }
     EXPECT_EQ(kills, 60);
     EXPECT_GT(highest, 1u) << "the kills came while it was writing";
+    // Such a file is taken away by the next write, once it is stale.
+    QThread::sleep(3);
+    ASSERT_TRUE(hive.writeDword("Hot", "n", 0));
+    EXPECT_EQ(hive.folderEntries(), QStringList{"HKEY_CURRENT_USER.reg"}) << leftBehind << " were left by kills";
 }
 
 // The small files of tests/regedit, each a form regedit imports (the Wine comparison in

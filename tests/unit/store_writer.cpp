@@ -15,9 +15,7 @@ int main(int argc, char** argv)
         auto key = store.CreateKey("Hot");
         if (!key || !key->WriteDword("n", n))
             return 1;
-        if (n == 1) {
-            std::puts("writing"); // the test starts its clock from here
-            std::fflush(stdout);
-        }
+        std::printf("%u\n", n); // written: the test times the writes by these
+        std::fflush(stdout);
     }
 }
