@@ -828,6 +828,7 @@ TEST(RegStoreWrite, writeLeavesNoTemporaryFileBehindAndTakesAwayAStaleOne)
         QFile file(hive.folder + name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("x");
+        file.flush();
         file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime);
     }
     ASSERT_TRUE(hive.writeDword("K", "v", 9));
