@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: unit tests, the end-to-end tests against the stand-in
 # portal with the real browser engine (under Xvfb when there is no display), the unit tests again
-# under AddressSanitizer + UndefinedBehaviorSanitizer, and the Windows host layer under Wine.
+# under AddressSanitizer + UndefinedBehaviorSanitizer, 30 s of libFuzzer on each fuzz target, and
+# the Windows host layer under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -27,5 +28,6 @@ run_ctest() {
     fi
 }
 run_ctest --preset asan
+scripts/fuzz.sh 30
 scripts/wine-tests.sh
 run_ctest --preset test
