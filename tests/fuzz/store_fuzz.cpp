@@ -1,8 +1,8 @@
 // The .reg format from arbitrary bytes. The image either refuses them with a RegistryError or:
 // gives them back byte for byte while nothing is written (a store that only looks empty is a fresh
 // one instead); reads every value it lists; writes the browser-emulation DWORD so that a fresh parse
-// reads it back, leaves every value of the other keys as it was, and writing it once more changes
-// nothing.
+// reads it back, leaves every other value as it was (in its own key too), and writing it once more
+// changes nothing.
 #include "host/errors.h"
 #include "host/regstore.h"
 
@@ -64,12 +64,14 @@ bool looksEmpty(const QByteArray& bytes)
     return true;
 }
 
-bool isWrittenKey(const std::string& key)
+// The value written, as the image reads names: key and value names in any letter case.
+bool isWrittenValue(const std::string& key, const std::string& name)
 {
-    QString name = QString::fromUtf8(key);
-    if (name.startsWith(u'\\'))
-        name.remove(0, 1);
-    return name.compare(QString::fromUtf8(kKey), Qt::CaseInsensitive) == 0;
+    QString path = QString::fromUtf8(key);
+    if (path.startsWith(u'\\'))
+        path.remove(0, 1);
+    return path.compare(QString::fromUtf8(kKey), Qt::CaseInsensitive) == 0 &&
+           QString::fromUtf8(name).compare(QString::fromUtf8(kName), Qt::CaseInsensitive) == 0;
 }
 
 bool sameRead(const RegValueRead& a, const RegValueRead& b)
@@ -129,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const RegValueRead back = again->Read(kKey, kName);
     REQUIRE(back.status == RegValueRead::Status::Ok && back.type == 4 && back.data == kDataBytes);
     for (const Seen& value : seen) {
-        if (value.read.status == RegValueRead::Status::Ok && !isWrittenKey(value.key))
+        if (value.read.status == RegValueRead::Status::Ok && !isWrittenValue(value.key, value.name))
             REQUIRE(sameRead(again->Read(value.key, value.name), value.read));
     }
 
