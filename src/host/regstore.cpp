@@ -402,7 +402,16 @@ QByteArray Bytes(const Document& d)
     QString text;
     for (const Line& line : d.lines)
         text += line.text + line.eol;
-    return d.bom + Encode(d.encoding, text);
+    const QByteArray bytes = Encode(d.encoding, text);
+    // Windows-1252 is how a file that is no UTF-8 reads. Once a write has replaced the only bytes that
+    // made it so, the rest would read back as UTF-8, as other characters: such a file becomes UTF-8.
+    if (d.encoding == Encoding::Windows1252) {
+        QStringDecoder utf8(QStringConverter::Utf8, kKeepEveryByte);
+        const QString readBack = utf8(bytes);
+        if (!utf8.hasError() && readBack != text)
+            return text.toUtf8();
+    }
+    return d.bom + bytes;
 }
 
 // A write killed at its very end can leave its temporary file ("HKEY_CURRENT_USER.reg.AbC123",

@@ -2,7 +2,8 @@
 // The file is read anew whenever a key is opened, so edits made while the program runs are seen,
 // and rewritten (atomically) only when a key is created or a value written. Whatever the store
 // does not change in the file - other keys, comments, spacing, encoding, line ends - it keeps
-// byte for byte, so the file stays the user's to edit.
+// byte for byte, so the file stays the user's to edit. (A Windows-1252 file that a write would
+// leave reading as UTF-8, as other characters, is written in UTF-8.)
 #pragma once
 
 #include "host/registry.h"

@@ -414,6 +414,28 @@ TEST(RegStoreEncoding, aFileWithoutBomThatIsNotUtf8IsWindows1252AndKeptSo)
     EXPECT_EQ(hive.read(), before + "\"n\"=dword:00000001\r\n") << "the rest stays Windows-1252, byte for byte";
 }
 
+// Windows-1252 is the reading of a file that is no UTF-8. When the only bytes that made it so are in
+// the value a write replaces, the rest, kept byte for byte, would read back as UTF-8 with other
+// characters ("Ã©" as "é"), and the key "CafÃ©" would be gone: such a file is written in UTF-8.
+TEST(RegStoreEncoding, aWindows1252FileThatAWriteWouldLeaveReadingAsUtf8BecomesUtf8)
+{
+    // As Windows-1252: "CafÃ©", "RenÃ©" and "één"; the last is what makes the file no UTF-8.
+    const auto file = [](const QByteArray& cafe, const QByteArray& value) {
+        return crlf({kHeader, ""}) + "[HKEY_CURRENT_USER\\Software\\Caf" + cafe + "]\r\n\"Naam\"=\"Ren" + cafe +
+               "\"\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n" + value + "\r\n";
+    };
+    Hive hive;
+    hive.write(file("\xC3\xA9", "\"n\"=\"\xE9\xE9n\""));
+    const std::string cafe = "Software\\Caf\xC3\x83\xC2\xA9"; // "CafÃ©" in UTF-8
+    const std::string rene = std::string("Ren\xC3\x83\xC2\xA9") + '\0';
+    ASSERT_EQ(hive.readValue(cafe, "Naam").data, rene);
+
+    ASSERT_TRUE(hive.writeDword("K", "n", 1));
+    EXPECT_EQ(hive.readValue(cafe, "Naam").data, rene);
+    EXPECT_EQ(hive.readValue("K", "n").data, bytes({1, 0, 0, 0}));
+    EXPECT_EQ(hive.read(), file("\xC3\x83\xC2\xA9", "\"n\"=dword:00000001"));
+}
+
 // Content that is no registry file: reading reports it (naming the file and the line), and the
 // start-up's write keeps the file aside byte for byte and starts a fresh store.
 TEST(RegStoreMalformed, aBrokenFileIsKeptAsideAndTheStoreStartsAfresh)
