@@ -603,6 +603,10 @@ std::optional<Written> SetDword(Document& d, const QStringList& key, const QStri
         d.lines.erase(d.lines.begin() + old->first + 1, d.lines.begin() + old->last + 1);
     } else {
         const QString quoted = valueName.isEmpty() ? QStringLiteral("@") : Quote(valueName);
+        // A list that ends the file with a "\" would take the new line in as its continuation: an
+        // empty line goes between.
+        if (QStringView(d.lines[insertAfter].text).trimmed().endsWith(u'\\'))
+            InsertLine(d, ++insertAfter, QString());
         InsertLine(d, insertAfter + 1, quoted + u'=' + dword);
     }
     Index(d);
