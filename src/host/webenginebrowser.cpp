@@ -303,10 +303,12 @@ void WebEngineBrowser::Navigate(const std::string& url, int flags)
         page_->triggerAction(QWebEnginePage::Stop);
         pending_ = Pending::Requested;
         reloadWanted_ = false;
+        // A document that has only just committed may have no element yet to hold the policy.
         page_->runJavaScript(QStringLiteral("try { var m = document.createElement('meta'); m.name = 'referrer';"
                                             " m.content = 'no-referrer';"
-                                            " (document.head || document.documentElement).appendChild(m); }"
-                                            " catch (e) {} location.replace(%1);")
+                                            " var holder = document.head || document.documentElement;"
+                                            " if (!holder) holder = document.appendChild(document.createElement('html'));"
+                                            " holder.appendChild(m); } catch (e) {} location.replace(%1);")
                                  .arg(jsString(toUrl(url).toString())),
                              QWebEngineScript::ApplicationWorld);
         return;
