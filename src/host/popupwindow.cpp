@@ -1,10 +1,13 @@
 #include "host/popupwindow.h"
 
+#include "host/centring.h"
 #include "host/pagemenu.h"
 #include "host/webenginebrowser.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
+
+#include <utility>
 
 namespace ostrel::host {
 
@@ -16,9 +19,14 @@ PopupWindow::PopupWindow(QWebEngineProfile* profile, const WebPage::OutsideHandl
     auto* page = new WebPage(profile, this, openOutside);
     setPage(page);
     // The window follows what the page asks of it: its size, its title, being closed.
-    connect(page, &QWebEnginePage::geometryChangeRequested, this, [this](const QRect& geometry) {
-        if (geometry.isValid())
-            resize(geometry.size());
+    // The first request is the size window.open() asked for. It may come before or after the
+    // window manager placed the window at its first size: either way it ends up centred.
+    connect(page, &QWebEnginePage::geometryChangeRequested, this, [this, first = true](const QRect& asked) mutable {
+        if (!asked.isValid())
+            return;
+        resize(asked.size());
+        if (std::exchange(first, false))
+            CentreFrameOnScreen(*this);
     });
     connect(page, &QWebEnginePage::titleChanged, this, &QWidget::setWindowTitle);
     connect(page, &QWebEnginePage::windowCloseRequested, this, &QWidget::close);
