@@ -1,7 +1,9 @@
 #include "app/TApplication.h"
 #include "app/startup.h"
+#include "app/startuptrace.h"
 #include "host/popupwindow.h"
 #include "host/services.h"
+#include "host/webenginebrowser.h"
 #include "ui/TWebNavigator.h"
 
 #include <QMessageBox>
@@ -31,12 +33,16 @@ void showApplicationError(const std::exception& error)
 
 int main(int argc, char* argv[])
 {
+    using ostrel::app::StartupMark;
     using ostrel::app::TApplication;
+    StartupMark("main");
     // Taken before Qt removes the arguments it knows from argv.
     const ostrel::host::ProcessInfo process = ostrel::host::CurrentProcess(argc, argv);
     ostrel::app::PrepareApplication();
     TApplication application(argc, argv);
+    StartupMark("application made");
     ostrel::host::Services services = ostrel::host::PlatformServices(process);
+    StartupMark("services made");
 
     std::unique_ptr<ostrel::ui::TWebNavigator> webNavigator;
     try {
@@ -45,8 +51,13 @@ int main(int argc, char* argv[])
         showApplicationError(error);
         return 1;
     }
+    StartupMark("window made");
+    if (lcStartup().isDebugEnabled())
+        QObject::connect(webNavigator->WebBrowser->page(), &QWebEnginePage::loadFinished,
+                         [](bool ok) { StartupMark(ok ? "a page loaded" : "a page failed"); });
     TApplication::Guarded([&] { webNavigator->FormCreate(); });
     webNavigator->show();
+    StartupMark("window shown");
     // The launcher's show command ("start /min") counts once, when the message loop starts.
     QTimer::singleShot(0, webNavigator.get(), [window = webNavigator.get(), showCommand = process.showCommand] {
         ostrel::app::ApplyLaunchShowRequest(*window, showCommand);

@@ -15,6 +15,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QLabel>
@@ -337,6 +338,23 @@ TEST(ShellE2E, policyConditionsInPdfOpenInTheBuiltInViewer)
     EXPECT_TRUE(ok);
     EXPECT_EQ(QString::fromStdString(s.browser().DocumentUrl()), portal("/files/conditions.pdf"));
     EXPECT_FALSE(s.window->findChild<host::DownloadBar*>()->isVisible()) << "shown, not downloaded";
+
+    // And drawn, whichever renderer the view has: a white page in the viewer's dark frame.
+    const auto share = [](const QImage& image, auto test) {
+        qsizetype count = 0, all = 0;
+        for (int y = 0; y < image.height(); y += 4)
+            for (int x = 0; x < image.width(); x += 4, ++all)
+                count += test(image.pixel(x, y));
+        return all ? double(count) / double(all) : 0.0;
+    };
+    QImage shot;
+    const bool drawn = waitFor([&] {
+        shot = s.browser().grab().toImage();
+        return share(shot, [](QRgb c) { return qRed(c) > 245 && qGreen(c) > 245 && qBlue(c) > 245; }) > 0.3 &&
+               share(shot, [](QRgb c) { return qRed(c) + qGreen(c) + qBlue(c) < 300; }) > 0.2;
+    }, 10s);
+    shot.save(QStringLiteral("pdf-viewer.png"));
+    EXPECT_TRUE(drawn) << "see pdf-viewer.png";
 }
 
 TEST(ShellE2E, aCrashedPageIsReloadedThreeTimesThenExplained)
