@@ -25,6 +25,7 @@ public:
     virtual void Maximise() = 0;
     // Minimises the application; a restore brings the window back in the state it had.
     virtual void Minimise() = 0;
+    // Compact mode, for good: the compact layout, and F2 and F4 do nothing.
     virtual void ApplyCompactLayout() = 0;
     virtual void ShowIntranetButton() = 0;
     // Puts the embedded browser into its modern rendering mode for this program; throws on failure.

@@ -33,7 +33,6 @@ void ScanCommandLine(const host::ProcessInfo& process, StartupWindow& window, ho
             window.SetCaption(window.Caption() + std::string(kDebugSuffix));
         }
         if (text.find("light") != std::string::npos) {
-            g_compactMode = true;
             window.ApplyCompactLayout();
             window.SetCaption(window.Caption() + std::string(kLightSuffix));
         }

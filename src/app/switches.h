@@ -13,9 +13,6 @@ namespace ostrel::app {
 
 class StartupWindow;
 
-// Set once by the "light" switch, never cleared; while set, the F2 and F4 keys do nothing.
-inline bool g_compactMode = false;
-
 inline constexpr std::string_view kDebugSuffix = " ***DEBUG MODE***";
 inline constexpr std::string_view kLightSuffix = " ***LIGHT***";
 

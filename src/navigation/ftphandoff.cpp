@@ -4,16 +4,16 @@
 
 namespace ostrel::navigation {
 
-void DocumentCompleted(host::Browser& browser, const std::string& eventUrl)
+void FtpHandOff::DocumentCompleted(host::Browser& browser, const std::string& eventUrl)
 {
     browser.SetSilent(false);
-    if (eventUrl.find("ftp://") == std::string::npos || g_handOffGuard) {
-        g_handOffGuard = false;
+    if (eventUrl.find("ftp://") == std::string::npos || guard_) {
+        guard_ = false;
         return;
     }
     // Set before the address is read and the navigation starts, so that a completion raised on the
     // way finds it set.
-    g_handOffGuard = true;
+    guard_ = true;
     std::string target;
     try {
         target = browser.DocumentUrl();

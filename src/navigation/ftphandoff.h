@@ -10,9 +10,14 @@ class Browser;
 
 namespace ostrel::navigation {
 
-// True when the previous completion handed off; it keeps a hand-off from following itself.
-inline bool g_handOffGuard = false;
+class FtpHandOff {
+public:
+    void DocumentCompleted(host::Browser& browser, const std::string& eventUrl);
+    // True when the previous completion handed off; it keeps a hand-off from following itself.
+    bool Guarded() const { return guard_; }
 
-void DocumentCompleted(host::Browser& browser, const std::string& eventUrl);
+private:
+    bool guard_ = false;
+};
 
 } // namespace ostrel::navigation

@@ -249,6 +249,7 @@ bool TWebNavigator::browserAction(app::BrowserAction action, QObject* target)
 
 void TWebNavigator::ApplyCompactLayout()
 {
+    compactMode_ = true;
     header_->ApplyCompactLayout();
 }
 
@@ -286,7 +287,7 @@ void TWebNavigator::JvImage1Click() { commands_.Run("JvImage1"); }
 
 void TWebNavigator::WebBrowserDocumentComplete(bool /*topLevel*/, const std::string& url)
 {
-    navigation::DocumentCompleted(*WebBrowser, url);
+    ftpHandOff_.DocumentCompleted(*WebBrowser, url);
 }
 
 namespace {
@@ -367,7 +368,7 @@ void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bo
     if (app::TApplication::ErrorBoxOpen() && key)
         return;
 
-    const app::FilterResult result = app::FilterMessage(message, app::g_compactMode);
+    const app::FilterResult result = app::FilterMessage(message, compactMode_);
     if (!result.click.empty()) {
         if (auto* button = qobject_cast<TJvTransparentButton*>(header_->Control(result.click)))
             button->Click();

@@ -4,6 +4,7 @@
 #include "app/messagefilter.h"
 #include "app/startup.h"
 #include "navigation/destinations.h"
+#include "navigation/ftphandoff.h"
 #include "navigation/portal.h"
 #include "ui/controls.h"
 
@@ -121,6 +122,8 @@ private:
     host::FindBar* findBar_;
     navigation::PortalRequests portal_;
     navigation::Commands commands_;
+    navigation::FtpHandOff ftpHandOff_;
+    bool compactMode_ = false; // set once by the "light" switch; while set, F2 and F4 do nothing
     bool restoreMaximised_ = false;
 };
 

@@ -60,11 +60,6 @@ struct Running : testing::LiveWindow {
         fakes.services.messages = std::make_unique<host::QtMessageDialog>();
         start();
     }
-    ~Running()
-    {
-        app::g_compactMode = false;
-        navigation::g_handOffGuard = false;
-    }
     void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         QTest::keyClick(window->windowHandle(), key, modifiers);
@@ -112,7 +107,7 @@ TEST(CommandsE2E, compactModeSwitchesF2AndF4OffButNotF5F11F12)
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Running r;
-    app::g_compactMode = true;
+    r.window->ApplyCompactLayout();
     r.key(Qt::Key_F2);
     r.key(Qt::Key_F4);
     waitFor([] { return false; }, 1500ms);

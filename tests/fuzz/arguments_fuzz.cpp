@@ -108,18 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string base = "Ostrel Web 6.9";
     CheckingWindow window(base);
     SilentFlagBrowser browser;
-    app::g_compactMode = false;
-
     app::ScanCommandLine(process, window, browser);
 
     const std::size_t debugs = window.debugSuffixes, lights = window.lightSuffixes;
     REQUIRE(window.compactLayouts == lights);
-    REQUIRE(app::g_compactMode == (lights > 0));
     REQUIRE(browser.Silent() == (debugs == 0));
     REQUIRE(window.Caption().size() ==
             base.size() + debugs * app::kDebugSuffix.size() + lights * app::kLightSuffix.size());
     // Each of the path and the arguments adds at most one suffix of each kind.
     REQUIRE(debugs <= 1 + process.arguments.size() && lights <= 1 + process.arguments.size());
-    app::g_compactMode = false;
     return 0;
 }

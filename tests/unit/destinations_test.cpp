@@ -139,7 +139,7 @@ TEST(FtpHandOff, handsOffOnceAndTheNextCompletionOnlyClearsTheGuard)
     CallLog log;
     testing::FakeBrowser browser(log);
     browser.documentUrl = "https://portal.example/page";
-    g_handOffGuard = false;
+    FtpHandOff handOff;
 
     struct Step {
         std::string eventUrl;
@@ -157,21 +157,18 @@ TEST(FtpHandOff, handsOffOnceAndTheNextCompletionOnlyClearsTheGuard)
     };
     for (const Step& step : steps) {
         log.clear();
-        DocumentCompleted(browser, step.eventUrl);
+        handOff.DocumentCompleted(browser, step.eventUrl);
         EXPECT_EQ(log, step.calls) << step.eventUrl;
-        EXPECT_EQ(g_handOffGuard, step.guardAfter) << step.eventUrl;
+        EXPECT_EQ(handOff.Guarded(), step.guardAfter) << step.eventUrl;
     }
-    g_handOffGuard = false;
 }
 
 TEST(FtpHandOff, unreadableDocumentAddressFallsBackToTheEventAddress)
 {
     CallLog log;
     testing::FakeBrowser browser(log);
-    g_handOffGuard = false;
-    DocumentCompleted(browser, "ftp://files.example/a");
+    FtpHandOff().DocumentCompleted(browser, "ftp://files.example/a");
     EXPECT_EQ(log, (CallLog{"Silent off", "Navigate ftp://files.example/a"}));
-    g_handOffGuard = false;
 }
 
 } // namespace

@@ -28,8 +28,6 @@ struct Startup {
     host::ProcessInfo process{"/opt/ostrel/ostrel-web", {}};
     navigation::PortalRequests portal{browser, registry};
 
-    Startup() { g_compactMode = false; }
-    ~Startup() { g_compactMode = false; }
     void run() { RunStartupSequence(window, {portal, browser, pause, account, process}); }
 };
 
@@ -63,7 +61,6 @@ TEST(StartupSequence, failedEmulationKeepsModesAndIntranetButtonButNeitherMaximi
     EXPECT_THROW(s.run(), Error);
     EXPECT_EQ(s.log, (CallLog{"Caption Ostrel Web 6.9", "CompactLayout", "Caption Ostrel Web 6.9 ***LIGHT***",
                               "ShowIntranet", "EnableIE8Standard"}));
-    EXPECT_TRUE(g_compactMode);
 }
 
 // The command-line scan, as a table: arguments (after the program's path) -> what happens.
@@ -72,27 +69,26 @@ struct ScanCase {
     std::vector<std::string> arguments;
     std::string caption;
     CallLog calls; // besides the captions
-    bool compact;
 };
 
 TEST(CommandLineScan, eachArgumentTurnsItsModesOnInOrderWithTheirSuffixes)
 {
     const std::string base = "Ostrel Web 6.9";
     const std::vector<ScanCase> cases{
-        {"/opt/ostrel/ostrel-web", {}, base, {}, false},
-        {"/opt/ostrel/ostrel-web", {"--Debugging", "x"}, base + " ***DEBUG MODE***", {"Silent off"}, false},
-        {"/opt/ostrel/ostrel-web", {"/DEBUG"}, base + " ***DEBUG MODE***", {"Silent off"}, false},
+        {"/opt/ostrel/ostrel-web", {}, base, {}},
+        {"/opt/ostrel/ostrel-web", {"--Debugging", "x"}, base + " ***DEBUG MODE***", {"Silent off"}},
+        {"/opt/ostrel/ostrel-web", {"/DEBUG"}, base + " ***DEBUG MODE***", {"Silent off"}},
         {"/opt/ostrel/ostrel-web", {"light", "debug"}, base + " ***LIGHT*** ***DEBUG MODE***",
-         {"CompactLayout", "Silent off"}, true},
+         {"CompactLayout", "Silent off"}},
         {"/opt/ostrel/ostrel-web", {"xLightDebugx"}, base + " ***DEBUG MODE*** ***LIGHT***",
-         {"Silent off", "CompactLayout"}, true},
+         {"Silent off", "CompactLayout"}},
         {"/opt/ostrel/ostrel-web", {"debuglight"}, base + " ***DEBUG MODE*** ***LIGHT***",
-         {"Silent off", "CompactLayout"}, true},
+         {"Silent off", "CompactLayout"}},
         {"/opt/ostrel/ostrel-web", {"-light", "LIGHTER"}, base + " ***LIGHT*** ***LIGHT***",
-         {"CompactLayout", "CompactLayout"}, true},
+         {"CompactLayout", "CompactLayout"}},
         {"/home/DeBug/ostrel-web", {"light"}, base + " ***DEBUG MODE*** ***LIGHT***",
-         {"Silent off", "CompactLayout"}, true},
-        {"/opt/ostrel/ostrel-web", {"d-e-b-u-g", "lig ht", "\xC9" "DEBUG"}, base + " ***DEBUG MODE***", {"Silent off"}, false},
+         {"Silent off", "CompactLayout"}},
+        {"/opt/ostrel/ostrel-web", {"d-e-b-u-g", "lig ht", "\xC9" "DEBUG"}, base + " ***DEBUG MODE***", {"Silent off"}},
     };
     for (const ScanCase& c : cases) {
         Startup s;
@@ -107,7 +103,6 @@ TEST(CommandLineScan, eachArgumentTurnsItsModesOnInOrderWithTheirSuffixes)
         const std::string label = c.arguments.empty() ? "(none)" : c.arguments.front();
         EXPECT_EQ(s.window.Caption(), c.caption) << label;
         EXPECT_EQ(calls, c.calls) << label;
-        EXPECT_EQ(g_compactMode, c.compact) << label;
     }
 }
 
