@@ -3,9 +3,10 @@
 // away from the browser's inner windows, and gives Tab, Enter and four editing keys to the page.
 #pragma once
 
+#include "base/control.h"
+
 #include <optional>
 #include <span>
-#include <string_view>
 
 namespace ostrel::app {
 
@@ -19,7 +20,7 @@ struct Message {
 };
 
 struct FilterResult {
-    std::string_view click; // the button whose click runs, if any
+    std::optional<Control> click; // the button whose click runs, if any
     bool handled = false;   // nothing else gets the message
     bool nullified = false; // a close request that must close nothing
     bool forwardToBrowser = false;
@@ -27,7 +28,7 @@ struct FilterResult {
 
 struct Shortcut {
     int virtualKey;
-    std::string_view button;
+    Control button;
     bool offInCompactMode;
 };
 
@@ -36,8 +37,9 @@ inline constexpr int VK_F2 = 113, VK_F4 = 115, VK_F5 = 116, VK_F11 = 122, VK_F12
 
 // In the order the filter tests them.
 inline constexpr Shortcut kShortcuts[] = {
-    {VK_F12, "btnCalculator", false}, {VK_F2, "BtnOWS", true},         {VK_F4, "BtnBestanden", true},
-    {VK_F5, "BtnOstrelWeb", false},   {VK_F11, "btnTeamviewer", false},
+    {VK_F12, Control::btnCalculator, false}, {VK_F2, Control::BtnOWS, true},
+    {VK_F4, Control::BtnBestanden, true},    {VK_F5, Control::BtnOstrelWeb, false},
+    {VK_F11, Control::btnTeamviewer, false},
 };
 inline constexpr int kPlainBrowserKeys[] = {VK_TAB, VK_RETURN};
 inline constexpr int kExtendedBrowserKeys[] = {VK_BACK, VK_LEFT, VK_RIGHT, VK_DELETE};

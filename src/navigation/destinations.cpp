@@ -25,37 +25,43 @@ constexpr int kNoCache = host::navNoReadFromCache;
 
 // clang-format off
 constexpr std::array kCatalogue{
-//  control                             kind                target                       origin                  path / parameters                        flags          silent     then
-    Destination{"BtnHome",              VersionPost,        Address,                     kPortalUrl,             "",                                      kFlagsOmitted, Unchanged, None},
-    Destination{"BtnOWS",               GatewaySelection,   Address,                     "",                     "",                                      kNoCache,      On,        None},
-    Destination{"BtnFormulieren",       EmbeddedNavigation, Address,                     kWebsiteOrigin,         "/download/download.asp",                kNoHistory,    On,        None},
-    Destination{"BtnBestanden",         EmbeddedNavigation, Address,                     kPortalUrl,             "/index.php?mod=content&page=ftpssl",    kNoHistory,    On,        None},
-    Destination{"BtnOstrelWeb",         EmbeddedNavigation, VersionStampedPortal,        kPortalUrl,             "",                                      kNoHistory,    On,        PauseThenRefresh},
-    Destination{"BtnDownloads",         EmbeddedNavigation, DownloadsWithCitrixVersion,  kDownloadOrigin,        "/?version=",                            kNoHistory,    On,        None},
-    Destination{"BtnHelpdesk",          EmbeddedNavigation, Address,                     kServiceDeskOrigin,     "/tas/public",                           kNoHistory,    Off,       None},
-    Destination{"btnTeamviewer",        EmbeddedNavigation, Address,                     kRemoteSupportUrl,      "",                                      kNoHistory,    Off,       None},
-    Destination{"btnPolisvoorwaarden",  EmbeddedNavigation, Address,                     kPolicyOrigin,          "",                                      kNoHistory,    Off,       None},
-    Destination{"JvImage1",             EmbeddedNavigation, Address,                     kContactOrigin,         "/index.php?mod=content&page=contact",   kNoHistory,    Off,       None},
-    Destination{"btnPortaal",           ShellLaunch,        Address,                     kPortaalOrigin,         "",                                      kFlagsOmitted, Unchanged, None},
-    Destination{"btnPIM",               ShellLaunch,        Address,                     kPimOrigin,             "",                                      kFlagsOmitted, Unchanged, None},
-    Destination{"btnIntranet",          ShellLaunch,        Address,                     kIntranetOrigin,        "",                                      kFlagsOmitted, Unchanged, None},
-    Destination{"btnCalculator",        ShellLaunch,        Program,                     host::kCalculatorProgram, "",                                    kFlagsOmitted, Unchanged, None},
-    Destination{"JvTransparentButton1", ShellLaunch,        Program,                     host::kClearCacheProgram, host::kClearCacheParameters,           kFlagsOmitted, Unchanged, ClearCacheRefreshThenMessage},
+//  control                                    kind                target                       origin                  path / parameters                        flags          silent     then
+    Destination{Control::BtnHome,              VersionPost,        Address,                     kPortalUrl,             "",                                      kFlagsOmitted, Unchanged, None},
+    Destination{Control::BtnOWS,               GatewaySelection,   Address,                     "",                     "",                                      kNoCache,      On,        None},
+    Destination{Control::BtnFormulieren,       EmbeddedNavigation, Address,                     kWebsiteOrigin,         "/download/download.asp",                kNoHistory,    On,        None},
+    Destination{Control::BtnBestanden,         EmbeddedNavigation, Address,                     kPortalUrl,             "/index.php?mod=content&page=ftpssl",    kNoHistory,    On,        None},
+    Destination{Control::BtnOstrelWeb,         EmbeddedNavigation, VersionStampedPortal,        kPortalUrl,             "",                                      kNoHistory,    On,        PauseThenRefresh},
+    Destination{Control::BtnDownloads,         EmbeddedNavigation, DownloadsWithCitrixVersion,  kDownloadOrigin,        "/?version=",                            kNoHistory,    On,        None},
+    Destination{Control::BtnHelpdesk,          EmbeddedNavigation, Address,                     kServiceDeskOrigin,     "/tas/public",                           kNoHistory,    Off,       None},
+    Destination{Control::btnTeamviewer,        EmbeddedNavigation, Address,                     kRemoteSupportUrl,      "",                                      kNoHistory,    Off,       None},
+    Destination{Control::btnPolisvoorwaarden,  EmbeddedNavigation, Address,                     kPolicyOrigin,          "",                                      kNoHistory,    Off,       None},
+    Destination{Control::JvImage1,             EmbeddedNavigation, Address,                     kContactOrigin,         "/index.php?mod=content&page=contact",   kNoHistory,    Off,       None},
+    Destination{Control::btnPortaal,           ShellLaunch,        Address,                     kPortaalOrigin,         "",                                      kFlagsOmitted, Unchanged, None},
+    Destination{Control::btnPIM,               ShellLaunch,        Address,                     kPimOrigin,             "",                                      kFlagsOmitted, Unchanged, None},
+    Destination{Control::btnIntranet,          ShellLaunch,        Address,                     kIntranetOrigin,        "",                                      kFlagsOmitted, Unchanged, None},
+    Destination{Control::btnCalculator,        ShellLaunch,        Program,                     host::kCalculatorProgram, "",                                    kFlagsOmitted, Unchanged, None},
+    Destination{Control::JvTransparentButton1, ShellLaunch,        Program,                     host::kClearCacheProgram, host::kClearCacheParameters,           kFlagsOmitted, Unchanged, ClearCacheRefreshThenMessage},
 };
 // clang-format on
 
 constexpr std::string_view kGatewayPath = "/vpn/index.html";
 
+constexpr const Destination* Find(Control control)
+{
+    for (const Destination& row : kCatalogue)
+        if (row.control == control)
+            return &row;
+    return nullptr;
+}
+static_assert(Find(Control::BtnOWS), "the gateway selection reads its flags from its row");
+
 } // namespace
 
 const std::span<const Destination> kDestinations{kCatalogue};
 
-const Destination* FindDestination(std::string_view control)
+const Destination* FindDestination(Control control)
 {
-    for (const Destination& row : kDestinations)
-        if (row.control == control)
-            return &row;
-    return nullptr;
+    return Find(control);
 }
 
 std::string PrimaryGatewayUrl()
@@ -82,7 +88,7 @@ std::string Commands::targetOf(const Destination& row)
     return {};
 }
 
-void Commands::Run(std::string_view control)
+void Commands::Run(Control control)
 {
     const Destination* row = FindDestination(control);
     if (!row)
@@ -125,7 +131,7 @@ void Commands::Run(std::string_view control)
 
 void Commands::SelectGateway()
 {
-    const Destination& row = *FindDestination("BtnOWS");
+    const Destination& row = *FindDestination(Control::BtnOWS);
     host_.browser.SetSilent(true);
     for (const std::string& gateway : {PrimaryGatewayUrl(), SecondaryGatewayUrl()}) {
         if (host_.probe.Probe(gateway) == 200) {

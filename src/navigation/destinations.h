@@ -1,6 +1,8 @@
 // The destination catalogue: for every clickable control of the header, the command its click runs.
 #pragma once
 
+#include "base/control.h"
+
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,7 +31,7 @@ inline constexpr int kFlagsOmitted = -1;
 enum class TargetKind { Address, VersionStampedPortal, DownloadsWithCitrixVersion, Program };
 
 struct Destination {
-    std::string_view control;
+    Control control;
     CommandKind kind;
     TargetKind target;
     std::string_view origin; // the compiled-in address (or the program)
@@ -40,7 +42,8 @@ struct Destination {
 };
 
 extern const std::span<const Destination> kDestinations;
-const Destination* FindDestination(std::string_view control);
+// The row of a control, or nothing for a control that runs no command (a bevel, a label).
+const Destination* FindDestination(Control control);
 
 inline constexpr int kPortalRefreshPauseMs = 1000;
 inline constexpr char kConnectionProblem[] = "Er is een probleem met de verbinding!";
@@ -64,7 +67,7 @@ public:
     explicit Commands(const Host& host) : host_(host) {}
 
     // The command of the control's row; a control without a row does nothing.
-    void Run(std::string_view control);
+    void Run(Control control);
 
     // Opens the first gateway that answers 200, with the Citrix Receiver version, or says that
     // there is a connection problem.

@@ -129,7 +129,7 @@ namespace {
 using Method = void (TWebNavigator::*)();
 
 struct Binding {
-    std::string_view control;
+    Control control;
     Method click;
     Method enter;
     Method leave;
@@ -137,21 +137,21 @@ struct Binding {
 
 // clang-format off
 constexpr std::array kBindings{
-    Binding{"BtnHome",              &TWebNavigator::JvXPButton6Click,         nullptr, nullptr},
-    Binding{"BtnOWS",               &TWebNavigator::Button1Click,             nullptr, nullptr},
-    Binding{"BtnFormulieren",       &TWebNavigator::BtnFormulierenClick,      nullptr, nullptr},
-    Binding{"BtnBestanden",         &TWebNavigator::BtnBestandenClick,        nullptr, nullptr},
-    Binding{"BtnOstrelWeb",         &TWebNavigator::BtnOstrelWebClick,        nullptr, nullptr},
-    Binding{"BtnDownloads",         &TWebNavigator::JvXPButton3Click,         nullptr, nullptr},
-    Binding{"btnPIM",               &TWebNavigator::btnPIMClick,              &TWebNavigator::btnPIMMouseEnter,              &TWebNavigator::btnPIMMouseLeave},
-    Binding{"BtnHelpdesk",          &TWebNavigator::JvXPButton5Click,         &TWebNavigator::BtnHelpdeskMouseEnter,         &TWebNavigator::BtnHelpdeskMouseLeave},
-    Binding{"btnTeamviewer",        &TWebNavigator::btnTeamviewerClick,       &TWebNavigator::btnTeamviewerMouseEnter,       &TWebNavigator::btnTeamviewerMouseLeave},
-    Binding{"btnPolisvoorwaarden",  &TWebNavigator::btnPolisvoorwaardenClick, &TWebNavigator::btnPolisvoorwaardenMouseEnter, &TWebNavigator::btnPolisvoorwaardenMouseLeave},
-    Binding{"btnPortaal",           &TWebNavigator::btnPortaalClick,          &TWebNavigator::btnPortaalMouseEnter,          &TWebNavigator::btnPortaalMouseLeave},
-    Binding{"btnIntranet",          &TWebNavigator::btnIntranetClick,         &TWebNavigator::btnIntranetMouseEnter,         &TWebNavigator::btnIntranetMouseLeave},
-    Binding{"btnCalculator",        &TWebNavigator::btnCalculatorClick,       &TWebNavigator::btnCalculatorMouseEnter,       &TWebNavigator::btnCalculatorMouseLeave},
-    Binding{"JvTransparentButton1", &TWebNavigator::JvTransparentButton1lick, nullptr, nullptr},
-    Binding{"JvImage1",             &TWebNavigator::JvImage1Click,            nullptr, nullptr},
+    Binding{Control::BtnHome,              &TWebNavigator::JvXPButton6Click,         nullptr, nullptr},
+    Binding{Control::BtnOWS,               &TWebNavigator::Button1Click,             nullptr, nullptr},
+    Binding{Control::BtnFormulieren,       &TWebNavigator::BtnFormulierenClick,      nullptr, nullptr},
+    Binding{Control::BtnBestanden,         &TWebNavigator::BtnBestandenClick,        nullptr, nullptr},
+    Binding{Control::BtnOstrelWeb,         &TWebNavigator::BtnOstrelWebClick,        nullptr, nullptr},
+    Binding{Control::BtnDownloads,         &TWebNavigator::JvXPButton3Click,         nullptr, nullptr},
+    Binding{Control::btnPIM,               &TWebNavigator::btnPIMClick,              &TWebNavigator::btnPIMMouseEnter,              &TWebNavigator::btnPIMMouseLeave},
+    Binding{Control::BtnHelpdesk,          &TWebNavigator::JvXPButton5Click,         &TWebNavigator::BtnHelpdeskMouseEnter,         &TWebNavigator::BtnHelpdeskMouseLeave},
+    Binding{Control::btnTeamviewer,        &TWebNavigator::btnTeamviewerClick,       &TWebNavigator::btnTeamviewerMouseEnter,       &TWebNavigator::btnTeamviewerMouseLeave},
+    Binding{Control::btnPolisvoorwaarden,  &TWebNavigator::btnPolisvoorwaardenClick, &TWebNavigator::btnPolisvoorwaardenMouseEnter, &TWebNavigator::btnPolisvoorwaardenMouseLeave},
+    Binding{Control::btnPortaal,           &TWebNavigator::btnPortaalClick,          &TWebNavigator::btnPortaalMouseEnter,          &TWebNavigator::btnPortaalMouseLeave},
+    Binding{Control::btnIntranet,          &TWebNavigator::btnIntranetClick,         &TWebNavigator::btnIntranetMouseEnter,         &TWebNavigator::btnIntranetMouseLeave},
+    Binding{Control::btnCalculator,        &TWebNavigator::btnCalculatorClick,       &TWebNavigator::btnCalculatorMouseEnter,       &TWebNavigator::btnCalculatorMouseLeave},
+    Binding{Control::JvTransparentButton1, &TWebNavigator::JvTransparentButton1lick, nullptr, nullptr},
+    Binding{Control::JvImage1,             &TWebNavigator::JvImage1Click,            nullptr, nullptr},
 };
 // clang-format on
 
@@ -170,26 +170,26 @@ void underline(TJvTransparentButton* button, bool on)
 
 void TWebNavigator::bindHeader()
 {
-    BtnFormulieren = header_->Get<TJvTransparentButton>("BtnFormulieren");
-    BtnDownloads = header_->Get<TJvTransparentButton>("BtnDownloads");
-    BtnHome = header_->Get<TJvTransparentButton>("BtnHome");
-    BtnHelpdesk = header_->Get<TJvTransparentButton>("BtnHelpdesk");
-    BtnOWS = header_->Get<TJvTransparentButton>("BtnOWS");
-    BtnOstrelWeb = header_->Get<TJvTransparentButton>("BtnOstrelWeb");
-    BtnBestanden = header_->Get<TJvTransparentButton>("BtnBestanden");
-    LblAdres = header_->Get<TRzLabel>("LblAdres");
-    LblUrl = header_->Get<TRzURLLabel>("LblUrl");
-    LblMail = header_->Get<TRzURLLabel>("LblMail");
-    btnTeamviewer = header_->Get<TJvTransparentButton>("btnTeamviewer");
-    btnCalculator = header_->Get<TJvTransparentButton>("btnCalculator");
-    btnPolisvoorwaarden = header_->Get<TJvTransparentButton>("btnPolisvoorwaarden");
-    btnPortaal = header_->Get<TJvTransparentButton>("btnPortaal");
-    bvl1 = header_->Get<TBevel>("bvl1");
-    JvImage1 = header_->Get<TJvImage>("JvImage1");
-    bvl2 = header_->Get<TBevel>("bvl2");
-    btnIntranet = header_->Get<TJvTransparentButton>("btnIntranet");
-    btnPIM = header_->Get<TJvTransparentButton>("btnPIM");
-    JvTransparentButton1 = header_->Get<TJvTransparentButton>("JvTransparentButton1");
+    BtnFormulieren = header_->Get<TJvTransparentButton>(Control::BtnFormulieren);
+    BtnDownloads = header_->Get<TJvTransparentButton>(Control::BtnDownloads);
+    BtnHome = header_->Get<TJvTransparentButton>(Control::BtnHome);
+    BtnHelpdesk = header_->Get<TJvTransparentButton>(Control::BtnHelpdesk);
+    BtnOWS = header_->Get<TJvTransparentButton>(Control::BtnOWS);
+    BtnOstrelWeb = header_->Get<TJvTransparentButton>(Control::BtnOstrelWeb);
+    BtnBestanden = header_->Get<TJvTransparentButton>(Control::BtnBestanden);
+    LblAdres = header_->Get<TRzLabel>(Control::LblAdres);
+    LblUrl = header_->Get<TRzURLLabel>(Control::LblUrl);
+    LblMail = header_->Get<TRzURLLabel>(Control::LblMail);
+    btnTeamviewer = header_->Get<TJvTransparentButton>(Control::btnTeamviewer);
+    btnCalculator = header_->Get<TJvTransparentButton>(Control::btnCalculator);
+    btnPolisvoorwaarden = header_->Get<TJvTransparentButton>(Control::btnPolisvoorwaarden);
+    btnPortaal = header_->Get<TJvTransparentButton>(Control::btnPortaal);
+    bvl1 = header_->Get<TBevel>(Control::bvl1);
+    JvImage1 = header_->Get<TJvImage>(Control::JvImage1);
+    bvl2 = header_->Get<TBevel>(Control::bvl2);
+    btnIntranet = header_->Get<TJvTransparentButton>(Control::btnIntranet);
+    btnPIM = header_->Get<TJvTransparentButton>(Control::btnPIM);
+    JvTransparentButton1 = header_->Get<TJvTransparentButton>(Control::JvTransparentButton1);
 
     // Every handler runs guarded: an error it raises ends in the error box, never in Qt.
     auto guarded = [this](Method method) -> Handler {
@@ -198,7 +198,7 @@ void TWebNavigator::bindHeader()
         return [this, method] { app::TApplication::Guarded([&] { (this->*method)(); }); };
     };
     for (const Binding& binding : kBindings) {
-        TGraphicControl* control = header_->Control(binding.control);
+        TGraphicControl* control = header_->Widget(binding.control);
         control->OnClick = guarded(binding.click);
         control->OnMouseEnter = guarded(binding.enter);
         control->OnMouseLeave = guarded(binding.leave);
@@ -269,21 +269,21 @@ void TWebNavigator::PnlMenuMouseDown(QMouseEvent* event)
     PnlMenu->StartWindowMove(event);
 }
 
-void TWebNavigator::JvXPButton6Click() { commands_.Run("BtnHome"); }
-void TWebNavigator::Button1Click() { commands_.Run("BtnOWS"); }
-void TWebNavigator::BtnFormulierenClick() { commands_.Run("BtnFormulieren"); }
-void TWebNavigator::BtnBestandenClick() { commands_.Run("BtnBestanden"); }
-void TWebNavigator::BtnOstrelWebClick() { commands_.Run("BtnOstrelWeb"); }
-void TWebNavigator::JvXPButton3Click() { commands_.Run("BtnDownloads"); }
-void TWebNavigator::btnPIMClick() { commands_.Run("btnPIM"); }
-void TWebNavigator::JvXPButton5Click() { commands_.Run("BtnHelpdesk"); }
-void TWebNavigator::btnTeamviewerClick() { commands_.Run("btnTeamviewer"); }
-void TWebNavigator::btnPolisvoorwaardenClick() { commands_.Run("btnPolisvoorwaarden"); }
-void TWebNavigator::btnPortaalClick() { commands_.Run("btnPortaal"); }
-void TWebNavigator::btnIntranetClick() { commands_.Run("btnIntranet"); }
-void TWebNavigator::btnCalculatorClick() { commands_.Run("btnCalculator"); }
-void TWebNavigator::JvTransparentButton1lick() { commands_.Run("JvTransparentButton1"); }
-void TWebNavigator::JvImage1Click() { commands_.Run("JvImage1"); }
+void TWebNavigator::JvXPButton6Click() { commands_.Run(Control::BtnHome); }
+void TWebNavigator::Button1Click() { commands_.Run(Control::BtnOWS); }
+void TWebNavigator::BtnFormulierenClick() { commands_.Run(Control::BtnFormulieren); }
+void TWebNavigator::BtnBestandenClick() { commands_.Run(Control::BtnBestanden); }
+void TWebNavigator::BtnOstrelWebClick() { commands_.Run(Control::BtnOstrelWeb); }
+void TWebNavigator::JvXPButton3Click() { commands_.Run(Control::BtnDownloads); }
+void TWebNavigator::btnPIMClick() { commands_.Run(Control::btnPIM); }
+void TWebNavigator::JvXPButton5Click() { commands_.Run(Control::BtnHelpdesk); }
+void TWebNavigator::btnTeamviewerClick() { commands_.Run(Control::btnTeamviewer); }
+void TWebNavigator::btnPolisvoorwaardenClick() { commands_.Run(Control::btnPolisvoorwaarden); }
+void TWebNavigator::btnPortaalClick() { commands_.Run(Control::btnPortaal); }
+void TWebNavigator::btnIntranetClick() { commands_.Run(Control::btnIntranet); }
+void TWebNavigator::btnCalculatorClick() { commands_.Run(Control::btnCalculator); }
+void TWebNavigator::JvTransparentButton1lick() { commands_.Run(Control::JvTransparentButton1); }
+void TWebNavigator::JvImage1Click() { commands_.Run(Control::JvImage1); }
 
 void TWebNavigator::WebBrowserDocumentComplete(bool /*topLevel*/, const std::string& url)
 {
@@ -369,8 +369,8 @@ void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bo
         return;
 
     const app::FilterResult result = app::FilterMessage(message, compactMode_);
-    if (!result.click.empty()) {
-        if (auto* button = qobject_cast<TJvTransparentButton*>(header_->Control(result.click)))
+    if (result.click) {
+        if (auto* button = qobject_cast<TJvTransparentButton*>(header_->Widget(*result.click)))
             button->Click();
     }
     if (result.nullified) {

@@ -19,6 +19,7 @@ namespace ostrel::ui {
 
 namespace {
 
+using enum ostrel::Control;
 using enum Kind;
 using enum FrameStyle;
 using enum TextAlign;
@@ -27,47 +28,60 @@ constexpr Anchor R = Anchor::Right;
 
 // clang-format off
 constexpr std::array kLayout{
-//  name                    kind       left  top width height anchor visible caption             hint                                   frame    align      sp wrap  font glyph
-    ControlLayout{"JvImage1",             Image,     842, -11, 197, 93, R, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
-    ControlLayout{"bvl1",                 Bevel,     681,   4,   9, 81, L, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
-    ControlLayout{"btnPortaal",           Button,    693,  35, 103, 27, L, true,  "Ostrel Portaal",   "Ostrel Portaal voor Tussenpersonen",  fsNone,  ttaRight,  2, false, 14, "portaal"},
-    ControlLayout{"btnPolisvoorwaarden",  Button,    693,   5, 138, 27, L, true,  "Polisvoorwaarden", "Polisvoorwaarden",                    fsNone,  ttaRight,  2, false, 14, "polisvoorwaarden"},
-    ControlLayout{"btnCalculator",        Button,    942,  65,  27, 29, R, true,  "",                 "Calculator  F12",                     fsNone,  ttaRight,  2, false, 14, "calculator"},
-    ControlLayout{"btnTeamviewer",        Button,    566,  61, 107, 29, L, true,  "Teamviewer",       "Teamviewer F11",                      fsNone,  ttaRight,  2, true,  15, "teamviewer"},
-    ControlLayout{"BtnHelpdesk",          Button,    566,  32,  79, 29, L, true,  "Support",          "Support",                             fsNone,  ttaRight,  2, false, 15, "helpdesk"},
-    ControlLayout{"BtnDownloads",         Button,    456,   5,  80, 85, L, true,  "Downloads",        "Downloads ",                          fsLight, ttaBottom, 7, false, 15, "downloads"},
-    ControlLayout{"BtnOstrelWeb",         Button,    303,   5,  81, 85, L, true,  "Ostrel Web",       "Ostrel Web F5",                       fsLight, ttaBottom, 7, true,  15, "ostrelweb"},
-    ControlLayout{"BtnBestanden",         Button,    222,   5,  82, 85, L, true,  "Bestanden",        "Bestanden F4",                        fsLight, ttaBottom, 7, true,  15, "bestanden"},
-    ControlLayout{"BtnFormulieren",       Button,    143,   5,  80, 85, L, true,  "Formulieren",      "Formulieren",                         fsLight, ttaBottom, 7, false, 15, "formulieren"},
-    ControlLayout{"BtnOWS",               Button,     80,   5,  64, 85, L, true,  "OWS",              "OWS F2",                              fsLight, ttaBottom, 7, true,  15, "ows"},
-    ControlLayout{"BtnHome",              Button,     13,   5,  68, 85, L, true,  "Home",             "",                                    fsLight, ttaBottom, 7, true,  15, "home"},
-    ControlLayout{"LblAdres",             Label,    1038,  16, 215, 48, R, true,  "Ostrelweg 1, 1234 AB Ostrel\nPostbus 100, 1230 AA Ostrel\nT 012-3456789 F 012-3456790",
+//  control                 kind       left  top width height anchor visible caption             hint                                   frame    align      sp wrap  font glyph
+    ControlLayout{JvImage1,               Image,     842, -11, 197, 93, R, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
+    ControlLayout{bvl1,                   Bevel,     681,   4,   9, 81, L, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
+    ControlLayout{btnPortaal,             Button,    693,  35, 103, 27, L, true,  "Ostrel Portaal",   "Ostrel Portaal voor Tussenpersonen",  fsNone,  ttaRight,  2, false, 14, "portaal"},
+    ControlLayout{btnPolisvoorwaarden,    Button,    693,   5, 138, 27, L, true,  "Polisvoorwaarden", "Polisvoorwaarden",                    fsNone,  ttaRight,  2, false, 14, "polisvoorwaarden"},
+    ControlLayout{btnCalculator,          Button,    942,  65,  27, 29, R, true,  "",                 "Calculator  F12",                     fsNone,  ttaRight,  2, false, 14, "calculator"},
+    ControlLayout{btnTeamviewer,          Button,    566,  61, 107, 29, L, true,  "Teamviewer",       "Teamviewer F11",                      fsNone,  ttaRight,  2, true,  15, "teamviewer"},
+    ControlLayout{BtnHelpdesk,            Button,    566,  32,  79, 29, L, true,  "Support",          "Support",                             fsNone,  ttaRight,  2, false, 15, "helpdesk"},
+    ControlLayout{BtnDownloads,           Button,    456,   5,  80, 85, L, true,  "Downloads",        "Downloads ",                          fsLight, ttaBottom, 7, false, 15, "downloads"},
+    ControlLayout{BtnOstrelWeb,           Button,    303,   5,  81, 85, L, true,  "Ostrel Web",       "Ostrel Web F5",                       fsLight, ttaBottom, 7, true,  15, "ostrelweb"},
+    ControlLayout{BtnBestanden,           Button,    222,   5,  82, 85, L, true,  "Bestanden",        "Bestanden F4",                        fsLight, ttaBottom, 7, true,  15, "bestanden"},
+    ControlLayout{BtnFormulieren,         Button,    143,   5,  80, 85, L, true,  "Formulieren",      "Formulieren",                         fsLight, ttaBottom, 7, false, 15, "formulieren"},
+    ControlLayout{BtnOWS,                 Button,     80,   5,  64, 85, L, true,  "OWS",              "OWS F2",                              fsLight, ttaBottom, 7, true,  15, "ows"},
+    ControlLayout{BtnHome,                Button,     13,   5,  68, 85, L, true,  "Home",             "",                                    fsLight, ttaBottom, 7, true,  15, "home"},
+    ControlLayout{LblAdres,               Label,    1038,  16, 215, 48, R, true,  "Ostrelweg 1, 1234 AB Ostrel\nPostbus 100, 1230 AA Ostrel\nT 012-3456789 F 012-3456790",
                                                                                                     "",                                    fsNone,  ttaRight,  2, false, 15, ""},
-    ControlLayout{"LblUrl",               UrlLabel, 1040,  65, 150, 16, R, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 15, ""},
-    ControlLayout{"LblMail",              UrlLabel, 1213,  65,  37, 16, R, true,  "e-mail",           "",                                    fsNone,  ttaRight,  2, false, 15, ""},
-    ControlLayout{"bvl2",                 Bevel,     552,   4,  11, 81, L, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
-    ControlLayout{"btnIntranet",          Button,    693,  64, 103, 27, L, false, "Ostrel Intranet",  "Ostrel Intranet",                     fsNone,  ttaRight,  2, false, 14, "intranet"},
-    ControlLayout{"btnPIM",               Button,    565,   5,  97, 27, L, true,  "PIM / MKB",        "Premie Indicatie Module MKB",         fsNone,  ttaRight,  2, false, 14, "pim"},
-    ControlLayout{"JvTransparentButton1", Button,    976,  65,  59, 29, R, true,  "Refresh",          "Tijdelijke internetbestanden verwijderen en vernieuwen",
+    ControlLayout{LblUrl,                 UrlLabel, 1040,  65, 150, 16, R, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 15, ""},
+    ControlLayout{LblMail,                UrlLabel, 1213,  65,  37, 16, R, true,  "e-mail",           "",                                    fsNone,  ttaRight,  2, false, 15, ""},
+    ControlLayout{bvl2,                   Bevel,     552,   4,  11, 81, L, true,  "",                 "",                                    fsNone,  ttaRight,  2, false, 14, ""},
+    ControlLayout{btnIntranet,            Button,    693,  64, 103, 27, L, false, "Ostrel Intranet",  "Ostrel Intranet",                     fsNone,  ttaRight,  2, false, 14, "intranet"},
+    ControlLayout{btnPIM,                 Button,    565,   5,  97, 27, L, true,  "PIM / MKB",        "Premie Indicatie Module MKB",         fsNone,  ttaRight,  2, false, 14, "pim"},
+    ControlLayout{JvTransparentButton1,   Button,    976,  65,  59, 29, R, true,  "Refresh",          "Tijdelijke internetbestanden verwijderen en vernieuwen",
                                                                                                                                            fsNone,  ttaRight,  2, false, 14, ""},
 };
 
 constexpr std::array kCompact{
-    CompactStep{"BtnOWS", CompactStep::Hide, 0},
-    CompactStep{"BtnBestanden", CompactStep::Hide, 0},
-    CompactStep{"bvl2", CompactStep::Hide, 0},
-    CompactStep{"btnIntranet", CompactStep::MoveBy, -145},
-    CompactStep{"BtnOstrelWeb", CompactStep::PlaceAt, 80},
-    CompactStep{"BtnFormulieren", CompactStep::PlaceAt, 161},
-    CompactStep{"BtnDownloads", CompactStep::MoveBy, -145},
-    CompactStep{"BtnHelpdesk", CompactStep::MoveBy, -145},
-    CompactStep{"btnTeamviewer", CompactStep::MoveBy, -145},
-    CompactStep{"bvl1", CompactStep::MoveBy, -145},
-    CompactStep{"btnPIM", CompactStep::MoveBy, -145},
-    CompactStep{"btnPolisvoorwaarden", CompactStep::MoveBy, -145},
-    CompactStep{"btnPortaal", CompactStep::MoveBy, -145},
+    CompactStep{BtnOWS, CompactStep::Hide, 0},
+    CompactStep{BtnBestanden, CompactStep::Hide, 0},
+    CompactStep{bvl2, CompactStep::Hide, 0},
+    CompactStep{btnIntranet, CompactStep::MoveBy, -145},
+    CompactStep{BtnOstrelWeb, CompactStep::PlaceAt, 80},
+    CompactStep{BtnFormulieren, CompactStep::PlaceAt, 161},
+    CompactStep{BtnDownloads, CompactStep::MoveBy, -145},
+    CompactStep{BtnHelpdesk, CompactStep::MoveBy, -145},
+    CompactStep{btnTeamviewer, CompactStep::MoveBy, -145},
+    CompactStep{bvl1, CompactStep::MoveBy, -145},
+    CompactStep{btnPIM, CompactStep::MoveBy, -145},
+    CompactStep{btnPolisvoorwaarden, CompactStep::MoveBy, -145},
+    CompactStep{btnPortaal, CompactStep::MoveBy, -145},
 };
 // clang-format on
+
+// Every control has its row, in the enum's order (the stacking order), so a control's row and
+// widget are found by its index.
+constexpr bool OneRowPerControlInOrder()
+{
+    if (kLayout.size() != kControlCount)
+        return false;
+    for (std::size_t i = 0; i < kLayout.size(); ++i)
+        if (IndexOf(kLayout[i].control) != i)
+            return false;
+    return true;
+}
+static_assert(OneRowPerControlInOrder());
 
 QString qs(std::string_view text)
 {
@@ -125,7 +139,7 @@ TGraphicControl* create(const ControlLayout& row, QWidget* panel, host::Shell& s
         control = new TBevel(panel);
         break;
     }
-    control->setObjectName(qs(row.name));
+    control->setObjectName(qs(NameOf(row.control)));
     if (row.kind != Label && row.kind != UrlLabel) {
         control->setFont(HeaderFont(row.fontHeight));
         control->setGeometry(row.left, row.top, row.width, row.height);
@@ -147,32 +161,31 @@ Header::Header(QWidget* panel, host::Shell& shell) : QObject(panel), panel_(pane
 {
     registerAssets();
     for (const ControlLayout& row : kHeaderLayout)
-        controls_.push_back({&row, create(row, panel, shell)});
+        widgets_[IndexOf(row.control)] = create(row, panel, shell);
 
     // The web address and the e-mail address are the organisation's, compiled in.
-    auto* url = Get<TRzURLLabel>("LblUrl");
+    auto* url = Get<TRzURLLabel>(Control::LblUrl);
     url->SetCaption(qs(addresses::kWebAddress));
     url->URL = QStringLiteral("http://") + qs(addresses::kWebAddress);
-    Get<TRzURLLabel>("LblMail")->URL = QStringLiteral("mailto:") + qs(addresses::kInfoMail);
+    Get<TRzURLLabel>(Control::LblMail)->URL = QStringLiteral("mailto:") + qs(addresses::kInfoMail);
 
     panel->installEventFilter(this);
 }
 
-TGraphicControl* Header::Control(std::string_view name) const
+TGraphicControl* Header::Widget(Control control) const
 {
-    for (const Placed& placed : controls_)
-        if (placed.row->name == name)
-            return placed.widget;
-    return nullptr;
+    return widgets_[IndexOf(control)];
 }
 
 // A right-anchored control keeps its design distance to the panel's right edge. The labels size
 // themselves to their texts; their design widths fix where they stand.
 void Header::anchorTo(int panelWidth)
 {
-    for (const Placed& placed : controls_)
-        if (placed.row->anchor == Anchor::Right)
-            placed.widget->move(panelWidth - (kDesignPanelWidth - placed.row->left), placed.widget->y());
+    for (const ControlLayout& row : kHeaderLayout)
+        if (row.anchor == Anchor::Right) {
+            TGraphicControl* widget = Widget(row.control);
+            widget->move(panelWidth - (kDesignPanelWidth - row.left), widget->y());
+        }
 }
 
 bool Header::eventFilter(QObject* watched, QEvent* event)
@@ -185,7 +198,7 @@ bool Header::eventFilter(QObject* watched, QEvent* event)
 void Header::ApplyCompactLayout()
 {
     for (const CompactStep& step : kCompactLayout) {
-        TGraphicControl* control = Control(step.name);
+        TGraphicControl* control = Widget(step.control);
         switch (step.op) {
         case CompactStep::Hide:
             control->hide();

@@ -2,13 +2,14 @@
 // (which is also the stacking order: a later control lies on top), and the compact layout.
 #pragma once
 
+#include "base/control.h"
 #include "ui/controls.h"
 
 #include <QObject>
 
+#include <array>
 #include <span>
 #include <string_view>
-#include <vector>
 
 namespace ostrel::ui {
 
@@ -16,7 +17,7 @@ enum class Kind { Button, Image, Label, UrlLabel, Bevel };
 enum class Anchor { Left, Right };
 
 struct ControlLayout {
-    std::string_view name;
+    Control control;
     Kind kind;
     int left, top, width, height;
     Anchor anchor;
@@ -39,7 +40,7 @@ extern const std::span<const ControlLayout> kHeaderLayout;
 // The compact layout: hide, move by (relative) or place at (absolute), in this order.
 struct CompactStep {
     enum Op { Hide, MoveBy, PlaceAt };
-    std::string_view name;
+    Control control;
     Op op;
     int value;
 };
@@ -52,11 +53,13 @@ class Header final : public QObject {
 public:
     Header(QWidget* panel, host::Shell& shell);
 
-    TGraphicControl* Control(std::string_view name) const;
+    TGraphicControl* Widget(Control control) const;
+    // The control as the kind its row makes it.
     template <class T>
-    T* Get(std::string_view name) const
+    T* Get(Control control) const
     {
-        return static_cast<T*>(Control(name));
+        Q_ASSERT(dynamic_cast<T*>(Widget(control)));
+        return static_cast<T*>(Widget(control));
     }
 
     // Applying it twice moves the moved controls twice: moves are relative, placements absolute.
@@ -66,14 +69,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Placed {
-        const ControlLayout* row;
-        TGraphicControl* widget;
-    };
     void anchorTo(int panelWidth);
 
     QWidget* panel_;
-    std::vector<Placed> controls_;
+    std::array<TGraphicControl*, kControlCount> widgets_{};
 };
 
 } // namespace ostrel::ui

@@ -60,15 +60,16 @@ TEST(HeaderGeometry, everyControlStandsWhereTheLayoutPutsItAtTheDesignWidth)
     Window w;
     ASSERT_EQ(w.window.PnlMenu->geometry(), QRect(0, 0, 1259, 97));
     for (const ControlLayout& row : kHeaderLayout) {
-        const QWidget* control = w.window.PnlMenu->findChild<QWidget*>(QString::fromUtf8(row.name.data(), row.name.size()));
-        ASSERT_NE(control, nullptr) << row.name;
-        EXPECT_EQ(control->pos(), QPoint(row.left, row.top)) << row.name;
+        const std::string_view name = NameOf(row.control);
+        const QWidget* control = w.window.PnlMenu->findChild<QWidget*>(QString::fromUtf8(name.data(), name.size()));
+        ASSERT_NE(control, nullptr) << name;
+        EXPECT_EQ(control->pos(), QPoint(row.left, row.top)) << name;
         if (row.kind != Kind::Label && row.kind != Kind::UrlLabel) {
-            EXPECT_EQ(control->size(), QSize(row.width, row.height)) << row.name;
+            EXPECT_EQ(control->size(), QSize(row.width, row.height)) << name;
         }
-        EXPECT_EQ(control->isVisibleTo(w.window.PnlMenu), row.visible) << row.name;
-        EXPECT_EQ(control->focusPolicy(), Qt::NoFocus) << row.name;
-        EXPECT_FALSE(control->testAttribute(Qt::WA_NativeWindow)) << row.name;
+        EXPECT_EQ(control->isVisibleTo(w.window.PnlMenu), row.visible) << name;
+        EXPECT_EQ(control->focusPolicy(), Qt::NoFocus) << name;
+        EXPECT_FALSE(control->testAttribute(Qt::WA_NativeWindow)) << name;
     }
     EXPECT_EQ(w.window.WebBrowser->geometry(), QRect(0, 97, 1259, 744));
 }

@@ -26,7 +26,7 @@ struct Host {
     Commands commands{{browser, registry, shell, pause, probe, messages}};
 
     Host() { shell.log = &log; }
-    CallLog run(std::string_view control)
+    CallLog run(Control control)
     {
         log.clear();
         commands.Run(control);
@@ -45,40 +45,40 @@ TEST(Catalogue, everyControlRunsItsRow)
 {
     using namespace addresses;
     const std::string portal = s(kPortalUrl);
-    const std::vector<std::pair<std::string, CallLog>> rows{
-        {"BtnHome", {"Post " + portal + " version=6.9"}},
-        {"BtnFormulieren", {"Silent on", "Navigate " + s(kWebsiteOrigin) + "/download/download.asp flags 2"}},
-        {"BtnBestanden", {"Silent on", "Navigate " + portal + "/index.php?mod=content&page=ftpssl flags 2"}},
-        {"BtnOstrelWeb", {"Silent on", "Navigate " + portal + "?version=6.9 flags 2", "Sleep 1000", "Refresh2"}},
-        {"BtnDownloads", {"Silent on", "Navigate " + s(kDownloadOrigin) + "/?version=14.1 flags 2"}},
-        {"BtnHelpdesk", {"Silent off", "Navigate " + s(kServiceDeskOrigin) + "/tas/public flags 2"}},
-        {"btnTeamviewer", {"Silent off", "Navigate " + s(kRemoteSupportUrl) + " flags 2"}},
-        {"btnPolisvoorwaarden", {"Silent off", "Navigate " + s(kPolicyOrigin) + " flags 2"}},
-        {"JvImage1", {"Silent off", "Navigate " + s(kContactOrigin) + "/index.php?mod=content&page=contact flags 2"}},
-        {"btnPortaal", {"Open " + s(kPortaalOrigin)}},
-        {"btnPIM", {"Open " + s(kPimOrigin)}},
-        {"btnIntranet", {"Open " + s(kIntranetOrigin)}},
-        {"btnCalculator", {"Start calc.exe"}},
-        {"JvTransparentButton1",
+    const std::vector<std::pair<Control, CallLog>> rows{
+        {Control::BtnHome, {"Post " + portal + " version=6.9"}},
+        {Control::BtnFormulieren, {"Silent on", "Navigate " + s(kWebsiteOrigin) + "/download/download.asp flags 2"}},
+        {Control::BtnBestanden, {"Silent on", "Navigate " + portal + "/index.php?mod=content&page=ftpssl flags 2"}},
+        {Control::BtnOstrelWeb, {"Silent on", "Navigate " + portal + "?version=6.9 flags 2", "Sleep 1000", "Refresh2"}},
+        {Control::BtnDownloads, {"Silent on", "Navigate " + s(kDownloadOrigin) + "/?version=14.1 flags 2"}},
+        {Control::BtnHelpdesk, {"Silent off", "Navigate " + s(kServiceDeskOrigin) + "/tas/public flags 2"}},
+        {Control::btnTeamviewer, {"Silent off", "Navigate " + s(kRemoteSupportUrl) + " flags 2"}},
+        {Control::btnPolisvoorwaarden, {"Silent off", "Navigate " + s(kPolicyOrigin) + " flags 2"}},
+        {Control::JvImage1, {"Silent off", "Navigate " + s(kContactOrigin) + "/index.php?mod=content&page=contact flags 2"}},
+        {Control::btnPortaal, {"Open " + s(kPortaalOrigin)}},
+        {Control::btnPIM, {"Open " + s(kPimOrigin)}},
+        {Control::btnIntranet, {"Open " + s(kIntranetOrigin)}},
+        {Control::btnCalculator, {"Start calc.exe"}},
+        {Control::JvTransparentButton1,
          {"Start rundll32.exe inetcpl.cpl,ClearMyTracksByProcess 1", "ClearCache", "Refresh2",
           "Message Tijdelijke internetbestanden zijn verwijderd"}},
-        {"LblAdres", {}},
+        {Control::LblAdres, {}},
     };
     Host h;
     h.registry.SetValue(kCitrixKey, "DisplayVersion", host::RegType::Sz, "14.1");
     for (const auto& [control, expected] : rows)
-        EXPECT_EQ(h.run(control), expected) << control;
+        EXPECT_EQ(h.run(control), expected) << NameOf(control);
 }
 
 TEST(Catalogue, downloadsWithoutReceiverEndsInAnEmptyVersionAndAFailingLookupKeepsSilentOn)
 {
     Host h;
-    EXPECT_EQ(h.run("BtnDownloads"),
+    EXPECT_EQ(h.run(Control::BtnDownloads),
               (CallLog{"Silent on", "Navigate " + s(addresses::kDownloadOrigin) + "/?version= flags 2"}));
 
     h.registry.SetValue(kCitrixKey, "DisplayVersion", host::RegType::Dword, "abcd");
     h.log.clear();
-    EXPECT_THROW(h.commands.Run("BtnDownloads"), RegistryError);
+    EXPECT_THROW(h.commands.Run(Control::BtnDownloads), RegistryError);
     EXPECT_EQ(h.log, CallLog{"Silent on"});
     EXPECT_TRUE(h.browser.Silent());
 }
@@ -88,7 +88,7 @@ TEST(Catalogue, homePostsTheShortBodyEvenWithAReceiverAndLeavesSilentAlone)
     Host h;
     h.registry.SetValue(kCitrixKey, "DisplayVersion", host::RegType::Sz, "14.1");
     h.browser.SetSilent(true);
-    h.run("BtnHome");
+    h.run(Control::BtnHome);
     ASSERT_EQ(h.browser.posts.size(), 1u);
     EXPECT_EQ(h.browser.posts[0].headers, FormHeaderText());
     EXPECT_EQ(std::string(h.browser.posts[0].data.begin(), h.browser.posts[0].data.end()), "version=6.9");
@@ -116,7 +116,7 @@ TEST(GatewaySelection, primaryThenSecondaryThenTheConnectionMessage)
         Host h;
         h.registry.SetValue(kCitrixKey, "DisplayVersion", host::RegType::Sz, "9.1");
         h.probe.statuses = {{primary, c.primaryStatus}, {secondary, c.secondaryStatus}};
-        EXPECT_EQ(h.run("BtnOWS"), c.calls) << c.primaryStatus << "/" << c.secondaryStatus;
+        EXPECT_EQ(h.run(Control::BtnOWS), c.calls) << c.primaryStatus << "/" << c.secondaryStatus;
         EXPECT_EQ(h.probe.probed, c.probed) << c.primaryStatus << "/" << c.secondaryStatus;
         EXPECT_TRUE(h.browser.Silent()) << "the silent flag stays on, whatever the outcome";
     }
@@ -127,10 +127,10 @@ TEST(GatewaySelection, versionIsLookedUpOnlyForTheOpenedGateway)
 {
     Host h;
     h.registry.SetValue(kCitrixKey, "DisplayVersion", host::RegType::Dword, "abcd");
-    h.run("BtnOWS");
+    h.run(Control::BtnOWS);
     EXPECT_EQ(h.registry.opened, 0) << "no gateway answered: no lookup";
     h.probe.statuses = {{PrimaryGatewayUrl(), 200}};
-    EXPECT_THROW(h.commands.Run("BtnOWS"), RegistryError);
+    EXPECT_THROW(h.commands.Run(Control::BtnOWS), RegistryError);
 }
 
 // The hand-off's state table: event address, guard before -> navigation, guard after.
