@@ -34,8 +34,9 @@ std::string messageOf(const std::exception_ptr& error)
 // A graphics device that OpenGL can draw with: a DRM node, or NVIDIA's own driver.
 bool HasGraphicsDevice()
 {
-    return !QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*"), QStringLiteral("card*")},
-                                                        QDir::System).isEmpty() ||
+    return !QDir(QStringLiteral("/dev/dri"))
+                .entryList({QStringLiteral("renderD*"), QStringLiteral("card*")}, QDir::System)
+                .isEmpty() ||
            QFileInfo::exists(QStringLiteral("/dev/nvidia0"));
 }
 } // namespace

@@ -59,9 +59,10 @@ int main(int argc, char* argv[])
     webNavigator->show();
     StartupMark("window shown");
     // The launcher's show command ("start /min") counts once, when the message loop starts.
-    QTimer::singleShot(0, webNavigator.get(), [window = webNavigator.get(), showCommand = process.showCommand] {
-        ostrel::app::ApplyLaunchShowRequest(*window, showCommand);
-    });
+    QTimer::singleShot(0, webNavigator.get(),
+                       [window = webNavigator.get(), showCommand = process.showCommand] {
+                           ostrel::app::ApplyLaunchShowRequest(*window, showCommand);
+                       });
     const int exitCode = TApplication::exec();
     ostrel::host::PopupWindow::CloseAll(); // the windows that pages opened go with the main window
     return exitCode;

@@ -97,9 +97,8 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
             progress->setFormat(locale.formattedDataSize(download->receivedBytes()));
         }
     });
-    connect(download, &QWebEngineDownloadRequest::isFinishedChanged, row, [this, download, row] {
-        finished(download, row);
-    });
+    connect(download, &QWebEngineDownloadRequest::isFinishedChanged, row,
+            [this, download, row] { finished(download, row); });
     download->accept();
 }
 
@@ -126,7 +125,8 @@ void DownloadBar::finished(QWebEngineDownloadRequest* download, QWidget* row)
     auto* folder = new QPushButton(QStringLiteral("Toon in map"), row);
     layout->insertWidget(2, open);
     layout->insertWidget(3, folder);
-    connect(open, &QPushButton::clicked, row, [this, path] { shell_.OpenUrl(QUrl::fromLocalFile(path).toString().toStdString()); });
+    connect(open, &QPushButton::clicked, row,
+            [this, path] { shell_.OpenUrl(QUrl::fromLocalFile(path).toString().toStdString()); });
     connect(folder, &QPushButton::clicked, row, [this, path] {
         shell_.OpenUrl(QUrl::fromLocalFile(QFileInfo(path).path()).toString().toStdString());
     });

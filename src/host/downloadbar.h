@@ -20,7 +20,8 @@ public:
     DownloadBar(QWidget* parent, QWebEngineProfile* profile, Shell& shell);
 
     // A free name for the file in the folder: the name itself, else "name (1).ext", "name (2).ext"...
-    static QString FreeFileName(const QString& folder, const QString& suggested, const QStringList& taken = {});
+    static QString FreeFileName(const QString& folder, const QString& suggested,
+                                const QStringList& taken = {});
 
 private:
     void start(QWebEngineDownloadRequest* download);

@@ -33,14 +33,16 @@ FindBar::FindBar(QWidget* parent, QWebEngineView* view)
     connect(previous, &QPushButton::clicked, this, [this] { find(true); });
     connect(next, &QPushButton::clicked, this, [this] { find(false); });
     connect(close, &QPushButton::clicked, this, &FindBar::Close);
-    connect(view_->page(), &QWebEnginePage::findTextFinished, this, [this](const QWebEngineFindTextResult& result) {
-        if (text_->text().isEmpty())
-            matches_->clear();
-        else if (result.numberOfMatches() == 0)
-            matches_->setText(QStringLiteral("Niet gevonden"));
-        else
-            matches_->setText(QStringLiteral("%1 van %2").arg(result.activeMatch()).arg(result.numberOfMatches()));
-    });
+    connect(view_->page(), &QWebEnginePage::findTextFinished, this,
+            [this](const QWebEngineFindTextResult& result) {
+                if (text_->text().isEmpty())
+                    matches_->clear();
+                else if (result.numberOfMatches() == 0)
+                    matches_->setText(QStringLiteral("Niet gevonden"));
+                else
+                    matches_->setText(
+                        QStringLiteral("%1 van %2").arg(result.activeMatch()).arg(result.numberOfMatches()));
+            });
     hide();
 }
 
@@ -68,7 +70,8 @@ QString FindBar::Matches() const
 
 void FindBar::find(bool backward)
 {
-    view_->page()->findText(text_->text(), backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
+    view_->page()->findText(text_->text(),
+                            backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event)

@@ -21,13 +21,14 @@ PopupWindow::PopupWindow(QWebEngineProfile* profile, const WebPage::OutsideHandl
     // The window follows what the page asks of it: its size, its title, being closed.
     // The first request is the size window.open() asked for. It may come before or after the
     // window manager placed the window at its first size: either way it ends up centred.
-    connect(page, &QWebEnginePage::geometryChangeRequested, this, [this, first = true](const QRect& asked) mutable {
-        if (!asked.isValid())
-            return;
-        resize(asked.size());
-        if (std::exchange(first, false))
-            CentreFrameOnScreen(*this);
-    });
+    connect(page, &QWebEnginePage::geometryChangeRequested, this,
+            [this, first = true](const QRect& asked) mutable {
+                if (!asked.isValid())
+                    return;
+                resize(asked.size());
+                if (std::exchange(first, false))
+                    CentreFrameOnScreen(*this);
+            });
     connect(page, &QWebEnginePage::titleChanged, this, &QWidget::setWindowTitle);
     connect(page, &QWebEnginePage::windowCloseRequested, this, &QWidget::close);
     resize(800, 600);

@@ -9,14 +9,15 @@ namespace ostrel::host {
 
 void QtMessageDialog::ShowMessage(const std::string& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()),
+    QMessageBox box(QMessageBox::NoIcon,
+                    QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()),
                     QString::fromStdString(text), QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     // A message has a title and a close button, nothing to minimise or maximise. (openbox draws
     // a minimise button on every dialog whatever the window asks; most window managers do not.)
-    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                       Qt::MSWindowsFixedSizeDialogHint);
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     box.adjustSize();
     CentreFrameOnScreen(box);
     box.exec();

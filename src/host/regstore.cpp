@@ -3,15 +3,15 @@
 #include "host/errors.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QStringConverter>
 #include <QStringList>
-#include <QScopeGuard>
 
 #include <cerrno>
 #include <cstring>
@@ -60,10 +60,10 @@ enum class Encoding { Utf8, Utf16LE, Windows1252 };
 
 // Windows-1252 is Latin-1 but for 0x80-0x9F; the five codes it leaves undefined stay the C1
 // control characters, as Windows maps them, so that every byte comes back as it was.
-constexpr char16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 QString FromWindows1252(QByteArrayView bytes)
 {
@@ -317,7 +317,8 @@ std::optional<QByteArray> ReadBytes(const QString& path)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            FailToRead(path, QStringLiteral("cannot be read: ") + QString::fromLocal8Bit(std::strerror(errno)));
+            FailToRead(path,
+                       QStringLiteral("cannot be read: ") + QString::fromLocal8Bit(std::strerror(errno)));
         if (n == 0)
             break; // it shrank meanwhile
         got += n;
@@ -380,7 +381,8 @@ Document Parse(const QByteArray& bytes, const QString& path)
             d.lines.push_back({text.sliced(start), QString()});
             break;
         }
-        const qsizetype next = text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? end + 2 : end + 1;
+        const qsizetype next =
+            text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? end + 2 : end + 1;
         d.lines.push_back({text.sliced(start, end - start), text.sliced(end, next - end)});
         start = next;
     }
@@ -422,7 +424,8 @@ void RemoveStaleTemporaries(const QString& path)
     const QRegularExpression temporary(QRegularExpression::anchoredPattern(
         QRegularExpression::escape(store.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
     const QDateTime stale = QDateTime::currentDateTime().addSecs(-kStaleTemporarySeconds);
-    const QFileInfoList entries = store.dir().entryInfoList({store.fileName() + QStringLiteral(".*")}, QDir::Files);
+    const QFileInfoList entries =
+        store.dir().entryInfoList({store.fileName() + QStringLiteral(".*")}, QDir::Files);
     for (const QFileInfo& entry : entries)
         if (temporary.match(entry.fileName()).hasMatch() && entry.lastModified() < stale)
             QFile::remove(entry.filePath());
@@ -513,7 +516,9 @@ RegValueRead Decode(QStringView data, bool ansiStrings)
     read.status = RegValueRead::Status::Unreadable;
     QByteArray bytes;
     // A ";" after the data starts a comment.
-    const auto beforeComment = [](QStringView rest) { return rest.first(rest.indexOf(u';') < 0 ? rest.size() : rest.indexOf(u';')).trimmed(); };
+    const auto beforeComment = [](QStringView rest) {
+        return rest.first(rest.indexOf(u';') < 0 ? rest.size() : rest.indexOf(u';')).trimmed();
+    };
     if (data.startsWith(u'"')) {
         const auto text = Unquote(data);
         if (!text || !beforeComment(data.sliced(text->second)).isEmpty())
@@ -567,7 +572,8 @@ enum class Written { Unchanged, Changed };
 
 // Sets a DWORD value in the document, the key (and its section) made where missing; nothing when a
 // line break in the name could not be written.
-std::optional<Written> SetDword(Document& d, const QStringList& key, const QString& valueName, std::uint32_t data)
+std::optional<Written> SetDword(Document& d, const QStringList& key, const QString& valueName,
+                                std::uint32_t data)
 {
     if (valueName.contains(u'\n') || valueName.contains(u'\r'))
         return std::nullopt;
@@ -592,7 +598,8 @@ std::optional<Written> SetDword(Document& d, const QStringList& key, const QStri
         std::string same(4, '\0');
         for (int shift = 0; shift < 32; shift += 8)
             same[shift / 8] = char((data >> shift) & 0xff);
-        if (now.status == RegValueRead::Status::Ok && now.type == std::uint32_t(RegType::Dword) && now.data == same)
+        if (now.status == RegValueRead::Status::Ok && now.type == std::uint32_t(RegType::Dword) &&
+            now.data == same)
             return Written::Unchanged;
     }
     if (old) {
@@ -639,10 +646,7 @@ public:
     {
     }
 
-    RegValueRead ReadValue(const std::string& name) override
-    {
-        return ReadFrom(values_, name, ansiStrings_);
-    }
+    RegValueRead ReadValue(const std::string& name) override { return ReadFrom(values_, name, ansiStrings_); }
 
     bool WriteDword(const std::string& name, std::uint32_t data) override
     {
@@ -739,7 +743,10 @@ struct RegFileImage::Impl {
     Document d;
 };
 
-RegFileImage::RegFileImage(const QByteArray& bytes) : impl_(new Impl{Parse(bytes, QStringLiteral("(memory)"))}) {}
+RegFileImage::RegFileImage(const QByteArray& bytes)
+    : impl_(new Impl{Parse(bytes, QStringLiteral("(memory)"))})
+{
+}
 RegFileImage::~RegFileImage() = default;
 
 std::vector<std::string> RegFileImage::Keys() const

@@ -1,6 +1,6 @@
 #include "host/backgroundprobe.h"
-#include "host/desktopshell.h"
 #include "host/curlprobe.h"
+#include "host/desktopshell.h"
 #include "host/guipause.h"
 #include "host/qtmessagedialog.h"
 #include "host/regstore.h"
@@ -14,7 +14,8 @@ Services PlatformServices(const ProcessInfo& process)
     Services services;
     services.process = process;
     services.account = std::make_unique<SystemAccountDomain>();
-    services.probe = std::make_unique<BackgroundProbe>(std::make_unique<CurlProbe>(std::string(kApplicationTitle)));
+    services.probe =
+        std::make_unique<BackgroundProbe>(std::make_unique<CurlProbe>(std::string(kApplicationTitle)));
     services.messages = std::make_unique<QtMessageDialog>();
     services.registry = std::make_unique<RegFileStore>(RegFileStore::DefaultPath());
     services.pause = std::make_unique<GuiPause>();

@@ -5,6 +5,7 @@
 #include "host/pagemenu.h"
 #include "host/popupwindow.h"
 
+#include <QAuthenticator>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -15,16 +16,15 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QAuthenticator>
 #include <QTimer>
 #include <QUuid>
 #include <QWebEngineCertificateError>
-#include <QWebEngineSettings>
 #include <QWebEngineHttpRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
 
 #include <utility>
 
@@ -58,10 +58,11 @@ QStringList cacheEntries(const QWebEngineProfile* profile)
 // The schemes the engine shows itself.
 bool isWebScheme(const QUrl& url)
 {
-    static const QStringList kSchemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"),
-                                      QStringLiteral("data"), QStringLiteral("blob"), QStringLiteral("about"),
-                                      QStringLiteral("qrc"), QStringLiteral("view-source"), QStringLiteral("chrome"),
-                                      QStringLiteral("devtools"), QStringLiteral("javascript")};
+    static const QStringList kSchemes{
+        QStringLiteral("http"),     QStringLiteral("https"),       QStringLiteral("file"),
+        QStringLiteral("data"),     QStringLiteral("blob"),        QStringLiteral("about"),
+        QStringLiteral("qrc"),      QStringLiteral("view-source"), QStringLiteral("chrome"),
+        QStringLiteral("devtools"), QStringLiteral("javascript")};
     return kSchemes.contains(url.scheme());
 }
 
@@ -143,13 +144,14 @@ void WebPage::recoverFromCrash(RenderProcessTerminationStatus status)
         QTimer::singleShot(0, this, [this, address] { load(address); });
         return;
     }
-    const QString text = QStringLiteral(
-        "<!DOCTYPE html><html><head><meta charset=utf-8><title>Pagina gestopt</title></head>"
-        "<body style='font-family:sans-serif;margin:2em'><h1>Deze pagina is gestopt</h1>"
-        "<p>De pagina %1 is %2 keer achter elkaar vastgelopen.</p>"
-        "<p><a href='%1'>Opnieuw laden</a></p></body></html>");
+    const QString text =
+        QStringLiteral("<!DOCTYPE html><html><head><meta charset=utf-8><title>Pagina gestopt</title></head>"
+                       "<body style='font-family:sans-serif;margin:2em'><h1>Deze pagina is gestopt</h1>"
+                       "<p>De pagina %1 is %2 keer achter elkaar vastgelopen.</p>"
+                       "<p><a href='%1'>Opnieuw laden</a></p></body></html>");
     QTimer::singleShot(0, this, [this, address, text] {
-        setHtml(text.arg(address.toString(QUrl::FullyEncoded).toHtmlEscaped()).arg(kCrashReloads + 1), address);
+        setHtml(text.arg(address.toString(QUrl::FullyEncoded).toHtmlEscaped()).arg(kCrashReloads + 1),
+                address);
     });
 }
 
@@ -196,9 +198,10 @@ void WebPage::installFrameReporter()
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setWorldId(QWebEngineScript::ApplicationWorld);
     script.setRunsOnSubFrames(true);
-    script.setSourceCode(QStringLiteral("if (window !== window.top) window.addEventListener('load', function () {"
-                                        " console.log(%1 + document.URL); });")
-                             .arg(jsString(frameToken_ + QLatin1Char(' '))));
+    script.setSourceCode(
+        QStringLiteral("if (window !== window.top) window.addEventListener('load', function () {"
+                       " console.log(%1 + document.URL); });")
+            .arg(jsString(frameToken_ + QLatin1Char(' '))));
     scripts().insert(script);
 }
 
@@ -304,13 +307,14 @@ void WebEngineBrowser::Navigate(const std::string& url, int flags)
         pending_ = Pending::Requested;
         reloadWanted_ = false;
         // A document that has only just committed may have no element yet to hold the policy.
-        page_->runJavaScript(QStringLiteral("try { var m = document.createElement('meta'); m.name = 'referrer';"
-                                            " m.content = 'no-referrer';"
-                                            " var holder = document.head || document.documentElement;"
-                                            " if (!holder) holder = document.appendChild(document.createElement('html'));"
-                                            " holder.appendChild(m); } catch (e) {} location.replace(%1);")
-                                 .arg(jsString(toUrl(url).toString())),
-                             QWebEngineScript::ApplicationWorld);
+        page_->runJavaScript(
+            QStringLiteral("try { var m = document.createElement('meta'); m.name = 'referrer';"
+                           " m.content = 'no-referrer';"
+                           " var holder = document.head || document.documentElement;"
+                           " if (!holder) holder = document.appendChild(document.createElement('html'));"
+                           " holder.appendChild(m); } catch (e) {} location.replace(%1);")
+                .arg(jsString(toUrl(url).toString())),
+            QWebEngineScript::ApplicationWorld);
         return;
     }
     QWebEngineHttpRequest request(toUrl(url));
@@ -327,8 +331,8 @@ void WebEngineBrowser::Navigate(const std::string& url, const std::vector<std::u
 {
     // Built by hand: QWebEngineHttpRequest::postRequest() sorts the fields and sends no Content-Type.
     QWebEngineHttpRequest request(toUrl(url), QWebEngineHttpRequest::Post);
-    request.setPostData(QByteArray(reinterpret_cast<const char*>(postData.data()),
-                                   static_cast<qsizetype>(postData.size())));
+    request.setPostData(
+        QByteArray(reinterpret_cast<const char*>(postData.data()), static_cast<qsizetype>(postData.size())));
     const QByteArray lines = QByteArray::fromStdString(headers);
     for (const QByteArray& line : lines.split('\n')) {
         const qsizetype colon = line.indexOf(':');
@@ -389,7 +393,8 @@ void WebEngineBrowser::PrintWithDialog()
     if (dialog.exec() != QDialog::Accepted)
         return;
     printer_ = std::move(printer);
-    connect(this, &QWebEngineView::printFinished, this, [this] { printer_.reset(); }, Qt::SingleShotConnection);
+    connect(
+        this, &QWebEngineView::printFinished, this, [this] { printer_.reset(); }, Qt::SingleShotConnection);
     print(printer_.get());
 }
 

@@ -83,7 +83,8 @@ std::string Commands::targetOf(const Destination& row)
     case VersionStampedPortal:
         return VersionStampedPortalUrl();
     case DownloadsWithCitrixVersion:
-        return std::string(row.origin) + std::string(row.path) + FormEncode(CitrixReceiverVersion(host_.registry));
+        return std::string(row.origin) + std::string(row.path) +
+               FormEncode(CitrixReceiverVersion(host_.registry));
     }
     return {};
 }
@@ -136,7 +137,8 @@ void Commands::SelectGateway()
     for (const std::string& gateway : {PrimaryGatewayUrl(), SecondaryGatewayUrl()}) {
         if (host_.probe.Probe(gateway) == 200) {
             // The version is looked up only for the gateway that is opened.
-            host_.browser.Navigate(gateway + "?version=" + FormEncode(CitrixReceiverVersion(host_.registry)), row.flags);
+            host_.browser.Navigate(gateway + "?version=" + FormEncode(CitrixReceiverVersion(host_.registry)),
+                                   row.flags);
             return;
         }
     }

@@ -7,9 +7,9 @@
 #include "host/centring.h"
 #include "host/downloadbar.h"
 #include "host/findbar.h"
-#include "navigation/ftphandoff.h"
 #include "host/services.h"
 #include "host/webenginebrowser.h"
+#include "navigation/ftphandoff.h"
 #include "navigation/version.h"
 #include "ui/headerlayout.h"
 
@@ -19,10 +19,10 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include <algorithm>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include <array>
 
@@ -40,8 +40,10 @@ constexpr int kRestoreMaximisedWindowMs = 1000;
 
 TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     : QWidget(parent), WebBrowser(new host::WebEngineBrowser(this)), PnlMenu(new TPanel(this, kHeaderColour)),
-      services_(services), header_(new Header(PnlMenu, *services.shell)), portal_(*WebBrowser, *services.registry),
-      commands_({*WebBrowser, *services.registry, *services.shell, *services.pause, *services.probe, *services.messages})
+      services_(services), header_(new Header(PnlMenu, *services.shell)),
+      portal_(*WebBrowser, *services.registry),
+      commands_({*WebBrowser, *services.registry, *services.shell, *services.pause, *services.probe,
+                 *services.messages})
 {
     setWindowTitle(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
     QIcon icon;
@@ -80,7 +82,8 @@ TWebNavigator::~TWebNavigator() = default;
 
 void TWebNavigator::FormCreate()
 {
-    app::RunStartupSequence(*this, {portal_, *WebBrowser, *services_.pause, *services_.account, services_.process});
+    app::RunStartupSequence(*this,
+                            {portal_, *WebBrowser, *services_.pause, *services_.account, services_.process});
 }
 
 // Under X, a window that holds a browser view forgets that it is maximised when it is first shown
@@ -89,7 +92,8 @@ void TWebNavigator::FormCreate()
 bool TWebNavigator::event(QEvent* event)
 {
     const bool maximised = windowState() & Qt::WindowMaximized;
-    if ((event->type() == QEvent::Show || (event->type() == QEvent::WinIdChange && isVisible())) && maximised) {
+    if ((event->type() == QEvent::Show || (event->type() == QEvent::WinIdChange && isVisible())) &&
+        maximised) {
         restoreMaximised_ = true;
         QTimer::singleShot(kRestoreMaximisedWindowMs, this, [this] { restoreMaximised_ = false; });
     } else if (event->type() == QEvent::WindowStateChange && restoreMaximised_ && !maximised) {
@@ -269,21 +273,66 @@ void TWebNavigator::PnlMenuMouseDown(QMouseEvent* event)
     PnlMenu->StartWindowMove(event);
 }
 
-void TWebNavigator::JvXPButton6Click() { commands_.Run(Control::BtnHome); }
-void TWebNavigator::Button1Click() { commands_.Run(Control::BtnOWS); }
-void TWebNavigator::BtnFormulierenClick() { commands_.Run(Control::BtnFormulieren); }
-void TWebNavigator::BtnBestandenClick() { commands_.Run(Control::BtnBestanden); }
-void TWebNavigator::BtnOstrelWebClick() { commands_.Run(Control::BtnOstrelWeb); }
-void TWebNavigator::JvXPButton3Click() { commands_.Run(Control::BtnDownloads); }
-void TWebNavigator::btnPIMClick() { commands_.Run(Control::btnPIM); }
-void TWebNavigator::JvXPButton5Click() { commands_.Run(Control::BtnHelpdesk); }
-void TWebNavigator::btnTeamviewerClick() { commands_.Run(Control::btnTeamviewer); }
-void TWebNavigator::btnPolisvoorwaardenClick() { commands_.Run(Control::btnPolisvoorwaarden); }
-void TWebNavigator::btnPortaalClick() { commands_.Run(Control::btnPortaal); }
-void TWebNavigator::btnIntranetClick() { commands_.Run(Control::btnIntranet); }
-void TWebNavigator::btnCalculatorClick() { commands_.Run(Control::btnCalculator); }
-void TWebNavigator::JvTransparentButton1lick() { commands_.Run(Control::JvTransparentButton1); }
-void TWebNavigator::JvImage1Click() { commands_.Run(Control::JvImage1); }
+void TWebNavigator::JvXPButton6Click()
+{
+    commands_.Run(Control::BtnHome);
+}
+void TWebNavigator::Button1Click()
+{
+    commands_.Run(Control::BtnOWS);
+}
+void TWebNavigator::BtnFormulierenClick()
+{
+    commands_.Run(Control::BtnFormulieren);
+}
+void TWebNavigator::BtnBestandenClick()
+{
+    commands_.Run(Control::BtnBestanden);
+}
+void TWebNavigator::BtnOstrelWebClick()
+{
+    commands_.Run(Control::BtnOstrelWeb);
+}
+void TWebNavigator::JvXPButton3Click()
+{
+    commands_.Run(Control::BtnDownloads);
+}
+void TWebNavigator::btnPIMClick()
+{
+    commands_.Run(Control::btnPIM);
+}
+void TWebNavigator::JvXPButton5Click()
+{
+    commands_.Run(Control::BtnHelpdesk);
+}
+void TWebNavigator::btnTeamviewerClick()
+{
+    commands_.Run(Control::btnTeamviewer);
+}
+void TWebNavigator::btnPolisvoorwaardenClick()
+{
+    commands_.Run(Control::btnPolisvoorwaarden);
+}
+void TWebNavigator::btnPortaalClick()
+{
+    commands_.Run(Control::btnPortaal);
+}
+void TWebNavigator::btnIntranetClick()
+{
+    commands_.Run(Control::btnIntranet);
+}
+void TWebNavigator::btnCalculatorClick()
+{
+    commands_.Run(Control::btnCalculator);
+}
+void TWebNavigator::JvTransparentButton1lick()
+{
+    commands_.Run(Control::JvTransparentButton1);
+}
+void TWebNavigator::JvImage1Click()
+{
+    commands_.Run(Control::JvImage1);
+}
 
 void TWebNavigator::WebBrowserDocumentComplete(bool /*topLevel*/, const std::string& url)
 {
@@ -294,27 +343,46 @@ namespace {
 int virtualKeyOf(const QKeyEvent& key)
 {
     switch (key.key()) {
-    case Qt::Key_F2: return app::VK_F2;
-    case Qt::Key_F4: return app::VK_F4;
-    case Qt::Key_F5: return app::VK_F5;
-    case Qt::Key_F11: return app::VK_F11;
-    case Qt::Key_F12: return app::VK_F12;
+    case Qt::Key_F2:
+        return app::VK_F2;
+    case Qt::Key_F4:
+        return app::VK_F4;
+    case Qt::Key_F5:
+        return app::VK_F5;
+    case Qt::Key_F11:
+        return app::VK_F11;
+    case Qt::Key_F12:
+        return app::VK_F12;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return app::VK_TAB;
+    case Qt::Key_Backtab:
+        return app::VK_TAB;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return app::VK_RETURN;
-    case Qt::Key_Backspace: return app::VK_BACK;
-    case Qt::Key_Left: return app::VK_LEFT;
-    case Qt::Key_Right: return app::VK_RIGHT;
-    case Qt::Key_Delete: return app::VK_DELETE;
-    case Qt::Key_Escape: return app::VK_ESCAPE;
-    case Qt::Key_0: return app::VK_0;
-    case Qt::Key_F: return app::VK_F;
-    case Qt::Key_P: return app::VK_P;
-    case Qt::Key_Plus: return (key.modifiers() & Qt::KeypadModifier) ? app::VK_ADD : app::VK_OEM_PLUS;
-    case Qt::Key_Equal: return app::VK_OEM_PLUS; // the "=/+" key without Shift
-    case Qt::Key_Minus: return (key.modifiers() & Qt::KeypadModifier) ? app::VK_SUBTRACT : app::VK_OEM_MINUS;
-    default: return 0;
+    case Qt::Key_Enter:
+        return app::VK_RETURN;
+    case Qt::Key_Backspace:
+        return app::VK_BACK;
+    case Qt::Key_Left:
+        return app::VK_LEFT;
+    case Qt::Key_Right:
+        return app::VK_RIGHT;
+    case Qt::Key_Delete:
+        return app::VK_DELETE;
+    case Qt::Key_Escape:
+        return app::VK_ESCAPE;
+    case Qt::Key_0:
+        return app::VK_0;
+    case Qt::Key_F:
+        return app::VK_F;
+    case Qt::Key_P:
+        return app::VK_P;
+    case Qt::Key_Plus:
+        return (key.modifiers() & Qt::KeypadModifier) ? app::VK_ADD : app::VK_OEM_PLUS;
+    case Qt::Key_Equal:
+        return app::VK_OEM_PLUS; // the "=/+" key without Shift
+    case Qt::Key_Minus:
+        return (key.modifiers() & Qt::KeypadModifier) ? app::VK_SUBTRACT : app::VK_OEM_MINUS;
+    default:
+        return 0;
     }
 }
 } // namespace
@@ -339,8 +407,9 @@ void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bo
         if (keyEvent->isAutoRepeat() && event->type() == QEvent::KeyRelease)
             return;
         if (event->type() == QEvent::KeyPress && widget && widget->window() == this) {
-            const auto action = app::BrowserKeyAction(virtualKeyOf(*keyEvent), keyEvent->modifiers() & Qt::ControlModifier,
-                                                      keyEvent->modifiers() & Qt::AltModifier);
+            const auto action =
+                app::BrowserKeyAction(virtualKeyOf(*keyEvent), keyEvent->modifiers() & Qt::ControlModifier,
+                                      keyEvent->modifiers() & Qt::AltModifier);
             if (action && browserAction(*action, target)) {
                 Handled = true;
                 return;
@@ -351,13 +420,17 @@ void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bo
         message.kind = event->type() == QEvent::KeyPress ? (alt ? Kind::SysKeyDown : Kind::KeyDown)
                                                          : (alt ? Kind::SysKeyUp : Kind::KeyUp);
         message.virtualKey = virtualKeyOf(*keyEvent);
-        message.extendedKey = !(keyEvent->modifiers() & Qt::KeypadModifier) && message.virtualKey != app::VK_BACK;
+        message.extendedKey =
+            !(keyEvent->modifiers() & Qt::KeypadModifier) && message.virtualKey != app::VK_BACK;
     } else if (event->type() == QEvent::Close) {
         message.kind = app::Message::Kind::Close;
-    } else if (event->type() == QEvent::MouseButtonPress && event->spontaneous() && widget && widget->window() == this) {
+    } else if (event->type() == QEvent::MouseButtonPress && event->spontaneous() && widget &&
+               widget->window() == this) {
         // The mouse's side buttons go back and forward, as in any browser.
         const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
-        const int vk = button == Qt::BackButton ? app::VK_XBUTTON1 : button == Qt::ForwardButton ? app::VK_XBUTTON2 : 0;
+        const int vk = button == Qt::BackButton      ? app::VK_XBUTTON1
+                       : button == Qt::ForwardButton ? app::VK_XBUTTON2
+                                                     : 0;
         if (const auto action = app::BrowserKeyAction(vk, false, false))
             Handled = browserAction(*action, target);
         return;
@@ -382,19 +455,61 @@ void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bo
     Handled = result.handled && !result.forwardToBrowser;
 }
 
-void TWebNavigator::btnPIMMouseEnter() { underline(btnPIM, true); }
-void TWebNavigator::btnPIMMouseLeave() { underline(btnPIM, false); }
-void TWebNavigator::BtnHelpdeskMouseEnter() { underline(BtnHelpdesk, true); }
-void TWebNavigator::BtnHelpdeskMouseLeave() { underline(BtnHelpdesk, false); }
-void TWebNavigator::btnTeamviewerMouseEnter() { underline(btnTeamviewer, true); }
-void TWebNavigator::btnTeamviewerMouseLeave() { underline(btnTeamviewer, false); }
-void TWebNavigator::btnPolisvoorwaardenMouseEnter() { underline(btnPolisvoorwaarden, true); }
-void TWebNavigator::btnPolisvoorwaardenMouseLeave() { underline(btnPolisvoorwaarden, false); }
-void TWebNavigator::btnPortaalMouseEnter() { underline(btnPortaal, true); }
-void TWebNavigator::btnPortaalMouseLeave() { underline(btnPortaal, false); }
-void TWebNavigator::btnIntranetMouseEnter() { underline(btnIntranet, true); }
-void TWebNavigator::btnIntranetMouseLeave() { underline(btnIntranet, false); }
-void TWebNavigator::btnCalculatorMouseEnter() { underline(btnCalculator, true); }
-void TWebNavigator::btnCalculatorMouseLeave() { underline(btnCalculator, false); }
+void TWebNavigator::btnPIMMouseEnter()
+{
+    underline(btnPIM, true);
+}
+void TWebNavigator::btnPIMMouseLeave()
+{
+    underline(btnPIM, false);
+}
+void TWebNavigator::BtnHelpdeskMouseEnter()
+{
+    underline(BtnHelpdesk, true);
+}
+void TWebNavigator::BtnHelpdeskMouseLeave()
+{
+    underline(BtnHelpdesk, false);
+}
+void TWebNavigator::btnTeamviewerMouseEnter()
+{
+    underline(btnTeamviewer, true);
+}
+void TWebNavigator::btnTeamviewerMouseLeave()
+{
+    underline(btnTeamviewer, false);
+}
+void TWebNavigator::btnPolisvoorwaardenMouseEnter()
+{
+    underline(btnPolisvoorwaarden, true);
+}
+void TWebNavigator::btnPolisvoorwaardenMouseLeave()
+{
+    underline(btnPolisvoorwaarden, false);
+}
+void TWebNavigator::btnPortaalMouseEnter()
+{
+    underline(btnPortaal, true);
+}
+void TWebNavigator::btnPortaalMouseLeave()
+{
+    underline(btnPortaal, false);
+}
+void TWebNavigator::btnIntranetMouseEnter()
+{
+    underline(btnIntranet, true);
+}
+void TWebNavigator::btnIntranetMouseLeave()
+{
+    underline(btnIntranet, false);
+}
+void TWebNavigator::btnCalculatorMouseEnter()
+{
+    underline(btnCalculator, true);
+}
+void TWebNavigator::btnCalculatorMouseLeave()
+{
+    underline(btnCalculator, false);
+}
 
 } // namespace ostrel::ui

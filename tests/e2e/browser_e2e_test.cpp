@@ -1,6 +1,6 @@
 // The browser contract over the real engine: completions of frames, cache bypass, the silent flag.
-#include "qtprint.h"
 #include "modalwatcher.h"
+#include "qtprint.h"
 #include "standin.h"
 
 #include "host/webenginebrowser.h"
@@ -36,8 +36,9 @@ struct Browsing {
     {
         browser.resize(800, 600);
         browser.show();
-        browser.SetOnDocumentComplete(
-            [this](bool topLevel, const std::string& url) { completions.push_back({topLevel, url}); });
+        browser.SetOnDocumentComplete([this](bool topLevel, const std::string& url) {
+            completions.push_back({topLevel, url});
+        });
     }
     std::string portal(const char* pathAndQuery) const
     {
@@ -45,12 +46,14 @@ struct Browsing {
     }
     bool loaded(const std::string& url)
     {
-        return waitFor([&] {
-            for (const Completion& c : completions)
-                if (c.topLevel && c.url == url)
-                    return true;
-            return false;
-        }, 15s);
+        return waitFor(
+            [&] {
+                for (const Completion& c : completions)
+                    if (c.topLevel && c.url == url)
+                        return true;
+                return false;
+            },
+            15s);
     }
     int hitsOf(const QString& path) const
     {

@@ -28,13 +28,15 @@ struct Keys : testing::LiveWindow {
     Keys() { start(); }
     void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QTest::keyClick(QApplication::focusWindow() ? QApplication::focusWindow() : window->windowHandle(), key, modifiers);
+        QTest::keyClick(QApplication::focusWindow() ? QApplication::focusWindow() : window->windowHandle(),
+                        key, modifiers);
     }
     // Shows html as the page at url and waits until it has loaded.
     bool show(const QString& html, const QString& url)
     {
         bool loaded = false;
-        auto connection = QObject::connect(browser().page(), &QWebEnginePage::loadFinished, [&] { loaded = true; });
+        auto connection =
+            QObject::connect(browser().page(), &QWebEnginePage::loadFinished, [&] { loaded = true; });
         browser().page()->setHtml(html, QUrl(url));
         const bool ok = waitFor([&] { return loaded; }, 10s);
         QObject::disconnect(connection);
@@ -54,11 +56,12 @@ struct Keys : testing::LiveWindow {
     // The centre of a page element, in the view's coordinates.
     QPoint centreOf(const char* id)
     {
-        const QVariantList box = evaluate(QStringLiteral("(function () { var r = document.getElementById('%1')"
-                                                         ".getBoundingClientRect(); return [r.x + r.width / 2,"
-                                                         " r.y + r.height / 2]; })()")
-                                              .arg(QLatin1String(id)))
-                                     .toList();
+        const QVariantList box =
+            evaluate(QStringLiteral("(function () { var r = document.getElementById('%1')"
+                                    ".getBoundingClientRect(); return [r.x + r.width / 2,"
+                                    " r.y + r.height / 2]; })()")
+                         .arg(QLatin1String(id)))
+                .toList();
         return box.size() == 2 ? QPoint(box[0].toInt(), box[1].toInt()) : QPoint();
     }
     QStringList menuAfterRightClick(const char* id)
@@ -66,7 +69,8 @@ struct Keys : testing::LiveWindow {
         QWidget* surface = browser().focusProxy();
         QTest::mouseClick(surface, Qt::RightButton, {}, centreOf(id));
         QMenu* menu = nullptr;
-        waitFor([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; }, 5s);
+        waitFor([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; },
+                5s);
         QStringList texts;
         if (menu)
             for (QAction* action : menu->actions())
@@ -79,7 +83,8 @@ struct Keys : testing::LiveWindow {
 TEST(BrowserKeysE2E, ctrlFFindsCountsStepsThroughMatchesAndEscapeCloses)
 {
     Keys k;
-    ASSERT_TRUE(k.show(QStringLiteral("<p>polis een</p><p>polis twee</p><p>de polis drie</p>"), portal("/find")));
+    ASSERT_TRUE(
+        k.show(QStringLiteral("<p>polis een</p><p>polis twee</p><p>de polis drie</p>"), portal("/find")));
     auto* bar = k.window->findChild<host::FindBar*>();
     ASSERT_NE(bar, nullptr);
     EXPECT_FALSE(bar->isVisible());
@@ -93,7 +98,8 @@ TEST(BrowserKeysE2E, ctrlFFindsCountsStepsThroughMatchesAndEscapeCloses)
     QTest::keyClick(bar->Text(), Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_TRUE(waitFor([&] { return bar->Matches() == u"1 van 3"; }, 5s)) << bar->Matches().toStdString();
     QTest::keyClicks(bar->Text(), QStringLiteral("xyz"));
-    EXPECT_TRUE(waitFor([&] { return bar->Matches() == u"Niet gevonden"; }, 5s)) << bar->Matches().toStdString();
+    EXPECT_TRUE(waitFor([&] { return bar->Matches() == u"Niet gevonden"; }, 5s))
+        << bar->Matches().toStdString();
     QTest::keyClick(bar->Text(), Qt::Key_Escape);
     EXPECT_FALSE(bar->isVisible());
 }
@@ -123,9 +129,10 @@ TEST(BrowserKeysE2E, escapeStopsALoadAndIsOtherwiseThePages)
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Keys k;
-    ASSERT_TRUE(k.show(QStringLiteral("<p>Escape</p><script>document.addEventListener('keydown', function (e) {"
-                                      " if (e.key === 'Escape') document.title = 'escaped'; });</script>"),
-                       portal("/escape")));
+    ASSERT_TRUE(
+        k.show(QStringLiteral("<p>Escape</p><script>document.addEventListener('keydown', function (e) {"
+                              " if (e.key === 'Escape') document.title = 'escaped'; });</script>"),
+               portal("/escape")));
     // A key reaches the page only once the window is active and the page's surface has the focus:
     // before that the window itself gets it (seen under a loaded CI machine).
     k.window->activateWindow();
@@ -147,24 +154,30 @@ TEST(BrowserKeysE2E, theRightClickMenuOffersLinksAndEditingAndNoDeveloperTools)
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Keys k;
-    ASSERT_TRUE(k.show(QStringLiteral("<p style='font-size:40px'><a id='link' href='/popup/target'>polis</a></p>"
-                                      "<p><input id='field' style='width:300px;height:40px'></p>"),
-                       portal("/menu")));
+    ASSERT_TRUE(
+        k.show(QStringLiteral("<p style='font-size:40px'><a id='link' href='/popup/target'>polis</a></p>"
+                              "<p><input id='field' style='width:300px;height:40px'></p>"),
+               portal("/menu")));
     const QStringList onLink = k.menuAfterRightClick("link");
-    EXPECT_EQ(onLink, (QStringList{QStringLiteral("Link openen in nieuw venster"), QStringLiteral("Link opslaan..."),
-                                   QStringLiteral("Linkadres kopi\u00EBren"), QStringLiteral("Kopi\u00EBren"),
-                                   QStringLiteral("Alles selecteren")}));
+    EXPECT_EQ(onLink,
+              (QStringList{QStringLiteral("Link openen in nieuw venster"), QStringLiteral("Link opslaan..."),
+                           QStringLiteral("Linkadres kopi\u00EBren"), QStringLiteral("Kopi\u00EBren"),
+                           QStringLiteral("Alles selecteren")}));
     QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(menu, nullptr);
     menu->actions().first()->trigger();
     menu->close();
     host::PopupWindow* popup = nullptr;
-    EXPECT_TRUE(waitFor([&] {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* found = qobject_cast<host::PopupWindow*>(widget); found && found->url().path() == u"/popup/target")
-                popup = found;
-        return popup != nullptr;
-    }, 10s)) << "the link opens in a window of ours";
+    EXPECT_TRUE(waitFor(
+        [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* found = qobject_cast<host::PopupWindow*>(widget);
+                    found && found->url().path() == u"/popup/target")
+                    popup = found;
+            return popup != nullptr;
+        },
+        10s))
+        << "the link opens in a window of ours";
     if (popup)
         popup->close();
 

@@ -8,22 +8,22 @@
 #include "app/switches.h"
 #include "host/backgroundprobe.h"
 #include "host/curlprobe.h"
-#include "host/regstore.h"
 #include "host/guipause.h"
 #include "host/qtmessagedialog.h"
+#include "host/regstore.h"
 #include "host/webenginebrowser.h"
 #include "navigation/ftphandoff.h"
 #include "ui/TWebNavigator.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QCursor>
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QTemporaryDir>
-#include <QDateTime>
 #include <QJsonArray>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineHistory>
@@ -44,7 +44,7 @@ using testing::waitFor;
 // The live window with the real probe and message dialogs, which it answers, keeping what they said.
 struct Running : testing::LiveWindow {
     QStringList messages;
-    QList<qint64> messageTimes; // when each was seen, in ms since the epoch
+    QList<qint64> messageTimes;         // when each was seen, in ms since the epoch
     std::function<void()> beforeAnswer; // what the user does while a message is open
     testing::ModalWatcher<QMessageBox> dialogs{[this](QMessageBox* box) {
         messages.append(box->text());
@@ -56,7 +56,8 @@ struct Running : testing::LiveWindow {
 
     Running()
     {
-        fakes.services.probe = std::make_unique<host::BackgroundProbe>(std::make_unique<host::CurlProbe>("Ostrel Web"));
+        fakes.services.probe =
+            std::make_unique<host::BackgroundProbe>(std::make_unique<host::CurlProbe>("Ostrel Web"));
         fakes.services.messages = std::make_unique<host::QtMessageDialog>();
         start();
     }
@@ -81,7 +82,8 @@ TEST(CommandsE2E, f5OpensTheVersionStampedPageAndReloadsItASecondLater)
     EXPECT_EQ(gets[1][u"target"].toString(), u"/?version=6.9") << "the reload is of the new page";
     EXPECT_GE(gets[1][u"t_ms"].toInteger() - pressed, 950) << "the reload follows a one-second pause";
     EXPECT_TRUE(r.showing(portal("/?version=6.9")));
-    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/elsewhere")).size(), 1) << "the page being left is not reloaded";
+    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/elsewhere")).size(), 1)
+        << "the page being left is not reloaded";
 }
 
 TEST(CommandsE2E, f5ReloadWaitsForASlowPageToCommit)
@@ -94,7 +96,8 @@ TEST(CommandsE2E, f5ReloadWaitsForASlowPageToCommit)
     r.browser().Navigate(portal("/slow?ms=1500").toStdString(), host::navNoHistory);
     r.fakes.services.pause->Sleep(1000);
     r.browser().Refresh2();
-    const bool reloaded = waitFor([&] { return standIn.requestsTo(QStringLiteral("/slow")).size() >= 2; }, 15s);
+    const bool reloaded =
+        waitFor([&] { return standIn.requestsTo(QStringLiteral("/slow")).size() >= 2; }, 15s);
     QStringList seen;
     for (const QJsonObject& request : standIn.requests())
         seen << request[u"target"].toString();
@@ -120,7 +123,8 @@ TEST(CommandsE2E, compactModeSwitchesF2AndF4OffButNotF5F11F12)
     EXPECT_EQ(r.fakes.shell->started, std::vector<std::string>{"calc.exe"});
     r.key(Qt::Key_F5, Qt::ControlModifier);
     EXPECT_TRUE(r.showing(portal("/?version=6.9")));
-    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/")).size() == 2; }, 15s)) << "page and reload";
+    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/")).size() == 2; }, 15s))
+        << "page and reload";
     const int before = standIn.requests().size();
     r.key(Qt::Key_F5, Qt::AltModifier);
     waitFor([] { return false; }, 1500ms);
@@ -135,7 +139,8 @@ TEST(CommandsE2E, f4OpensTheFileExchangeAndEveryEmbeddedDestinationLoads)
     r.key(Qt::Key_F4);
     EXPECT_TRUE(r.showing(portal("/index.php?mod=content&page=ftpssl")));
     const std::vector<std::pair<ui::TJvTransparentButton*, QString>> buttons{
-        {r.window->BtnFormulieren, originOf(QStringLiteral("website")) + QStringLiteral("/download/download.asp")},
+        {r.window->BtnFormulieren,
+         originOf(QStringLiteral("website")) + QStringLiteral("/download/download.asp")},
         {r.window->BtnDownloads, originOf(QStringLiteral("download")) + QStringLiteral("/?version=")},
         {r.window->BtnHelpdesk, originOf(QStringLiteral("servicedesk")) + QStringLiteral("/tas/public")},
         {r.window->btnPolisvoorwaarden, originOf(QStringLiteral("policy")) + QStringLiteral("/")},
@@ -148,7 +153,12 @@ TEST(CommandsE2E, f4OpensTheFileExchangeAndEveryEmbeddedDestinationLoads)
     EXPECT_TRUE(r.showing(portal("/index.php?mod=content&page=contact")));
 
     QTest::mouseClick(r.window->BtnHome, Qt::LeftButton, {}, QPoint(5, 5));
-    ASSERT_TRUE(waitFor([&] { return !standIn.requests().isEmpty() && standIn.requests().last()[u"method"].toString() == u"POST"; }, 15s));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return !standIn.requests().isEmpty() &&
+                   standIn.requests().last()[u"method"].toString() == u"POST";
+        },
+        15s));
     EXPECT_EQ(standIn.requests().last()[u"body"].toString(), u"version=6.9");
 }
 
@@ -158,7 +168,7 @@ TEST(CommandsE2E, refreshSaysSoAtOnceAndTheReloadLands)
 {
     struct Case {
         const char* what;
-        const char* open;     // address to be on (or on its way) when Refresh is clicked
+        const char* open; // address to be on (or on its way) when Refresh is clicked
         bool waitForIt;
         const char* reloaded; // path asked for twice once the reload has landed
     };
@@ -177,11 +187,14 @@ TEST(CommandsE2E, refreshSaysSoAtOnceAndTheReloadLands)
         QTest::mouseClick(r.window->JvTransparentButton1, Qt::LeftButton, {}, QPoint(5, 5));
         ASSERT_TRUE(waitFor([&] { return r.messages.size() == 1; }, 15s)) << c.what;
         EXPECT_EQ(r.messages[0], u"Tijdelijke internetbestanden zijn verwijderd");
-        const bool reloaded = waitFor([&] { return standIn.requestsTo(QString::fromLatin1(c.reloaded)).size() == 2; }, 15s);
+        const bool reloaded =
+            waitFor([&] { return standIn.requestsTo(QString::fromLatin1(c.reloaded)).size() == 2; }, 15s);
         const qint64 toMessage = r.messageTimes[0] - clicked;
-        const qint64 toReload = reloaded ? standIn.requestsTo(QString::fromLatin1(c.reloaded))[1][u"t_ms"].toInteger() - clicked : -1;
-        std::cout << "Refresh, " << c.what << ": click to message " << toMessage << " ms, click to reload at the server "
-                  << toReload << " ms\n";
+        const qint64 toReload =
+            reloaded ? standIn.requestsTo(QString::fromLatin1(c.reloaded))[1][u"t_ms"].toInteger() - clicked
+                     : -1;
+        std::cout << "Refresh, " << c.what << ": click to message " << toMessage
+                  << " ms, click to reload at the server " << toReload << " ms\n";
         EXPECT_LT(toMessage, 3000) << c.what << ": the message comes at once";
         EXPECT_TRUE(reloaded) << c.what << ": the reload came from the server";
         EXPECT_TRUE(r.showing(portal(c.open))) << c.what;
@@ -199,14 +212,16 @@ struct GatewayCase {
 TEST(CommandsE2E, gatewayChoiceAgainstRealGateways)
 {
     const QString primary = originOf(QStringLiteral("gateway1")) + QStringLiteral("/vpn/index.html?version=");
-    const QString secondary = originOf(QStringLiteral("gateway2")) + QStringLiteral("/vpn/index.html?version=");
+    const QString secondary =
+        originOf(QStringLiteral("gateway2")) + QStringLiteral("/vpn/index.html?version=");
     const std::vector<GatewayCase> cases{
         {"primary answers", {}, {}, primary, 1, 0},
         {"primary refused", {}, {QStringLiteral("gateway1")}, secondary, 0, 1},
         {"primary 503", {QStringLiteral("--status"), QStringLiteral("gateway1=503")}, {}, secondary, 1, 1},
         {"primary 204", {QStringLiteral("--status"), QStringLiteral("gateway1=204")}, {}, secondary, 1, 1},
         {"both fail",
-         {QStringLiteral("--status"), QStringLiteral("gateway1=500"), QStringLiteral("--status"), QStringLiteral("gateway2=404")},
+         {QStringLiteral("--status"), QStringLiteral("gateway1=500"), QStringLiteral("--status"),
+          QStringLiteral("gateway2=404")},
          {},
          QString(),
          1,
@@ -229,7 +244,8 @@ TEST(CommandsE2E, gatewayChoiceAgainstRealGateways)
         int primaryProbes = 0, secondaryProbes = 0;
         for (const QJsonObject& request : standIn.requestsTo(QStringLiteral("/vpn/index.html")))
             if (request[u"headers"][u"User-Agent"].toString() == u"Ostrel Web")
-                (request[u"roles"].toArray().contains(QStringLiteral("gateway1")) ? primaryProbes : secondaryProbes)++;
+                (request[u"roles"].toArray().contains(QStringLiteral("gateway1")) ? primaryProbes
+                                                                                  : secondaryProbes)++;
         EXPECT_EQ(primaryProbes, c.primaryProbes) << c.what;
         EXPECT_EQ(secondaryProbes, c.secondaryProbes) << c.what;
         EXPECT_TRUE(r.browser().Silent() || !c.opens.isEmpty()) << "after a failure the silent flag stays on";
@@ -248,7 +264,8 @@ TEST(CommandsE2E, f2WithAHangingGatewayKeepsTheWindowAliveAndShowsItIsBusy)
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         ++ticks;
-        busy = busy || (QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::BusyCursor);
+        busy = busy || (QGuiApplication::overrideCursor() &&
+                        QGuiApplication::overrideCursor()->shape() == Qt::BusyCursor);
     });
     tick.start(50);
     QElapsedTimer clock;
@@ -312,7 +329,8 @@ TEST(CommandsE2E, ftpAddressIsOpenedOnceMoreAndThenLeftAlone)
     r.browser().Navigate(portal("/exchange?next=ftp://files.example/").toStdString());
     ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/exchange")).size() >= 2; }, 15s));
     waitFor([] { return false; }, 2s);
-    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/exchange")).size(), 2) << "the guard stops the second hand-off";
+    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/exchange")).size(), 2)
+        << "the guard stops the second hand-off";
     EXPECT_FALSE(r.browser().Silent());
 }
 
@@ -338,7 +356,8 @@ TEST(CommandsE2E, aStoppedLoadLeavesTheSilentFlagOnUntilTheDestinationHasLoaded)
     ASSERT_TRUE(waitFor([&] { return !r.browser().Silent(); }, 10s));
     waitFor([] { return false; }, 1s); // the page's alert comes on its load event
     EXPECT_EQ(silentAtCompletion, std::vector<bool>{true}) << "one completion: the destination's";
-    EXPECT_TRUE(r.messages.isEmpty()) << "the alert was shown: " << r.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(r.messages.isEmpty())
+        << "the alert was shown: " << r.messages.join(QLatin1Char('|')).toStdString();
 }
 
 // The engine cannot open ftp:// itself: a link, a script and a navigation of ours all hand the
@@ -351,13 +370,16 @@ TEST(CommandsE2E, ftpAddressesGoToTheDesktopOnceEach)
     ASSERT_TRUE(r.open(portal("/exchange")));
     const std::string file = "ftp://127.0.0.1:47299/file.txt";
     const auto handedOver = [&](std::size_t n) {
-        return waitFor([&] { return r.fakes.shell->opened.size() >= n; }, 5s) && r.fakes.shell->opened.back() == file;
+        return waitFor([&] { return r.fakes.shell->opened.size() >= n; }, 5s) &&
+               r.fakes.shell->opened.back() == file;
     };
-    r.browser().page()->runJavaScript(QStringLiteral("var a = document.createElement('a'); a.id = 'ftp'; a.href = '%1';"
-                                                     " a.textContent = 'file'; document.body.appendChild(a); a.click();")
-                                          .arg(QString::fromStdString(file)));
+    r.browser().page()->runJavaScript(
+        QStringLiteral("var a = document.createElement('a'); a.id = 'ftp'; a.href = '%1';"
+                       " a.textContent = 'file'; document.body.appendChild(a); a.click();")
+            .arg(QString::fromStdString(file)));
     EXPECT_TRUE(handedOver(1)) << "a link";
-    r.browser().page()->runJavaScript(QStringLiteral("location.href = '%1';").arg(QString::fromStdString(file)));
+    r.browser().page()->runJavaScript(
+        QStringLiteral("location.href = '%1';").arg(QString::fromStdString(file)));
     EXPECT_TRUE(handedOver(2)) << "a script";
     r.browser().Navigate(file, host::navNoHistory);
     EXPECT_TRUE(handedOver(3)) << "our own no-history navigation";
@@ -387,7 +409,8 @@ TEST(CommandsE2E, ourNavigationsSendNoRefererThePagesOwnDo)
 
     const auto referer = [&](const char* path) {
         const QList<QJsonObject> requests = standIn.requestsTo(QString::fromLatin1(path));
-        return requests.isEmpty() ? QStringLiteral("(not asked)") : requests[0][u"headers"][u"Referer"].toString();
+        return requests.isEmpty() ? QStringLiteral("(not asked)")
+                                  : requests[0][u"headers"][u"Referer"].toString();
     };
     EXPECT_EQ(referer("/index.php"), QString()) << "F4";
     EXPECT_EQ(referer("/tas/public"), QString()) << "Support";

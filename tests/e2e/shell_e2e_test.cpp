@@ -16,17 +16,17 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPrintDialog>
-#include <QLabel>
 #include <QProcess>
-#include <QWebEngineDownloadRequest>
-#include <QWebEngineProfile>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineProfile>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -45,16 +45,15 @@ using testing::waitFor;
 // Clicks an element of the page as soon as it exists (the address commits before the page is built).
 void clickWhenBuilt(QWebEnginePage* page, const char* id)
 {
-    page->runJavaScript(
-        QStringLiteral("(function go() { var e = document.getElementById('%1'); if (e) e.click(); else setTimeout(go, 20); })()")
-            .arg(QLatin1String(id)));
+    page->runJavaScript(QStringLiteral("(function go() { var e = document.getElementById('%1'); if (e) "
+                                       "e.click(); else setTimeout(go, 20); })()")
+                            .arg(QLatin1String(id)));
 }
 
 struct Shell : testing::LiveWindow {
     Shell() { start(); }
     void click(const char* id) { clickWhenBuilt(browser().page(), id); }
 };
-
 
 QByteArray patternBytes(int size)
 {
@@ -86,7 +85,8 @@ TEST(ShellE2E, downloadsLandInTheDownloadFolderUnderFreeNamesAndLaunchFilesAreOp
 
     s.click("attachment");
     const QString second = QDir(folder).filePath(QStringLiteral("policy (1).pdf"));
-    ASSERT_TRUE(waitFor([&] { return contentsOf(second).size() == 409600; }, 20s)) << "never over an existing file";
+    ASSERT_TRUE(waitFor([&] { return contentsOf(second).size() == 409600; }, 20s))
+        << "never over an existing file";
     EXPECT_EQ(contentsOf(first), patternBytes(409600));
 
     s.click("unknown");
@@ -95,9 +95,11 @@ TEST(ShellE2E, downloadsLandInTheDownloadFolderUnderFreeNamesAndLaunchFilesAreOp
     EXPECT_EQ(contentsOf(unknown), patternBytes(102400));
 
     s.click("ica");
-    const std::string launch = QUrl::fromLocalFile(QDir(folder).filePath(QStringLiteral("launch.ica"))).toString().toStdString();
+    const std::string launch =
+        QUrl::fromLocalFile(QDir(folder).filePath(QStringLiteral("launch.ica"))).toString().toStdString();
     ASSERT_TRUE(waitFor([&] { return !s.fakes.shell->opened.empty(); }, 20s));
-    EXPECT_EQ(s.fakes.shell->opened, std::vector<std::string>{launch}) << "the launch file goes to the desktop";
+    EXPECT_EQ(s.fakes.shell->opened, std::vector<std::string>{launch})
+        << "the launch file goes to the desktop";
     auto* bar = s.window->findChild<host::DownloadBar*>();
     EXPECT_TRUE(bar->isVisible());
     // The finished first file's own buttons: open it, show its folder.
@@ -113,8 +115,9 @@ TEST(ShellE2E, downloadsLandInTheDownloadFolderUnderFreeNamesAndLaunchFilesAreOp
     s.fakes.shell->opened.clear();
     button(QStringLiteral("Openen"))->click();
     button(QStringLiteral("Toon in map"))->click();
-    EXPECT_EQ(s.fakes.shell->opened, (std::vector<std::string>{QUrl::fromLocalFile(first).toString().toStdString(),
-                                                               QUrl::fromLocalFile(folder).toString().toStdString()}));
+    EXPECT_EQ(s.fakes.shell->opened,
+              (std::vector<std::string>{QUrl::fromLocalFile(first).toString().toStdString(),
+                                        QUrl::fromLocalFile(folder).toString().toStdString()}));
     EXPECT_EQ(host::DownloadBar::FreeFileName(folder, QStringLiteral("policy.pdf")), u"policy (2).pdf");
 }
 
@@ -125,7 +128,9 @@ TEST(ShellE2E, aDownloadThatFailsShowsWhy)
     Shell s;
     // The download breaks off as soon as it has begun.
     QObject::connect(s.browser().page()->profile(), &QWebEngineProfile::downloadRequested, s.window.get(),
-                     [](QWebEngineDownloadRequest* download) { QTimer::singleShot(0, download, &QWebEngineDownloadRequest::cancel); });
+                     [](QWebEngineDownloadRequest* download) {
+                         QTimer::singleShot(0, download, &QWebEngineDownloadRequest::cancel);
+                     });
     ASSERT_TRUE(s.open(portal("/downloads")));
     s.click("unknown");
     auto* bar = s.window->findChild<host::DownloadBar*>();
@@ -157,14 +162,16 @@ TEST(ShellE2E, linksAndScriptsOpenAWindowOfOursThatSharesTheSessionAndMayCloseIt
     };
     s.click("blank");
     ASSERT_TRUE(waitFor([&] { return popups() == 1; }, 15s));
-    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/popup/target")).size() == 1; }, 15s));
+    ASSERT_TRUE(
+        waitFor([&] { return standIn.requestsTo(QStringLiteral("/popup/target")).size() == 1; }, 15s));
     const QJsonObject target = [&] {
         for (const QJsonObject& request : standIn.requests())
             if (request[u"path"].toString() == u"/popup/target")
                 return request;
         return QJsonObject();
     }();
-    EXPECT_TRUE(target[u"headers"][u"Cookie"].toString().startsWith(u"ostrelsession=")) << "the portal session carries over";
+    EXPECT_TRUE(target[u"headers"][u"Cookie"].toString().startsWith(u"ostrelsession="))
+        << "the portal session carries over";
 
     host::PopupWindow* popup = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -197,22 +204,27 @@ TEST(ShellE2E, silentLoginIsCancelledAtOnceAndAnOrdinaryOneAsksTheUser)
     });
     s.browser().Navigate(portal("/auth?again").toStdString());
     ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/auth")).size() == 3; }, 15s));
-    EXPECT_TRUE(waitFor([&] { return s.browser().title().contains(u"Welcome") || s.browser().page()->url().path() == u"/auth"; }, 5s));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return s.browser().title().contains(u"Welcome") || s.browser().page()->url().path() == u"/auth";
+        },
+        5s));
 }
 
 TEST(ShellE2E, certificateErrorsAreNeverAcceptedAndAskNothing)
 {
     QTemporaryDir dir;
     const QString cert = dir.filePath(QStringLiteral("c.pem")), key = dir.filePath(QStringLiteral("k.pem"));
-    ASSERT_EQ(QProcess::execute(QStringLiteral("openssl"),
-                                {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                                 QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
-                                 QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-keyout"), key,
-                                 QStringLiteral("-out"), cert}),
-              0);
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("openssl"),
+                          {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                           QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-subj"),
+                           QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-days"), QStringLiteral("2"),
+                           QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert}),
+        0);
     const QString port = QStringLiteral("47299");
-    StandIn standIn({QStringLiteral("--https"), QStringLiteral("secure=") + port, QStringLiteral("--cert"), cert,
-                     QStringLiteral("--key"), key});
+    StandIn standIn({QStringLiteral("--https"), QStringLiteral("secure=") + port, QStringLiteral("--cert"),
+                     cert, QStringLiteral("--key"), key});
     ASSERT_TRUE(standIn.started());
     Shell s;
     int dialogs = 0;
@@ -227,7 +239,8 @@ TEST(ShellE2E, certificateErrorsAreNeverAcceptedAndAskNothing)
     ASSERT_TRUE(waitFor([&] { return finished; }, 15s));
     EXPECT_FALSE(ok) << "the engine's error page";
     EXPECT_EQ(dialogs, 0);
-    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/")).size(), 0) << "no request went over the refused connection";
+    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/")).size(), 0)
+        << "no request went over the refused connection";
 }
 
 TEST(ShellE2E, permissionRequestsAreDeniedAtOnce)
@@ -235,11 +248,13 @@ TEST(ShellE2E, permissionRequestsAreDeniedAtOnce)
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Shell s;
-    s.browser().setHtml(QStringLiteral("<script>navigator.geolocation.getCurrentPosition("
-                                       "() => document.title = 'allowed', e => document.title = 'denied ' + e.code);"
-                                       "</script>"),
-                        QUrl(portal("/permission")));
-    EXPECT_TRUE(waitFor([&] { return s.browser().title().startsWith(u"denied"); }, 10s)) << s.browser().title().toStdString();
+    s.browser().setHtml(
+        QStringLiteral("<script>navigator.geolocation.getCurrentPosition("
+                       "() => document.title = 'allowed', e => document.title = 'denied ' + e.code);"
+                       "</script>"),
+        QUrl(portal("/permission")));
+    EXPECT_TRUE(waitFor([&] { return s.browser().title().startsWith(u"denied"); }, 10s))
+        << s.browser().title().toStdString();
 }
 
 TEST(ShellE2E, thePagesPrintRequestOpensThePrintDialog)
@@ -290,13 +305,16 @@ TEST(ShellE2E, windowOpenGetsAWindowOfTheSizeItAskedFor)
     ASSERT_TRUE(s.open(portal("/popup")));
     s.click("open");
     host::PopupWindow* popup = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* p = qobject_cast<host::PopupWindow*>(w); p && p->isVisible())
-                popup = p;
-        return popup != nullptr;
-    }, 15s));
-    EXPECT_TRUE(waitFor([&] { return popup->size() == QSize(400, 300); }, 5s)) << popup->width() << "x" << popup->height();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* p = qobject_cast<host::PopupWindow*>(w); p && p->isVisible())
+                    popup = p;
+            return popup != nullptr;
+        },
+        15s));
+    EXPECT_TRUE(waitFor([&] { return popup->size() == QSize(400, 300); }, 5s))
+        << popup->width() << "x" << popup->height();
     popup->close();
 }
 
@@ -313,7 +331,9 @@ TEST(ShellE2E, fileFieldOpensTheFileDialogOnlyWhenNotSilent)
                         QUrl(portal("/upload")));
     ASSERT_TRUE(waitFor([&] { return loaded; }, 15s));
     // A real click: the page may open the chooser only on a user's gesture.
-    const auto clickField = [&] { QTest::mouseClick(s.browser().focusProxy(), Qt::LeftButton, {}, QPoint(60, 25)); };
+    const auto clickField = [&] {
+        QTest::mouseClick(s.browser().focusProxy(), Qt::LeftButton, {}, QPoint(60, 25));
+    };
     s.browser().SetSilent(true);
     clickField();
     waitFor([] { return false; }, 1500ms);
@@ -348,11 +368,14 @@ TEST(ShellE2E, policyConditionsInPdfOpenInTheBuiltInViewer)
         return all ? double(count) / double(all) : 0.0;
     };
     QImage shot;
-    const bool drawn = waitFor([&] {
-        shot = s.browser().grab().toImage();
-        return share(shot, [](QRgb c) { return qRed(c) > 245 && qGreen(c) > 245 && qBlue(c) > 245; }) > 0.3 &&
-               share(shot, [](QRgb c) { return qRed(c) + qGreen(c) + qBlue(c) < 300; }) > 0.2;
-    }, 10s);
+    const bool drawn = waitFor(
+        [&] {
+            shot = s.browser().grab().toImage();
+            return share(shot, [](QRgb c) { return qRed(c) > 245 && qGreen(c) > 245 && qBlue(c) > 245; }) >
+                       0.3 &&
+                   share(shot, [](QRgb c) { return qRed(c) + qGreen(c) + qBlue(c) < 300; }) > 0.2;
+        },
+        10s);
     shot.save(QStringLiteral("pdf-viewer.png"));
     EXPECT_TRUE(drawn) << "see pdf-viewer.png";
 }
@@ -363,13 +386,24 @@ TEST(ShellE2E, aCrashedPageIsReloadedThreeTimesThenExplained)
     ASSERT_TRUE(standIn.started());
     Shell s;
     s.browser().Navigate(portal("/crash").toStdString());
-    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/crash")).size() == 1 && s.browser().page()->renderProcessPid() > 0; }, 15s));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return standIn.requestsTo(QStringLiteral("/crash")).size() == 1 &&
+                   s.browser().page()->renderProcessPid() > 0;
+        },
+        15s));
     for (int crash = 1; crash <= 4; ++crash) {
-        ASSERT_TRUE(waitFor([&] { return s.browser().page()->renderProcessPid() > 0 && s.browser().title().startsWith(u"Stand-in"); }, 15s))
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return s.browser().page()->renderProcessPid() > 0 &&
+                       s.browser().title().startsWith(u"Stand-in");
+            },
+            15s))
             << "crash " << crash;
         ::kill(static_cast<pid_t>(s.browser().page()->renderProcessPid()), SIGKILL);
         if (crash <= 3) {
-            EXPECT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/crash")).size() == crash + 1; }, 15s))
+            EXPECT_TRUE(waitFor(
+                [&] { return standIn.requestsTo(QStringLiteral("/crash")).size() == crash + 1; }, 15s))
                 << "crash " << crash;
         }
     }

@@ -1,7 +1,7 @@
 // Start-up against the stand-in portal with the real engine: what the portal receives and when,
 // and what the user sees.
-#include "qtprint.h"
 #include "modalwatcher.h"
+#include "qtprint.h"
 #include "standin.h"
 
 #include "app/TApplication.h"
@@ -115,16 +115,20 @@ TEST(StartupE2E, portalGetsTheVersionsThenTheVersionStampedPageTwoSecondsLater)
     EXPECT_EQ(stamped, navigation::PortalBaseUrl() + "?version=6.9");
     // The request had an empty path; the engine reports the document's address with its "/".
     const std::string shown = navigation::PortalBaseUrl() + "/?version=6.9";
-    EXPECT_TRUE(waitFor([&] {
-        return started.window.WebBrowser->DocumentUrl() == shown &&
-               started.window.WebBrowser->title().startsWith(u"Stand-in");
-    }, 15s)) << started.window.WebBrowser->DocumentUrl();
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return started.window.WebBrowser->DocumentUrl() == shown &&
+                   started.window.WebBrowser->title().startsWith(u"Stand-in");
+        },
+        15s))
+        << started.window.WebBrowser->DocumentUrl();
     EXPECT_EQ(started.window.WebBrowser->history()->count(), 1) << "the page replaced the POST's entry";
     EXPECT_EQ(standIn.requests().size(), 2);
 
     QFile store(registryStorePath());
     ASSERT_TRUE(store.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(store.readAll().contains("\"ostrel-web\"=dword:00002af9")) << "the emulation value was written";
+    EXPECT_TRUE(store.readAll().contains("\"ostrel-web\"=dword:00002af9"))
+        << "the emulation value was written";
 }
 
 // A store that somebody damaged, or wrote in the Windows code page, does not keep the portal away:
@@ -136,9 +140,10 @@ TEST(StartupE2E, aDamagedOrEightBitStoreStillStartsOnThePortal)
         QByteArray content;
         bool keptAside;
     };
-    for (const Case& c : {Case{"garbage", "\x01\x02 not a registry file \xFF", true},
-                          Case{"REGEDIT4 in Windows-1252", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"City\"=\"Z\xFCrich\"\r\n",
-                               false}}) {
+    for (const Case& c :
+         {Case{"garbage", "\x01\x02 not a registry file \xFF", true},
+          Case{"REGEDIT4 in Windows-1252",
+               "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"City\"=\"Z\xFCrich\"\r\n", false}}) {
         const QString path = registryStorePath();
         QDir(QFileInfo(path).path()).removeRecursively();
         QDir().mkpath(QFileInfo(path).path());
@@ -151,9 +156,11 @@ TEST(StartupE2E, aDamagedOrEightBitStoreStillStartsOnThePortal)
         StartedWindow started;
         started.start();
         EXPECT_TRUE(boxes.seen.isEmpty()) << c.what << ": " << boxes.seen.value(0).text.toStdString();
-        EXPECT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/")).size() == 2; }, 15s)) << c.what;
+        EXPECT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/")).size() == 2; }, 15s))
+            << c.what;
         EXPECT_TRUE(started.window.windowState() & Qt::WindowMaximized) << c.what;
-        const QStringList kept = QDir(QFileInfo(path).path()).entryList({QStringLiteral("HKEY_CURRENT_USER.reg.broken-*")});
+        const QStringList kept =
+            QDir(QFileInfo(path).path()).entryList({QStringLiteral("HKEY_CURRENT_USER.reg.broken-*")});
         EXPECT_EQ(kept.size(), c.keptAside ? 1 : 0) << c.what;
         if (c.keptAside && kept.size() == 1) {
             QFile aside(QFileInfo(path).path() + QLatin1Char('/') + kept[0]);

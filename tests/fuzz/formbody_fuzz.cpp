@@ -21,10 +21,10 @@ namespace {
     std::fprintf(stderr, "formbody: property violated: %s\n", what);
     std::abort();
 }
-#define REQUIRE(condition)                                                                         \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            violated(#condition);                                                                  \
+#define REQUIRE(condition)                                                                                   \
+    do {                                                                                                     \
+        if (!(condition))                                                                                    \
+            violated(#condition);                                                                            \
     } while (false)
 
 std::vector<std::string_view> split(std::string_view text, char separator)
@@ -50,8 +50,8 @@ int upperHexDigit(char c)
 
 bool staysAsIs(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '*' || c == '-' ||
-           c == '.' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '*' ||
+           c == '-' || c == '.' || c == '_';
 }
 
 // Strict: anything but the three forms above is a violation.

@@ -25,7 +25,8 @@ namespace {
 using ostrel::host::RegFileImage;
 using ostrel::host::RegValueRead;
 
-constexpr char kKey[] = "Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+constexpr char kKey[] =
+    "Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
 constexpr char kName[] = "ostrel-web";
 constexpr std::uint32_t kData = 11001;
 const std::string kDataBytes("\xF9\x2A\x00\x00", 4); // 11001, little-endian
@@ -35,10 +36,10 @@ const std::string kDataBytes("\xF9\x2A\x00\x00", 4); // 11001, little-endian
     std::fprintf(stderr, "store: property violated: %s\n", what);
     std::abort();
 }
-#define REQUIRE(condition)                                                                         \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            violated(#condition);                                                                  \
+#define REQUIRE(condition)                                                                                   \
+    do {                                                                                                     \
+        if (!(condition))                                                                                    \
+            violated(#condition);                                                                            \
     } while (false)
 
 // Nothing but blanks and line ends (and a BOM) to the eye, read as the store reads text: UTF-16LE

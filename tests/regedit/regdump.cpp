@@ -19,7 +19,8 @@ int main(int argc, char** argv)
     if (!file.open(QIODevice::ReadOnly))
         return 2;
     const auto lower = [](std::string text) {
-        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
         return text;
     };
     const std::string below = lower(argv[2]);

@@ -52,7 +52,6 @@ void hover(QWidget* widget, bool inside)
     }
 }
 
-
 // ---- Geometry ----
 
 TEST(HeaderGeometry, everyControlStandsWhereTheLayoutPutsItAtTheDesignWidth)
@@ -61,7 +60,8 @@ TEST(HeaderGeometry, everyControlStandsWhereTheLayoutPutsItAtTheDesignWidth)
     ASSERT_EQ(w.window.PnlMenu->geometry(), QRect(0, 0, 1259, 97));
     for (const ControlLayout& row : kHeaderLayout) {
         const std::string_view name = NameOf(row.control);
-        const QWidget* control = w.window.PnlMenu->findChild<QWidget*>(QString::fromUtf8(name.data(), name.size()));
+        const QWidget* control =
+            w.window.PnlMenu->findChild<QWidget*>(QString::fromUtf8(name.data(), name.size()));
         ASSERT_NE(control, nullptr) << name;
         EXPECT_EQ(control->pos(), QPoint(row.left, row.top)) << name;
         if (row.kind != Kind::Label && row.kind != Kind::UrlLabel) {
@@ -107,9 +107,9 @@ TEST(CompactLayout, hidesThreeControlsAndMovesTheRestOnceThenAgain)
     EXPECT_FALSE(n.BtnBestanden->isVisible());
     EXPECT_FALSE(n.bvl2->isVisible());
     const std::vector<std::pair<QWidget*, int>> once{
-        {n.btnIntranet, 548}, {n.BtnOstrelWeb, 80},       {n.BtnFormulieren, 161}, {n.BtnDownloads, 311},
-        {n.BtnHelpdesk, 421}, {n.btnTeamviewer, 421},     {n.bvl1, 536},           {n.btnPIM, 420},
-        {n.btnPolisvoorwaarden, 548}, {n.btnPortaal, 548}, {n.BtnHome, 13},        {n.JvImage1, 842}};
+        {n.btnIntranet, 548},         {n.BtnOstrelWeb, 80},   {n.BtnFormulieren, 161}, {n.BtnDownloads, 311},
+        {n.BtnHelpdesk, 421},         {n.btnTeamviewer, 421}, {n.bvl1, 536},           {n.btnPIM, 420},
+        {n.btnPolisvoorwaarden, 548}, {n.btnPortaal, 548},    {n.BtnHome, 13},         {n.JvImage1, 842}};
     for (const auto& [control, left] : once)
         EXPECT_EQ(control->x(), left) << control->objectName().toStdString();
     EXPECT_EQ(n.BtnOWS->x(), 80) << "hidden controls keep their place";
@@ -209,7 +209,8 @@ TEST(HeaderDrawing, textButtonsHaveNoFrameAndUnderlineTheirCaptionOnlyWhileHover
     const QImage restingRefresh = w.header().copy(refresh);
     hover(w.window.JvTransparentButton1, true);
     EXPECT_FALSE(w.window.JvTransparentButton1->font().underline());
-    EXPECT_EQ(w.header().copy(refresh), restingRefresh) << "the refresh button shows neither frame nor underline";
+    EXPECT_EQ(w.header().copy(refresh), restingRefresh)
+        << "the refresh button shows neither frame nor underline";
 }
 
 TEST(HeaderDrawing, largeButtonCaptionStartsBelowTheGlyphAndSpacing)
@@ -282,8 +283,9 @@ TEST(HeaderPointer, onlyALeftPressAndReleaseOverTheButtonClicks)
     // What a double click delivers: press, release, double click (in place of the second press),
     // release.
     QTest::mouseClick(w.window.BtnHome, Qt::LeftButton, {}, QPoint(30, 40));
-    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(30, 40), w.window.BtnHome->mapToGlobal(QPointF(30, 40)),
-                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(30, 40),
+                            w.window.BtnHome->mapToGlobal(QPointF(30, 40)), Qt::LeftButton, Qt::LeftButton,
+                            Qt::NoModifier);
     QApplication::sendEvent(w.window.BtnHome, &doubleClick);
     QTest::mouseRelease(w.window.BtnHome, Qt::LeftButton, {}, QPoint(30, 40));
     EXPECT_EQ(clicks.count, 3) << "a double click is two clicks";

@@ -13,8 +13,8 @@
 namespace ostrel::host {
 namespace {
 
-constexpr char kSection[] =
-    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION]";
+constexpr char kSection[] = "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet "
+                            "Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION]";
 
 struct Store {
     QTemporaryDir dir;
@@ -57,11 +57,13 @@ TEST(BrowserEmulation, createsTheKeyAndWritesTheProgramsNameAsDword11001)
 
 TEST(BrowserEmulation, anyEarlierValueOfThatNameBecomesDword11001AndTheRestStays)
 {
-    for (const QByteArray& earlier : {QByteArray("dword:00002af9"), QByteArray("\"9999\""), QByteArray("dword:00001f40")}) {
+    for (const QByteArray& earlier :
+         {QByteArray("dword:00002af9"), QByteArray("\"9999\""), QByteArray("dword:00001f40")}) {
         Store s;
         const QByteArray before = QByteArray("Windows Registry Editor Version 5.00\r\n\r\n; kept\r\n"
                                              "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"x\"=\"y\"\r\n\r\n") +
-                                  kSection + "\r\n\"other.exe\"=dword:00001f40\r\n\"Portal.EXE\"=" + earlier + "\r\n";
+                                  kSection + "\r\n\"other.exe\"=dword:00001f40\r\n\"Portal.EXE\"=" + earlier +
+                                  "\r\n";
         s.write(before);
         EnableBrowserEmulation(s.store, "C:\\Apps\\Portal.EXE");
         const QByteArray after = s.read();
@@ -102,7 +104,8 @@ TEST(BrowserEmulation, storeThatCannotBeCreatedGivesTheIE11MessageAndWritesNothi
 TEST(BrowserEmulation, aDamagedStoreIsKeptAsideAndTheValueWrittenToAFreshOne)
 {
     Store s;
-    const QByteArray damaged("rubbish\r\nWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n");
+    const QByteArray damaged(
+        "rubbish\r\nWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n");
     s.write(damaged);
     EXPECT_NO_THROW(EnableBrowserEmulation(s.store, "/opt/ostrel/ostrel-web"));
     EXPECT_TRUE(s.read().contains("\"ostrel-web\"=dword:00002af9"));

@@ -34,7 +34,8 @@ struct Host {
     }
 };
 
-constexpr char kCitrixKey[] = "SOFTWARE\\Citrix\\Receiver\\InstallDetect\\{A9852000-047D-11DD-95FF-0800200C9A66}";
+constexpr char kCitrixKey[] =
+    "SOFTWARE\\Citrix\\Receiver\\InstallDetect\\{A9852000-047D-11DD-95FF-0800200C9A66}";
 
 std::string s(std::string_view text)
 {
@@ -47,14 +48,18 @@ TEST(Catalogue, everyControlRunsItsRow)
     const std::string portal = s(kPortalUrl);
     const std::vector<std::pair<Control, CallLog>> rows{
         {Control::BtnHome, {"Post " + portal + " version=6.9"}},
-        {Control::BtnFormulieren, {"Silent on", "Navigate " + s(kWebsiteOrigin) + "/download/download.asp flags 2"}},
-        {Control::BtnBestanden, {"Silent on", "Navigate " + portal + "/index.php?mod=content&page=ftpssl flags 2"}},
-        {Control::BtnOstrelWeb, {"Silent on", "Navigate " + portal + "?version=6.9 flags 2", "Sleep 1000", "Refresh2"}},
+        {Control::BtnFormulieren,
+         {"Silent on", "Navigate " + s(kWebsiteOrigin) + "/download/download.asp flags 2"}},
+        {Control::BtnBestanden,
+         {"Silent on", "Navigate " + portal + "/index.php?mod=content&page=ftpssl flags 2"}},
+        {Control::BtnOstrelWeb,
+         {"Silent on", "Navigate " + portal + "?version=6.9 flags 2", "Sleep 1000", "Refresh2"}},
         {Control::BtnDownloads, {"Silent on", "Navigate " + s(kDownloadOrigin) + "/?version=14.1 flags 2"}},
         {Control::BtnHelpdesk, {"Silent off", "Navigate " + s(kServiceDeskOrigin) + "/tas/public flags 2"}},
         {Control::btnTeamviewer, {"Silent off", "Navigate " + s(kRemoteSupportUrl) + " flags 2"}},
         {Control::btnPolisvoorwaarden, {"Silent off", "Navigate " + s(kPolicyOrigin) + " flags 2"}},
-        {Control::JvImage1, {"Silent off", "Navigate " + s(kContactOrigin) + "/index.php?mod=content&page=contact flags 2"}},
+        {Control::JvImage1,
+         {"Silent off", "Navigate " + s(kContactOrigin) + "/index.php?mod=content&page=contact flags 2"}},
         {Control::btnPortaal, {"Open " + s(kPortaalOrigin)}},
         {Control::btnPIM, {"Open " + s(kPimOrigin)}},
         {Control::btnIntranet, {"Open " + s(kIntranetOrigin)}},

@@ -15,7 +15,8 @@ using testing::CallLog;
 using testing::FakeBrowser;
 using testing::FakeRegistry;
 
-constexpr char kCitrixKey[] = "SOFTWARE\\Citrix\\Receiver\\InstallDetect\\{A9852000-047D-11DD-95FF-0800200C9A66}";
+constexpr char kCitrixKey[] =
+    "SOFTWARE\\Citrix\\Receiver\\InstallDetect\\{A9852000-047D-11DD-95FF-0800200C9A66}";
 
 std::string bodyOf(const FakeBrowser::Post& post)
 {

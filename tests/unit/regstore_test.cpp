@@ -9,9 +9,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QThread>
 #include <QStringConverter>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -348,8 +348,8 @@ TEST(RegStoreRead, dataThatDoesNotParseIsPassedOverAsOnImportWhileTheRestOfTheKe
                      "\"deleted\"=-", "\"good\"=\"yes\"", "\"cut\"=hex:01,\\"}));
     auto key = hive.store.OpenKeyReadOnly("K");
     ASSERT_NE(key, nullptr);
-    for (const char* name : {"long", "prefixed", "badhex", "widehex", "trailing", "unterminated", "junk", "type",
-                             "noparen", "word", "deleted", "cut"})
+    for (const char* name : {"long", "prefixed", "badhex", "widehex", "trailing", "unterminated", "junk",
+                             "type", "noparen", "word", "deleted", "cut"})
         EXPECT_EQ(key->ReadValue(name).status, Status::Absent) << name;
     EXPECT_EQ(key->ReadValue("short").data, bytes({0xf9, 0x2a, 0, 0})) << "dword:2af9, fewer than 8 digits";
     EXPECT_EQ(key->ReadValue("good").status, Status::Ok);
@@ -411,7 +411,8 @@ TEST(RegStoreEncoding, aFileWithoutBomThatIsNotUtf8IsWindows1252AndKeptSo)
     hive.write(before);
     EXPECT_EQ(hive.readValue("K", "city").data, std::string("Z\xC3\xBCrich \xE2\x82\xAC") + '\0');
     ASSERT_TRUE(hive.writeDword("K", "n", 1));
-    EXPECT_EQ(hive.read(), before + "\"n\"=dword:00000001\r\n") << "the rest stays Windows-1252, byte for byte";
+    EXPECT_EQ(hive.read(), before + "\"n\"=dword:00000001\r\n")
+        << "the rest stays Windows-1252, byte for byte";
 }
 
 // Windows-1252 is the reading of a file that is no UTF-8. When the only bytes that made it so are in
@@ -421,8 +422,8 @@ TEST(RegStoreEncoding, aWindows1252FileThatAWriteWouldLeaveReadingAsUtf8BecomesU
 {
     // As Windows-1252: "CafÃ©", "RenÃ©" and "één"; the last is what makes the file no UTF-8.
     const auto file = [](const QByteArray& cafe, const QByteArray& value) {
-        return crlf({kHeader, ""}) + "[HKEY_CURRENT_USER\\Software\\Caf" + cafe + "]\r\n\"Naam\"=\"Ren" + cafe +
-               "\"\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n" + value + "\r\n";
+        return crlf({kHeader, ""}) + "[HKEY_CURRENT_USER\\Software\\Caf" + cafe + "]\r\n\"Naam\"=\"Ren" +
+               cafe + "\"\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n" + value + "\r\n";
     };
     Hive hive;
     hive.write(file("\xC3\xA9", "\"n\"=\"\xE9\xE9n\""));
@@ -442,7 +443,8 @@ TEST(RegStoreMalformed, aBrokenFileIsKeptAsideAndTheStoreStartsAfresh)
 {
     QStringEncoder utf16(QStringConverter::Utf16LE);
     const QByteArray validUtf16 =
-        QByteArray("\xFF\xFE") + QByteArray(utf16(QString::fromLatin1(crlf({kHeader, "", "[HKEY_CURRENT_USER\\K]"}))));
+        QByteArray("\xFF\xFE") +
+        QByteArray(utf16(QString::fromLatin1(crlf({kHeader, "", "[HKEY_CURRENT_USER\\K]"}))));
     struct Case {
         QByteArray content;
         const char* where; // what the reason names
@@ -513,7 +515,8 @@ TEST(RegStoreMalformed, onlyARegularFileOfAtMost16MbIsRead)
              QFile::link("/dev/zero", h.path);
          },
          "is not a regular file"},
-        {"17 MB", [](const Hive& h) { h.write(QByteArray(kHeader) + QByteArray(17 << 20, '\n')); }, "larger than 16 MB"},
+        {"17 MB", [](const Hive& h) { h.write(QByteArray(kHeader) + QByteArray(17 << 20, '\n')); },
+         "larger than 16 MB"},
     };
     for (const Case& c : cases) {
         Hive hive;
@@ -805,7 +808,8 @@ TEST(RegStoreWrite, fileTurnedMalformedSinceOpeningIsLeftAlone)
     Hive hive;
     auto key = hive.store.CreateKey("K");
     ASSERT_NE(key, nullptr);
-    const QByteArray broken = crlf({"no header", kHeader, "", "[HKEY_CURRENT_USER\\K]", "\"v\"=dword:00000001"});
+    const QByteArray broken =
+        crlf({"no header", kHeader, "", "[HKEY_CURRENT_USER\\K]", "\"v\"=dword:00000001"});
     hive.write(broken);
     EXPECT_FALSE(key->WriteDword("v", 2));
     EXPECT_EQ(hive.read(), broken);
@@ -857,7 +861,8 @@ TEST(RegStoreWrite, writeLeavesNoTemporaryFileBehindAndTakesAwayAStaleOne)
     EXPECT_EQ(hive.folderEntries(), QStringList{"HKEY_CURRENT_USER.reg"});
 
     // What a write killed at its end leaves, beside a kept broken file that must stay.
-    for (const char* name : {"/HKEY_CURRENT_USER.reg.Ab12Cd", "/HKEY_CURRENT_USER.reg.broken-20261207-120000"}) {
+    for (const char* name :
+         {"/HKEY_CURRENT_USER.reg.Ab12Cd", "/HKEY_CURRENT_USER.reg.broken-20261207-120000"}) {
         QFile file(hive.folder + name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("x");
@@ -865,7 +870,8 @@ TEST(RegStoreWrite, writeLeavesNoTemporaryFileBehindAndTakesAwayAStaleOne)
         file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime);
     }
     ASSERT_TRUE(hive.writeDword("K", "v", 9));
-    EXPECT_EQ(hive.folderEntries(), (QStringList{"HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.reg.broken-20261207-120000"}));
+    EXPECT_EQ(hive.folderEntries(),
+              (QStringList{"HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.reg.broken-20261207-120000"}));
 }
 
 TEST(RegStoreWrite, unwritableFolderFailsTheWriteAndKeepsTheFile)
@@ -908,13 +914,17 @@ TEST(RegStoreWrite, aKillAtAnyMomentLeavesTheOldOrTheNewFileAndNothingElse)
     QList<QByteArray> lines{kHeader, ""};
     for (int k = 0; k < 4000; ++k) // about 1 MB
         lines << "[HKEY_CURRENT_USER\\Software\\Bulk\\Key" + QByteArray::number(k) + "]"
-              << "\"Text\"=\"" + QByteArray(200, char('a' + k % 26)) + "\"" << "";
-    lines << "[HKEY_CURRENT_USER\\Hot]" << "\"n\"=dword:00000000" << "";
+              << "\"Text\"=\"" + QByteArray(200, char('a' + k % 26)) + "\""
+              << "";
+    lines << "[HKEY_CURRENT_USER\\Hot]"
+          << "\"n\"=dword:00000000"
+          << "";
     const QByteArray start = crlf(lines);
     hive.write(start);
     const auto withValue = [&](std::uint32_t n) {
         QByteArray expected = start;
-        return expected.replace("\"n\"=dword:00000000", "\"n\"=dword:" + QByteArray::number(n, 16).rightJustified(8, '0'));
+        return expected.replace("\"n\"=dword:00000000",
+                                "\"n\"=dword:" + QByteArray::number(n, 16).rightJustified(8, '0'));
     };
     std::mt19937 random(7);
     int kills = 0;
@@ -948,7 +958,8 @@ TEST(RegStoreWrite, aKillAtAnyMomentLeavesTheOldOrTheNewFileAndNothingElse)
         ASSERT_EQ(now, withValue(value)) << "round " << round << ": a whole file, old or new";
         // A kill between the temporary file's naming and its rename (microseconds) can leave it.
         const QStringList entries = hive.folderEntries();
-        ASSERT_TRUE(entries.size() == 1 || (entries.size() == 2 && entries[1].size() == 28)) << entries.join(' ').toStdString();
+        ASSERT_TRUE(entries.size() == 1 || (entries.size() == 2 && entries[1].size() == 28))
+            << entries.join(' ').toStdString();
         leftBehind += int(entries.size()) - 1;
         highest = std::max(highest, value);
     }
@@ -957,7 +968,8 @@ TEST(RegStoreWrite, aKillAtAnyMomentLeavesTheOldOrTheNewFileAndNothingElse)
     // Such a file is taken away by the next write, once it is stale.
     QThread::sleep(3);
     ASSERT_TRUE(hive.writeDword("Hot", "n", 0));
-    EXPECT_EQ(hive.folderEntries(), QStringList{"HKEY_CURRENT_USER.reg"}) << leftBehind << " were left by kills";
+    EXPECT_EQ(hive.folderEntries(), QStringList{"HKEY_CURRENT_USER.reg"})
+        << leftBehind << " were left by kills";
 }
 
 // The small files of tests/regedit, each a form regedit imports (the Wine comparison in
@@ -972,13 +984,21 @@ TEST(RegStoreRegeditForms, everyFileRegeditImportsLoadsReadsAsImportedAndKeepsIt
     };
     const std::map<QString, std::vector<Read>> expected{
         {"01-ansi-8bit.reg", {{k, "City", std::string("Z\xC3\xBCrich \xE2\x82\xAC\0", 12)}}},
-        {"02-continuation-at-column-0.reg", {{k, "RootFolder", bytes({1, 0, 0, 0, 0, 0, 0xa0, 0})}, {k, "After", std::string("yes\0", 4)}}},
+        {"02-continuation-at-column-0.reg",
+         {{k, "RootFolder", bytes({1, 0, 0, 0, 0, 0, 0xa0, 0})}, {k, "After", std::string("yes\0", 4)}}},
         {"03-stray-lines.reg", {{k, "Before", std::string("1\0", 2)}, {k, "After", std::string("2\0", 2)}}},
-        {"04-string-with-line-break.reg", {{k, "Version", std::nullopt}, {k, "Other", std::string("kept\0", 5)}}},
-        {"05-deletions.reg", {{k, "Gone", std::nullopt}, {k, "Kept", std::string("2\0", 2)}, {k, "Later", std::string("3\0", 2)}, {k + "\\A", "Inner", std::nullopt}}},
-        {"06-key-deleted-then-again.reg", {{k + "\\A", "Old", std::nullopt}, {k + "\\A", "New", std::string("2\0", 2)}}},
+        {"04-string-with-line-break.reg",
+         {{k, "Version", std::nullopt}, {k, "Other", std::string("kept\0", 5)}}},
+        {"05-deletions.reg",
+         {{k, "Gone", std::nullopt},
+          {k, "Kept", std::string("2\0", 2)},
+          {k, "Later", std::string("3\0", 2)},
+          {k + "\\A", "Inner", std::nullopt}}},
+        {"06-key-deleted-then-again.reg",
+         {{k + "\\A", "Old", std::nullopt}, {k + "\\A", "New", std::string("2\0", 2)}}},
         {"07-hash-comment.reg", {{k, "x", std::string("1\0", 2)}}},
-        {"08-trailing-comments.reg", {{k, "x", std::string("1\0", 2)}, {k, "d", bytes({4, 0, 0, 0})}, {k, "h", bytes({1, 2})}}},
+        {"08-trailing-comments.reg",
+         {{k, "x", std::string("1\0", 2)}, {k, "d", bytes({4, 0, 0, 0})}, {k, "h", bytes({1, 2})}}},
         {"09-short-dword.reg", {{k, "one", bytes({1, 0, 0, 0})}, {k, "ff", bytes({0xff, 0, 0, 0})}}},
         {"10-cr-only.reg", {{k, "x", std::string("cr\0", 3)}, {k, "y", bytes({2, 0, 0, 0})}}},
         {"18-value-deleted-then-set.reg", {{k, "v", std::string("back\0", 5)}}},
@@ -1009,7 +1029,8 @@ TEST(RegStoreRegeditForms, everyFileRegeditImportsLoadsReadsAsImportedAndKeepsIt
             ASSERT_GE(at, 0) << name.toStdString() << ": lost \"" << line.toStdString() << "\"";
             at += line.size();
         }
-        EXPECT_EQ(hive.readValue(kEmulationKey, "ostrel-web").data, bytes({0xf9, 0x2a, 0, 0})) << name.toStdString();
+        EXPECT_EQ(hive.readValue(kEmulationKey, "ostrel-web").data, bytes({0xf9, 0x2a, 0, 0}))
+            << name.toStdString();
     }
 }
 

@@ -5,8 +5,8 @@
 #include "app/startup.h"
 #include "app/switches.h"
 #include "host/account.h"
-#include "host/process.h"
 #include "host/errors.h"
+#include "host/process.h"
 #include "navigation/portal.h"
 
 #include <gtest/gtest.h>
@@ -78,17 +78,32 @@ TEST(CommandLineScan, eachArgumentTurnsItsModesOnInOrderWithTheirSuffixes)
         {"/opt/ostrel/ostrel-web", {}, base, {}},
         {"/opt/ostrel/ostrel-web", {"--Debugging", "x"}, base + " ***DEBUG MODE***", {"Silent off"}},
         {"/opt/ostrel/ostrel-web", {"/DEBUG"}, base + " ***DEBUG MODE***", {"Silent off"}},
-        {"/opt/ostrel/ostrel-web", {"light", "debug"}, base + " ***LIGHT*** ***DEBUG MODE***",
+        {"/opt/ostrel/ostrel-web",
+         {"light", "debug"},
+         base + " ***LIGHT*** ***DEBUG MODE***",
          {"CompactLayout", "Silent off"}},
-        {"/opt/ostrel/ostrel-web", {"xLightDebugx"}, base + " ***DEBUG MODE*** ***LIGHT***",
+        {"/opt/ostrel/ostrel-web",
+         {"xLightDebugx"},
+         base + " ***DEBUG MODE*** ***LIGHT***",
          {"Silent off", "CompactLayout"}},
-        {"/opt/ostrel/ostrel-web", {"debuglight"}, base + " ***DEBUG MODE*** ***LIGHT***",
+        {"/opt/ostrel/ostrel-web",
+         {"debuglight"},
+         base + " ***DEBUG MODE*** ***LIGHT***",
          {"Silent off", "CompactLayout"}},
-        {"/opt/ostrel/ostrel-web", {"-light", "LIGHTER"}, base + " ***LIGHT*** ***LIGHT***",
+        {"/opt/ostrel/ostrel-web",
+         {"-light", "LIGHTER"},
+         base + " ***LIGHT*** ***LIGHT***",
          {"CompactLayout", "CompactLayout"}},
-        {"/home/DeBug/ostrel-web", {"light"}, base + " ***DEBUG MODE*** ***LIGHT***",
+        {"/home/DeBug/ostrel-web",
+         {"light"},
+         base + " ***DEBUG MODE*** ***LIGHT***",
          {"Silent off", "CompactLayout"}},
-        {"/opt/ostrel/ostrel-web", {"d-e-b-u-g", "lig ht", "\xC9" "DEBUG"}, base + " ***DEBUG MODE***", {"Silent off"}},
+        {"/opt/ostrel/ostrel-web",
+         {"d-e-b-u-g", "lig ht",
+          "\xC9"
+          "DEBUG"},
+         base + " ***DEBUG MODE***",
+         {"Silent off"}},
     };
     for (const ScanCase& c : cases) {
         Startup s;
@@ -110,7 +125,8 @@ TEST(CommandLineScan, eachArgumentTurnsItsModesOnInOrderWithTheirSuffixes)
 TEST(LaunchShowRequest, maximisedMaximisesMinimisedNotActivatedMinimisesAnyOtherDoesNothing)
 {
     const std::vector<std::pair<int, CallLog>> cases{
-        {3, {"Maximise"}}, {7, {"Minimise"}}, {1, {}}, {0, {}}, {2, {}}, {6, {}}, {10, {}}, {host::kNoShowCommand, {}},
+        {3, {"Maximise"}}, {7, {"Minimise"}}, {1, {}},  {0, {}},
+        {2, {}},           {6, {}},           {10, {}}, {host::kNoShowCommand, {}},
     };
     for (const auto& [showCommand, calls] : cases) {
         CallLog log;
@@ -151,7 +167,8 @@ TEST(ErrorBox, addsAFullStopOnlyAfterCharactersWhoseCodeIsAboveIt)
 {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"Invalid data type for 'DisplayVersion'", "Invalid data type for 'DisplayVersion'"},
-        {"Helaas het is niet mogelijk om IE11 te gebruiken.", "Helaas het is niet mogelijk om IE11 te gebruiken."},
+        {"Helaas het is niet mogelijk om IE11 te gebruiken.",
+         "Helaas het is niet mogelijk om IE11 te gebruiken."},
         {"Er is een probleem met de verbinding!", "Er is een probleem met de verbinding!"},
         {"", ""},
         {"code 5", "code 5."},

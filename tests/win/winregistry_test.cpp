@@ -2,8 +2,8 @@
 // the browser-emulation value written, the Citrix Receiver version read.
 #include "host/account.h"
 #include "host/browseremulation.h"
-#include "host/process.h"
 #include "host/errors.h"
+#include "host/process.h"
 #include "host/win/winregistry.h"
 #include "navigation/portal.h"
 
@@ -14,8 +14,10 @@
 namespace ostrel::host {
 namespace {
 
-constexpr char kEmulationKey[] = "Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
-constexpr char kCitrixKey[] = "SOFTWARE\\Citrix\\Receiver\\InstallDetect\\{A9852000-047D-11DD-95FF-0800200C9A66}";
+constexpr char kEmulationKey[] =
+    "Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+constexpr char kCitrixKey[] =
+    "SOFTWARE\\Citrix\\Receiver\\InstallDetect\\{A9852000-047D-11DD-95FF-0800200C9A66}";
 
 struct Key {
     HKEY handle = nullptr;
@@ -71,7 +73,8 @@ TEST(WinRegistry, emulationValueReplacesTextAndOtherNumbersAndLeavesTheRest)
     EnableBrowserEmulation(registry, "C:\\Program Files\\Ostrel\\ostrel-web.exe");
     Key key(kEmulationKey);
     EXPECT_EQ(key.get("ostrel-web.exe"), (std::pair<DWORD, std::string>{REG_DWORD, kIE11}));
-    EXPECT_EQ(key.get("other.exe"), (std::pair<DWORD, std::string>{REG_DWORD, std::string("\x40\x1f\x00\x00", 4)}));
+    EXPECT_EQ(key.get("other.exe"),
+              (std::pair<DWORD, std::string>{REG_DWORD, std::string("\x40\x1f\x00\x00", 4)}));
 
     const DWORD another = 7000;
     key.set("ostrel-web.exe", REG_DWORD, &another, sizeof another);

@@ -18,7 +18,8 @@ Services PlatformServices(const ProcessInfo& process)
     services.pause = std::make_unique<GuiPause>();
     services.shell = std::make_unique<WinShell>();
     services.account = std::make_unique<SystemAccountDomain>();
-    services.probe = std::make_unique<BackgroundProbe>(std::make_unique<WinInetProbe>(std::string(kApplicationTitle)));
+    services.probe =
+        std::make_unique<BackgroundProbe>(std::make_unique<WinInetProbe>(std::string(kApplicationTitle)));
     services.messages = std::make_unique<QtMessageDialog>();
     return services;
 }

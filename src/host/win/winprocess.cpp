@@ -14,7 +14,8 @@ ProcessInfo CurrentProcess(int argc, char** argv)
     ProcessInfo info;
     std::vector<char> path(MAX_PATH);
     DWORD length = 0;
-    while ((length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()))) == path.size())
+    while ((length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
+           path.size())
         path.resize(path.size() * 2); // a long path: ask again with room for it
     info.programPath.assign(path.data(), length);
     for (int i = 1; i < argc; ++i)
@@ -34,8 +35,9 @@ std::string osErrorMessage(DWORD code)
     if (code == 0)
         return "A call to an OS function failed";
     char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string message = "System Error.  Code: " + std::to_string(code) + ".\r\n" + (text ? text : "");
     LocalFree(text);
     return message;
