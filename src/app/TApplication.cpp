@@ -1,8 +1,8 @@
 #include "app/TApplication.h"
 
 #include "app/errorbox.h"
+#include "base/version.h"
 #include "host/keyboard.h"
-#include "navigation/version.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
 #include "app/startup.h"
 
 #include "app/switches.h"
+#include "base/version.h"
 #include "host/account.h"
 #include "host/browser.h"
 #include "host/pause.h"
 #include "navigation/portal.h"
-#include "navigation/version.h"
 
 namespace ostrel::app {
 

@@ -1,7 +1,7 @@
 #include "host/qtmessagedialog.h"
 
+#include "base/version.h"
 #include "host/centring.h"
-#include "navigation/version.h"
 
 #include <QMessageBox>
 

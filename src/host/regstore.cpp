@@ -1,6 +1,6 @@
 #include "host/regstore.h"
 
-#include "host/errors.h"
+#include "base/errors.h"
 
 #include <QDateTime>
 #include <QDir>

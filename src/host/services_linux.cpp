@@ -1,3 +1,4 @@
+#include "base/version.h"
 #include "host/backgroundprobe.h"
 #include "host/curlprobe.h"
 #include "host/desktopshell.h"
@@ -5,7 +6,6 @@
 #include "host/qtmessagedialog.h"
 #include "host/regstore.h"
 #include "host/services.h"
-#include "navigation/version.h"
 
 namespace ostrel::host {
 

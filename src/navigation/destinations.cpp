@@ -46,14 +46,15 @@ constexpr std::array kCatalogue{
 
 constexpr std::string_view kGatewayPath = "/vpn/index.html";
 
-constexpr const Destination* Find(Control control)
+constexpr std::size_t RowOf(Control control)
 {
-    for (const Destination& row : kCatalogue)
-        if (row.control == control)
-            return &row;
-    return nullptr;
+    std::size_t row = 0;
+    while (row < kCatalogue.size() && kCatalogue[row].control != control)
+        ++row;
+    return row;
 }
-static_assert(Find(Control::BtnOWS), "the gateway selection reads its flags from its row");
+static_assert(RowOf(Control::BtnOWS) < kCatalogue.size(),
+              "the gateway selection reads its flags from its row");
 
 } // namespace
 
@@ -61,7 +62,8 @@ const std::span<const Destination> kDestinations{kCatalogue};
 
 const Destination* FindDestination(Control control)
 {
-    return Find(control);
+    const std::size_t row = RowOf(control);
+    return row < kCatalogue.size() ? &kCatalogue[row] : nullptr;
 }
 
 std::string PrimaryGatewayUrl()

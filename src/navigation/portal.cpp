@@ -1,11 +1,11 @@
 #include "navigation/portal.h"
 
+#include "base/errors.h"
+#include "base/version.h"
 #include "host/browser.h"
-#include "host/errors.h"
 #include "host/registry.h"
 #include "navigation/addresses.h"
 #include "navigation/formencode.h"
-#include "navigation/version.h"
 
 #include <iostream>
 

@@ -1,17 +1,17 @@
 #include "ui/TWebNavigator.h"
 
 #include "app/TApplication.h"
+#include "app/browseremulation.h"
 #include "app/messagefilter.h"
 #include "app/switches.h"
-#include "host/browseremulation.h"
+#include "base/version.h"
 #include "host/centring.h"
-#include "host/downloadbar.h"
-#include "host/findbar.h"
 #include "host/services.h"
-#include "host/webenginebrowser.h"
 #include "navigation/ftphandoff.h"
-#include "navigation/version.h"
 #include "ui/headerlayout.h"
+#include "web/downloadbar.h"
+#include "web/findbar.h"
+#include "web/webenginebrowser.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -39,7 +39,7 @@ constexpr int kRestoreMaximisedWindowMs = 1000;
 } // namespace
 
 TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
-    : QWidget(parent), WebBrowser(new host::WebEngineBrowser(this)), PnlMenu(new TPanel(this, kHeaderColour)),
+    : QWidget(parent), WebBrowser(new web::WebEngineBrowser(this)), PnlMenu(new TPanel(this, kHeaderColour)),
       services_(services), header_(new Header(PnlMenu, *services.shell)),
       portal_(*WebBrowser, *services.registry),
       commands_({*WebBrowser, *services.registry, *services.shell, *services.pause, *services.probe,
@@ -59,9 +59,9 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(PnlMenu);
     layout->addWidget(WebBrowser, 1);
-    findBar_ = new host::FindBar(this, WebBrowser);
+    findBar_ = new web::FindBar(this, WebBrowser);
     layout->addWidget(findBar_);
-    layout->addWidget(new host::DownloadBar(this, WebBrowser->page()->profile(), *services.shell));
+    layout->addWidget(new web::DownloadBar(this, WebBrowser->page()->profile(), *services.shell));
 
     setMinimumSize(kMinimumClientSize);
     resize(kRestoredClientSize);

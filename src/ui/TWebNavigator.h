@@ -17,10 +17,13 @@ class QKeyEvent;
 class QMouseEvent;
 
 namespace ostrel::host {
+struct Services;
+}
+
+namespace ostrel::web {
 class FindBar;
 class WebEngineBrowser;
-struct Services;
-} // namespace ostrel::host
+} // namespace ostrel::web
 
 namespace ostrel::app {
 class TApplicationEvents;
@@ -47,7 +50,7 @@ public:
     void ShowIntranetButton() override;
     void enableIE8Standard() override;
 
-    host::WebEngineBrowser* WebBrowser;
+    web::WebEngineBrowser* WebBrowser;
     TPanel* PnlMenu;
     TJvTransparentButton* BtnFormulieren;
     TJvTransparentButton* BtnDownloads;
@@ -119,7 +122,7 @@ private:
 
     host::Services& services_;
     Header* header_;
-    host::FindBar* findBar_;
+    web::FindBar* findBar_;
     navigation::PortalRequests portal_;
     navigation::Commands commands_;
     navigation::FtpHandOff ftpHandOff_;

@@ -8,13 +8,6 @@
 
 #include <array>
 
-// The pictures are compiled into the core library; a static library's resources must be registered
-// by hand (outside any namespace).
-static void registerAssets()
-{
-    Q_INIT_RESOURCE(assets);
-}
-
 namespace ostrel::ui {
 
 namespace {
@@ -159,7 +152,6 @@ const std::span<const CompactStep> kCompactLayout{kCompact};
 
 Header::Header(QWidget* panel, host::Shell& shell) : QObject(panel), panel_(panel)
 {
-    registerAssets();
     for (const ControlLayout& row : kHeaderLayout)
         widgets_[IndexOf(row.control)] = create(row, panel, shell);
 

@@ -3,7 +3,7 @@
 #include "qtprint.h"
 #include "standin.h"
 
-#include "host/webenginebrowser.h"
+#include "web/webenginebrowser.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -29,7 +29,7 @@ struct Completion {
 
 struct Browsing {
     StandIn standIn;
-    host::WebEngineBrowser browser;
+    web::WebEngineBrowser browser;
     std::vector<Completion> completions;
 
     Browsing()

@@ -3,10 +3,10 @@
 #include "livewindow.h"
 #include "standin.h"
 
-#include "host/findbar.h"
-#include "host/popupwindow.h"
-#include "host/webenginebrowser.h"
 #include "ui/TWebNavigator.h"
+#include "web/findbar.h"
+#include "web/popupwindow.h"
+#include "web/webenginebrowser.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -85,7 +85,7 @@ TEST(BrowserKeysE2E, ctrlFFindsCountsStepsThroughMatchesAndEscapeCloses)
     Keys k;
     ASSERT_TRUE(
         k.show(QStringLiteral("<p>polis een</p><p>polis twee</p><p>de polis drie</p>"), portal("/find")));
-    auto* bar = k.window->findChild<host::FindBar*>();
+    auto* bar = k.window->findChild<web::FindBar*>();
     ASSERT_NE(bar, nullptr);
     EXPECT_FALSE(bar->isVisible());
     k.key(Qt::Key_F, Qt::ControlModifier);
@@ -167,11 +167,11 @@ TEST(BrowserKeysE2E, theRightClickMenuOffersLinksAndEditingAndNoDeveloperTools)
     ASSERT_NE(menu, nullptr);
     menu->actions().first()->trigger();
     menu->close();
-    host::PopupWindow* popup = nullptr;
+    web::PopupWindow* popup = nullptr;
     EXPECT_TRUE(waitFor(
         [&] {
             for (QWidget* widget : QApplication::topLevelWidgets())
-                if (auto* found = qobject_cast<host::PopupWindow*>(widget);
+                if (auto* found = qobject_cast<web::PopupWindow*>(widget);
                     found && found->url().path() == u"/popup/target")
                     popup = found;
             return popup != nullptr;

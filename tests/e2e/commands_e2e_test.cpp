@@ -11,9 +11,9 @@
 #include "host/guipause.h"
 #include "host/qtmessagedialog.h"
 #include "host/regstore.h"
-#include "host/webenginebrowser.h"
 #include "navigation/ftphandoff.h"
 #include "ui/TWebNavigator.h"
+#include "web/webenginebrowser.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -5,11 +5,11 @@
 #include "qtprint.h"
 #include "standin.h"
 
-#include "host/downloadbar.h"
 #include "host/guipause.h"
-#include "host/popupwindow.h"
-#include "host/webenginebrowser.h"
 #include "ui/TWebNavigator.h"
+#include "web/downloadbar.h"
+#include "web/popupwindow.h"
+#include "web/webenginebrowser.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -100,7 +100,7 @@ TEST(ShellE2E, downloadsLandInTheDownloadFolderUnderFreeNamesAndLaunchFilesAreOp
     ASSERT_TRUE(waitFor([&] { return !s.fakes.shell->opened.empty(); }, 20s));
     EXPECT_EQ(s.fakes.shell->opened, std::vector<std::string>{launch})
         << "the launch file goes to the desktop";
-    auto* bar = s.window->findChild<host::DownloadBar*>();
+    auto* bar = s.window->findChild<web::DownloadBar*>();
     EXPECT_TRUE(bar->isVisible());
     // The finished first file's own buttons: open it, show its folder.
     QList<QPushButton*> buttons = bar->findChildren<QPushButton*>();
@@ -118,7 +118,7 @@ TEST(ShellE2E, downloadsLandInTheDownloadFolderUnderFreeNamesAndLaunchFilesAreOp
     EXPECT_EQ(s.fakes.shell->opened,
               (std::vector<std::string>{QUrl::fromLocalFile(first).toString().toStdString(),
                                         QUrl::fromLocalFile(folder).toString().toStdString()}));
-    EXPECT_EQ(host::DownloadBar::FreeFileName(folder, QStringLiteral("policy.pdf")), u"policy (2).pdf");
+    EXPECT_EQ(web::DownloadBar::FreeFileName(folder, QStringLiteral("policy.pdf")), u"policy (2).pdf");
 }
 
 TEST(ShellE2E, aDownloadThatFailsShowsWhy)
@@ -133,7 +133,7 @@ TEST(ShellE2E, aDownloadThatFailsShowsWhy)
                      });
     ASSERT_TRUE(s.open(portal("/downloads")));
     s.click("unknown");
-    auto* bar = s.window->findChild<host::DownloadBar*>();
+    auto* bar = s.window->findChild<web::DownloadBar*>();
     const auto reasonShown = [&] {
         for (QLabel* label : bar->findChildren<QLabel*>())
             if (label->text() != u"unknown.bin" && !label->text().isEmpty())
@@ -157,7 +157,7 @@ TEST(ShellE2E, linksAndScriptsOpenAWindowOfOursThatSharesTheSessionAndMayCloseIt
     const auto popups = [] {
         int open = 0;
         for (QWidget* w : QApplication::topLevelWidgets())
-            open += qobject_cast<host::PopupWindow*>(w) != nullptr && w->isVisible();
+            open += qobject_cast<web::PopupWindow*>(w) != nullptr && w->isVisible();
         return open;
     };
     s.click("blank");
@@ -173,9 +173,9 @@ TEST(ShellE2E, linksAndScriptsOpenAWindowOfOursThatSharesTheSessionAndMayCloseIt
     EXPECT_TRUE(target[u"headers"][u"Cookie"].toString().startsWith(u"ostrelsession="))
         << "the portal session carries over";
 
-    host::PopupWindow* popup = nullptr;
+    web::PopupWindow* popup = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* p = qobject_cast<host::PopupWindow*>(w); p && p->isVisible())
+        if (auto* p = qobject_cast<web::PopupWindow*>(w); p && p->isVisible())
             popup = p;
     ASSERT_NE(popup, nullptr);
     waitFor([&] { return popup->page()->url().path() == u"/popup/target"; }, 10s);
@@ -304,11 +304,11 @@ TEST(ShellE2E, windowOpenGetsAWindowOfTheSizeItAskedFor)
     Shell s;
     ASSERT_TRUE(s.open(portal("/popup")));
     s.click("open");
-    host::PopupWindow* popup = nullptr;
+    web::PopupWindow* popup = nullptr;
     ASSERT_TRUE(waitFor(
         [&] {
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* p = qobject_cast<host::PopupWindow*>(w); p && p->isVisible())
+                if (auto* p = qobject_cast<web::PopupWindow*>(w); p && p->isVisible())
                     popup = p;
             return popup != nullptr;
         },
@@ -357,7 +357,7 @@ TEST(ShellE2E, policyConditionsInPdfOpenInTheBuiltInViewer)
     ASSERT_TRUE(waitFor([&] { return finished; }, 15s));
     EXPECT_TRUE(ok);
     EXPECT_EQ(QString::fromStdString(s.browser().DocumentUrl()), portal("/files/conditions.pdf"));
-    EXPECT_FALSE(s.window->findChild<host::DownloadBar*>()->isVisible()) << "shown, not downloaded";
+    EXPECT_FALSE(s.window->findChild<web::DownloadBar*>()->isVisible()) << "shown, not downloaded";
 
     // And drawn, whichever renderer the view has: a white page in the viewer's dark frame.
     const auto share = [](const QImage& image, auto test) {

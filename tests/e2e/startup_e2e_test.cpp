@@ -6,9 +6,9 @@
 
 #include "app/TApplication.h"
 #include "host/services.h"
-#include "host/webenginebrowser.h"
 #include "navigation/portal.h"
 #include "ui/TWebNavigator.h"
+#include "web/webenginebrowser.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -2,9 +2,9 @@
 // always exactly "version" = the program's version and "citrixversion" = the encoded value; the value
 // holds nothing but the characters that stay, '+' for a blank and "%XX" (upper-case hex) for any
 // other byte, and decoding it gives the version back byte for byte.
+#include "base/version.h"
 #include "navigation/formencode.h"
 #include "navigation/portal.h"
-#include "navigation/version.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // one instead); reads every value it lists; writes the browser-emulation DWORD so that a fresh parse
 // reads it back, leaves every other value as it was (in its own key too), and writing it once more
 // changes nothing.
-#include "host/errors.h"
+#include "base/errors.h"
 #include "host/regstore.h"
 
 #include <QByteArray>

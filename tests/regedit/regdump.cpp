@@ -1,7 +1,7 @@
 // Prints what the registry store reads from a .reg file below one key, a line a value, sorted:
 //   ostrel_regdump FILE KEY   ->   key<TAB>value name<TAB>type<TAB>data in hex
 // The comparison with Wine's regedit runs it on a file and on what regedit exported of it.
-#include "host/errors.h"
+#include "base/errors.h"
 #include "host/regstore.h"
 
 #include <QFile>

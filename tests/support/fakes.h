@@ -3,8 +3,8 @@
 #pragma once
 
 #include "app/startup.h"
+#include "base/errors.h"
 #include "host/browser.h"
-#include "host/errors.h"
 #include "host/pause.h"
 #include "host/registry.h"
 #include "host/services.h"

@@ -6,8 +6,8 @@
 #include "standin.h"
 
 #include "host/guipause.h"
-#include "host/webenginebrowser.h"
 #include "ui/TWebNavigator.h"
+#include "web/webenginebrowser.h"
 
 #include <QTest>
 
@@ -29,7 +29,7 @@ struct LiveWindow {
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
-    host::WebEngineBrowser& browser() { return *window->WebBrowser; }
+    web::WebEngineBrowser& browser() { return *window->WebBrowser; }
     // Navigates and waits until the page at url has committed.
     bool open(const QString& url)
     {

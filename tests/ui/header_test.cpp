@@ -3,9 +3,9 @@
 #include "fakes.h"
 #include "qtprint.h"
 
-#include "host/webenginebrowser.h"
 #include "ui/TWebNavigator.h"
 #include "ui/headerlayout.h"
+#include "web/webenginebrowser.h"
 
 #include <QApplication>
 #include <QEnterEvent>

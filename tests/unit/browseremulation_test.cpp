@@ -1,6 +1,6 @@
 // The browser-emulation value against a real store file: what lands in the file, and what is kept.
-#include "host/browseremulation.h"
-#include "host/errors.h"
+#include "app/browseremulation.h"
+#include "base/errors.h"
 #include "host/regstore.h"
 
 #include <QDir>

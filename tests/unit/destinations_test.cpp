@@ -2,7 +2,7 @@
 // FTP hand-off on completed documents.
 #include "fakes.h"
 
-#include "host/errors.h"
+#include "base/errors.h"
 #include "navigation/addresses.h"
 #include "navigation/destinations.h"
 #include "navigation/ftphandoff.h"

@@ -1,7 +1,7 @@
 // The version data the portal receives: bodies, header, addresses and the Citrix Receiver lookup.
 #include "fakes.h"
 
-#include "host/errors.h"
+#include "base/errors.h"
 #include "navigation/formencode.h"
 #include "navigation/portal.h"
 

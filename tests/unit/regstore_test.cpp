@@ -1,6 +1,6 @@
 // The .reg file that stands in for HKEY_CURRENT_USER on Linux: reading values of every type,
 // creating keys, writing the browser-emulation DWORD and keeping the rest of the file intact.
-#include "host/errors.h"
+#include "base/errors.h"
 #include "host/regstore.h"
 
 #include <QByteArray>

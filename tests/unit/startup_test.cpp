@@ -4,8 +4,8 @@
 #include "app/errorbox.h"
 #include "app/startup.h"
 #include "app/switches.h"
+#include "base/errors.h"
 #include "host/account.h"
-#include "host/errors.h"
 #include "host/process.h"
 #include "navigation/portal.h"
 

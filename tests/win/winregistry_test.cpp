@@ -1,8 +1,8 @@
 // The Windows registry under the program's two uses, run as a Windows program (under Wine here):
 // the browser-emulation value written, the Citrix Receiver version read.
+#include "app/browseremulation.h"
+#include "base/errors.h"
 #include "host/account.h"
-#include "host/browseremulation.h"
-#include "host/errors.h"
 #include "host/process.h"
 #include "host/win/winregistry.h"
 #include "navigation/portal.h"

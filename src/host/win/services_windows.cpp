@@ -1,3 +1,4 @@
+#include "base/version.h"
 #include "host/account.h"
 #include "host/backgroundprobe.h"
 #include "host/guipause.h"
@@ -6,7 +7,6 @@
 #include "host/win/wininetprobe.h"
 #include "host/win/winregistry.h"
 #include "host/win/winshell.h"
-#include "navigation/version.h"
 
 namespace ostrel::host {
 

@@ -1,6 +1,6 @@
 // The running program and its account, from the process itself.
+#include "base/errors.h"
 #include "host/account.h"
-#include "host/errors.h"
 #include "host/process.h"
 
 #include <windows.h>

@@ -5,9 +5,9 @@
 class QPoint;
 class QWebEngineView;
 
-namespace ostrel::host {
+namespace ostrel::web {
 
 // Opens the menu for the view's last context-menu request at the given place on the screen.
 void ShowPageMenu(QWebEngineView& view, const QPoint& globalPosition);
 
-} // namespace ostrel::host
+} // namespace ostrel::web

@@ -1,4 +1,4 @@
-#include "host/findbar.h"
+#include "web/findbar.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -9,7 +9,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-namespace ostrel::host {
+namespace ostrel::web {
 
 FindBar::FindBar(QWidget* parent, QWebEngineView* view)
     : QWidget(parent), view_(view), text_(new QLineEdit(this)), matches_(new QLabel(this))
@@ -90,4 +90,4 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-} // namespace ostrel::host
+} // namespace ostrel::web

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "host/webenginebrowser.h"
+#include "web/webenginebrowser.h"
 
 #include <QWebEngineView>
 
 class QWebEngineProfile;
 
-namespace ostrel::host {
+namespace ostrel::web {
 
 // A plain browser window for pages that open one (target=_blank, window.open), on the main
 // window's profile so the portal session carries over. Its own page may close it.
@@ -26,4 +26,4 @@ private:
     PopupWindow(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside);
 };
 
-} // namespace ostrel::host
+} // namespace ostrel::web

@@ -1,4 +1,4 @@
-#include "host/logindialog.h"
+#include "web/logindialog.h"
 
 #include <QAuthenticator>
 #include <QDialog>
@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <QUrl>
 
-namespace ostrel::host {
+namespace ostrel::web {
 
 bool LoginDialog::Ask(QWidget* parent, const QUrl& url, QAuthenticator* authenticator)
 {
@@ -38,4 +38,4 @@ bool LoginDialog::Ask(QWidget* parent, const QUrl& url, QAuthenticator* authenti
     return true;
 }
 
-} // namespace ostrel::host
+} // namespace ostrel::web

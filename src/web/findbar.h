@@ -8,7 +8,7 @@ class QLabel;
 class QLineEdit;
 class QWebEngineView;
 
-namespace ostrel::host {
+namespace ostrel::web {
 
 class FindBar final : public QWidget {
     Q_OBJECT
@@ -34,4 +34,4 @@ private:
     QLabel* matches_;
 };
 
-} // namespace ostrel::host
+} // namespace ostrel::web

@@ -1,11 +1,11 @@
-#include "host/pagemenu.h"
+#include "web/pagemenu.h"
 
 #include <QMenu>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-namespace ostrel::host {
+namespace ostrel::web {
 
 void ShowPageMenu(QWebEngineView& view, const QPoint& globalPosition)
 {
@@ -36,4 +36,4 @@ void ShowPageMenu(QWebEngineView& view, const QPoint& globalPosition)
     menu->popup(globalPosition);
 }
 
-} // namespace ostrel::host
+} // namespace ostrel::web

@@ -16,7 +16,7 @@ class QWebEngineProfile;
 class QAuthenticator;
 class QPrinter;
 
-namespace ostrel::host {
+namespace ostrel::web {
 
 // Our page: the silent flag and frame completions live here.
 class WebPage : public QWebEnginePage {
@@ -65,7 +65,7 @@ private:
 // Where the program's browser windows keep their cookies and cache: one profile for the process.
 QWebEngineProfile* BrowserProfile();
 
-class WebEngineBrowser final : public QWebEngineView, public Browser {
+class WebEngineBrowser final : public QWebEngineView, public host::Browser {
     Q_OBJECT
 public:
     explicit WebEngineBrowser(QWidget* parent = nullptr);
@@ -79,10 +79,10 @@ public:
     void SetSilent(bool silent) override;
     bool Silent() const override;
     std::string DocumentUrl() const override;
-    void SetOnDocumentComplete(DocumentCompleteHandler handler) override;
+    void SetOnDocumentComplete(host::Browser::DocumentCompleteHandler handler) override;
 
     void ClearCache() override;
-    void SetOnOutsideAddress(OutsideAddressHandler handler) override;
+    void SetOnOutsideAddress(host::Browser::OutsideAddressHandler handler) override;
 
     WebPage* webPage() const { return page_; }
 
@@ -100,8 +100,8 @@ private:
     QWebEngineProfile* profile_;
     std::unique_ptr<QPrinter> printer_; // lives until the engine has printed
     WebPage* page_;
-    DocumentCompleteHandler onDocumentComplete_;
-    OutsideAddressHandler onOutsideAddress_;
+    host::Browser::DocumentCompleteHandler onDocumentComplete_;
+    host::Browser::OutsideAddressHandler onOutsideAddress_;
     enum class Pending { None, Requested, Started };
     Pending pending_ = Pending::None; // a navigation of ours that has not landed yet
     bool reloadWanted_ = false;       // Refresh2 was asked for and has not reloaded yet
@@ -110,4 +110,4 @@ private:
     QElapsedTimer cacheClearTime_;
 };
 
-} // namespace ostrel::host
+} // namespace ostrel::web

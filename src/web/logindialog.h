@@ -4,7 +4,7 @@ class QAuthenticator;
 class QUrl;
 class QWidget;
 
-namespace ostrel::host {
+namespace ostrel::web {
 
 // Asks for a user name and password for a site that wants HTTP authentication.
 class LoginDialog {
@@ -13,4 +13,4 @@ public:
     static bool Ask(QWidget* parent, const QUrl& url, QAuthenticator* authenticator);
 };
 
-} // namespace ostrel::host
+} // namespace ostrel::web

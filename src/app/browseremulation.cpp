@@ -1,6 +1,6 @@
-#include "host/browseremulation.h"
+#include "app/browseremulation.h"
 
-#include "host/errors.h"
+#include "base/errors.h"
 #include "host/registry.h"
 
 namespace ostrel::host {

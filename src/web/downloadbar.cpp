@@ -1,4 +1,4 @@
-#include "host/downloadbar.h"
+#include "web/downloadbar.h"
 
 #include "host/shell.h"
 
@@ -14,7 +14,7 @@
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 
-namespace ostrel::host {
+namespace ostrel::web {
 
 namespace {
 // Remote-workplace launch files start the remote workplace as soon as they are in, as the
@@ -26,7 +26,7 @@ bool isLaunchFile(const QWebEngineDownloadRequest* download)
 }
 } // namespace
 
-DownloadBar::DownloadBar(QWidget* parent, QWebEngineProfile* profile, Shell& shell)
+DownloadBar::DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shell& shell)
     : QWidget(parent), shell_(shell), rows_(new QVBoxLayout(this))
 {
     setObjectName(QStringLiteral("DownloadBar"));
@@ -134,4 +134,4 @@ void DownloadBar::finished(QWebEngineDownloadRequest* download, QWidget* row)
         shell_.OpenUrl(QUrl::fromLocalFile(path).toString().toStdString());
 }
 
-} // namespace ostrel::host
+} // namespace ostrel::web

@@ -1,15 +1,15 @@
-#include "host/popupwindow.h"
+#include "web/popupwindow.h"
 
 #include "host/centring.h"
-#include "host/pagemenu.h"
-#include "host/webenginebrowser.h"
+#include "web/pagemenu.h"
+#include "web/webenginebrowser.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 
 #include <utility>
 
-namespace ostrel::host {
+namespace ostrel::web {
 
 PopupWindow::PopupWindow(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside)
 {
@@ -27,7 +27,7 @@ PopupWindow::PopupWindow(QWebEngineProfile* profile, const WebPage::OutsideHandl
                     return;
                 resize(asked.size());
                 if (std::exchange(first, false))
-                    CentreFrameOnScreen(*this);
+                    host::CentreFrameOnScreen(*this);
             });
     connect(page, &QWebEnginePage::titleChanged, this, &QWidget::setWindowTitle);
     connect(page, &QWebEnginePage::windowCloseRequested, this, &QWidget::close);
@@ -59,4 +59,4 @@ void PopupWindow::contextMenuEvent(QContextMenuEvent* event)
     ShowPageMenu(*this, event->globalPos());
 }
 
-} // namespace ostrel::host
+} // namespace ostrel::web

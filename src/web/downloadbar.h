@@ -11,13 +11,15 @@ class QWebEngineDownloadRequest;
 class QWebEngineProfile;
 
 namespace ostrel::host {
-
 class Shell;
+}
+
+namespace ostrel::web {
 
 class DownloadBar final : public QWidget {
     Q_OBJECT
 public:
-    DownloadBar(QWidget* parent, QWebEngineProfile* profile, Shell& shell);
+    DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shell& shell);
 
     // A free name for the file in the folder: the name itself, else "name (1).ext", "name (2).ext"...
     static QString FreeFileName(const QString& folder, const QString& suggested,
@@ -27,9 +29,9 @@ private:
     void start(QWebEngineDownloadRequest* download);
     void finished(QWebEngineDownloadRequest* download, QWidget* row);
 
-    Shell& shell_;
+    host::Shell& shell_;
     QVBoxLayout* rows_;
     QStringList inProgress_; // paths that downloads under way will write
 };
 
-} // namespace ostrel::host
+} // namespace ostrel::web

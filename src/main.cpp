@@ -1,10 +1,10 @@
 #include "app/TApplication.h"
 #include "app/startup.h"
 #include "app/startuptrace.h"
-#include "host/popupwindow.h"
 #include "host/services.h"
-#include "host/webenginebrowser.h"
 #include "ui/TWebNavigator.h"
+#include "web/popupwindow.h"
+#include "web/webenginebrowser.h"
 
 #include <QMessageBox>
 #include <QTimer>
@@ -64,6 +64,6 @@ int main(int argc, char* argv[])
                            ostrel::app::ApplyLaunchShowRequest(*window, showCommand);
                        });
     const int exitCode = TApplication::exec();
-    ostrel::host::PopupWindow::CloseAll(); // the windows that pages opened go with the main window
+    ostrel::web::PopupWindow::CloseAll(); // the windows that pages opened go with the main window
     return exitCode;
 }

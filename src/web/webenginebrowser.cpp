@@ -1,9 +1,9 @@
-#include "host/webenginebrowser.h"
+#include "web/webenginebrowser.h"
 
 #include "host/guipause.h"
-#include "host/logindialog.h"
-#include "host/pagemenu.h"
-#include "host/popupwindow.h"
+#include "web/logindialog.h"
+#include "web/pagemenu.h"
+#include "web/popupwindow.h"
 
 #include <QAuthenticator>
 #include <QContextMenuEvent>
@@ -28,7 +28,7 @@
 
 #include <utility>
 
-namespace ostrel::host {
+namespace ostrel::web {
 
 namespace {
 
@@ -298,7 +298,7 @@ void WebEngineBrowser::Navigate(const std::string& url, int flags)
         page_->openOutside(toUrl(url));
         return;
     }
-    if (flags & navNoHistory) {
+    if (flags & host::navNoHistory) {
         // Qt has no load that replaces the current history entry; the page's own location.replace()
         // does, unless a load in progress swallows it, so that is stopped first.
         // location.replace() would send the page being left as Referer; a navigation of the
@@ -318,7 +318,7 @@ void WebEngineBrowser::Navigate(const std::string& url, int flags)
         return;
     }
     QWebEngineHttpRequest request(toUrl(url));
-    if (flags & navNoReadFromCache) {
+    if (flags & host::navNoReadFromCache) {
         // A plain load may be answered from the HTTP cache; with these headers Chromium asks the server.
         request.setHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
         request.setHeader(QByteArrayLiteral("Pragma"), QByteArrayLiteral("no-cache"));
@@ -439,10 +439,10 @@ void WebEngineBrowser::SetOnDocumentComplete(DocumentCompleteHandler handler)
 
 void WebEngineBrowser::raiseDocumentComplete(bool topLevel, const QString& url)
 {
-    GuiPause::RunOutsidePause([self = QPointer(this), topLevel, url = url.toStdString()] {
+    host::GuiPause::RunOutsidePause([self = QPointer(this), topLevel, url = url.toStdString()] {
         if (self && self->onDocumentComplete_)
             self->onDocumentComplete_(topLevel, url);
     });
 }
 
-} // namespace ostrel::host
+} // namespace ostrel::web
