@@ -52,8 +52,9 @@ constexpr std::size_t kChunkSize = 16u << 10;
 // ostrel:secret, the only credentials /auth accepts.
 constexpr std::string_view kAuthCredentials = "b3N0cmVsOnNlY3JldA==";
 
-const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]... [--open-window] [--bench-page]\n"
-                      "                      [--https ROLE=PORT... --cert FILE --key FILE] ROLE=ORIGIN...\n"
+const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]... [--open-window]\n"
+                      "                      [--bench-page] [--https ROLE=PORT... --cert FILE --key FILE]\n"
+                      "                      ROLE=ORIGIN...\n"
                       "\n"
                       "  ROLE=ORIGIN         serve ROLE at ORIGIN, e.g. portal=http://127.0.0.1:47101\n"
                       "                      (host 127.0.0.1 or localhost, explicit port, optional path)\n"
@@ -503,9 +504,14 @@ std::string bench_png()
         a = (a + c) % 65521;
         b = (b + a) % 65521;
     }
+    // The zlib header, then one final stored block: its length and the length's complement, each
+    // little-endian.
     const auto len = static_cast<std::uint16_t>(raw.size());
-    std::string zlib = {'\x78', '\x01', '\x01', static_cast<char>(len & 0xFF), static_cast<char>(len >> 8),
-                        static_cast<char>(~len & 0xFF), static_cast<char>((~len >> 8) & 0xFF)};
+    std::string zlib = "\x78\x01\x01";
+    for (const std::uint16_t v : {len, static_cast<std::uint16_t>(~len)}) {
+        zlib += static_cast<char>(v & 0xFF);
+        zlib += static_cast<char>(v >> 8);
+    }
     zlib += raw + be32((b << 16) | a);
     const std::string header = be32(kSide) + be32(kSide) + std::string{8, 2, 0, 0, 0}; // 8-bit RGB
     return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", zlib) +
