@@ -46,7 +46,8 @@ std::string Property(Window w, Atom name, Atom type)
                            &data) == Success &&
         data) {
         if (actualType == type)
-            out.assign(reinterpret_cast<const char*>(data), items * (format == 32 ? sizeof(long) : format / 8));
+            out.assign(reinterpret_cast<const char*>(data),
+                       items * (format == 32 ? sizeof(long) : format / 8));
         XFree(data);
     }
     return out;
@@ -66,7 +67,10 @@ std::string Title(Window w)
 }
 
 // A window may go between reading the list and reading its title; that is no error here.
-int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+int IgnoreErrors(Display*, XErrorEvent*)
+{
+    return 0;
+}
 
 } // namespace
 
