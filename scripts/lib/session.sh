@@ -1,5 +1,6 @@
-# Shared by the run and screenshot scripts: build the stand-in build, start the stand-in portal,
-# and, without a display, an X server with a window manager. Everything started is ended on exit.
+# Shared by the run, screenshot, soak and bench scripts: build the stand-in build, start the
+# stand-in portal, and, without a display, an X server with a window manager. Everything started is
+# ended on exit.
 
 build=build/standin
 cmake --preset standin >/dev/null
