@@ -15,36 +15,9 @@ start_x
 start_standin
 start_program
 
-# Proportional set size of a process and all its descendants, in kB.
-pss_tree() {
-    local total=0 p
-    for p in $1 $(pgrep -P "$1") $(for c in $(pgrep -P "$1"); do pgrep -P "$c"; done); do
-        [ -r "/proc/$p/smaps_rollup" ] && total=$((total + $(awk '/^Pss:/ {print $2}' "/proc/$p/smaps_rollup")))
-    done
-    echo "$total"
-}
-
-# Where each header control is on the screen, from the layout table (right-anchored ones follow
-# the window's right edge).
 window=$(xdotool search --name '^Ostrel Web 6.9$' | head -1)
-origin_x=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print $4}')
-origin_y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ {print $4}')
-width=$(xwininfo -id "$window" | awk '/Width:/ {print $2}')
 declare -A at
-while read -r name x y; do at[$name]="$x $y"; done < <(python3 - "$origin_x" "$origin_y" "$width" <<'PY'
-import re, sys
-ox, oy, width = map(int, sys.argv[1:])
-for m in re.finditer(r'ControlLayout\{(\w+),\s*(\w+),\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+),\s*([LR]),\s*(true|false)',
-                     open('src/ui/headerlayout.cpp').read()):
-    name, kind, x, y, w, h, anchor, visible = m.groups()
-    if kind not in ('Button', 'Image') or visible != 'true':
-        continue
-    x, y, w, h = int(x), int(y), int(w), int(h)
-    if anchor == 'R':
-        x += width - 1259
-    print(name, ox + x + min(w // 2, 20), oy + y + h // 2)
-PY
-)
+while read -r name x y; do at[$name]="$x $y"; done < <(header_controls "$window")
 buttons=("${!at[@]}")
 keys=(F2 F4 F5 F11 F12)
 

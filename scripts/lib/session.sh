@@ -1,5 +1,6 @@
-# Shared by the run and screenshot scripts: build the stand-in build, start the stand-in portal,
-# and, without a display, an X server with a window manager. Everything started is ended on exit.
+# Shared by the run, screenshot, soak and bench scripts: build the stand-in build, start the
+# stand-in portal, and, without a display, an X server with a window manager. Everything started is
+# ended on exit.
 
 build=build/standin
 cmake --preset standin >/dev/null
@@ -19,11 +20,12 @@ pids=()
 cleanup() { for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done; }
 trap cleanup EXIT
 
-# Options for the stand-in (--status ROLE=CODE ...) may be given; standin holds its PID.
+# Options for the stand-in (--status ROLE=CODE ...) may be given; standin holds its PID. A role
+# named in $without_role is left out, so that its port refuses connections.
 start_standin() {
     log="$build/standin-requests.jsonl"
     [ -e "$log" ] && [ -n "${keep_log:-}" ] || : >"$log"
-    mapfile -t roles <"$build/standin-args.txt"
+    mapfile -t roles < <(grep -v "^${without_role:-}=" "$build/standin-args.txt")
     : >"$build/standin.out"
     "$build/tools/standin-portal/ostrel-standin" --log "$log" "$@" "${roles[@]}" >"$build/standin.out" &
     standin=$!
@@ -52,6 +54,43 @@ start_program() {
     pids+=("$program")
     for _ in $(seq 300); do grep -q '"method":"GET","path":"/","query":"version=' "$log" && break; sleep 0.1; done
     sleep 3 # time to draw the page
+}
+
+# Proportional set size of a process and all its descendants, in kB.
+pss_tree() {
+    local total=0 p
+    for p in $(process_tree "$1"); do
+        # A process that has just ended reads as nothing.
+        total=$((total + $(awk '/^Pss:/ {kb += $2} END {print kb + 0}' "/proc/$p/smaps_rollup" 2>/dev/null || echo 0)))
+    done
+    echo "$total"
+}
+process_tree() {
+    local child
+    echo "$1"
+    for child in $(pgrep -P "$1"); do process_tree "$child"; done
+}
+
+# Where each visible header button and image of the window is on the screen, one "NAME X Y" a line,
+# from the layout table (right-anchored ones follow the window's right edge).
+header_controls() {
+    local origin_x origin_y width
+    origin_x=$(xwininfo -id "$1" | awk '/Absolute upper-left X/ {print $4}')
+    origin_y=$(xwininfo -id "$1" | awk '/Absolute upper-left Y/ {print $4}')
+    width=$(xwininfo -id "$1" | awk '/Width:/ {print $2}')
+    python3 - "$origin_x" "$origin_y" "$width" <<'PY'
+import re, sys
+ox, oy, width = map(int, sys.argv[1:])
+for m in re.finditer(r'ControlLayout\{(\w+),\s*(\w+),\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+),\s*([LR]),\s*(true|false)',
+                     open('src/ui/headerlayout.cpp').read()):
+    name, kind, x, y, w, h, anchor, visible = m.groups()
+    if kind not in ('Button', 'Image') or visible != 'true':
+        continue
+    x, y, w, h = int(x), int(y), int(w), int(h)
+    if anchor == 'R':
+        x += width - 1259
+    print(name, ox + x + min(w // 2, 20), oy + y + h // 2)
+PY
 }
 
 print_requests() {

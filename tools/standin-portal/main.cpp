@@ -18,6 +18,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -52,7 +53,8 @@ constexpr std::size_t kChunkSize = 16u << 10;
 constexpr std::string_view kAuthCredentials = "b3N0cmVsOnNlY3JldA==";
 
 const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]... [--open-window]\n"
-                      "                      [--https ROLE=PORT... --cert FILE --key FILE] ROLE=ORIGIN...\n"
+                      "                      [--bench-page] [--https ROLE=PORT... --cert FILE --key FILE]\n"
+                      "                      ROLE=ORIGIN...\n"
                       "\n"
                       "  ROLE=ORIGIN         serve ROLE at ORIGIN, e.g. portal=http://127.0.0.1:47101\n"
                       "                      (host 127.0.0.1 or localhost, explicit port, optional path)\n"
@@ -63,7 +65,10 @@ const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]..
                       "  --cert FILE         PEM certificate (chain) for every --https port\n"
                       "  --key FILE          PEM private key of that certificate, unencrypted\n"
                       "  --log FILE          append one JSON line per request to FILE (default stderr)\n"
-                      "  --open-window       the page at \"/\" opens /popup/target in a window of its own\n";
+                      "  --open-window       the page at \"/\" opens /popup/target in a window of its own\n"
+                      "  --bench-page        the portal's \"/\" is a 5 KB page with one image,\n"
+                      "                      /bench/image.png, for timing page loads; its key \"p\"\n"
+                      "                      opens /bench/popup, which closes itself\n";
 
 struct Role {
     std::string name;
@@ -183,6 +188,7 @@ RequestLog g_log;
 std::atomic<unsigned long long> g_cached_served{0};
 std::atomic<unsigned long long> g_sessions{0};
 bool g_open_window = false; // set once before the listeners start
+bool g_bench_page = false;  // likewise
 
 // Set by the route handler, consumed by the library's logger hook: requests
 // the library rejects before routing (bad request line, oversized body) never
@@ -462,6 +468,56 @@ bool serve_file(std::string_view name, httplib::Response& res)
     return true;
 }
 
+// A real PNG of a few KB without an image library: a 32 x 32 colour gradient, its pixels in one
+// stored (uncompressed) deflate block, with the CRCs and the checksum the format asks for.
+std::string bench_png()
+{
+    constexpr int kSide = 32;
+    std::string raw;
+    for (int y = 0; y < kSide; ++y) {
+        raw += '\0'; // no filter on this row
+        for (int x = 0; x < kSide; ++x) {
+            raw += static_cast<char>(x * 8);
+            raw += static_cast<char>(y * 8);
+            raw += static_cast<char>(160);
+        }
+    }
+    const auto be32 = [](std::uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                           static_cast<char>(v)};
+    };
+    const auto crc32 = [](std::string_view bytes) {
+        std::uint32_t c = 0xFFFFFFFFu;
+        for (unsigned char b : bytes) {
+            c ^= b;
+            for (int k = 0; k < 8; ++k)
+                c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        }
+        return ~c;
+    };
+    const auto chunk = [&](std::string_view type, const std::string& data) {
+        const std::string typed = std::string(type) + data;
+        return be32(static_cast<std::uint32_t>(data.size())) + typed + be32(crc32(typed));
+    };
+    std::uint32_t a = 1, b = 0; // Adler-32 of the raw bytes
+    for (unsigned char c : raw) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    // The zlib header, then one final stored block: its length and the length's complement, each
+    // little-endian.
+    const auto len = static_cast<std::uint16_t>(raw.size());
+    std::string zlib = "\x78\x01\x01";
+    for (const std::uint16_t v : {len, static_cast<std::uint16_t>(~len)}) {
+        zlib += static_cast<char>(v & 0xFF);
+        zlib += static_cast<char>(v >> 8);
+    }
+    zlib += raw + be32((b << 16) | a);
+    const std::string header = be32(kSide) + be32(kSide) + std::string{8, 2, 0, 0, 0}; // 8-bit RGB
+    return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", zlib) +
+           chunk("IEND", "");
+}
+
 bool starts_with_ci(std::string_view s, std::string_view prefix)
 {
     return s.size() >= prefix.size() && equal_ci(s.substr(0, prefix.size()), prefix);
@@ -483,6 +539,11 @@ void serve_auth(const httplib::Request& req, const Arrival& a, httplib::Response
         res.set_header("WWW-Authenticate", "Basic realm=\"Ostrel\"");
     }
     res.set_content(standin::auth_page(a, admitted), kHtml);
+}
+
+bool serves_portal(const Listener& l)
+{
+    return std::any_of(l.roles.begin(), l.roles.end(), [](const Role* r) { return r->name == "portal"; });
 }
 
 void serve(const Listener& l, const httplib::Request& req, httplib::Response& res)
@@ -509,6 +570,13 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
         res.set_content(standin::frames_page(a), kHtml);
     } else if (path == "/frame/a" || path == "/frame/b") {
         res.set_content(standin::frame_page(a, path.back()), kHtml);
+    } else if (path == "/" && g_bench_page && (addressed ? addressed->name == "portal" : serves_portal(l))) {
+        res.set_content(standin::bench_page("/bench/image.png"), kHtml);
+    } else if (path == "/bench/image.png" && g_bench_page) {
+        static const std::string png = bench_png();
+        res.set_content(png, "image/png");
+    } else if (path == "/bench/popup" && g_bench_page) {
+        res.set_content(standin::bench_popup_page(), kHtml);
     } else if (path == "/" && g_open_window) {
         res.set_content(standin::generic_page(a) +
                             "<script>window.open('/popup/target', 'ostrelpopup', 'width=400,height=300')</script>\n",
@@ -746,6 +814,8 @@ int main(int argc, char** argv)
             tls_roles.push_back(std::move(r));
         } else if (arg == "--open-window") {
             g_open_window = true;
+        } else if (arg == "--bench-page") {
+            g_bench_page = true;
         } else if (arg == "--cert" || arg.rfind("--cert=", 0) == 0) {
             cert_path = value("--cert");
         } else if (arg == "--key" || arg.rfind("--key=", 0) == 0) {

@@ -468,6 +468,43 @@ std::string crash_page(const Arrival& a)
                     "<p>A page whose renderer is about to be ended from outside.</p>\n");
 }
 
+std::string bench_page(std::string_view image_path)
+{
+    // Plain markup, no style sheet: the page should cost the engine the same in every browser.
+    std::string out = "<!DOCTYPE html>\n<html lang=\"nl\"><head><meta charset=\"utf-8\">\n"
+                      "<title>Stand-in bench page</title>\n"
+                      "<script>document.addEventListener(\"keydown\", function (e) {\n"
+                      "  if (e.key === \"p\")\n"
+                      "    window.open(\"/bench/popup\", \"_blank\", \"width=400,height=300\");\n"
+                      "});</script>\n"
+                      "</head><body>\n<h1>Stand-in bench page</h1>\n";
+    out += "<p><img src=\"" + html_escape(image_path) + "\" width=\"32\" height=\"32\" alt=\"\"></p>\n";
+    const std::string_view sentences[] = {
+        "The intermediary opens the portal every morning and keeps it open all day. ",
+        "Policies, claims and the documents that go with them are all one click away. ",
+        "Nothing on this page is fetched besides the one small picture above. ",
+        "Each paragraph repeats the same few sentences so that the page weighs about five kilobytes. ",
+    };
+    for (int n = 1; out.size() < 4900; ++n) {
+        out += "<p>" + std::to_string(n) + ". ";
+        for (auto s : sentences)
+            out += s;
+        out += "</p>\n";
+    }
+    out += "</body></html>\n";
+    return out;
+}
+
+std::string bench_popup_page()
+{
+    return "<!DOCTYPE html>\n<html lang=\"nl\"><head><meta charset=\"utf-8\">\n"
+           "<title>Stand-in bench popup</title>\n"
+           "<script>window.addEventListener(\"load\", function () {\n"
+           "  setTimeout(function () { window.close(); }, 300);\n"
+           "});</script>\n"
+           "</head><body><p>This window closes itself.</p></body></html>\n";
+}
+
 std::string error_page(const Arrival& a, int code, std::string_view why)
 {
     const std::string title = "Stand-in: " + a.roles;

@@ -61,6 +61,11 @@ std::string login_page(const Arrival& a, unsigned long long session);
 std::string auth_page(const Arrival& a, bool admitted);
 std::string print_page(const Arrival& a);
 std::string crash_page(const Arrival& a);
+// For timing page loads: about 5 KB of plain text with exactly one image, `image_path`, whose
+// request marks the page as loaded; the key "p" opens /bench/popup in a window of its own.
+std::string bench_page(std::string_view image_path);
+// Closes itself 300 ms after it has loaded.
+std::string bench_popup_page();
 std::string error_page(const Arrival& a, int code, std::string_view why);
 
 } // namespace standin

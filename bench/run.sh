@@ -1,0 +1,336 @@
+#!/usr/bin/env bash
+# Benchmark: the program against a bare QWebEngineView (the engine's floor) and Debian's Chromium,
+# each opening the stand-in portal's bench page under one Xvfb with openbox. Measures start-up to
+# the page's image and the memory of the whole process tree for all three, and for the program
+# alone how long F2, F5 and the Refresh button take to do their work, then its memory growth over
+# 200 reloads and 50 popups. A figure is the median of ROUNDS rounds (default 7) taken in turn
+# (program, bare, Chromium, program, ...) after a warm-up round that is not counted.
+# The table goes to stdout and to build/bench/results.txt; progress goes to stderr.
+#   bench/run.sh [ROUNDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds=${1:-7}
+if ! [[ $rounds =~ ^[1-9][0-9]*$ ]]; then
+    echo "usage: $0 [ROUNDS]" >&2
+    exit 2
+fi
+((rounds >= 7)) || echo "Only $rounds rounds: medians of fewer than 7 are a check of the harness, not figures." >&2
+exec 3>&1 1>&2 # stdout is for the table alone
+
+scripts/deps.sh
+if ! dpkg-query -W -f='${Status}' chromium 2>/dev/null | grep -q 'install ok installed'; then
+    echo "Installing Debian's chromium"
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends chromium >/dev/null
+fi
+source scripts/lib/session.sh # builds the program; starts, and on exit ends, the stand-in and X
+out=build/bench
+cmake -S bench -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$out"
+ours=$build/src/ostrel-web
+bare=$out/bare/bench-bare
+xwait=$out/xwait/bench-xwait
+page='http://127.0.0.1:47101/?version=6.9'
+samples=$out/samples.txt
+: >"$samples"
+rm -rf "$out/logs"
+mkdir -p "$out/logs"
+
+pid= # the program being measured
+home=
+helper= # a bench-xwait waiting for a window
+finish() {
+    [ -z "$helper" ] || kill "$helper" 2>/dev/null || true
+    stop_run
+    cleanup
+}
+trap finish EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+unset DISPLAY # a display of our own
+for attempt in 1 2 3; do
+    start_x
+    # start_x takes a display number at random, which another X server may hold already.
+    kill -0 "${pids[-2]}" 2>/dev/null && kill -0 "${pids[-1]}" 2>/dev/null && break
+    ((attempt < 3)) || { echo "No X server with a window manager could be started." >&2; exit 1; }
+done
+echo "Xvfb and openbox on $DISPLAY"
+# Without the primary gateway its port refuses connections: F2 falls back on the secondary.
+without_role=gateway1 start_standin --bench-page
+exec 4<"$log" # the stand-in's log, read as the requests arrive
+# One xdotool for the timed keys and clicks, reading its commands as they come: a new xdotool per
+# key would put its own start (some 20 ms on a busy machine) into every figure.
+rm -f "$out/input"
+mkfifo "$out/input"
+xdotool - <"$out/input" &
+pids+=($!)
+exec 5>"$out/input"
+
+# REPLY: the Unix time in ms.
+now_ms() {
+    local t=${EPOCHREALTIME/[.,]/}
+    REPLY=$((t / 1000))
+}
+
+# Forgets the requests logged so far.
+skip_requests() {
+    while IFS= read -r _ <&4; do :; done
+}
+
+# Waits for the next request whose log line contains $1, until the Unix time $2 (ms); t_ms is then
+# the time the stand-in logged for it. Requests before it are passed over.
+next_request() {
+    local line partial=""
+    while :; do
+        if IFS= read -r line <&4; then
+            line=$partial$line
+            partial=""
+            if [[ $line == *"$1"* ]]; then
+                t_ms=${line#'{"t_ms":'}
+                t_ms=${t_ms%%,*}
+                return 0
+            fi
+        else
+            partial+=$line # the stand-in is still writing this line
+            now_ms
+            ((REPLY < $2)) || return 1
+            sleep 0.02
+        fi
+    done
+}
+
+sleep_until() {
+    now_ms
+    local left=$(($1 - REPLY))
+    ((left <= 0)) || sleep "$((left / 1000)).$(printf %03d $((left % 1000)))"
+}
+
+# One measurement: round, figure, program, value (or "failed").
+sample() { echo "$*" >>"$samples"; }
+
+# A new folder for the next program's home and XDG folders (and Chromium's profile).
+fresh_home() {
+    home=$(mktemp -d)
+    mkdir -m 700 "$home"/{home,config,cache,data,runtime}
+}
+
+# Starts a program in the folders of fresh_home, logging its output to $out/logs/$1.log. Sets pid,
+# and started: the Unix time in ms just before the program's exec.
+launch() {
+    local name=$1
+    shift
+    (
+        export HOME=$home/home XDG_CONFIG_HOME=$home/config XDG_CACHE_HOME=$home/cache \
+            XDG_DATA_HOME=$home/data XDG_RUNTIME_DIR=$home/runtime
+        echo "${EPOCHREALTIME/[.,]/}" >"$home/exec-us"
+        exec "$@"
+    ) >"$out/logs/$name.log" 2>&1 &
+    pid=$!
+    until [ -s "$home/exec-us" ]; do sleep 0.01; done
+    started=$(($(cat "$home/exec-us") / 1000))
+}
+
+# Ends the program and every process it started, then removes its folders. The program is asked
+# first, so that it ends its own helpers; what is left after 5 s is ended too.
+stop_run() {
+    [ -n "$pid" ] || return 0
+    local tree signal
+    tree=$(process_tree "$pid")
+    kill "$pid" 2>/dev/null || true
+    for signal in TERM KILL; do
+        for _ in $(seq 50); do
+            # shellcheck disable=SC2086 # one PID a word
+            kill -0 $tree 2>/dev/null || break 2
+            sleep 0.1
+        done
+        # shellcheck disable=SC2086
+        kill -"$signal" $tree 2>/dev/null || true
+    done
+    wait "$pid" 2>/dev/null || true
+    rm -rf "$home"
+    pid=
+}
+
+# Starts bench-xwait with the arguments after $1, its output going to $1, and waits until it
+# listens. helper holds its PID.
+start_waiter() {
+    local output=$1
+    shift
+    : >"$output"
+    "$xwait" "$@" >"$output" &
+    helper=$!
+    until grep -q ready "$output" || ! kill -0 "$helper" 2>/dev/null; do sleep 0.01; done
+}
+
+# The program's own messages ("Ostrel Web"), answered with Return, the newest first.
+close_messages() {
+    local box
+    while box=$(xdotool search --onlyvisible --name '^Ostrel Web$' 2>/dev/null | tail -1) && [ -n "$box" ]; do
+        xdotool windowactivate --sync "$box" key Return 2>/dev/null || true
+        sleep 0.2
+    done
+}
+
+# Presses and releases a key, or with "mouse" the left mouse button, in the window; pressed is the
+# Unix time in ms just before the release.
+press() {
+    local down="keydown $2" up="keyup $2"
+    [ "$2" != mouse ] || { down="mousedown 1"; up="mouseup 1"; }
+    xdotool windowactivate --sync "$1" 2>/dev/null || true
+    echo "$down" >&5
+    sleep 0.1
+    now_ms
+    pressed=$REPLY
+    echo "$up" >&5
+}
+
+# Start-up until the page has asked for its image, 30 s at most; then the memory 3 s after that.
+# For the program, the image of the version-stamped page that follows the start-up's POST and its
+# 2000 ms pause, which is taken off.
+measure_start() { # round, name, command...
+    local round=$1 name=$2 pause=0
+    shift 2
+    skip_requests
+    launch "$name-$round" "$@"
+    local deadline=$((started + 30000))
+    if [ "$name" = ours ]; then
+        pause=2000
+        next_request '"target":"/?version=6.9"' "$deadline" || true
+    fi
+    if ! next_request '"path":"/bench/image.png"' "$deadline"; then
+        echo "  $name did not load the page within 30 s (output: $out/logs/$name-$round.log)"
+        sample "$round startup $name failed"
+        sample "$round memory $name failed"
+        return 1
+    fi
+    sample "$round startup $name $((t_ms - started - pause))"
+    sleep_until $((t_ms + 3000))
+    sample "$round memory $name $(pss_tree "$pid")"
+}
+
+# F2, F5 and the Refresh button in the program's window, timed from the release of the key or the
+# mouse button to what the stand-in (or the screen) sees of their work.
+measure_freezes() { # round
+    local round=$1 window x y soon
+    window=$(xdotool search --onlyvisible --name '^Ostrel Web 6.9$' | head -1)
+
+    skip_requests
+    press "$window" F2
+    soon=$((pressed + 30000))
+    if next_request '"port":47111,"roles":["gateway2"],"method":"GET","path":"/vpn/index.html","query":"",' "$soon"; then
+        sample "$round f2_probe ours $((t_ms - pressed))"
+        if next_request '"path":"/vpn/index.html","query":"version=' "$soon"; then
+            sample "$round f2_page ours $((t_ms - pressed))"
+        else
+            sample "$round f2_page ours failed"
+        fi
+    else
+        sample "$round f2_probe ours failed"
+        sample "$round f2_page ours failed"
+    fi
+    close_messages
+
+    skip_requests
+    press "$window" F5
+    soon=$((pressed + 30000))
+    if next_request '"target":"/?version=6.9"' "$soon"; then
+        sample "$round f5_page ours $((t_ms - pressed))"
+        if next_request '"target":"/?version=6.9"' "$soon"; then
+            sample "$round f5_reload ours $((t_ms - pressed - 1000))"
+        else
+            sample "$round f5_reload ours failed"
+        fi
+    else
+        sample "$round f5_page ours failed"
+        sample "$round f5_reload ours failed"
+    fi
+    next_request '"path":"/bench/image.png"' "$soon" || true
+
+    read -r x y < <(header_controls "$window" | awk '$1 == "JvTransparentButton1" {print $2, $3}')
+    xdotool mousemove "$x" "$y"
+    # Listening to the window manager before the click, to note when the message arrives.
+    start_waiter "$out/message" new 'Ostrel Web' 30000
+    press "$window" mouse
+    if wait "$helper"; then
+        sample "$round refresh ours $(($(tail -1 "$out/message") - pressed))"
+    else
+        sample "$round refresh ours failed"
+    fi
+    close_messages
+}
+
+load_start=$(cut -d' ' -f1-3 /proc/loadavg) # the machine may be busy with more than this
+for ((round = 0; round <= rounds; round++)); do
+    if ((round == 0)); then echo "Warm-up round (not counted)"; else echo "Round $round of $rounds"; fi
+    echo "  the program"
+    fresh_home
+    measure_start "$round" ours "$ours" && measure_freezes "$round"
+    stop_run
+    echo "  bare QWebEngineView"
+    fresh_home
+    measure_start "$round" bare "$bare" "$page" || true
+    stop_run
+    echo "  Chromium"
+    fresh_home
+    # As root Chromium refuses to start with its sandbox. It runs under Xvfb without --disable-gpu.
+    measure_start "$round" chromium chromium --app="$page" --no-first-run --disable-background-networking \
+        --disable-component-update --disable-sync --user-data-dir="$home/chromium" --no-sandbox || true
+    stop_run
+done
+
+# The program's memory after its page first loaded, and again after 200 reloads with F5 and 50
+# popups that the page opens (the key "p") and that close themselves.
+measure_growth() {
+    local window x y soon reloads=0 popups=0
+    fresh_home
+    skip_requests
+    launch growth "$ours"
+    soon=$((started + 30000))
+    if ! next_request '"target":"/?version=6.9"' "$soon" || ! next_request '"path":"/bench/image.png"' "$soon"; then
+        echo "  the program did not load the page within 30 s"
+        return 1
+    fi
+    sleep_until $((t_ms + 3000))
+    sample "growth first ours $(pss_tree "$pid")"
+    window=$(xdotool search --onlyvisible --name '^Ostrel Web 6.9$' | head -1)
+    for ((i = 0; i < 200; i++)); do
+        press "$window" F5
+        soon=$((pressed + 30000))
+        next_request '"target":"/?version=6.9"' "$soon" && next_request '"target":"/?version=6.9"' "$soon" &&
+            next_request '"path":"/bench/image.png"' "$soon" || break
+        reloads=$((i + 1))
+        ((reloads % 50)) || echo "  $reloads reloads"
+    done
+    sample "growth reloads ours $reloads"
+    # A click on the page's text gives the page the focus, so that it gets the key.
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    x=$((X + WIDTH / 2))
+    y=$((Y + HEIGHT / 2))
+    for ((i = 0; i < 50; i++)); do
+        # Listening before the key, so that even a popup that comes and goes at once is seen.
+        start_waiter "$out/popup" count 2 30000
+        xdotool windowactivate --sync "$window" mousemove "$x" "$y" click 1 key p
+        now_ms
+        soon=$((REPLY + 30000))
+        wait "$helper" || break
+        next_request '"path":"/bench/popup"' "$soon" || break
+        "$xwait" count 1 30000 >/dev/null || break
+        popups=$((i + 1))
+        ((popups % 10)) || echo "  $popups popups"
+    done
+    sample "growth popups ours $popups"
+    sleep 3
+    sample "growth after ours $(pss_tree "$pid")"
+}
+
+echo "Growth: the program, 200 reloads with F5 and 50 popups"
+measure_growth || true
+stop_run
+
+{
+    echo "bench/run.sh $rounds, $(date -u '+%Y-%m-%d %H:%M UTC'); load average (1, 5, 15 min) at the start $load_start, at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+    python3 bench/table.py "$samples"
+} | tee "$out/results.txt" >&3

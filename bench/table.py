@@ -1,0 +1,81 @@
+#!/usr/bin/env python3
+"""The table of bench/run.sh, from its samples: one "ROUND FIGURE PROGRAM VALUE" a line, VALUE in
+ms, in kB for memory, or "failed". Round 0 is the warm-up and is left out. Each cell is the median
+[min-max] of the other rounds; the ratios are of the medians.
+    bench/table.py SAMPLES"""
+import statistics
+import sys
+
+FIGURES = [  # name, label, unit
+    ("startup", "Start-up to page loaded (program: less 2000 ms pause)", "ms"),
+    ("memory", "Memory: PSS of the process tree, 3 s after", "MB"),
+    ("f2_probe", "F2, primary gateway refused: to probe of secondary", "ms"),
+    ("f2_page", "F2, primary gateway refused: to secondary's page", "ms"),
+    ("f5_page", "F5: to request of the portal page", "ms"),
+    ("f5_reload", "F5: to the reload, less its 1000 ms pause", "ms"),
+    ("refresh", "Refresh click: to its message on screen", "ms"),
+]
+PROGRAMS = ["ours", "bare", "chromium"]
+HEADINGS = ["program", "bare", "Chromium", "prog/bare", "prog/Chromium"]
+
+
+def main(path):
+    values, failed, counted = {}, {}, set()
+    growth = {}
+    for line in open(path):
+        round_, figure, program, value = line.split()
+        if round_ == "growth":
+            growth[figure] = int(value)
+            continue
+        if round_ == "0":
+            continue
+        counted.add(round_)
+        if value == "failed":
+            failed[figure, program] = failed.get((figure, program), 0) + 1
+        else:
+            number = int(value) / 1024 if figure == "memory" else int(value)
+            values.setdefault((figure, program), []).append(number)
+
+    def cell(figure, program, unit):
+        got = values.get((figure, program))
+        text = ""
+        if got:
+            fmt = "{:.0f}" if unit == "ms" else "{:.1f}"
+            text = (fmt + " [" + fmt + "-" + fmt + "]").format(statistics.median(got), min(got), max(got))
+        text = text or "-"
+        if failed.get((figure, program)):
+            text += " ({} failed)".format(failed[figure, program])
+        return text
+
+    def ratio(figure, other):
+        mine, theirs = values.get((figure, "ours")), values.get((figure, other))
+        if not mine or not theirs or statistics.median(theirs) <= 0:
+            return "-"
+        return "{:.2f}".format(statistics.median(mine) / statistics.median(theirs))
+
+    rows = [["figure (median [min-max] of {} rounds)".format(len(counted)), "unit"] + HEADINGS]
+    for figure, label, unit in FIGURES:
+        if not any((figure, p) in values or (figure, p) in failed for p in PROGRAMS):
+            continue
+        rows.append([label, unit] + [cell(figure, p, unit) for p in PROGRAMS] +
+                    [ratio(figure, "bare"), ratio(figure, "chromium")])
+    widths = [max(len(row[i]) for row in rows) for i in range(len(rows[0]))]
+    for i, row in enumerate(rows):
+        print("  ".join(text.ljust(width) for text, width in zip(row, widths)).rstrip())
+        if i == 0:
+            print("  ".join("-" * width for width in widths))
+
+    if growth:
+        print()
+        first, after = growth.get("first"), growth.get("after")
+        if first and after:
+            print("Growth of the program (one run): PSS {:.1f} MB after the page first loaded, {:.1f} MB after "
+                  "{} F5 and {} popups: {:+.1f} %".format(first / 1024, after / 1024, growth.get("reloads", 0),
+                                                         growth.get("popups", 0), (after - first) * 100 / first))
+        else:
+            print("Growth of the program: failed ({} reloads and {} popups done)".format(
+                growth.get("reloads", 0), growth.get("popups", 0)))
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
