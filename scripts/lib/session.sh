@@ -81,7 +81,7 @@ header_controls() {
     python3 - "$origin_x" "$origin_y" "$width" <<'PY'
 import re, sys
 ox, oy, width = map(int, sys.argv[1:])
-for m in re.finditer(r'ControlLayout\{(\w+),\s*(\w+),\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+),\s*([LR]),\s*(true|false)',
+for m in re.finditer(r'ControlLayout\{(\w+),\s*(\w+),\s*(\d+),\s*(-?\d+),\s*(\d+),\s*(\d+),\s*([LR]),\s*(true|false)',
                      open('src/ui/headerlayout.cpp').read()):
     name, kind, x, y, w, h, anchor, visible = m.groups()
     if kind not in ('Button', 'Image') or visible != 'true':
