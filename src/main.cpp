@@ -56,6 +56,7 @@ int main(int argc, char* argv[])
         QObject::connect(webNavigator->WebBrowser->page(), &QWebEnginePage::loadFinished,
                          [](bool ok) { StartupMark(ok ? "a page loaded" : "a page failed"); });
     TApplication::Guarded([&] { webNavigator->FormCreate(); });
+    StartupMark("sequence done");
     webNavigator->show();
     StartupMark("window shown");
     // The launcher's show command ("start /min") counts once, when the message loop starts.
