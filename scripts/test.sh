@@ -7,13 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 
-# Qt WebEngine will not start as root with its sandbox on. With the sandbox off, a renderer started
-# after two pages have been deleted never comes up ("Failed to send Reap message to zygote"):
-# --no-zygote starts each renderer directly.
-if [ "$(id -u)" -eq 0 ]; then
-    export QTWEBENGINE_DISABLE_SANDBOX=1
-    export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu --no-zygote}"
-fi
+source scripts/lib/engine.sh # the flags the engine needs as root
 
 cmake --preset test >/dev/null
 cmake --build --preset test

@@ -6,13 +6,7 @@ build=build/standin
 cmake --preset standin >/dev/null
 cmake --build --preset standin
 
-# Qt WebEngine will not start as root with its sandbox on. With the sandbox off, a renderer started
-# after two pages have been deleted never comes up ("Failed to send Reap message to zygote"):
-# --no-zygote starts each renderer directly.
-if [ "$(id -u)" -eq 0 ]; then
-    export QTWEBENGINE_DISABLE_SANDBOX=1
-    export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu --no-zygote}"
-fi
+source scripts/lib/engine.sh # the flags the engine needs as root
 export QT_LOGGING_RULES="${QT_LOGGING_RULES:-qt.webenginecontext.info=false}"
 
 pids=()
