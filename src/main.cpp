@@ -9,21 +9,34 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include <cxxabi.h>
+#include <cstdlib>
 #include <memory>
 #include <typeinfo>
+#if defined(__GNUC__) || defined(__clang__)
+#include <cxxabi.h>
+#endif
 
 namespace {
+
+// The error's class as the source names it (MSVC's type names already read so).
+QString className(const std::exception& error)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    int status = 0;
+    char* kind = abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status);
+    const QString name = QString::fromUtf8(status == 0 && kind ? kind : typeid(error).name());
+    std::free(kind);
+    return name;
+#else
+    return QString::fromUtf8(typeid(error).name());
+#endif
+}
 
 // The runtime's last word when the main window cannot be built: the program cannot run without it.
 void showApplicationError(const std::exception& error)
 {
-    int status = 0;
-    char* kind = abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status);
     const QString text = QStringLiteral("Exception %1 in module ostrel-web.\n%2")
-                             .arg(QString::fromUtf8(status == 0 && kind ? kind : typeid(error).name()),
-                                  QString::fromUtf8(error.what()));
-    std::free(kind);
+                             .arg(className(error), QString::fromUtf8(error.what()));
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), text, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
