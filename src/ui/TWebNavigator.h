@@ -6,7 +6,11 @@
 #include "navigation/destinations.h"
 #include "navigation/ftphandoff.h"
 #include "navigation/portal.h"
-#include "ui/controls.h"
+#include "ui/bevel.h"
+#include "ui/image.h"
+#include "ui/panel.h"
+#include "ui/transparentbutton.h"
+#include "ui/urllabel.h"
 
 #include <QWidget>
 

@@ -1,6 +1,9 @@
 #include "ui/headerlayout.h"
 
 #include "navigation/addresses.h"
+#include "ui/bevel.h"
+#include "ui/image.h"
+#include "ui/urllabel.h"
 #include "ui/jpegimage.h"
 
 #include <QEvent>

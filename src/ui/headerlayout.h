@@ -3,13 +3,18 @@
 #pragma once
 
 #include "base/control.h"
-#include "ui/controls.h"
+#include "ui/graphiccontrol.h"
+#include "ui/transparentbutton.h"
 
 #include <QObject>
 
 #include <array>
 #include <span>
 #include <string_view>
+
+namespace ostrel::host {
+class Shell;
+}
 
 namespace ostrel::ui {
 

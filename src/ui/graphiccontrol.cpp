@@ -1,0 +1,70 @@
+#include "ui/graphiccontrol.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+
+namespace ostrel::ui {
+
+namespace {
+void run(const Handler& handler)
+{
+    if (handler)
+        handler();
+}
+} // namespace
+
+QColor Shadow3D()
+{
+    return QApplication::palette().color(QPalette::Dark);
+}
+
+QColor Highlight3D()
+{
+    return QApplication::palette().color(QPalette::Light);
+}
+
+QFont HeaderFont(int pixelHeight)
+{
+    // Liberation Sans and Arial are about as wide as MS Sans Serif; wider faces overflow the
+    // buttons of the header, which were sized for it.
+    QFont font;
+    font.setFamilies(
+        {QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelHeight);
+    return font;
+}
+
+TGraphicControl::TGraphicControl(QWidget* parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_NoSystemBackground); // the panel shows through
+}
+
+void TGraphicControl::SetHint(const QString& hint)
+{
+    setToolTip(hint);
+}
+
+void TGraphicControl::mousePressEvent(QMouseEvent* event)
+{
+    leftPressed_ = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void TGraphicControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    raiseClickOnLeftRelease(event);
+}
+
+void TGraphicControl::raiseClickOnLeftRelease(QMouseEvent* event)
+{
+    const bool click =
+        leftPressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    leftPressed_ = false;
+    event->accept();
+    if (click)
+        run(OnClick);
+}
+
+} // namespace ostrel::ui

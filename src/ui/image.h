@@ -1,0 +1,20 @@
+#pragma once
+
+#include "ui/graphiccontrol.h"
+
+#include <QImage>
+
+namespace ostrel::ui {
+
+// A picture at its natural size from the top-left corner, clipped by the control.
+class TJvImage final : public TGraphicControl {
+    Q_OBJECT
+public:
+    explicit TJvImage(QWidget* parent);
+    QImage Picture;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+} // namespace ostrel::ui

@@ -1,0 +1,51 @@
+// A header button: a glyph and a caption, framed while the pointer is over it or it is pressed.
+#pragma once
+
+#include "ui/graphiccontrol.h"
+
+#include <QImage>
+#include <QPixmap>
+
+namespace ostrel::ui {
+
+enum class FrameStyle { fsNone, fsLight };
+enum class TextAlign { ttaBottom, ttaRight };
+
+class TJvTransparentButton final : public TGraphicControl {
+    Q_OBJECT
+public:
+    explicit TJvTransparentButton(QWidget* parent);
+
+    QString Caption;
+    FrameStyle Frame = FrameStyle::fsLight;
+    TextAlign Align = TextAlign::ttaBottom;
+    int Spacing = 2;
+    bool WordWrap = false;
+
+    // Every pixel of the colour of the glyph's bottom-left pixel is left undrawn.
+    void SetGlyph(const QImage& glyph);
+    const QPixmap& Glyph() const { return glyph_; }
+
+    // Runs the click handler as a user's click would, without any change of look.
+    void Click();
+
+    bool PointerInside() const { return pointerInside_; }
+    bool MouseButtonDown() const { return mouseDown_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void setPointerInside(bool inside);
+
+    QPixmap glyph_;
+    bool pointerInside_ = false;
+    bool mouseDown_ = false;
+};
+
+} // namespace ostrel::ui
