@@ -27,7 +27,6 @@ public:
 
 private:
     void start(QWebEngineDownloadRequest* download);
-    void finished(QWebEngineDownloadRequest* download, QWidget* row);
 
     host::Shell& shell_;
     QVBoxLayout* rows_;
