@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ostrel::host {
@@ -12,6 +13,14 @@ namespace ostrel::host {
 // Navigation flags.
 inline constexpr int navNoHistory = 2;       // the new page replaces the current history entry
 inline constexpr int navNoReadFromCache = 4; // fetched from the server, never from the cache
+
+// A navigation as the program asks for it.
+struct Request {
+    std::string url;
+    int flags = 0;                  // navNoHistory, navNoReadFromCache
+    std::vector<std::uint8_t> body; // not empty: an HTTP POST of exactly these bytes
+    std::vector<std::pair<std::string, std::string>> headers; // extra header fields, in this order
+};
 
 class Browser {
 public:
@@ -21,12 +30,9 @@ public:
 
     virtual ~Browser() = default;
 
-    // All three return once the browser has taken the navigation; none waits for the page.
-    virtual void Navigate(const std::string& url) = 0;
-    virtual void Navigate(const std::string& url, int flags) = 0;
-    // An HTTP POST of exactly these bytes; headers holds extra header lines, each ending in CR LF.
-    virtual void Navigate(const std::string& url, const std::vector<std::uint8_t>& postData,
-                          const std::string& headers) = 0;
+    // Returns once the browser has taken the navigation; does not wait for the page.
+    virtual void Navigate(const Request& request) = 0;
+    void Navigate(const std::string& url, int flags = 0) { Navigate(Request{url, flags, {}, {}}); }
     // Reloads the current document, once a navigation of ours under way and a cache clear have
     // ended; a navigation of ours asked for before that takes the reload's place.
     virtual void Refresh2() = 0;

@@ -78,16 +78,16 @@ std::vector<std::uint8_t> PostDataArray(std::string_view body)
     return {body.begin(), body.end()};
 }
 
-std::string FormHeaderText()
+std::pair<std::string, std::string> FormContentType()
 {
-    return "Content-Type: application/x-www-form-urlencoded\r\n";
+    return {"Content-Type", "application/x-www-form-urlencoded"};
 }
 
 void PortalRequests::PostVersionData(bool includeCitrixVersion)
 {
     const std::string body =
         includeCitrixVersion ? FullVersionFormBody(CitrixReceiverVersion(registry_)) : ShortVersionFormBody();
-    browser_.Navigate(PortalBaseUrl(), PostDataArray(body), FormHeaderText());
+    browser_.Navigate(host::Request{PortalBaseUrl(), 0, PostDataArray(body), {FormContentType()}});
 }
 
 void PortalRequests::OpenVersionStampedPortalPage(int flags)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ostrel::host {
@@ -27,8 +28,8 @@ std::string FullVersionFormBody(std::string_view citrixVersion);
 std::string ShortVersionFormBody();
 // One byte per character of the body, no terminator.
 std::vector<std::uint8_t> PostDataArray(std::string_view body);
-// "Content-Type: application/x-www-form-urlencoded" CR LF.
-std::string FormHeaderText();
+// The one header field of a form POST: Content-Type: application/x-www-form-urlencoded.
+std::pair<std::string, std::string> FormContentType();
 
 class PortalRequests {
 public:

@@ -287,18 +287,15 @@ void WebEngineBrowser::load(const QWebEngineHttpRequest& request)
     page_->load(request);
 }
 
-void WebEngineBrowser::Navigate(const std::string& url)
+void WebEngineBrowser::Navigate(const host::Request& asked)
 {
-    Navigate(url, 0);
-}
-
-void WebEngineBrowser::Navigate(const std::string& url, int flags)
-{
-    if (WebPage::IsOutsideAddress(toUrl(url))) {
-        page_->openOutside(toUrl(url));
+    const QUrl url = toUrl(asked.url);
+    const bool post = !asked.body.empty();
+    if (!post && WebPage::IsOutsideAddress(url)) {
+        page_->openOutside(url);
         return;
     }
-    if (flags & host::navNoHistory) {
+    if (!post && (asked.flags & host::navNoHistory)) {
         // Qt has no load that replaces the current history entry; the page's own location.replace()
         // does, unless a load in progress swallows it, so that is stopped first.
         // location.replace() would send the page being left as Referer; a navigation of the
@@ -313,32 +310,22 @@ void WebEngineBrowser::Navigate(const std::string& url, int flags)
                            " var holder = document.head || document.documentElement;"
                            " if (!holder) holder = document.appendChild(document.createElement('html'));"
                            " holder.appendChild(m); } catch (e) {} location.replace(%1);")
-                .arg(jsString(toUrl(url).toString())),
+                .arg(jsString(url.toString())),
             QWebEngineScript::ApplicationWorld);
         return;
     }
-    QWebEngineHttpRequest request(toUrl(url));
-    if (flags & host::navNoReadFromCache) {
+    // Built by hand: QWebEngineHttpRequest::postRequest() sorts the fields and sends no Content-Type.
+    QWebEngineHttpRequest request(url, post ? QWebEngineHttpRequest::Post : QWebEngineHttpRequest::Get);
+    if (post)
+        request.setPostData(QByteArray(reinterpret_cast<const char*>(asked.body.data()),
+                                       static_cast<qsizetype>(asked.body.size())));
+    if (asked.flags & host::navNoReadFromCache) {
         // A plain load may be answered from the HTTP cache; with these headers Chromium asks the server.
         request.setHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
         request.setHeader(QByteArrayLiteral("Pragma"), QByteArrayLiteral("no-cache"));
     }
-    load(request);
-}
-
-void WebEngineBrowser::Navigate(const std::string& url, const std::vector<std::uint8_t>& postData,
-                                const std::string& headers)
-{
-    // Built by hand: QWebEngineHttpRequest::postRequest() sorts the fields and sends no Content-Type.
-    QWebEngineHttpRequest request(toUrl(url), QWebEngineHttpRequest::Post);
-    request.setPostData(
-        QByteArray(reinterpret_cast<const char*>(postData.data()), static_cast<qsizetype>(postData.size())));
-    const QByteArray lines = QByteArray::fromStdString(headers);
-    for (const QByteArray& line : lines.split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0)
-            request.setHeader(line.left(colon).trimmed(), line.mid(colon + 1).trimmed());
-    }
+    for (const auto& [name, value] : asked.headers)
+        request.setHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
     load(request);
 }
 

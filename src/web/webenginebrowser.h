@@ -71,10 +71,8 @@ public:
     explicit WebEngineBrowser(QWidget* parent = nullptr);
     ~WebEngineBrowser() override;
 
-    void Navigate(const std::string& url) override;
-    void Navigate(const std::string& url, int flags) override;
-    void Navigate(const std::string& url, const std::vector<std::uint8_t>& postData,
-                  const std::string& headers) override;
+    using Browser::Navigate;
+    void Navigate(const host::Request& request) override;
     void Refresh2() override;
     void SetSilent(bool silent) override;
     bool Silent() const override;

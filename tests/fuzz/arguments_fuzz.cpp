@@ -72,12 +72,7 @@ private:
 
 class SilentFlagBrowser final : public host::Browser {
 public:
-    void Navigate(const std::string&) override { violated("the switches navigated"); }
-    void Navigate(const std::string&, int) override { violated("the switches navigated"); }
-    void Navigate(const std::string&, const std::vector<std::uint8_t>&, const std::string&) override
-    {
-        violated("the switches posted");
-    }
+    void Navigate(const host::Request&) override { violated("the switches navigated"); }
     void Refresh2() override { violated("the switches refreshed"); }
     void ClearCache() override { violated("the switches cleared the cache"); }
     void SetSilent(bool silent) override { silent_ = silent; }

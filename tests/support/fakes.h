@@ -24,22 +24,16 @@ class FakeBrowser final : public host::Browser {
 public:
     explicit FakeBrowser(CallLog& log) : log_(log) {}
 
-    struct Post {
-        std::string url;
-        std::vector<std::uint8_t> data;
-        std::string headers;
-    };
-
-    void Navigate(const std::string& url) override { log_.push_back("Navigate " + url); }
-    void Navigate(const std::string& url, int flags) override
+    using Browser::Navigate;
+    void Navigate(const host::Request& request) override
     {
-        log_.push_back("Navigate " + url + " flags " + std::to_string(flags));
-    }
-    void Navigate(const std::string& url, const std::vector<std::uint8_t>& postData,
-                  const std::string& headers) override
-    {
-        posts.push_back({url, postData, headers});
-        log_.push_back("Post " + url + " " + std::string(postData.begin(), postData.end()));
+        requests.push_back(request);
+        if (!request.body.empty())
+            log_.push_back("Post " + request.url + " " + std::string(request.body.begin(), request.body.end()));
+        else if (request.flags)
+            log_.push_back("Navigate " + request.url + " flags " + std::to_string(request.flags));
+        else
+            log_.push_back("Navigate " + request.url);
     }
     void Refresh2() override { log_.push_back("Refresh2"); }
     void ClearCache() override { log_.push_back("ClearCache"); }
@@ -53,7 +47,7 @@ public:
     std::string DocumentUrl() const override { return documentUrl; }
     void SetOnDocumentComplete(DocumentCompleteHandler handler) override { onComplete = std::move(handler); }
 
-    std::vector<Post> posts;
+    std::vector<host::Request> requests; // every navigation, in order
     std::string documentUrl;
     DocumentCompleteHandler onComplete;
     OutsideAddressHandler onOutside;

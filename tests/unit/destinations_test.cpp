@@ -94,9 +94,9 @@ TEST(Catalogue, homePostsTheShortBodyEvenWithAReceiverAndLeavesSilentAlone)
     h.registry.SetValue(kCitrixKey, "DisplayVersion", host::RegType::Sz, "14.1");
     h.browser.SetSilent(true);
     h.run(Control::BtnHome);
-    ASSERT_EQ(h.browser.posts.size(), 1u);
-    EXPECT_EQ(h.browser.posts[0].headers, FormHeaderText());
-    EXPECT_EQ(std::string(h.browser.posts[0].data.begin(), h.browser.posts[0].data.end()), "version=6.9");
+    ASSERT_EQ(h.browser.requests.size(), 1u);
+    EXPECT_EQ(h.browser.requests[0].headers, std::vector{FormContentType()});
+    EXPECT_EQ(std::string(h.browser.requests[0].body.begin(), h.browser.requests[0].body.end()), "version=6.9");
     EXPECT_TRUE(h.browser.Silent());
 }
 

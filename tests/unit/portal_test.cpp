@@ -18,9 +18,9 @@ using testing::FakeRegistry;
 constexpr char kCitrixKey[] =
     "SOFTWARE\\Citrix\\Receiver\\InstallDetect\\{A9852000-047D-11DD-95FF-0800200C9A66}";
 
-std::string bodyOf(const FakeBrowser::Post& post)
+std::string bodyOf(const host::Request& post)
 {
-    return {post.data.begin(), post.data.end()};
+    return {post.body.begin(), post.body.end()};
 }
 
 struct PostedVersion {
@@ -33,8 +33,8 @@ PostedVersion postWithRegistry(FakeRegistry& registry, bool includeCitrix = true
     CallLog log;
     FakeBrowser browser(log);
     PortalRequests(browser, registry).PostVersionData(includeCitrix);
-    EXPECT_EQ(browser.posts.size(), 1u);
-    return {bodyOf(browser.posts.at(0)), browser.posts.at(0).data.size()};
+    EXPECT_EQ(browser.requests.size(), 1u);
+    return {bodyOf(browser.requests.at(0)), browser.requests.at(0).body.size()};
 }
 
 TEST(VersionPost, bodyCarriesEmptyCitrixFieldWhenReceiverIsAbsent)
@@ -127,9 +127,9 @@ TEST(VersionPost, goesToThePortalBaseUrlWithTheFormHeaderOnly)
     CallLog log;
     FakeBrowser browser(log);
     PortalRequests(browser, registry).PostVersionData(true);
-    EXPECT_EQ(browser.posts.at(0).url, PortalBaseUrl());
-    EXPECT_EQ(browser.posts.at(0).headers, "Content-Type: application/x-www-form-urlencoded\r\n");
-    EXPECT_EQ(FormHeaderText().size(), 49u);
+    EXPECT_EQ(browser.requests.at(0).url, PortalBaseUrl());
+    using Fields = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(browser.requests.at(0).headers, (Fields{{"Content-Type", "application/x-www-form-urlencoded"}}));
 }
 
 TEST(PortalAddresses, versionStampedPageFollowsTheBaseUrlWithoutASlash)

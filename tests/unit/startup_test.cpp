@@ -49,7 +49,7 @@ TEST(StartupSequence, failingCitrixLookupEndsItAfterMaximiseWithoutAnyRequest)
                         "DisplayVersion", host::RegType::Dword, std::string("\x01\0\0\0", 4));
     EXPECT_THROW(s.run(), RegistryError);
     EXPECT_EQ(s.log, (CallLog{"Caption Ostrel Web 6.9", "EnableIE8Standard", "Maximise"}));
-    EXPECT_TRUE(s.browser.posts.empty());
+    EXPECT_TRUE(s.browser.requests.empty());
 }
 
 TEST(StartupSequence, failedEmulationKeepsModesAndIntranetButtonButNeitherMaximisesNorRequests)
