@@ -28,6 +28,8 @@ public:
     // Compact mode, for good: the compact layout, and F2 and F4 do nothing.
     virtual void ApplyCompactLayout() = 0;
     virtual void ShowIntranetButton() = 0;
+    // The debug switch: the failures the program gets over are logged.
+    virtual void EnableDiagnostics() = 0;
     // Puts the embedded browser into its modern rendering mode for this program; throws on failure.
     virtual void enableIE8Standard() = 0;
 };

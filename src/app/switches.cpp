@@ -30,6 +30,7 @@ void ScanCommandLine(const host::ProcessInfo& process, StartupWindow& window, ho
         const std::string text = asciiLower(argument);
         if (text.find("debug") != std::string::npos) {
             browser.SetSilent(false);
+            window.EnableDiagnostics();
             window.SetCaption(window.Caption() + std::string(kDebugSuffix));
         }
         if (text.find("light") != std::string::npos) {

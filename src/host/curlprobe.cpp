@@ -1,5 +1,7 @@
 #include "host/curlprobe.h"
 
+#include "host/failurelog.h"
+
 #include <curl/curl.h>
 
 #include <memory>
@@ -108,8 +110,10 @@ int CurlProbe::Probe(const std::string& url)
 
     const CURLcode result = curl_easy_perform(handle);
     const bool answered = result == CURLE_OK || (result == CURLE_WRITE_ERROR && transfer.stoppedAtStatus);
-    if (!answered)
+    if (!answered) {
+        qCWarning(lcFailures, "no answer from %s: %s", url.c_str(), curl_easy_strerror(result));
         return kProbeNoResponse;
+    }
     long status = 0;
     // curl rejects status lines without a three-digit code, so this should not happen; if it ever
     // does, something did answer and "no response" would be the wrong story.

@@ -1,5 +1,7 @@
 #include "host/desktopshell.h"
 
+#include "host/failurelog.h"
+
 #include <QDesktopServices>
 #include <QProcess>
 #include <QStandardPaths>
@@ -22,7 +24,10 @@ QString desktopCalculator()
 bool DesktopShell::OpenUrl(const std::string& url)
 {
     const QUrl target(QString::fromStdString(url));
-    return target.isValid() && QDesktopServices::openUrl(target);
+    if (target.isValid() && QDesktopServices::openUrl(target))
+        return true;
+    qCWarning(lcFailures, "the desktop did not open %s", url.c_str());
+    return false;
 }
 
 void DesktopShell::StartProgram(const std::string& program, const std::string& parameters)
@@ -30,9 +35,12 @@ void DesktopShell::StartProgram(const std::string& program, const std::string& p
     if (program == kClearCacheProgram)
         return;
     const QString executable = program == kCalculatorProgram ? desktopCalculator() : QString::fromStdString(program);
-    if (executable.isEmpty())
+    if (executable.isEmpty()) {
+        qCWarning(lcFailures, "no program to start for %s", program.c_str());
         return;
-    QProcess::startDetached(executable, QProcess::splitCommand(QString::fromStdString(parameters)));
+    }
+    if (!QProcess::startDetached(executable, QProcess::splitCommand(QString::fromStdString(parameters))))
+        qCWarning(lcFailures, "%s did not start", qPrintable(executable));
 }
 
 } // namespace ostrel::host

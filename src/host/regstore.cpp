@@ -1,6 +1,7 @@
 #include "host/regstore.h"
 
 #include "base/errors.h"
+#include "host/failurelog.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -434,8 +435,10 @@ void RemoveStaleTemporaries(const QString& path)
 bool Save(const Document& d)
 {
     const QByteArray bytes = Bytes(d);
-    if (!QDir().mkpath(QFileInfo(d.path).absolutePath()))
+    if (!QDir().mkpath(QFileInfo(d.path).absolutePath())) {
+        qCWarning(lcFailures, "the folder of \"%s\" cannot be made", qPrintable(d.path));
         return false;
+    }
     RemoveStaleTemporaries(d.path);
     struct stat before {};
     const bool existed = ::stat(QFile::encodeName(d.path).constData(), &before) == 0;
@@ -443,8 +446,10 @@ bool Save(const Document& d)
     // short when the failure came at the final flush instead (a full disk, say).
     QSaveFile file(d.path);
     if (!(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() &&
-          file.commit()))
+          file.commit())) {
+        qCWarning(lcFailures, "\"%s\" cannot be written: %s", qPrintable(d.path), qPrintable(file.errorString()));
         return false;
+    }
     // The new file keeps the old one's mode (QSaveFile gives a mode-000 file 0600).
     if (existed)
         ::chmod(QFile::encodeName(d.path).constData(), before.st_mode & 07777);
@@ -659,7 +664,8 @@ public:
                 return false;
             values_ = ValuesOf(d, key_);
             return true;
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            qCWarning(lcFailures, "%s", error.what());
             return false;
         }
     }

@@ -6,6 +6,7 @@
 #include "app/switches.h"
 #include "base/version.h"
 #include "host/centring.h"
+#include "host/failurelog.h"
 #include "host/services.h"
 #include "navigation/ftphandoff.h"
 #include "ui/headerlayout.h"
@@ -255,6 +256,11 @@ void TWebNavigator::ApplyCompactLayout()
 {
     compactMode_ = true;
     header_->ApplyCompactLayout();
+}
+
+void TWebNavigator::EnableDiagnostics()
+{
+    host::EnableFailureLog();
 }
 
 void TWebNavigator::ShowIntranetButton()

@@ -52,6 +52,7 @@ public:
     void Minimise() override;
     void ApplyCompactLayout() override;
     void ShowIntranetButton() override;
+    void EnableDiagnostics() override;
     void enableIE8Standard() override;
 
     web::WebEngineBrowser* WebBrowser;

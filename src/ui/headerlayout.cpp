@@ -1,5 +1,6 @@
 #include "ui/headerlayout.h"
 
+#include "host/failurelog.h"
 #include "navigation/addresses.h"
 #include "ui/bevel.h"
 #include "ui/image.h"
@@ -96,7 +97,7 @@ QImage logo()
         return {};
     JpegResult decoded = DecodeJpeg(file.readAll());
     if (decoded.image.isNull())
-        qWarning("%s", qPrintable(decoded.error));
+        qCWarning(lcFailures, "the logo: %s", qPrintable(decoded.error));
     return decoded.image;
 }
 

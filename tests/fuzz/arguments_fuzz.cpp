@@ -53,11 +53,13 @@ public:
     void Minimise() override { violated("the switches minimised the window"); }
     void ApplyCompactLayout() override { ++compactLayouts; }
     void ShowIntranetButton() override { violated("the switches showed the intranet button"); }
+    void EnableDiagnostics() override { ++diagnostics; }
     void enableIE8Standard() override { violated("the switches changed the browser emulation"); }
 
     std::size_t debugSuffixes = 0;
     std::size_t lightSuffixes = 0;
     std::size_t compactLayouts = 0;
+    std::size_t diagnostics = 0;
 
 private:
     bool grownBy(const std::string& caption, std::string_view suffix) const
@@ -107,6 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::size_t debugs = window.debugSuffixes, lights = window.lightSuffixes;
     REQUIRE(window.compactLayouts == lights);
+    REQUIRE(window.diagnostics == debugs);
     REQUIRE(browser.Silent() == (debugs == 0));
     REQUIRE(window.Caption().size() ==
             base.size() + debugs * app::kDebugSuffix.size() + lights * app::kLightSuffix.size());

@@ -79,6 +79,7 @@ public:
     void Minimise() override { log_.push_back("Minimise"); }
     void ApplyCompactLayout() override { log_.push_back("CompactLayout"); }
     void ShowIntranetButton() override { log_.push_back("ShowIntranet"); }
+    void EnableDiagnostics() override { log_.push_back("Diagnostics"); }
     void enableIE8Standard() override
     {
         log_.push_back("EnableIE8Standard");

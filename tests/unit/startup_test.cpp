@@ -76,20 +76,20 @@ TEST(CommandLineScan, eachArgumentTurnsItsModesOnInOrderWithTheirSuffixes)
     const std::string base = "Ostrel Web 6.9";
     const std::vector<ScanCase> cases{
         {"/opt/ostrel/ostrel-web", {}, base, {}},
-        {"/opt/ostrel/ostrel-web", {"--Debugging", "x"}, base + " ***DEBUG MODE***", {"Silent off"}},
-        {"/opt/ostrel/ostrel-web", {"/DEBUG"}, base + " ***DEBUG MODE***", {"Silent off"}},
+        {"/opt/ostrel/ostrel-web", {"--Debugging", "x"}, base + " ***DEBUG MODE***", {"Silent off", "Diagnostics"}},
+        {"/opt/ostrel/ostrel-web", {"/DEBUG"}, base + " ***DEBUG MODE***", {"Silent off", "Diagnostics"}},
         {"/opt/ostrel/ostrel-web",
          {"light", "debug"},
          base + " ***LIGHT*** ***DEBUG MODE***",
-         {"CompactLayout", "Silent off"}},
+         {"CompactLayout", "Silent off", "Diagnostics"}},
         {"/opt/ostrel/ostrel-web",
          {"xLightDebugx"},
          base + " ***DEBUG MODE*** ***LIGHT***",
-         {"Silent off", "CompactLayout"}},
+         {"Silent off", "Diagnostics", "CompactLayout"}},
         {"/opt/ostrel/ostrel-web",
          {"debuglight"},
          base + " ***DEBUG MODE*** ***LIGHT***",
-         {"Silent off", "CompactLayout"}},
+         {"Silent off", "Diagnostics", "CompactLayout"}},
         {"/opt/ostrel/ostrel-web",
          {"-light", "LIGHTER"},
          base + " ***LIGHT*** ***LIGHT***",
@@ -97,13 +97,13 @@ TEST(CommandLineScan, eachArgumentTurnsItsModesOnInOrderWithTheirSuffixes)
         {"/home/DeBug/ostrel-web",
          {"light"},
          base + " ***DEBUG MODE*** ***LIGHT***",
-         {"Silent off", "CompactLayout"}},
+         {"Silent off", "Diagnostics", "CompactLayout"}},
         {"/opt/ostrel/ostrel-web",
          {"d-e-b-u-g", "lig ht",
           "\xC9"
           "DEBUG"},
          base + " ***DEBUG MODE***",
-         {"Silent off"}},
+         {"Silent off", "Diagnostics"}},
     };
     for (const ScanCase& c : cases) {
         Startup s;
