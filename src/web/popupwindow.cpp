@@ -2,7 +2,6 @@
 
 #include "host/centring.h"
 #include "web/pagemenu.h"
-#include "web/webenginebrowser.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "web/webenginebrowser.h"
+#include "web/webpage.h"
 
 #include <QWebEngineView>
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host/browser.h"
+#include "web/webpage.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
@@ -17,53 +18,6 @@ class QAuthenticator;
 class QPrinter;
 
 namespace ostrel::web {
-
-// Our page: the silent flag and frame completions live here.
-class WebPage : public QWebEnginePage {
-    Q_OBJECT
-public:
-    // Where an address goes that the engine cannot open itself (ftp://): the desktop's handler.
-    using OutsideHandler = std::function<void(const QUrl&)>;
-
-    WebPage(QWebEngineProfile* profile, QObject* parent, OutsideHandler openOutside = {});
-
-    bool silent = false;
-    OutsideHandler openOutside; // shared with the windows this page opens
-
-    // True for an address that only the desktop can open (the engine cannot load ftp:// at all).
-    static bool IsOutsideAddress(const QUrl& url);
-
-    // A page whose renderer dies is reloaded at most this often for the same address.
-    static constexpr int kCrashReloads = 3;
-
-signals:
-    void frameCompleted(const QString& url);
-
-protected:
-    void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
-    bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
-    bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
-                          QString* result) override;
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber,
-                                  const QString& sourceID) override;
-    QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
-                            const QStringList& acceptedMimeTypes) override;
-    // Links with a target and window.open() open a window of ours on the same profile.
-    QWebEnginePage* createWindow(WebWindowType type) override;
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
-
-private:
-    void installFrameReporter();
-    void askForLogin(const QUrl& url, QAuthenticator* authenticator);
-    void recoverFromCrash(RenderProcessTerminationStatus status);
-
-    QString frameToken_; // proves that a frame report comes from our script, not from a page
-    QUrl crashedUrl_;
-    int crashReloads_ = 0;
-};
-
-// Where the program's browser windows keep their cookies and cache: one profile for the process.
-QWebEngineProfile* BrowserProfile();
 
 class WebEngineBrowser final : public QWebEngineView, public host::Browser {
     Q_OBJECT
