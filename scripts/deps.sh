@@ -9,6 +9,7 @@ packages=(
     g++-mingw-w64-x86-64-posix wine64
     clang libclang-rt-14-dev
     xvfb xauth x11-utils xdotool openbox wmctrl imagemagick fonts-dejavu-core fonts-liberation2 xdg-utils
+    dpkg-dev desktop-file-utils appstream man-db
 )
 
 missing=()

@@ -1,0 +1,17 @@
+# The Debian package of the program. Its library dependencies are computed from the built program
+# by dpkg-shlibdeps; only what the program needs at run time without linking it is named here.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ostrel-web)
+set(CPACK_PACKAGE_VENDOR Ostrel)
+set(CPACK_PACKAGE_CONTACT "Ostrel <info@ostrel.nl>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION
+    "One window with a header of destination buttons over an embedded web browser: the insurer's\n portal, remote workplace, forms, file exchange, downloads, service desk and remote support.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION web)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.ostrel.nl")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Not linked, yet needed: the engine's renderer process, the X11 platform plugin, and the opener
+# of URLs and files (xdg-open).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin, qt6-qpa-plugins, xdg-utils")
+include(CPack)
