@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMessageBox>
 #include <QQuickWindow>
 #include <QWidget>
@@ -63,6 +64,11 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     setDesktopFileName(QStringLiteral("ostrel-web"));
     setApplicationVersion(qs(kApplicationVersion));
     host::MakeHeldKeysReleaseOnce(); // a held F5 fires its shortcut once
+    // Every window of the program, the ones pages open included, shows the program's icon.
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/assets/icons/hicolor/%1x%1/apps/ostrel-web.png").arg(size));
+    setWindowIcon(icon);
 }
 
 void TApplication::HandleException(std::exception_ptr error)

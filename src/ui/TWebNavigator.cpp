@@ -47,10 +47,6 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
                  *services.messages})
 {
     setWindowTitle(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/assets/icons/hicolor/%1x%1/apps/ostrel-web.png").arg(size));
-    setWindowIcon(icon);
     setFont(HeaderFont(kWindowFontHeight));
     PnlMenu->setFixedHeight(kHeaderHeight);
     WebBrowser->setFocusPolicy(Qt::ClickFocus); // out of the Tab chain; the page handles Tab itself
