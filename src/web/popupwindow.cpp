@@ -1,14 +1,34 @@
 #include "web/popupwindow.h"
 
 #include "host/centring.h"
+#include "host/memory.h"
 #include "web/pagemenu.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QTimer>
 
 #include <utility>
 
 namespace ostrel::web {
+
+namespace {
+// The engine lets go of a closed window's page over the next seconds: the memory is given back
+// once no window has closed for this long.
+constexpr int kReturnMemoryAfterMs = 3000;
+
+void returnFreedMemorySoon()
+{
+    static QTimer* timer = [] {
+        auto* created = new QTimer(qApp);
+        created->setSingleShot(true);
+        created->setInterval(kReturnMemoryAfterMs);
+        QObject::connect(created, &QTimer::timeout, &host::ReturnFreedMemory);
+        return created;
+    }();
+    timer->start();
+}
+} // namespace
 
 PopupWindow::PopupWindow(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside)
 {
@@ -37,6 +57,7 @@ PopupWindow::PopupWindow(QWebEngineProfile* profile, const WebPage::OutsideHandl
 PopupWindow::~PopupWindow()
 {
     delete page();
+    returnFreedMemorySoon();
 }
 
 QWebEnginePage* PopupWindow::Open(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside)
