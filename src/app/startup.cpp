@@ -13,6 +13,17 @@ namespace {
 // The Windows show commands the program answers ("start /max", "start /min").
 constexpr int kShowMaximised = 3;
 constexpr int kShowMinimisedNotActivated = 7;
+
+// The start-up's requests. The portal must have taken the versions before the page that depends
+// on them is asked for; trying that page again when it could not be reached repeats both, so the
+// portal still gets the versions.
+void PostVersionsThenOpenPortalPage(navigation::PortalRequests& portal, host::Pause& pause)
+{
+    portal.PostVersionData(/*includeCitrixVersion=*/true);
+    pause.Sleep(kStartupPauseMs);
+    portal.OpenVersionStampedPortalPage(host::navNoHistory,
+                                        [&portal, &pause] { PostVersionsThenOpenPortalPage(portal, pause); });
+}
 } // namespace
 
 void RunStartupSequence(StartupWindow& window, const StartupHost& host)
@@ -23,10 +34,7 @@ void RunStartupSequence(StartupWindow& window, const StartupHost& host)
         window.ShowIntranetButton();
     window.enableIE8Standard();
     window.Maximise();
-    host.portal.PostVersionData(/*includeCitrixVersion=*/true);
-    // The portal must have taken the versions before the page that depends on them is asked for.
-    host.pause.Sleep(kStartupPauseMs);
-    host.portal.OpenVersionStampedPortalPage(host::navNoHistory);
+    PostVersionsThenOpenPortalPage(host.portal, host.pause);
 }
 
 void ApplyLaunchShowRequest(StartupWindow& window, int showCommand)

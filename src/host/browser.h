@@ -20,6 +20,8 @@ struct Request {
     int flags = 0;                  // navNoHistory, navNoReadFromCache
     std::vector<std::uint8_t> body; // not empty: an HTTP POST of exactly these bytes
     std::vector<std::pair<std::string, std::string>> headers; // extra header fields, in this order
+    // What trying again means when the page could not be reached; empty: this request once more.
+    std::function<void()> retry;
 };
 
 class Browser {
@@ -32,7 +34,7 @@ public:
 
     // Returns once the browser has taken the navigation; does not wait for the page.
     virtual void Navigate(const Request& request) = 0;
-    void Navigate(const std::string& url, int flags = 0) { Navigate(Request{url, flags, {}, {}}); }
+    void Navigate(const std::string& url, int flags = 0) { Navigate(Request{url, flags, {}, {}, {}}); }
     // Reloads the current document, once a navigation of ours under way and a cache clear have
     // ended; a navigation of ours asked for before that takes the reload's place.
     virtual void Refresh2() = 0;

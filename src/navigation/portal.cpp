@@ -87,12 +87,12 @@ void PortalRequests::PostVersionData(bool includeCitrixVersion)
 {
     const std::string body =
         includeCitrixVersion ? FullVersionFormBody(CitrixReceiverVersion(registry_)) : ShortVersionFormBody();
-    browser_.Navigate(host::Request{PortalBaseUrl(), 0, PostDataArray(body), {FormContentType()}});
+    browser_.Navigate(host::Request{PortalBaseUrl(), 0, PostDataArray(body), {FormContentType()}, {}});
 }
 
-void PortalRequests::OpenVersionStampedPortalPage(int flags)
+void PortalRequests::OpenVersionStampedPortalPage(int flags, std::function<void()> retry)
 {
-    browser_.Navigate(VersionStampedPortalUrl(), flags);
+    browser_.Navigate(host::Request{VersionStampedPortalUrl(), flags, {}, {}, std::move(retry)});
 }
 
 } // namespace ostrel::navigation

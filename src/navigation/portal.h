@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -40,7 +41,8 @@ public:
 
     // A form POST to the portal; with the Citrix Receiver version only when asked.
     void PostVersionData(bool includeCitrixVersion);
-    void OpenVersionStampedPortalPage(int flags);
+    // retry: what trying again means if the page cannot be reached (empty: asking for it again).
+    void OpenVersionStampedPortalPage(int flags, std::function<void()> retry = {});
 
 private:
     host::Browser& browser_;

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QNetworkInformation>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -50,6 +51,15 @@ QUrl toUrl(const std::string& url)
     return QUrl(QString::fromStdString(url));
 }
 
+// The engine reports "http://host?query" as "http://host/?query".
+bool sameAddress(QUrl a, QUrl b)
+{
+    for (QUrl* url : {&a, &b})
+        if (url->path().isEmpty() && !url->host().isEmpty())
+            url->setPath(QStringLiteral("/"));
+    return a == b;
+}
+
 } // namespace
 
 WebEngineBrowser::WebEngineBrowser(QWidget* parent)
@@ -79,8 +89,16 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
                 pending_ = Pending::None;
             reloadWhenReady();
             return;
+        case QWebEngineLoadingInfo::LoadFailedStatus:
+            if (const auto why = UnreachableBecause(info)) {
+                // Our own page takes the place of the engine's; its load is the document.
+                if (pending_ == Pending::Started)
+                    pending_ = Pending::None;
+                showUnreachable(info, *why);
+                return;
+            }
+            [[fallthrough]]; // the engine's error page is the document then
         case QWebEngineLoadingInfo::LoadSucceededStatus:
-        case QWebEngineLoadingInfo::LoadFailedStatus: // the error page is the document then
             if (pending_ == Pending::Started)
                 pending_ = Pending::None;
             raiseDocumentComplete(true, page_->url().toString(QUrl::FullyEncoded));
@@ -91,6 +109,50 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
 
     connect(page_, &WebPage::frameCompleted, this,
             [this](const QString& url) { raiseDocumentComplete(false, url); });
+    // Not from inside the engine's navigation callback: a retry may pause (the start-up's does).
+    connect(page_, &WebPage::retryRequested, this,
+            [this] { QTimer::singleShot(0, this, &WebEngineBrowser::retryUnreachable); });
+}
+
+void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreachable why)
+{
+    host::Request request = sameAddress(toUrl(lastRequest_.url), info.url())
+                                ? lastRequest_
+                                : host::Request{info.url().toString(QUrl::FullyEncoded).toStdString(), 0, {}, {}, {}};
+    unreachable_ = Failed{std::move(request), why};
+    page_->setHtml(ErrorPageHtml(why, info.url()), info.url());
+    if (ForWantOfNetwork(why))
+        retryWhenTheNetworkIsBack();
+}
+
+// Trying again is the failed request once more, or what its sender said trying again means.
+void WebEngineBrowser::retryUnreachable()
+{
+    if (!unreachable_)
+        return;
+    host::Request request = std::move(unreachable_->request);
+    unreachable_.reset();
+    if (request.retry)
+        request.retry();
+    else
+        Navigate(request);
+}
+
+// Where the system tells (NetworkManager), a page that failed for want of a network is tried
+// again by itself when the network is back.
+void WebEngineBrowser::retryWhenTheNetworkIsBack()
+{
+    if (watchingNetwork_)
+        return;
+    watchingNetwork_ = true;
+    if (!QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability))
+        return;
+    connect(QNetworkInformation::instance(), &QNetworkInformation::reachabilityChanged, this,
+            [this](QNetworkInformation::Reachability reachability) {
+                if (reachability == QNetworkInformation::Reachability::Online && unreachable_ &&
+                    ForWantOfNetwork(unreachable_->why))
+                    retryUnreachable();
+            });
 }
 
 // The page goes before the profile that it uses. (With the sandbox off, as root, renderers started
@@ -109,6 +171,8 @@ void WebEngineBrowser::load(const QWebEngineHttpRequest& request)
 
 void WebEngineBrowser::Navigate(const host::Request& asked)
 {
+    lastRequest_ = asked;
+    unreachable_.reset();
     const QUrl url = toUrl(asked.url);
     const bool post = !asked.body.empty();
     if (!post && WebPage::IsOutsideAddress(url)) {
@@ -183,6 +247,10 @@ void WebEngineBrowser::reloadWhenReady()
     if (pending_ != Pending::None)
         return; // the end of our navigation asks again
     reloadWanted_ = false;
+    if (unreachable_) { // reloading our error page would only show it again
+        retryUnreachable();
+        return;
+    }
     page_->triggerAction(QWebEnginePage::Reload);
 }
 

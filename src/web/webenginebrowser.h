@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host/browser.h"
+#include "web/errorpage.h"
 #include "web/webpage.h"
 
 #include <QElapsedTimer>
@@ -12,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QWebEngineProfile;
 class QAuthenticator;
@@ -48,6 +50,9 @@ private:
     void raiseDocumentComplete(bool topLevel, const QString& url);
     void load(const QWebEngineHttpRequest& request);
     void reloadWhenReady();
+    void showUnreachable(const QWebEngineLoadingInfo& info, Unreachable why);
+    void retryUnreachable();
+    void retryWhenTheNetworkIsBack();
 
     QWebEngineProfile* profile_;
     std::unique_ptr<QPrinter> printer_; // lives until the engine has printed
@@ -60,6 +65,13 @@ private:
     QStringList cacheLeftovers_;      // cache entries that the clear under way has not removed yet
     QUrl interrupted_;                // a load that the clear stopped, to be asked for again
     QElapsedTimer cacheClearTime_;
+    host::Request lastRequest_; // our last navigation, to try again if it could not be reached
+    struct Failed {
+        host::Request request;
+        Unreachable why;
+    };
+    std::optional<Failed> unreachable_; // shown on our error page
+    bool watchingNetwork_ = false;
 };
 
 } // namespace ostrel::web

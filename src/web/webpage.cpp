@@ -1,5 +1,6 @@
 #include "web/webpage.h"
 
+#include "web/errorpage.h"
 #include "web/logindialog.h"
 #include "web/popupwindow.h"
 
@@ -133,6 +134,11 @@ QWebEnginePage* WebPage::createWindow(WebWindowType /*type*/)
 // say nothing. The desktop's handler for the scheme gets it instead, once per request.
 bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
 {
+    if (url.scheme() == QLatin1String(kRetryScheme)) {
+        if (isMainFrame)
+            emit retryRequested();
+        return false;
+    }
     if (IsOutsideAddress(url)) {
         if (isMainFrame && openOutside)
             openOutside(url);

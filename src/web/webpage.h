@@ -32,6 +32,8 @@ public:
 
 signals:
     void frameCompleted(const QString& url);
+    // The error page's "Opnieuw proberen".
+    void retryRequested();
 
 protected:
     void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;

@@ -23,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
+
 namespace ostrel {
 namespace {
 
@@ -129,6 +131,52 @@ TEST(StartupE2E, portalGetsTheVersionsThenTheVersionStampedPageTwoSecondsLater)
     ASSERT_TRUE(store.open(QIODevice::ReadOnly));
     EXPECT_TRUE(store.readAll().contains("\"ostrel-web\"=dword:00002af9"))
         << "the emulation value was written";
+}
+
+// The portal cannot be reached at start: our page says so in Dutch, with the address, and once
+// the portal is back "Opnieuw proberen" repeats the start-up's requests, the versions first.
+TEST(StartupE2E, anUnreachablePortalSaysWhyAndTryingAgainRepeatsTheStartUpRequests)
+{
+    QFile::remove(registryStorePath());
+    StartedWindow started;
+    started.start();
+    web::WebEngineBrowser& browser = *started.window.WebBrowser;
+    const auto text = [&](const char* id) {
+        QString result;
+        bool done = false;
+        browser.page()->runJavaScript(
+            QStringLiteral("(function () { var e = document.getElementById('%1'); return e ? e.textContent : ''; })()")
+                .arg(QLatin1String(id)),
+            [&](const QVariant& value) {
+                result = value.toString();
+                done = true;
+            });
+        waitFor([&] { return done; }, 5s);
+        return result;
+    };
+    const QString stamped = QString::fromStdString(navigation::PortalBaseUrl() + "/?version=6.9");
+    ASSERT_TRUE(waitFor([&] { return browser.title() == u"Pagina niet bereikbaar" && text("address") == stamped; }, 15s))
+        << browser.title().toStdString() << " " << text("address").toStdString();
+    EXPECT_EQ(text("why"), u"De server weigert de verbinding.");
+    EXPECT_EQ(text("retry"), u"Opnieuw proberen");
+    EXPECT_EQ(QString::fromStdString(browser.DocumentUrl()), stamped);
+
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    const qint64 clicked = QDateTime::currentMSecsSinceEpoch();
+    browser.page()->runJavaScript(QStringLiteral("document.getElementById('retry').click()"));
+    ASSERT_TRUE(waitFor([&] { return standIn.requests().size() >= 2; }, 15s));
+    const QList<QJsonObject> requests = standIn.requests();
+    std::cout << "click to the POST " << requests[0][u"t_ms"].toInteger() - clicked << " ms, to the page "
+              << requests[1][u"t_ms"].toInteger() - clicked << " ms\n";
+    EXPECT_EQ(requests[0][u"method"].toString(), u"POST");
+    EXPECT_EQ(requests[0][u"body"].toString(), u"version=6.9&citrixversion=");
+    EXPECT_EQ(requests[1][u"target"].toString(), u"/?version=6.9");
+    // The POST leaves at the click (it reaches the server late here: the engine starts a renderer
+    // for it, measured 0.8 s), the page after the 2 s pause.
+    EXPECT_GE(requests[1][u"t_ms"].toInteger() - clicked, 1900);
+    EXPECT_TRUE(waitFor([&] { return browser.title().startsWith(u"Stand-in"); }, 15s));
+    EXPECT_EQ(standIn.requests().size(), 2);
 }
 
 // A store that somebody damaged, or wrote in the Windows code page, does not keep the portal away:

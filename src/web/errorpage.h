@@ -1,0 +1,27 @@
+// What a page that could not be reached shows instead of the engine's own (English) page: what
+// went wrong in one sentence, the address, and "Opnieuw proberen". Certificate errors and crashed
+// pages keep their own pages.
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+class QWebEngineLoadingInfo;
+
+namespace ostrel::web {
+
+enum class Unreachable { NoNetwork, NameNotFound, Refused, TimedOut, Failed };
+
+// Why a failed load did not reach its server, or nothing for any other failure.
+std::optional<Unreachable> UnreachableBecause(const QWebEngineLoadingInfo& info);
+
+// A failure that the network coming back may mend.
+bool ForWantOfNetwork(Unreachable why);
+
+// The page; its button navigates to kRetryAddress, which the page never loads.
+QString ErrorPageHtml(Unreachable why, const QUrl& address);
+inline constexpr char kRetryScheme[] = "ostrel-retry";
+
+} // namespace ostrel::web
