@@ -13,9 +13,9 @@
 namespace ostrel::web {
 
 namespace {
-// The engine lets go of a closed window's page over the next seconds: the memory is given back
+// The engine lets go of a closed window's page over the next moments: the memory is given back
 // once no window has closed for this long.
-constexpr int kReturnMemoryAfterMs = 3000;
+constexpr int kReturnMemoryAfterMs = 1000;
 
 void returnFreedMemorySoon()
 {
