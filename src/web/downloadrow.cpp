@@ -14,8 +14,8 @@
 namespace ostrel::web {
 
 namespace {
-// Remote-workplace launch files start the remote workplace as soon as they are in, as the
-// previous browser did.
+// Remote-workplace launch files start the remote workplace as soon as they are in: what the user
+// asked for is the workplace, not the file.
 bool isLaunchFile(const QWebEngineDownloadRequest* download)
 {
     return download->mimeType() == QLatin1String("application/x-ica") ||
