@@ -368,6 +368,8 @@ TEST(CommandsE2E, ftpAddressesGoToTheDesktopOnceEach)
     ASSERT_TRUE(standIn.started());
     Running r;
     ASSERT_TRUE(r.open(portal("/exchange")));
+    // The link is added to the page's body, which a document that has only just committed lacks.
+    ASSERT_TRUE(waitFor([&] { return !r.browser().page()->isLoading(); }, 10s));
     const std::string file = "ftp://127.0.0.1:47299/file.txt";
     const auto handedOver = [&](std::size_t n) {
         return waitFor([&] { return r.fakes.shell->opened.size() >= n; }, 5s) &&
