@@ -89,18 +89,15 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
                 pending_ = Pending::None;
             reloadWhenReady();
             return;
-        case QWebEngineLoadingInfo::LoadFailedStatus:
-            if (const auto why = UnreachableBecause(info)) {
-                // Our own page takes the place of the engine's; its load is the document.
-                if (pending_ == Pending::Started)
-                    pending_ = Pending::None;
-                showUnreachable(info, *why);
-                return;
-            }
-            [[fallthrough]]; // the engine's error page is the document then
         case QWebEngineLoadingInfo::LoadSucceededStatus:
+        case QWebEngineLoadingInfo::LoadFailedStatus:
             if (pending_ == Pending::Started)
                 pending_ = Pending::None;
+            if (const auto why = UnreachableBecause(info)) {
+                showUnreachable(info, *why); // our page takes the engine's place; its load is the document
+                return;
+            }
+            // Otherwise a failed load's document is the engine's error page.
             raiseDocumentComplete(true, page_->url().toString(QUrl::FullyEncoded));
             reloadWhenReady();
             return;
