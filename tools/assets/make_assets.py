@@ -83,23 +83,24 @@ class Glyph:
     which keeps 1 and 2 px strokes sharp after downsampling.
     """
 
-    def __init__(self, width, height, tile, box=None, radius=5.0):
-        self.w, self.h, self.tile = width, height, tile
-        self.img = Image.new("RGB", (width * SS, height * SS), HEADER_BLUE)
-        self.mask = Image.new("L", (width * SS, height * SS), 0)
+    def __init__(self, width, height, tile, box=None, radius=5.0, scale=1):
+        # scale 2 draws the same design on twice as many pixels, for screens scaled above 100 %.
+        self.w, self.h, self.tile = width * scale, height * scale, tile
+        self.s = SS * scale         # canvas pixels per design pixel
+        self.img = Image.new("RGB", (self.w * SS, self.h * SS), HEADER_BLUE)
+        self.mask = Image.new("L", (self.w * SS, self.h * SS), 0)
         self.d = ImageDraw.Draw(self.img)
         box = box or (0, 0, width, height)
-        ImageDraw.Draw(self.mask).rounded_rectangle(self._box(box), radius * SS, fill=255)
-        self.d.rounded_rectangle(self._box(box), radius * SS, fill=tile)
+        ImageDraw.Draw(self.mask).rounded_rectangle(self._box(box), radius * self.s, fill=255)
+        self.d.rounded_rectangle(self._box(box), radius * self.s, fill=tile)
 
-    @staticmethod
-    def _box(b):
+    def _box(self, b):
         x0, y0, x1, y1 = b
-        return [round(x0 * SS), round(y0 * SS), round(x1 * SS) - 1, round(y1 * SS) - 1]
+        s = self.s
+        return [round(x0 * s), round(y0 * s), round(x1 * s) - 1, round(y1 * s) - 1]
 
-    @staticmethod
-    def _pts(points):
-        return [(x * SS, y * SS) for x, y in points]
+    def _pts(self, points):
+        return [(x * self.s, y * self.s) for x, y in points]
 
     def rect(self, x0, y0, x1, y1, colour=WHITE):
         self.d.rectangle(self._box((x0, y0, x1, y1)), fill=colour)
@@ -113,33 +114,35 @@ class Glyph:
 
     def rrect(self, x0, y0, x1, y1, radius, colour=WHITE, width=None):
         if width is None:
-            self.d.rounded_rectangle(self._box((x0, y0, x1, y1)), radius * SS, fill=colour)
+            self.d.rounded_rectangle(self._box((x0, y0, x1, y1)), radius * self.s, fill=colour)
         else:
-            self.d.rounded_rectangle(self._box((x0, y0, x1, y1)), radius * SS, outline=colour,
-                                     width=round(width * SS))
+            self.d.rounded_rectangle(self._box((x0, y0, x1, y1)), radius * self.s, outline=colour,
+                                     width=round(width * self.s))
 
     def poly(self, points, colour=WHITE):
         self.d.polygon(self._pts(points), fill=colour)
 
     def line(self, points, width, colour=WHITE, round_ends=False):
-        w = round(width * SS)
+        w = round(width * self.s)
         self.d.line(self._pts(points), fill=colour, width=w, joint="curve")
         if round_ends:
             for x, y in (points[0], points[-1]):
                 self.disc(x, y, width / 2, colour)
 
     def disc(self, cx, cy, r, colour=WHITE):
-        self.d.ellipse([(cx - r) * SS, (cy - r) * SS, (cx + r) * SS - 1, (cy + r) * SS - 1],
-                       fill=colour)
+        s = self.s
+        self.d.ellipse([(cx - r) * s, (cy - r) * s, (cx + r) * s - 1, (cy + r) * s - 1], fill=colour)
 
     def ring(self, cx, cy, r, width, colour=WHITE):
-        self.d.ellipse([(cx - r) * SS, (cy - r) * SS, (cx + r) * SS - 1, (cy + r) * SS - 1],
-                       outline=colour, width=round(width * SS))
+        s = self.s
+        self.d.ellipse([(cx - r) * s, (cy - r) * s, (cx + r) * s - 1, (cy + r) * s - 1],
+                       outline=colour, width=round(width * s))
 
     def arc(self, cx, cy, r, start, end, width, colour=WHITE):
         """Arc of outer radius r; angles in degrees clockwise from three o'clock."""
-        self.d.arc([(cx - r) * SS, (cy - r) * SS, (cx + r) * SS - 1, (cy + r) * SS - 1],
-                   start, end, fill=colour, width=round(width * SS))
+        s = self.s
+        self.d.arc([(cx - r) * s, (cy - r) * s, (cx + r) * s - 1, (cy + r) * s - 1],
+                   start, end, fill=colour, width=round(width * s))
 
     def render(self):
         """The glyph at its real size, with the key colour wherever the tile is (nearly) absent."""
@@ -175,12 +178,12 @@ def quantise16(img, tile):
 # --------------------------------------------------------------------------------------------
 # The six large glyphs, 32 x 32 on a 30 px tile with a 1 px margin
 
-def large(name):
-    return Glyph(32, 32, LARGE_BLUES[name], box=(1, 1, 31, 31), radius=6)
+def large(name, scale):
+    return Glyph(32, 32, LARGE_BLUES[name], box=(1, 1, 31, 31), radius=6, scale=scale)
 
 
-def draw_home():
-    g = large("home")
+def draw_home(scale):
+    g = large("home", scale)
     g.rect(20, 7, 23, 13)                                 # chimney, under the roof line
     g.line([(5.5, 17), (16, 6.5), (26.5, 17)], 2.6)       # roof
     g.rect(9, 15, 11, 26)                                 # walls and floor
@@ -190,8 +193,8 @@ def draw_home():
     return g
 
 
-def draw_ows():
-    g = large("ows")
+def draw_ows(scale):
+    g = large("ows", scale)
     cx, cy = 16, 25
     g.disc(cx, cy, 2.3)
     for r in (8, 13, 18):
@@ -199,8 +202,8 @@ def draw_ows():
     return g
 
 
-def draw_formulieren():
-    g = large("formulieren")
+def draw_formulieren(scale):
+    g = large("formulieren", scale)
     pages = [(14, 4, 27, 21), (11, 7, 24, 24), (7, 11, 20, 28)]
     for i, (x0, y0, x1, y1) in enumerate(pages):
         if i:
@@ -213,8 +216,8 @@ def draw_formulieren():
     return g
 
 
-def draw_bestanden():
-    g = large("bestanden")
+def draw_bestanden(scale):
+    g = large("bestanden", scale)
     # The tray: a shallow box whose rim dips in the middle.
     g.line([(5.5, 18), (11, 18), (12.5, 21.5), (19.5, 21.5), (21, 18), (26.5, 18)], 2)
     g.rect(5, 17, 7, 27)
@@ -226,16 +229,16 @@ def draw_bestanden():
     return g
 
 
-def draw_ostrelweb():
-    g = large("ostrelweb")
+def draw_ostrelweb(scale):
+    g = large("ostrelweb", scale)
     g.frame(5, 5, 27, 27, 2)
     for x, top in ((8, 18), (14, 13), (20, 9)):
         g.rect(x, top, x + 4, 24)
     return g
 
 
-def draw_downloads():
-    g = large("downloads")
+def draw_downloads(scale):
+    g = large("downloads", scale)
     # The cloud: a few overlapping circles on a flat base.
     g.disc(11.5, 15, 4.8)
     g.disc(17.5, 11.5, 6.2)
@@ -252,12 +255,12 @@ def draw_downloads():
 # --------------------------------------------------------------------------------------------
 # The small glyphs, 20 x 20 (and one 16 x 20) on a full-size tile
 
-def small(name, width=20, height=20, radius=4.5):
-    return Glyph(width, height, SMALL_BLUES[name], radius=radius)
+def small(name, scale, width=20, height=20, radius=4.5):
+    return Glyph(width, height, SMALL_BLUES[name], radius=radius, scale=scale)
 
 
-def draw_pim():
-    g = small("pim")
+def draw_pim(scale):
+    g = small("pim", scale)
     g.rect(3, 3, 4, 17)                                   # axes
     g.rect(3, 16, 17, 17)
     g.line([(5.5, 14), (9, 9.5), (11.5, 12), (15.5, 6.5)], 1.7)
@@ -265,8 +268,8 @@ def draw_pim():
     return g
 
 
-def draw_helpdesk():
-    g = small("helpdesk")
+def draw_helpdesk(scale):
+    g = small("helpdesk", scale)
     g.disc(10, 11, 4.4)                                   # face
     g.arc(10, 10.5, 7, 180, 360, 1.4)                     # headband
     g.rrect(2, 8.5, 5, 14, 1.2)                           # ear cups
@@ -279,8 +282,8 @@ def draw_helpdesk():
     return g
 
 
-def draw_portaal():
-    g = small("portaal")
+def draw_portaal(scale):
+    g = small("portaal", scale)
     g.rect(10, 3, 17, 5)                                  # the box, open to the left
     g.rect(15, 3, 17, 17)
     g.rect(10, 15, 17, 17)
@@ -289,8 +292,8 @@ def draw_portaal():
     return g
 
 
-def draw_intranet():
-    g = small("intranet")
+def draw_intranet(scale):
+    g = small("intranet", scale)
     g.poly([(1.8, 10.2), (10, 2.2), (18.2, 10.2)])         # roof
     g.rect(4, 9, 16, 18)                                  # body
     g.rect(9, 8, 11, 10, g.tile)                          # the letter i
@@ -299,8 +302,8 @@ def draw_intranet():
     return g
 
 
-def draw_calculator():
-    g = small("calculator")
+def draw_calculator(scale):
+    g = small("calculator", scale)
     g.frame(3, 1, 17, 19, 1.2)
     g.rect(6, 3.5, 14, 6.5)                               # display
     for row in range(3):
@@ -310,8 +313,8 @@ def draw_calculator():
     return g
 
 
-def draw_polisvoorwaarden():
-    g = small("polisvoorwaarden", 16, 20, radius=3.5)
+def draw_polisvoorwaarden(scale):
+    g = small("polisvoorwaarden", scale, 16, 20, radius=3.5)
     # A page whose top right corner is folded over, drawn pixel by pixel to stay sharp.
     g.rect(3, 2, 9, 3)
     g.rect(3, 2, 4, 18)
@@ -324,8 +327,8 @@ def draw_polisvoorwaarden():
     return g
 
 
-def draw_teamviewer():
-    g = small("teamviewer")
+def draw_teamviewer(scale):
+    g = small("teamviewer", scale)
     g.disc(10, 10, 7.6)
     g.rect(6.5, 9, 13.5, 11, g.tile)
     g.poly([(3.5, 10), (7.8, 5.8), (7.8, 14.2)], g.tile)
@@ -446,8 +449,8 @@ def font(name, size):
     return ImageFont.truetype(str(path), size)
 
 
-def make_logo():
-    s = 4
+def make_logo(scale=1):
+    s = 4 * scale
     w, h = LOGO_SIZE
     img = Image.new("RGB", (w * s, h * s), HEADER_BLUE)
     d = ImageDraw.Draw(img)
@@ -458,7 +461,7 @@ def make_logo():
            fill=(22, 62, 102), anchor="ls")
     d.text((63 * s, 55 * s), "verzekeringen", font=font("DejaVuSans.ttf", 12 * s),
            fill=(84, 118, 150), anchor="ls")
-    return img.resize((w, h), Image.Resampling.LANCZOS)
+    return img.resize((w * scale, h * scale), Image.Resampling.LANCZOS)
 
 
 def make_icon(n):
@@ -520,7 +523,7 @@ def jpeg_segments(data):
         i += 2 + length
 
 
-def check_logo(path):
+def check_logo(path, scale=1):
     segments = list(jpeg_segments(path.read_bytes()))
     markers = [m for m, _ in segments]
     check(0xC0 in markers, "logo.jpg is baseline (SOF0)")
@@ -528,7 +531,8 @@ def check_logo(path):
                                          0xCB, 0xCD, 0xCE, 0xCF)), "logo.jpg has no other SOF")
     sof = dict(segments)[0xC0]
     precision, height, width, ncomp = struct.unpack(">BHHB", sof[:6])
-    check((width, height) == LOGO_SIZE and precision == 8, "logo.jpg is 200x82, 8 bit")
+    check((width, height) == (LOGO_SIZE[0] * scale, LOGO_SIZE[1] * scale) and precision == 8,
+          f"{path.name} is {scale} x 200x82, 8 bit")
     check(ncomp == 3, "logo.jpg has three components")
     for c in range(3):
         check(sof[6 + 3 * c + 1] == 0x11, f"logo.jpg component {c + 1} is sampled 1x1")
@@ -562,9 +566,11 @@ def self_check(written):
     for name, _, bpp in GLYPHS:
         w, h = GLYPH_SIZES.get(name, (32, 32) if bpp == 4 else (20, 20))
         check_glyph(OUT / f"{name}.bmp", w, h, bpp)
+        check_glyph(OUT / f"{name}@2x.bmp", 2 * w, 2 * h, bpp)
     rows = [read_bmp((OUT / f"{name}.bmp").read_bytes())["rows"] for name, _, _ in GLYPHS]
     check(len({repr(r) for r in rows}) == len(rows), "no two glyphs alike")
     check_logo(OUT / "logo.jpg")
+    check_logo(OUT / "logo@2x.jpg", 2)
     check_ico(OUT / "ostrel-web.ico")
     for n in PNG_SIZES:
         im = Image.open(OUT / png_path(n))
@@ -638,18 +644,23 @@ def main():
     OUT.mkdir(parents=True, exist_ok=True)
     written = []
     shown = []
+    # Each picture of the header also comes at twice its size, "@2x", drawn afresh for screens
+    # scaled above 100 %; Qt reads the factor from the name.
     for name, draw, bpp in GLYPHS:
-        g = draw()
-        img = g.render()
-        palette = None
-        if bpp == 4:
-            img, palette = quantise16(img, g.tile)
-        write(f"{name}.bmp", bmp_bytes(img, bpp, palette), written)
-        shown.append((name, img))
+        for scale, suffix in ((1, ""), (2, "@2x")):
+            g = draw(scale)
+            img = g.render()
+            palette = None
+            if bpp == 4:
+                img, palette = quantise16(img, g.tile)
+            write(f"{name}{suffix}.bmp", bmp_bytes(img, bpp, palette), written)
+            if scale == 1:
+                shown.append((name, img))
 
     logo = make_logo()
-    write("logo.jpg", encoded(logo, "JPEG", quality=90, subsampling=0, progressive=False,
-                              optimize=False), written)
+    for scale, suffix in ((1, ""), (2, "@2x")):
+        write(f"logo{suffix}.jpg", encoded(make_logo(scale), "JPEG", quality=90, subsampling=0,
+                                           progressive=False, optimize=False), written)
 
     icons = {n: make_icon(n) for n in sorted(set(ICO_SIZES + PNG_SIZES), reverse=True)}
     first, *rest = [icons[n] for n in ICO_SIZES]
