@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace ostrel::ui {
 
@@ -21,6 +22,18 @@ QColor Shadow3D()
 QColor Highlight3D()
 {
     return QApplication::palette().color(QPalette::Light);
+}
+
+void ScaledPicture::Draw(QPainter& painter, QPoint at, qreal devicePixelRatio) const
+{
+    const QPixmap& picture = For(devicePixelRatio);
+    if (picture.isNull())
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                          !qFuzzyCompare(devicePixelRatio, picture.devicePixelRatio()));
+    painter.drawPixmap(QRect(at, Size()), picture);
+    painter.restore();
 }
 
 QFont HeaderFont(int pixelHeight)

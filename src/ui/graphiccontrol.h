@@ -3,10 +3,13 @@
 // What every control shares.
 #pragma once
 
+#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
+
+class QPainter;
 
 namespace ostrel::ui {
 
@@ -33,6 +36,24 @@ protected:
 
 private:
     bool leftPressed_ = false;
+};
+
+// A header picture as designed, and the same picture drawn at twice the size for screens scaled
+// above 100 %; the header's pixels are those of the first.
+struct ScaledPicture {
+    QPixmap normal;
+    QPixmap doubled; // null where there is none
+
+    bool IsNull() const { return normal.isNull(); }
+    QSize Size() const { return normal.size(); }
+    // The one made for a screen of this device pixel ratio.
+    const QPixmap& For(qreal devicePixelRatio) const
+    {
+        return devicePixelRatio > 1 && !doubled.isNull() ? doubled : normal;
+    }
+    // Draws it into the rectangle of its size at the painter's point, scaled smoothly where
+    // the screen's ratio is not the picture's own (a 2x picture on a 150 % screen).
+    void Draw(QPainter& painter, QPoint at, qreal devicePixelRatio) const;
 };
 
 // "MS Sans Serif" where it exists, else a sans-serif face of about its width, at a pixel height.

@@ -90,15 +90,22 @@ QImage resourceImage(std::string_view name, const char* suffix)
     return QImage(QStringLiteral(":/assets/") + qs(name) + QLatin1String(suffix));
 }
 
-QImage logo()
+QPixmap logo(const QString& name)
 {
-    QFile file(QStringLiteral(":/assets/logo.jpg"));
+    QFile file(QStringLiteral(":/assets/") + name);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     JpegResult decoded = DecodeJpeg(file.readAll());
     if (decoded.image.isNull())
         qCWarning(lcFailures, "the logo: %s", qPrintable(decoded.error));
-    return decoded.image;
+    return QPixmap::fromImage(decoded.image);
+}
+
+ScaledPicture logo()
+{
+    ScaledPicture picture{logo(QStringLiteral("logo.jpg")), logo(QStringLiteral("logo@2x.jpg"))};
+    picture.doubled.setDevicePixelRatio(2);
+    return picture;
 }
 
 TGraphicControl* create(const ControlLayout& row, QWidget* panel, host::Shell& shell)
@@ -113,7 +120,7 @@ TGraphicControl* create(const ControlLayout& row, QWidget* panel, host::Shell& s
         button->Spacing = row.spacing;
         button->WordWrap = row.wordWrap;
         if (!row.glyph.empty())
-            button->SetGlyph(resourceImage(row.glyph, ".bmp"));
+            button->SetGlyph(resourceImage(row.glyph, ".bmp"), resourceImage(row.glyph, "@2x.bmp"));
         control = button;
         break;
     }

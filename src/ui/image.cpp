@@ -11,7 +11,8 @@ TJvImage::TJvImage(QWidget* parent) : TGraphicControl(parent)
 
 void TJvImage::paintEvent(QPaintEvent*)
 {
-    QPainter(this).drawImage(0, 0, Picture);
+    QPainter painter(this);
+    Picture.Draw(painter, QPoint(0, 0), devicePixelRatioF());
 }
 
 } // namespace ostrel::ui

@@ -2,7 +2,6 @@
 
 #include "ui/graphiccontrol.h"
 
-#include <QImage>
 
 namespace ostrel::ui {
 
@@ -11,7 +10,7 @@ class TJvImage final : public TGraphicControl {
     Q_OBJECT
 public:
     explicit TJvImage(QWidget* parent);
-    QImage Picture;
+    ScaledPicture Picture;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

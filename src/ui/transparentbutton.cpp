@@ -1,6 +1,5 @@
 #include "ui/transparentbutton.h"
 
-#include <QBitmap>
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
@@ -25,6 +24,21 @@ protected:
 private:
     QWidget* window_;
 };
+// The glyph with its key colour made transparent. An alpha channel rather than a mask, so that a
+// glyph scaled smoothly blends its edge with the panel, not with the key colour.
+QPixmap keyed(const QImage& glyph)
+{
+    if (glyph.isNull())
+        return {};
+    QImage image = glyph.convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = image.pixel(0, image.height() - 1);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = line[x] == key ? 0 : line[x] | 0xff000000u;
+    }
+    return QPixmap::fromImage(image);
+}
 } // namespace
 
 TJvTransparentButton::TJvTransparentButton(QWidget* parent) : TGraphicControl(parent)
@@ -32,16 +46,10 @@ TJvTransparentButton::TJvTransparentButton(QWidget* parent) : TGraphicControl(pa
     setCursor(Qt::PointingHandCursor);
 }
 
-void TJvTransparentButton::SetGlyph(const QImage& glyph)
+void TJvTransparentButton::SetGlyph(const QImage& glyph, const QImage& doubled)
 {
-    if (glyph.isNull()) {
-        glyph_ = QPixmap();
-        return;
-    }
-    const QImage image = glyph.convertToFormat(QImage::Format_RGB32);
-    const QRgb transparent = image.pixel(0, image.height() - 1);
-    glyph_ = QPixmap::fromImage(image);
-    glyph_.setMask(QBitmap::fromImage(image.createMaskFromColor(transparent, Qt::MaskInColor)));
+    glyph_ = {keyed(glyph), keyed(doubled)};
+    glyph_.doubled.setDevicePixelRatio(2);
 }
 
 void TJvTransparentButton::Click()
@@ -118,11 +126,12 @@ void TJvTransparentButton::paintEvent(QPaintEvent*)
     const int offset = mouseDown_ ? 1 : 0;
     int glyphTop = Spacing;
     int glyphHeight = 0;
-    if (!glyph_.isNull()) {
-        const int left = Align == TextAlign::ttaBottom ? (w - glyph_.width()) / 2 : Spacing;
-        glyphTop = Align == TextAlign::ttaBottom ? Spacing : (h - glyph_.height()) / 2;
-        glyphHeight = glyph_.height();
-        painter.drawPixmap(left + offset, glyphTop + offset, glyph_);
+    if (!glyph_.IsNull()) {
+        const QSize size = glyph_.Size();
+        const int left = Align == TextAlign::ttaBottom ? (w - size.width()) / 2 : Spacing;
+        glyphTop = Align == TextAlign::ttaBottom ? Spacing : (h - size.height()) / 2;
+        glyphHeight = size.height();
+        glyph_.Draw(painter, QPoint(left + offset, glyphTop + offset), devicePixelRatioF());
     }
 
     if (Caption.isEmpty())

@@ -4,7 +4,6 @@
 #include "ui/graphiccontrol.h"
 
 #include <QImage>
-#include <QPixmap>
 
 namespace ostrel::ui {
 
@@ -22,9 +21,10 @@ public:
     int Spacing = 2;
     bool WordWrap = false;
 
-    // Every pixel of the colour of the glyph's bottom-left pixel is left undrawn.
-    void SetGlyph(const QImage& glyph);
-    const QPixmap& Glyph() const { return glyph_; }
+    // Every pixel of the colour of the glyph's bottom-left pixel is left undrawn. The doubled
+    // glyph, when given, is drawn on screens scaled above 100 %.
+    void SetGlyph(const QImage& glyph, const QImage& doubled = {});
+    const ScaledPicture& Glyph() const { return glyph_; }
 
     // Runs the click handler as a user's click would, without any change of look.
     void Click();
@@ -43,7 +43,7 @@ protected:
 private:
     void setPointerInside(bool inside);
 
-    QPixmap glyph_;
+    ScaledPicture glyph_;
     bool pointerInside_ = false;
     bool mouseDown_ = false;
 };

@@ -9,7 +9,11 @@
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QFontMetricsF>
+#include <QPainter>
 #include <QTest>
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -144,7 +148,7 @@ TEST(HeaderDrawing, panelColourShowsInTheGapsAndThroughTransparentGlyphPixels)
 
     // BtnHome's glyph is drawn at 18, 7 within the button: each of its pixels is the glyph's own
     // colour, or the panel's where the glyph has its transparent colour.
-    const QImage glyph = w.window.BtnHome->Glyph().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage glyph = w.window.BtnHome->Glyph().normal.toImage().convertToFormat(QImage::Format_ARGB32);
     ASSERT_EQ(glyph.size(), QSize(32, 32));
     const QImage header = w.header();
     int transparent = 0;
@@ -249,6 +253,105 @@ TEST(HeaderTexts, hintsAndCaptionsAreExact)
     EXPECT_EQ(w.window.LblMail->Caption(), u"e-mail");
     EXPECT_TRUE(w.window.LblUrl->font().underline());
     EXPECT_EQ(w.window.LblAdres->Caption().count(QLatin1Char('\n')), 2);
+}
+
+// ---- Scaled screens: ctest runs this suite again with QT_SCALE_FACTOR at 1.25, 1.5 and 2 ----
+
+// The picture as the panel would show it, drawn into a rectangle of `size` device pixels.
+QImage onPanel(const QPixmap& picture, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(kPanel);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(image.rect(), picture);
+    return image;
+}
+
+double meanDifference(const QImage& a, const QImage& b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (a.width() * a.height());
+}
+
+TEST(HeaderAtScale, theHeaderIsTheDesignScaledWithNothingCutAndPicturesMadeForTheScale)
+{
+    Window w;
+    const auto widget = [&w](Control control) {
+        const std::string_view name = NameOf(control);
+        return w.window.PnlMenu->findChild<TGraphicControl*>(QString::fromUtf8(name.data(), name.size()));
+    };
+    const qreal scale = qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble();
+    ASSERT_EQ(w.window.devicePixelRatioF(), scale) << "the program turned the scale off";
+    const auto device = [scale](QRectF design) { return QRectF(design.topLeft() * scale, design.size() * scale); };
+
+    // A raised frame outlines each large button on the design rectangle times the scale (to a
+    // design pixel: Qt rounds where a widget starts).
+    for (const ControlLayout& row : kHeaderLayout) {
+        auto* button = qobject_cast<TJvTransparentButton*>(widget(row.control));
+        if (!button || row.frame != FrameStyle::fsLight || !row.visible)
+            continue;
+        hover(button, false); // a synthetic enter may have reached it through an earlier one
+        const QImage atRest = w.header();
+        hover(button, true);
+        const QImage hovered = w.header();
+        hover(button, false);
+        QRect frame; // what the hover changed
+        for (int y = 0; y < hovered.height(); ++y)
+            for (int x = 0; x < hovered.width(); ++x)
+                if (hovered.pixel(x, y) != atRest.pixel(x, y))
+                    frame |= QRect(x, y, 1, 1);
+        const QRectF expected = device(QRectF(row.left, row.top, row.width, row.height));
+        const QRectF found(frame.left(), frame.top(), frame.width(), frame.height());
+        for (auto edge : {&QRectF::left, &QRectF::top, &QRectF::right, &QRectF::bottom})
+            EXPECT_NEAR((found.*edge)(), (expected.*edge)(), scale) << NameOf(row.control) << " " << found << " " << expected;
+    }
+
+    // Nothing reaches past the panel, and every caption fits its button.
+    const QRect panel = w.window.PnlMenu->rect();
+    for (const ControlLayout& row : kHeaderLayout) {
+        const TGraphicControl* control = widget(row.control);
+        EXPECT_TRUE(panel.contains(control->geometry()) || row.kind == Kind::Image) << NameOf(row.control);
+        const auto* button = qobject_cast<const TJvTransparentButton*>(control);
+        if (!button || button->Caption.isEmpty())
+            continue;
+        const QFontMetricsF metrics(button->font(), button);
+        const qreal room = button->width() - (row.align == TextAlign::ttaRight ? row.spacing : 0);
+        for (const QString& line : button->WordWrap ? button->Caption.split(u' ') : QStringList{button->Caption})
+            EXPECT_LE(metrics.horizontalAdvance(line), room) << NameOf(row.control) << " " << line.toStdString();
+    }
+
+    // The home glyph and the logo are drawn from the picture made for this scale: what the panel
+    // shows is nearer to it than to the other one.
+    struct Shown {
+        const ScaledPicture& picture;
+        QRectF place;   // the whole picture, in the panel's design pixels
+        QRectF visible; // the part of it to compare
+    };
+    const QRectF glyph(13 + 18, 5 + 7, 32, 32);
+    const QRectF logo(842, -11, 200, 82);
+    for (const Shown& shown : {Shown{w.window.BtnHome->Glyph(), glyph, glyph.adjusted(2, 2, -2, -2)},
+                               Shown{w.window.JvImage1->Picture, logo, QRectF(842, 0, 197, 70).adjusted(2, 2, -2, -2)}}) {
+        ASSERT_FALSE(shown.picture.doubled.isNull());
+        const QRect place = device(shown.place).toRect();
+        const QRect visible = device(shown.visible).toRect();
+        const QImage panelShows = w.header().copy(visible);
+        const QPixmap& own = scale > 1 ? shown.picture.doubled : shown.picture.normal;
+        const QPixmap& other = scale > 1 ? shown.picture.normal : shown.picture.doubled;
+        const auto compared = [&](const QPixmap& picture) {
+            return meanDifference(panelShows, onPanel(picture, place.size()).copy(visible.translated(-place.topLeft())));
+        };
+        EXPECT_LT(compared(own), compared(other)) << shown.place << " at " << scale;
+        if (scale == 1 || scale == 2) {
+            EXPECT_EQ(compared(own), 0) << "drawn pixel for pixel";
+        }
+    }
 }
 
 // ---- Pointer ----
