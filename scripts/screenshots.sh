@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the window under Xvfb, for checking the header by eye: maximised on a 1920 x 1080
-# screen, and restored (1259 x 841 inside the frame); normally and in compact mode ("light").
+# screen, and restored (1259 x 841 inside the frame); normally and in compact mode ("light"); and
+# normally on screens scaled to 125, 150 and 200 % (QT_SCALE_FACTOR).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -25,5 +26,10 @@ shoot() { # name, then the program's arguments
 }
 shoot normal
 shoot compact light
+# On screens scaled to 125, 150 and 200 %, each as large as 1920 x 1080 at that scale.
+for scale in 1.25 1.5 2; do
+    start_x "$(python3 -c "print(f'{round(1920 * $scale)}x{round(1080 * $scale)}')")"
+    QT_SCALE_FACTOR=$scale shoot "scale-$scale"
+done
 echo "Screenshots in $out:"
 ls "$out"

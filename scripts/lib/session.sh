@@ -29,9 +29,9 @@ start_standin() {
     echo "Stand-in portal: ${roles[0]#*=} (requests logged to $log)"
 }
 
-start_x() {
+start_x() { # [WIDTHxHEIGHT], 1920x1080 unless given
     display=":$((90 + RANDOM % 100))"
-    Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb "$display" -screen 0 "${1:-1920x1080}x24" -nolisten tcp >/dev/null 2>&1 &
     pids+=($!)
     export DISPLAY="$display"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
