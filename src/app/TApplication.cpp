@@ -44,16 +44,23 @@ bool HasGraphicsDevice()
 
 void PrepareApplication()
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // Qt WebEngine needs it up front
-    // The header is laid out in device pixels, with fonts by pixel height: never scaled.
+    // The header is laid out in device pixels, with fonts by pixel height: not scaled with the
+    // desktop's text size (QT_SCALE_FACTOR still scales the whole window).
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
 #ifndef Q_OS_WIN
     // Without a graphics device OpenGL is Mesa's software rasteriser (llvmpipe), which costs the
     // page view about 200 ms at start and 70 MB: Qt Quick's own software renderer draws the same
-    // pages. QT_QUICK_BACKEND, when set, still decides.
-    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND") && !HasGraphicsDevice())
+    // pages, and then nothing uses OpenGL. Loading it anyway (Qt's GLX integration and the shared
+    // context Qt WebEngine asks for) costs QApplication 55 ms. QT_QUICK_BACKEND, when set, still
+    // decides.
+    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND") && !HasGraphicsDevice()) {
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+            qputenv("QT_XCB_GL_INTEGRATION", "none");
+        return;
+    }
 #endif
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // Qt WebEngine needs it up front
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
