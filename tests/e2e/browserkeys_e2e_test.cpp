@@ -85,10 +85,10 @@ TEST(BrowserKeysE2E, ctrlFFindsCountsStepsThroughMatchesAndEscapeCloses)
     Keys k;
     ASSERT_TRUE(
         k.show(QStringLiteral("<p>polis een</p><p>polis twee</p><p>de polis drie</p>"), portal("/find")));
+    EXPECT_EQ(k.window->findChild<web::FindBar*>(), nullptr) << "made when first wanted";
+    k.key(Qt::Key_F, Qt::ControlModifier);
     auto* bar = k.window->findChild<web::FindBar*>();
     ASSERT_NE(bar, nullptr);
-    EXPECT_FALSE(bar->isVisible());
-    k.key(Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(bar->isVisible());
     EXPECT_EQ(k.window->focusWidget(), bar->Text());
     QTest::keyClicks(bar->Text(), QStringLiteral("polis"));
@@ -102,6 +102,9 @@ TEST(BrowserKeysE2E, ctrlFFindsCountsStepsThroughMatchesAndEscapeCloses)
         << bar->Matches().toStdString();
     QTest::keyClick(bar->Text(), Qt::Key_Escape);
     EXPECT_FALSE(bar->isVisible());
+    k.key(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(k.window->findChildren<web::FindBar*>().size(), 1);
 }
 
 TEST(BrowserKeysE2E, altArrowsAndTheMouseSideButtonsGoBackAndForward)
