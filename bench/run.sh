@@ -31,6 +31,12 @@ cmake -S bench -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$out"
 ours=$build/src/ostrel-web
 bare=$out/bare/bench-bare
+# The engine's floor takes the path the program takes on this machine: without a graphics device,
+# Qt Quick's software renderer and no OpenGL at all.
+bare_cmd=("$bare")
+if ! compgen -G '/dev/dri/card*' >/dev/null && ! compgen -G '/dev/dri/renderD*' >/dev/null && [ ! -e /dev/nvidia0 ]; then
+    bare_cmd=(env QT_QUICK_BACKEND=software QT_XCB_GL_INTEGRATION=none "$bare")
+fi
 xwait=$out/xwait/bench-xwait
 page='http://127.0.0.1:47101/?version=6.9'
 samples=$out/samples.txt
@@ -271,7 +277,7 @@ for ((round = 0; round <= rounds; round++)); do
     stop_run
     echo "  bare QWebEngineView"
     fresh_home
-    measure_start "$round" bare "$bare" "$page" || true
+    measure_start "$round" bare "${bare_cmd[@]}" "$page" || true
     stop_run
     echo "  Chromium"
     fresh_home

@@ -55,6 +55,8 @@ void PrepareApplication()
     // decides.
     if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND") && !HasGraphicsDevice()) {
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        // Qt WebEngine still tries to make its shared context and says on stderr that it cannot
+        // ("neither GLX nor EGL are enabled", "No suitable graphics backend found"): harmless.
         if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
             qputenv("QT_XCB_GL_INTEGRATION", "none");
         return;
