@@ -67,11 +67,13 @@ def main(path):
 
     if growth:
         print()
-        first, after = growth.get("first"), growth.get("after")
+        first, after, settled = growth.get("first"), growth.get("after"), growth.get("settled")
         if first and after:
-            print("Growth of the program (one run): PSS {:.1f} MB after the page first loaded, {:.1f} MB after "
+            print("Growth of the program (one run): PSS {:.1f} MB after the page first loaded, {:.1f} MB 3 s after "
                   "{} F5 and {} popups: {:+.1f} %".format(first / 1024, after / 1024, growth.get("reloads", 0),
                                                          growth.get("popups", 0), (after - first) * 100 / first))
+            if settled:
+                print("  and {:.1f} MB 10 s after: {:+.1f} %".format(settled / 1024, (settled - first) * 100 / first))
         else:
             print("Growth of the program: failed ({} reloads and {} popups done)".format(
                 growth.get("reloads", 0), growth.get("popups", 0)))
