@@ -110,6 +110,7 @@ std::string TWebNavigator::Caption() const
 
 void TWebNavigator::Maximise()
 {
+    // On a window not yet shown Qt makes its native window here (4-6 ms), as showing it would.
     setWindowState(windowState() | Qt::WindowMaximized);
 }
 
