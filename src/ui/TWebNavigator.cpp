@@ -230,7 +230,8 @@ bool TWebNavigator::browserAction(app::BrowserAction action, QObject* target)
         return true;
     case Find:
         if (!findBar_) // made when first wanted: its line edit and buttons cost 10 ms at start
-            static_cast<QVBoxLayout*>(layout())->insertWidget(2, findBar_ = new web::FindBar(this, WebBrowser));
+            static_cast<QVBoxLayout*>(layout())->insertWidget(2,
+                                                              findBar_ = new web::FindBar(this, WebBrowser));
         findBar_->Open();
         return true;
     case Back:
@@ -241,7 +242,8 @@ bool TWebNavigator::browserAction(app::BrowserAction action, QObject* target)
         return true;
     case Stop:
         // Escape in the find bar closes the bar.
-        if (!WebBrowser->page()->isLoading() || (findBar_ && findBar_->isAncestorOf(qobject_cast<QWidget*>(target))))
+        if (!WebBrowser->page()->isLoading() ||
+            (findBar_ && findBar_->isAncestorOf(qobject_cast<QWidget*>(target))))
             return false;
         WebBrowser->triggerPageAction(QWebEnginePage::Stop);
         return true;

@@ -4,8 +4,8 @@
 #include "navigation/addresses.h"
 #include "ui/bevel.h"
 #include "ui/image.h"
-#include "ui/urllabel.h"
 #include "ui/jpegimage.h"
+#include "ui/urllabel.h"
 
 #include <QEvent>
 #include <QFile>

@@ -275,7 +275,8 @@ double meanDifference(const QImage& a, const QImage& b)
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y);
             const QRgb q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+            sum +=
+                std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
         }
     return sum / (a.width() * a.height());
 }
@@ -289,7 +290,9 @@ TEST(HeaderAtScale, theHeaderIsTheDesignScaledWithNothingCutAndPicturesMadeForTh
     };
     const qreal scale = qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble();
     ASSERT_EQ(w.window.devicePixelRatioF(), scale) << "the program turned the scale off";
-    const auto device = [scale](QRectF design) { return QRectF(design.topLeft() * scale, design.size() * scale); };
+    const auto device = [scale](QRectF design) {
+        return QRectF(design.topLeft() * scale, design.size() * scale);
+    };
 
     // A raised frame outlines each large button on the design rectangle times the scale (to a
     // design pixel: Qt rounds where a widget starts).
@@ -310,7 +313,8 @@ TEST(HeaderAtScale, theHeaderIsTheDesignScaledWithNothingCutAndPicturesMadeForTh
         const QRectF expected = device(QRectF(row.left, row.top, row.width, row.height));
         const QRectF found(frame.left(), frame.top(), frame.width(), frame.height());
         for (auto edge : {&QRectF::left, &QRectF::top, &QRectF::right, &QRectF::bottom})
-            EXPECT_NEAR((found.*edge)(), (expected.*edge)(), scale) << NameOf(row.control) << " " << found << " " << expected;
+            EXPECT_NEAR((found.*edge)(), (expected.*edge)(), scale)
+                << NameOf(row.control) << " " << found << " " << expected;
     }
 
     // Nothing reaches past the panel, and every caption fits its button.
@@ -323,8 +327,10 @@ TEST(HeaderAtScale, theHeaderIsTheDesignScaledWithNothingCutAndPicturesMadeForTh
             continue;
         const QFontMetricsF metrics(button->font(), button);
         const qreal room = button->width() - (row.align == TextAlign::ttaRight ? row.spacing : 0);
-        for (const QString& line : button->WordWrap ? button->Caption.split(u' ') : QStringList{button->Caption})
-            EXPECT_LE(metrics.horizontalAdvance(line), room) << NameOf(row.control) << " " << line.toStdString();
+        for (const QString& line :
+             button->WordWrap ? button->Caption.split(u' ') : QStringList{button->Caption})
+            EXPECT_LE(metrics.horizontalAdvance(line), room)
+                << NameOf(row.control) << " " << line.toStdString();
     }
 
     // The home glyph and the logo are drawn from the picture made for this scale: what the panel
@@ -336,8 +342,9 @@ TEST(HeaderAtScale, theHeaderIsTheDesignScaledWithNothingCutAndPicturesMadeForTh
     };
     const QRectF glyph(13 + 18, 5 + 7, 32, 32);
     const QRectF logo(842, -11, 200, 82);
-    for (const Shown& shown : {Shown{w.window.BtnHome->Glyph(), glyph, glyph.adjusted(2, 2, -2, -2)},
-                               Shown{w.window.JvImage1->Picture, logo, QRectF(842, 0, 197, 70).adjusted(2, 2, -2, -2)}}) {
+    for (const Shown& shown :
+         {Shown{w.window.BtnHome->Glyph(), glyph, glyph.adjusted(2, 2, -2, -2)},
+          Shown{w.window.JvImage1->Picture, logo, QRectF(842, 0, 197, 70).adjusted(2, 2, -2, -2)}}) {
         ASSERT_FALSE(shown.picture.doubled.isNull());
         const QRect place = device(shown.place).toRect();
         const QRect visible = device(shown.visible).toRect();
@@ -345,7 +352,8 @@ TEST(HeaderAtScale, theHeaderIsTheDesignScaledWithNothingCutAndPicturesMadeForTh
         const QPixmap& own = scale > 1 ? shown.picture.doubled : shown.picture.normal;
         const QPixmap& other = scale > 1 ? shown.picture.normal : shown.picture.doubled;
         const auto compared = [&](const QPixmap& picture) {
-            return meanDifference(panelShows, onPanel(picture, place.size()).copy(visible.translated(-place.topLeft())));
+            return meanDifference(panelShows,
+                                  onPanel(picture, place.size()).copy(visible.translated(-place.topLeft())));
         };
         EXPECT_LT(compared(own), compared(other)) << shown.place << " at " << scale;
         if (scale == 1 || scale == 2) {
