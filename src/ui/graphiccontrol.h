@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 
 class QPainter;
 
@@ -41,6 +42,13 @@ private:
 // A header picture as designed, and the same picture drawn at twice the size for screens scaled
 // above 100 %; the header's pixels are those of the first.
 struct ScaledPicture {
+    ScaledPicture() = default;
+    ScaledPicture(QPixmap normalPicture, QPixmap doubledPicture)
+        : normal(std::move(normalPicture)), doubled(std::move(doubledPicture))
+    {
+        doubled.setDevicePixelRatio(2);
+    }
+
     QPixmap normal;
     QPixmap doubled; // null where there is none
 

@@ -104,9 +104,7 @@ QPixmap logo(const QString& name)
 
 ScaledPicture logo()
 {
-    ScaledPicture picture{logo(QStringLiteral("logo.jpg")), logo(QStringLiteral("logo@2x.jpg"))};
-    picture.doubled.setDevicePixelRatio(2);
-    return picture;
+    return {logo(QStringLiteral("logo.jpg")), logo(QStringLiteral("logo@2x.jpg"))};
 }
 
 TGraphicControl* create(const ControlLayout& row, QWidget* panel, host::Shell& shell)
@@ -172,7 +170,7 @@ Header::Header(QWidget* panel, host::Shell& shell) : QObject(panel), panel_(pane
 
     panel->installEventFilter(this);
     // The pictures are decoded once the event loop runs: at start that is the pause after the
-    // POST, before the window is shown, so that the POST leaves 5 ms sooner.
+    // POST, before the window is shown, so that the POST leaves 2 ms sooner.
     QTimer::singleShot(0, this, &Header::loadPictures);
 }
 

@@ -49,7 +49,6 @@ TJvTransparentButton::TJvTransparentButton(QWidget* parent) : TGraphicControl(pa
 void TJvTransparentButton::SetGlyph(const QImage& glyph, const QImage& doubled)
 {
     glyph_ = {keyed(glyph), keyed(doubled)};
-    glyph_.doubled.setDevicePixelRatio(2);
 }
 
 void TJvTransparentButton::Click()
