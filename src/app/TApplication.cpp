@@ -5,6 +5,7 @@
 #include "host/keyboard.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
@@ -73,10 +74,13 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     setDesktopFileName(QStringLiteral("ostrel-web"));
     setApplicationVersion(qs(kApplicationVersion));
     host::MakeHeldKeysReleaseOnce(); // a held F5 fires its shortcut once
-    // Every window of the program, the ones pages open included, shows the program's icon.
+    // Every window of the program, the ones pages open included, shows the program's icon, at
+    // every size the resources hold.
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/assets/icons/hicolor/%1x%1/apps/ostrel-web.png").arg(size));
+    for (QDirIterator it(QStringLiteral(":/assets/icons/hicolor"), {QStringLiteral("ostrel-web.png")},
+                         QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();)
+        icon.addFile(it.next());
     setWindowIcon(icon);
 }
 
