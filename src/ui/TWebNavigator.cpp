@@ -229,9 +229,11 @@ bool TWebNavigator::browserAction(app::BrowserAction action, QObject* target)
         zoom(0);
         return true;
     case Find:
-        if (!findBar_) // made when first wanted: its line edit and buttons cost 10 ms at start
-            static_cast<QVBoxLayout*>(layout())->insertWidget(2,
-                                                              findBar_ = new web::FindBar(this, WebBrowser));
+        if (!findBar_) { // made when first wanted: its line edit and buttons cost 10 ms at start
+            auto* column = static_cast<QVBoxLayout*>(layout());
+            column->insertWidget(column->indexOf(WebBrowser) + 1,
+                                 findBar_ = new web::FindBar(this, WebBrowser));
+        }
         findBar_->Open();
         return true;
     case Back:
