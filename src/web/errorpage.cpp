@@ -46,6 +46,17 @@ bool ForWantOfNetwork(Unreachable why)
     return why == Unreachable::NoNetwork || why == Unreachable::NameNotFound;
 }
 
+QString CrashPageHtml(const QUrl& address, int times)
+{
+    return QStringLiteral(
+               "<!DOCTYPE html><html><head><meta charset=utf-8><title>Pagina gestopt</title></head>"
+               "<body style='font-family:sans-serif;margin:2em'><h1>Deze pagina is gestopt</h1>"
+               "<p>De pagina %1 is %2 keer achter elkaar vastgelopen.</p>"
+               "<p><a href='%1'>Opnieuw laden</a></p></body></html>")
+        .arg(address.toString(QUrl::FullyEncoded).toHtmlEscaped())
+        .arg(times);
+}
+
 QString ErrorPageHtml(Unreachable why, const QUrl& address)
 {
     QString sentence;

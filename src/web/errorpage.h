@@ -1,6 +1,6 @@
-// What a page that could not be reached shows instead of the engine's own (English) page: what
-// went wrong in one sentence, the address, and "Opnieuw proberen". Certificate errors and crashed
-// pages keep their own pages.
+// Our own pages for a page that fails. One that could not be reached shows, instead of the
+// engine's own (English) page, what went wrong in one sentence, the address, and "Opnieuw
+// proberen"; one whose renderer kept crashing says so. Certificate errors keep the engine's page.
 #pragma once
 
 #include <QString>
@@ -20,8 +20,11 @@ std::optional<Unreachable> UnreachableBecause(const QWebEngineLoadingInfo& info)
 // A failure that the network coming back may mend.
 bool ForWantOfNetwork(Unreachable why);
 
-// The page; its button navigates to kRetryAddress, which the page never loads.
+// The page; its button navigates to the kRetryScheme address, which the page never loads.
 QString ErrorPageHtml(Unreachable why, const QUrl& address);
 inline constexpr char kRetryScheme[] = "ostrel-retry";
+
+// The page for an address whose renderer crashed `times` times in a row.
+QString CrashPageHtml(const QUrl& address, int times);
 
 } // namespace ostrel::web

@@ -106,15 +106,8 @@ void WebPage::recoverFromCrash(RenderProcessTerminationStatus status)
         QTimer::singleShot(0, this, [this, address] { load(address); });
         return;
     }
-    const QString text =
-        QStringLiteral("<!DOCTYPE html><html><head><meta charset=utf-8><title>Pagina gestopt</title></head>"
-                       "<body style='font-family:sans-serif;margin:2em'><h1>Deze pagina is gestopt</h1>"
-                       "<p>De pagina %1 is %2 keer achter elkaar vastgelopen.</p>"
-                       "<p><a href='%1'>Opnieuw laden</a></p></body></html>");
-    QTimer::singleShot(0, this, [this, address, text] {
-        setHtml(text.arg(address.toString(QUrl::FullyEncoded).toHtmlEscaped()).arg(kCrashReloads + 1),
-                address);
-    });
+    QTimer::singleShot(0, this,
+                       [this, address] { setHtml(CrashPageHtml(address, kCrashReloads + 1), address); });
 }
 
 QStringList WebPage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
