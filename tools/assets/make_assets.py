@@ -657,9 +657,9 @@ def main():
             if scale == 1:
                 shown.append((name, img))
 
-    logo = make_logo()
+    logos = {1: make_logo(1), 2: make_logo(2)}
     for scale, suffix in ((1, ""), (2, "@2x")):
-        write(f"logo{suffix}.jpg", encoded(make_logo(scale), "JPEG", quality=90, subsampling=0,
+        write(f"logo{suffix}.jpg", encoded(logos[scale], "JPEG", quality=90, subsampling=0,
                                            progressive=False, optimize=False), written)
 
     icons = {n: make_icon(n) for n in sorted(set(ICO_SIZES + PNG_SIZES), reverse=True)}
@@ -678,7 +678,7 @@ def main():
     for rel in written:
         print(f"{(OUT / rel).stat().st_size:7d}  {(OUT / rel).relative_to(REPO)}")
     if args.sheet:
-        contact_sheet(args.sheet, shown, logo, [icons[n] for n in sorted(icons, reverse=True)])
+        contact_sheet(args.sheet, shown, logos[1], [icons[n] for n in sorted(icons, reverse=True)])
         print(f"contact sheet: {args.sheet}")
 
 
