@@ -37,5 +37,5 @@ if(WIN32)
         ${ostrel_src}/host/win/winregistry.cpp
         ${ostrel_src}/host/win/winshell.cpp
     )
-    target_link_libraries(ostrel_host_win PUBLIC ostrel_base advapi32 wininet shell32 version)
+    target_link_libraries(ostrel_host_win PUBLIC ostrel_base advapi32 wininet shell32 shlwapi version)
 endif()

@@ -194,10 +194,16 @@ public:
         if (log)
             log->push_back("Start " + started.back());
     }
+    std::string ProgramForScheme(const std::string& scheme) override
+    {
+        const auto it = programs.find(scheme);
+        return it == programs.end() ? std::string() : it->second;
+    }
     CallLog* log = nullptr; // when set, the calls go into the shared log too
     std::vector<std::string> opened;
     std::vector<std::string> started;
     bool succeed = true;
+    std::map<std::string, std::string> programs; // scheme -> the program the desktop names
 };
 
 // Answers each probed URL with the status set for it (no response when none is set).

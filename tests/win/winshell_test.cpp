@@ -1,4 +1,4 @@
-// The shell and the program file's version record, as Windows sees them.
+// The shell, the program for a link scheme and the program file's version record, as Windows sees them.
 #include "host/win/winshell.h"
 
 #include <windows.h>
@@ -25,6 +25,80 @@ TEST(WinShell, startsAProgramWithItsParametersAndDoesNotWait)
     }
     EXPECT_TRUE(found);
     DeleteFileA(marker.c_str());
+}
+
+// Link schemes of the test's own, registered as an installer does (a class with an open command),
+// and gone again after each test with any program copied for them. Wine 8 reads classes from the
+// machine's key only (its HKEY_CLASSES_ROOT does not show the user's Software\Classes), so they are
+// registered machine-wide, as an installer that runs elevated does.
+class WinShellScheme : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        for (const std::wstring& key : keys_)
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+        if (!copy_.empty())
+            DeleteFileW(copy_.c_str());
+    }
+
+    static std::wstring ThisProgram()
+    {
+        wchar_t path[MAX_PATH];
+        return std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    }
+
+    // Registers the class with this program to open it; as a link scheme ("URL Protocol") or not.
+    void Register(const std::wstring& name, const std::wstring& program, bool takesLinks = true)
+    {
+        keys_.push_back(L"Software\\Classes\\" + name);
+        const std::wstring command = L"\"" + program + L"\" \"%1\"";
+        ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, (keys_.back() + L"\\shell\\open\\command").c_str(),
+                                  nullptr, REG_SZ, command.c_str(),
+                                  DWORD((command.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+        if (takesLinks)
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, keys_.back().c_str(), L"URL Protocol", REG_SZ, L"",
+                            sizeof(wchar_t));
+    }
+
+    // A copy of the show-command child, a program without a version record, under this name.
+    std::wstring CopyOfChild(const std::wstring& name)
+    {
+        std::wstring child = ThisProgram();
+        child.replace(child.rfind(L'\\') + 1, std::wstring::npos, L"ostrel_showcommand_child.exe");
+        wchar_t temp[MAX_PATH];
+        copy_ = std::wstring(temp, GetTempPathW(MAX_PATH, temp)) + name;
+        EXPECT_TRUE(CopyFileW(child.c_str(), copy_.c_str(), FALSE));
+        return copy_;
+    }
+
+    std::vector<std::wstring> keys_;
+    std::wstring copy_;
+};
+
+// The name is the description in the program file's version record: this test program's is the
+// program's own.
+TEST_F(WinShellScheme, namesTheProgramByItsVersionRecord)
+{
+    Register(L"ostrel-test", ThisProgram());
+    EXPECT_EQ(WinShell().ProgramForScheme("ostrel-test"), "Ostrel Web");
+    EXPECT_EQ(WinShell().ProgramForScheme("OSTREL-Test"), "Ostrel Web");
+}
+
+// A program without a version record goes by its file name, which comes back in UTF-8.
+TEST_F(WinShellScheme, namesAProgramWithoutVersionRecordByItsFileName)
+{
+    Register(L"ostrel-test", CopyOfChild(L"Postkamer \u00e9\u00e9n.exe"));
+    EXPECT_EQ(WinShell().ProgramForScheme("ostrel-test"), "Postkamer \xc3\xa9\xc3\xa9n");
+}
+
+TEST_F(WinShellScheme, namesNothingForWhatIsNoRegisteredScheme)
+{
+    Register(L"ostrel-filetype", ThisProgram(), false);
+    Register(L"ostrel test", ThisProgram());
+    EXPECT_EQ(WinShell().ProgramForScheme("ostrel-unregistered"), "");
+    EXPECT_EQ(WinShell().ProgramForScheme("ostrel-filetype"), "");
+    EXPECT_EQ(WinShell().ProgramForScheme("ostrel test"), "");
 }
 
 // The test program carries the program's own resource script, so its record is the program's.

@@ -10,6 +10,7 @@ class WinShell final : public Shell {
 public:
     bool OpenUrl(const std::string& url) override;
     void StartProgram(const std::string& program, const std::string& parameters) override;
+    std::string ProgramForScheme(const std::string& scheme) override;
 };
 
 } // namespace ostrel::host
