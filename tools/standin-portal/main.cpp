@@ -8,6 +8,9 @@
 #include <httplib.h>
 
 #include <dirent.h>
+#include <linux/sockios.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
@@ -49,6 +52,17 @@ constexpr std::size_t kMaxBody = 64u << 20;
 constexpr std::size_t kPolicyPdfSize = 400u << 10;
 constexpr std::size_t kUnknownBinSize = 100u << 10;
 constexpr std::size_t kChunkSize = 16u << 10;
+constexpr std::size_t kBrokenBinSize = 400u << 10;
+// broken.bin loses its connection after this much of its body on every other request.
+constexpr std::size_t kBrokenBinCut = 100u << 10;
+constexpr std::size_t kSlowBinSize = 1u << 20;
+constexpr long kSlowBinDefaultMs = 10000;
+constexpr long kSlowBinCapMs = 60000;
+constexpr long kBigBinDefaultKb = 1024;
+constexpr long kBigBinCapKb = 65536;
+constexpr std::size_t kNamedSize = 1024;
+// big.bin goes out in larger pieces than the rest: it is about speed, not about pieces.
+constexpr std::size_t kBigPieceSize = 64u << 10;
 // ostrel:secret, the only credentials /auth accepts.
 constexpr std::string_view kAuthCredentials = "b3N0cmVsOnNlY3JldA==";
 
@@ -97,6 +111,12 @@ public:
     {
         std::unique_lock lock(m_);
         return cv_.wait_for(lock, d, [this] { return stopping_; });
+    }
+    // True when shutdown began before `t`.
+    bool wait_until(std::chrono::steady_clock::time_point t)
+    {
+        std::unique_lock lock(m_);
+        return cv_.wait_until(lock, t, [this] { return stopping_; });
     }
     void wait()
     {
@@ -187,6 +207,7 @@ Shutdown g_shutdown;
 RequestLog g_log;
 std::atomic<unsigned long long> g_cached_served{0};
 std::atomic<unsigned long long> g_sessions{0};
+std::atomic<unsigned long long> g_broken_served{0};
 bool g_open_window = false; // set once before the listeners start
 bool g_bench_page = false;  // likewise
 
@@ -322,6 +343,16 @@ long leading_number(std::string_view s, long cap)
     return n;
 }
 
+// A count or a duration from the query: `fallback` when the parameter is missing or does not
+// start with a digit, otherwise its leading digits, saturating at cap.
+long query_number(const Arrival& a, std::string_view name, long fallback, long cap)
+{
+    std::string value;
+    if (!standin::form_value(a.query, name, value) || value.empty() || value[0] < '0' || value[0] > '9')
+        return fallback;
+    return leading_number(value, cap);
+}
+
 const char kHtml[] = "text/html; charset=utf-8";
 
 void serve_gateway(const Listener& l, const Role* addressed, const Arrival& a, httplib::Response& res)
@@ -383,21 +414,30 @@ void serve_redirect(const Arrival& a, httplib::Response& res)
 // A byte sequence a test can regenerate on its side without a copy of the
 // file: byte i is (i * 31 + 7) % 251. 251 is prime, so the pattern does not
 // repeat on a power-of-two boundary and a misplaced chunk shows up.
+constexpr std::size_t kPatternPeriod = 251;
 char pattern_byte(std::size_t i)
 {
-    return static_cast<char>((i * 31 + 7) % 251);
+    return static_cast<char>((i * 31 + 7) % kPatternPeriod);
 }
 
 // Built once; the chunked download serves slices of the same bytes.
 const std::string& pattern_bytes()
 {
     static const std::string bytes = [] {
-        std::string b(std::max(kPolicyPdfSize, kUnknownBinSize), '\0');
+        std::string b(std::max({kPolicyPdfSize, kUnknownBinSize, kBrokenBinSize}), '\0');
         for (std::size_t i = 0; i < b.size(); ++i)
             b[i] = pattern_byte(i);
         return b;
     }();
     return bytes;
+}
+
+// The pattern from byte `offset` of a file on, for pieces of up to kBigPieceSize bytes: it repeats
+// every kPatternPeriod bytes, so the bytes built once serve any offset.
+const char* pattern_from(std::size_t offset)
+{
+    static_assert(kBigPieceSize + kPatternPeriod <= kPolicyPdfSize);
+    return pattern_bytes().data() + offset % kPatternPeriod;
 }
 
 void attachment(httplib::Response& res, std::string_view filename)
@@ -436,9 +476,187 @@ std::string minimal_pdf()
     return pdf;
 }
 
+// Calls `fn` with every socket this process has open, until it returns false.
+void for_each_socket(const std::function<bool(int)>& fn)
+{
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir)
+        return;
+    while (const dirent* entry = readdir(dir)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || fd == dirfd(dir))
+            continue;
+        struct stat st {};
+        if (fstat(static_cast<int>(fd), &st) == 0 && S_ISSOCK(st.st_mode) && !fn(static_cast<int>(fd)))
+            break;
+    }
+    closedir(dir);
+}
+
+int socket_port(const sockaddr_storage& addr)
+{
+    if (addr.ss_family == AF_INET)
+        return ntohs(reinterpret_cast<const sockaddr_in&>(addr).sin_port);
+    if (addr.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(addr).sin6_port);
+    return -1;
+}
+
+// The socket of the request's connection, found by its two ports (the library does not hand it to
+// handlers); -1 if there is none.
+int connection_socket(const httplib::Request& req)
+{
+    int found = -1;
+    for_each_socket([&](int fd) {
+        sockaddr_storage local{}, peer{};
+        socklen_t local_len = sizeof local, peer_len = sizeof peer;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &local_len) == 0 &&
+            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peer_len) == 0 &&
+            socket_port(local) == req.local_port && socket_port(peer) == req.remote_port)
+            found = fd;
+        return found < 0;
+    });
+    return found;
+}
+
+// Ends the connection with a reset once what was written has reached the client. A connection that
+// just closes early is a short body that Chromium fetches again at once by itself, so the user
+// would never see the download fail; a reset is a network failure that waits for the user.
+void reset_connection(int fd)
+{
+    // The reset throws away whatever is still queued. A client that stops reading gets the reset
+    // all the same, 2 s on.
+    for (int i = 0; i < 400; ++i) {
+        int queued = 0;
+        if (ioctl(fd, SIOCOUTQ, &queued) != 0 || queued == 0)
+            break;
+        if (g_shutdown.wait_for(std::chrono::milliseconds(5)))
+            return;
+    }
+    // Dissolving the association aborts a TCP connection with a reset and leaves the descriptor to
+    // the library, which closes it as usual. Closing with SO_LINGER 0 would not do: the library
+    // shuts the socket down first, which sends an orderly end before the reset.
+    sockaddr unspecified{};
+    unspecified.sa_family = AF_UNSPEC;
+    connect(fd, &unspecified, sizeof unspecified);
+}
+
+// cpp-httplib 0.11 takes a Range's end as given: past the end of the file it announces bytes that do
+// not exist, and asks a content provider for them; a start past the end makes the length wrap
+// around, so a provider would be asked for bytes without end. Such a Range gets 416, like an empty
+// one (bytes=-0). True when it did.
+bool refuse_range_beyond(const httplib::Request& req, std::size_t size, httplib::Response& res)
+{
+    for (const auto& [first, last] : req.ranges) {
+        const bool beyond = first < 0 ? last == 0
+                                      : static_cast<std::size_t>(first) >= size ||
+                                            (last >= 0 && static_cast<std::size_t>(last) >= size);
+        if (beyond) {
+            res.status = 416;
+            res.set_header("Content-Range", "bytes */" + std::to_string(size));
+            return true;
+        }
+    }
+    return false;
+}
+
+// The pattern bytes of a file of `size` bytes, as fast as the client takes them. The library asks
+// for the rest from `offset` on (also for a Range), until `size` is reached.
+void serve_pattern(const httplib::Request& req, httplib::Response& res, std::size_t size)
+{
+    if (refuse_range_beyond(req, size, res))
+        return;
+    res.set_content_provider(size, "application/octet-stream",
+                             [](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                 return sink.write(pattern_from(offset), std::min(length, kBigPieceSize));
+                             });
+}
+
+// /files/named: a download whose name is whatever the query says, control characters and all,
+// sent the one way a header can carry any bytes (RFC 5987); a plain name first for clients that
+// know no other.
+void serve_named(const httplib::Request& req, const Arrival& a, httplib::Response& res)
+{
+    std::string name;
+    if (!standin::form_value(a.query, "name", name) || name.empty()) {
+        res.status = 400;
+        res.set_content(standin::error_page(a, 400, "/files/named needs ?name=NAME"), kHtml);
+        return;
+    }
+    std::string type;
+    if (!standin::form_value(a.query, "type", type) || type.empty())
+        type = "application/octet-stream";
+    // The library would silently drop such a header and send the file without a type.
+    if (type.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+        res.status = 400;
+        res.set_content(standin::error_page(a, 400, "type contains CR, LF or NUL"), kHtml);
+        return;
+    }
+    res.set_header("Content-Disposition", "attachment; filename=\"download.bin\"; filename*=UTF-8''" +
+                                              standin::percent_encode(name));
+    if (!refuse_range_beyond(req, kNamedSize, res))
+        res.set_content(pattern_bytes().data(), kNamedSize, type);
+}
+
+// /files/broken.bin, for a download that fails half-way and is tried again: every other request
+// (the first, the third, ...) loses its connection after part of the body, the others get the
+// whole file, or the Range asked for. HEAD requests carry no body and do not count.
+void serve_broken(const httplib::Request& req, httplib::Response& res)
+{
+    attachment(res, "broken.bin");
+    // The bytes never change. Without a validator Chromium restarts an interrupted download from
+    // the start; with one it resumes with a Range (and If-Range, which can only match).
+    res.set_header("ETag", "\"broken-bin-409600\"");
+    if (refuse_range_beyond(req, kBrokenBinSize, res))
+        return;
+    const bool cut = req.method != "HEAD" && ++g_broken_served % 2 == 1;
+    if (!cut) {
+        // The status is left to the library: it answers 206 with Content-Range for a Range only
+        // when the handler has set no status of its own.
+        res.set_content(pattern_bytes().data(), kBrokenBinSize, "application/octet-stream");
+        return;
+    }
+    auto cut_short = [fd = connection_socket(req), sent = std::size_t{0}](
+                         std::size_t offset, std::size_t length, httplib::DataSink& sink) mutable {
+        if (sent >= kBrokenBinCut) {
+            if (fd >= 0)
+                reset_connection(fd);
+            // Refusing to go on makes the library close the connection, the body unfinished.
+            return false;
+        }
+        const std::size_t n = std::min({length, kChunkSize, kBrokenBinCut - sent});
+        sent += n;
+        return sink.write(pattern_from(offset), n);
+    };
+    res.set_content_provider(kBrokenBinSize, "application/octet-stream", std::move(cut_short));
+}
+
+// /files/slow.bin: the pieces go out at an even pace, the first at once and the last `ms` after it.
+void serve_slow(const httplib::Request& req, const Arrival& a, httplib::Response& res)
+{
+    constexpr long kPieces = kSlowBinSize / kChunkSize;
+    const long ms = query_number(a, "ms", kSlowBinDefaultMs, kSlowBinCapMs);
+    auto paced = [ms, start = std::chrono::steady_clock::time_point(),
+                  piece = 0L](std::size_t offset, std::size_t length, httplib::DataSink& sink) mutable {
+        if (piece == 0)
+            start = std::chrono::steady_clock::now();
+        const auto due = start + std::chrono::microseconds(ms * 1000 * piece / (kPieces - 1));
+        // Shutdown ends the answer here, unfinished, instead of holding up the exit.
+        if (g_shutdown.wait_until(due))
+            return false;
+        ++piece;
+        return sink.write(pattern_from(offset), std::min(length, kChunkSize));
+    };
+    attachment(res, "slow.bin");
+    if (refuse_range_beyond(req, kSlowBinSize, res))
+        return;
+    res.set_content_provider(kSlowBinSize, "application/octet-stream", std::move(paced));
+}
+
 // False for any other name, which keeps getting the generic page like every
 // path the stand-in does not know.
-bool serve_file(std::string_view name, httplib::Response& res)
+bool serve_file(std::string_view name, const httplib::Request& req, const Arrival& a, httplib::Response& res)
 {
     if (name == "policy.pdf") {
         attachment(res, name);
@@ -449,6 +667,36 @@ bool serve_file(std::string_view name, httplib::Response& res)
     } else if (name == "launch.ica") {
         attachment(res, name);
         res.set_content("[ApplicationServers]\r\nOstrel=\r\n", "application/x-ica");
+    } else if (name == "evil.ica" || name == "script.sh") {
+        // Named as a launch file or a script, a shell script inside: the name decides nothing.
+        attachment(res, name);
+        res.set_content("#!/bin/sh\necho owned\n", "application/x-ica");
+    } else if (name == "evil.desktop") {
+        attachment(res, name);
+        res.set_content("[Desktop Entry]\nType=Application\nName=Evil\nExec=sh -c 'echo owned'\n",
+                        "application/x-ica");
+    } else if (name == "page.html") {
+        attachment(res, name);
+        res.set_content("<html><body>owned</body></html>\n", "application/x-ica");
+    } else if (name == "noext") {
+        attachment(res, name);
+        res.set_content("[ApplicationServers]\r\nOstrel=\r\n", "application/x-ica");
+    } else if (name == "wfclient.ica") {
+        // A client settings file, not a launch file, though it comes as one.
+        attachment(res, name);
+        res.set_content("[WFClient]\r\nVersion=2\r\n\r\n[ApplicationServers]\r\nDesktop=\r\n\r\n"
+                        "[Desktop]\r\nAddress=127.0.0.1:1494\r\nInitialProgram=#Desktop\r\n",
+                        "application/x-ica");
+    } else if (name == "named") {
+        serve_named(req, a, res);
+    } else if (name == "broken.bin") {
+        serve_broken(req, res);
+    } else if (name == "slow.bin") {
+        serve_slow(req, a, res);
+    } else if (name == "big.bin") {
+        attachment(res, name);
+        const long kb = std::max(1L, query_number(a, "kb", kBigBinDefaultKb, kBigBinCapKb));
+        serve_pattern(req, res, static_cast<std::size_t>(kb) << 10);
     } else if (name == "unknown.bin") {
         // Chunked, so the browser cannot know the size in advance: the download
         // has to cope without a Content-Length.
@@ -541,6 +789,57 @@ void serve_auth(const httplib::Request& req, const Arrival& a, httplib::Response
     res.set_content(standin::auth_page(a, admitted), kHtml);
 }
 
+// The pages under /hostile/; false for any other name, which gets the generic page.
+bool serve_hostile(std::string_view name, const Arrival& a, std::string_view base, httplib::Response& res)
+{
+    const auto refuse = [&](std::string_view why) {
+        res.status = 400;
+        res.set_content(standin::error_page(a, 400, why), kHtml);
+    };
+    std::string text;
+    if (name == "frames") {
+        if (!standin::form_value(a.query, "src", text) || text.empty())
+            refuse("/hostile/frames needs ?src=URL");
+        else
+            res.set_content(standin::hostile_frames_page(a, text, query_number(a, "n", 1, 100)), kHtml);
+    } else if (name == "downloads") {
+        res.set_content(standin::hostile_downloads_page(a, base), kHtml);
+    } else if (name == "navigate") {
+        if (!standin::form_value(a.query, "to", text) || text.empty())
+            refuse("/hostile/navigate needs ?to=URL");
+        else
+            res.set_content(standin::hostile_navigate_page(a, text, query_number(a, "n", 1, 1000),
+                                                           query_number(a, "every", 50, 60000)),
+                            kHtml);
+    } else if (name == "links") {
+        res.set_content(standin::hostile_links_page(a, base), kHtml);
+    } else if (name == "linkframe") {
+        res.set_content(standin::hostile_linkframe_page(a), kHtml);
+    } else if (name == "alerts") {
+        res.set_content(standin::hostile_alerts_page(a), kHtml);
+    } else if (name == "confirm") {
+        if (!standin::form_value(a.query, "ask", text) || text.empty() || text == "confirm")
+            res.set_content(standin::hostile_confirm_page(a, false), kHtml);
+        else if (text == "prompt")
+            res.set_content(standin::hostile_confirm_page(a, true), kHtml);
+        else
+            refuse("/hostile/confirm asks confirm or prompt");
+    } else if (name == "hang") {
+        res.set_content(standin::hostile_hang_page(a, query_number(a, "after", 200, 60000)), kHtml);
+    } else if (name == "popups") {
+        res.set_content(standin::hostile_popups_page(a, base, query_number(a, "n", 10, 200)), kHtml);
+    } else if (name == "bigpopup") {
+        res.set_content(standin::hostile_bigpopup_page(a, base), kHtml);
+    } else if (name == "cover") {
+        res.set_content(standin::hostile_cover_page(a), kHtml);
+    } else if (name == "names") {
+        res.set_content(standin::hostile_names_page(a, base), kHtml);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 bool serves_portal(const Listener& l)
 {
     return std::any_of(l.roles.begin(), l.roles.end(), [](const Role* r) { return r->name == "portal"; });
@@ -559,6 +858,8 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
         if (path.empty())
             path = "/";
     }
+    // Where the pages' own links go, to stay below the role's path like the page itself.
+    const std::string_view base = addressed ? std::string_view(addressed->prefix) : std::string_view();
 
     // Only /cached may be kept; everything else must reach the server each time
     // so the log reflects every navigation.
@@ -600,8 +901,10 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
         res.set_content(standin::beforeunload_page(a), kHtml);
     } else if (path == "/downloads") {
         res.set_content(standin::downloads_page(a), kHtml);
-    } else if (path.rfind("/files/", 0) == 0 && serve_file(path.substr(7), res)) {
+    } else if (path.rfind("/files/", 0) == 0 && serve_file(path.substr(7), req, a, res)) {
         // serve_file has filled in the answer
+    } else if (path.rfind("/hostile/", 0) == 0 && serve_hostile(path.substr(9), a, base, res)) {
+        // serve_hostile has filled in the answer
     } else if (path == "/popup") {
         res.set_content(standin::popup_page(a), kHtml);
     } else if (path == "/popup/target") {
@@ -764,19 +1067,10 @@ void loopback_socket_options(socket_t sock)
 // listeners, so shutting them all down is what makes exit prompt.
 void shut_down_all_sockets()
 {
-    DIR* dir = opendir("/proc/self/fd");
-    if (!dir)
-        return;
-    while (const dirent* entry = readdir(dir)) {
-        char* end = nullptr;
-        const long fd = std::strtol(entry->d_name, &end, 10);
-        if (end == entry->d_name || *end != '\0' || fd == dirfd(dir))
-            continue;
-        struct stat st {};
-        if (fstat(static_cast<int>(fd), &st) == 0 && S_ISSOCK(st.st_mode))
-            ::shutdown(static_cast<int>(fd), SHUT_RDWR);
-    }
-    closedir(dir);
+    for_each_socket([](int fd) {
+        ::shutdown(fd, SHUT_RDWR);
+        return true;
+    });
 }
 
 } // namespace

@@ -63,6 +63,91 @@ std::string byte_code(const char* fmt, unsigned char c)
     return buf;
 }
 
+// For attribute values that must arrive unchanged, such as a URL a test asked for: html_escape's
+// red \xNN markers would end the attribute, so control characters become character references
+// and a byte that is not UTF-8 becomes U+FFFD, as the browser would read it anyway.
+std::string attribute_escape(std::string_view in)
+{
+    std::string out;
+    out.reserve(in.size() + in.size() / 8);
+    for (std::size_t i = 0; i < in.size();) {
+        const auto c = static_cast<unsigned char>(in[i]);
+        const std::size_t n = utf8_length(in, i);
+        if (n == 0 || c == 0) {
+            out += "&#xFFFD;";
+            ++i;
+            continue;
+        }
+        if (c < 0x20 || c == 0x7f) {
+            out += byte_code("&#x%02X;", c);
+        } else if (c == '&') {
+            out += "&amp;";
+        } else if (c == '<') {
+            out += "&lt;";
+        } else if (c == '>') {
+            out += "&gt;";
+        } else if (c == '"') {
+            out += "&quot;";
+        } else if (c == '\'') {
+            out += "&#39;";
+        } else {
+            out.append(in.data() + i, n);
+        }
+        i += n;
+    }
+    return out;
+}
+
+// A quoted JavaScript string literal that is safe inside <script>: nothing in it can end the
+// script element ("</script>", "<!--"), the string, or the line (U+2028 and U+2029 end a line in
+// older engines).
+std::string script_string(std::string_view in)
+{
+    const std::string json = json_escape(in);
+    std::string out = "\"";
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (c == '<') {
+            out += "\\u003c";
+        } else if (c == '>') {
+            out += "\\u003e";
+        } else if (c == '&') {
+            out += "\\u0026";
+        } else if (c == '\'') {
+            out += "\\u0027";
+        } else if (json.compare(i, 3, "\xE2\x80\xA8") == 0 || json.compare(i, 3, "\xE2\x80\xA9") == 0) {
+            out += json[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+// A script run from a zero-delay timer after the load event, so that the load itself completes
+// before the page starts misbehaving.
+std::string after_load(std::string_view script, long delay_ms = 0)
+{
+    return "<script>window.addEventListener(\"load\", function () {\n"
+           "  setTimeout(function () {\n    " +
+           std::string(script) + "\n  }, " + std::to_string(delay_ms) + ");\n});</script>";
+}
+
+// The size of every link a test clicks: big enough to hit, stacked one below the other.
+const char* const kClickable = "display:block;width:400px;height:30px;margin:8px";
+
+std::string clickable_link(std::string_view id, std::string_view href, std::string_view text,
+                           std::string_view extra = {})
+{
+    std::string out = "<a id=\"" + attribute_escape(id) + "\" style=\"" + kClickable + "\" href=\"" +
+                      attribute_escape(href) + "\"";
+    if (!extra.empty())
+        out += " " + std::string(extra);
+    return out + ">" + html_escape(text) + "</a>\n";
+}
+
 bool starts_with_ci(std::string_view s, std::string_view prefix)
 {
     if (s.size() < prefix.size())
@@ -199,6 +284,21 @@ std::string percent_decode(std::string_view in, bool plus_is_space)
             }
         }
         out += (c == '+' && plus_is_space) ? ' ' : c;
+    }
+    return out;
+}
+
+std::string percent_encode(std::string_view in)
+{
+    std::string out;
+    out.reserve(in.size() * 3);
+    for (const char ch : in) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+            c == '.' || c == '_' || c == '~')
+            out += ch;
+        else
+            out += byte_code("%%%02X", c);
     }
     return out;
 }
@@ -509,6 +609,188 @@ std::string error_page(const Arrival& a, int code, std::string_view why)
 {
     const std::string title = "Stand-in: " + a.roles;
     return page(title, heading(title, std::to_string(code) + ": " + std::string(why)) + arrival_sections(a));
+}
+
+std::string hostile_frames_page(const Arrival& a, std::string_view src, long count)
+{
+    const std::string title = "Stand-in hostile frames";
+    std::string body = heading(title, std::to_string(count) + " hidden frame" + (count == 1 ? "" : "s") +
+                                          " loading " + std::string(src));
+    const std::string frame =
+        "<iframe style=\"display:none\" src=\"" + attribute_escape(src) + "\"></iframe>\n";
+    for (long i = 0; i < count; ++i)
+        body += frame;
+    body += "<p>Served by " + html_escape(a.roles) + "</p>\n";
+    return page(title, body);
+}
+
+std::string hostile_downloads_page(const Arrival& a, std::string_view base)
+{
+    const std::string title = "Stand-in hostile downloads";
+    std::string body = heading(title, "Hidden frames start downloads as the page loads, without a click");
+    body += "<ul>\n";
+    for (const char* name :
+         {"evil.ica", "evil.desktop", "page.html", "script.sh", "noext", "launch.ica", "wfclient.ica"}) {
+        const std::string href = std::string(base) + "/files/" + name;
+        body += "<li>" + html_escape(href) + "<iframe style=\"display:none\" src=\"" +
+                attribute_escape(href) + "\"></iframe></li>\n";
+    }
+    body += "</ul>\n<p>Served by " + html_escape(a.roles) + "</p>\n";
+    return page(title, body);
+}
+
+std::string hostile_navigate_page(const Arrival& a, std::string_view to, long count, long every_ms)
+{
+    const std::string title = "Stand-in hostile navigate";
+    const std::string body =
+        heading(title, "Once loaded, goes to " + std::string(to) + " " + std::to_string(count) + " time" +
+                           (count == 1 ? "" : "s") + ", every " + std::to_string(every_ms) + " ms") +
+        "<p>Served by " + html_escape(a.roles) + "</p>\n";
+    const std::string script = "<script>window.addEventListener(\"load\", function () {\n"
+                               "  var to = " +
+                               script_string(to) + ";\n  var left = " + std::to_string(count) +
+                               ";\n"
+                               "  if (left <= 0)\n"
+                               "    return;\n"
+                               "  var timer = setInterval(function () {\n"
+                               "    if (--left <= 0)\n"
+                               "      clearInterval(timer);\n"
+                               "    location.href = to;\n"
+                               "  }, " +
+                               std::to_string(every_ms) + ");\n});</script>";
+    return page(title, body, script);
+}
+
+std::string hostile_links_page(const Arrival& a, std::string_view base)
+{
+    const std::string title = "Stand-in hostile links";
+    std::string body =
+        heading(title, "Links to schemes and places no page should open unasked (" + a.roles + ")");
+    body += clickable_link("mailto", "mailto:info@example.nl", "Mail info@example.nl");
+    body += clickable_link("custom", "ostrel-test:hello", "ostrel-test:hello");
+    body += clickable_link("msdt", "ms-msdt:-id%20PCWDiagnostic", "ms-msdt:-id PCWDiagnostic");
+    body += clickable_link("search", "search-ms:query=secret", "search-ms:query=secret");
+    body += clickable_link("ftp", "ftp://ftp.example.nl/pub/file.txt", "ftp://ftp.example.nl/pub/file.txt");
+    body += clickable_link("scripted", "#", "Script goes to ostrel-test:scripted",
+                           "onclick=\"location.href='ostrel-test:scripted'; return false;\"");
+    body += clickable_link("timer", "#", "Script goes to ostrel-test:timer 300 ms after the click",
+                           "onclick=\"setTimeout(function () { location.href='ostrel-test:timer'; }, 300); "
+                           "return false;\"");
+    body += clickable_link("redirect", std::string(base) + "/redirect?to=ostrel-test%3Aredirected",
+                           "Redirect to ostrel-test:redirected");
+    body += clickable_link("blank", "ostrel-test:blank", "ostrel-test:blank in a new window",
+                           "target=\"_blank\"");
+    body += clickable_link("page", std::string(base) + "/popup/target", "An ordinary page");
+    body += "<iframe id=\"frame\" title=\"Frame with a link\" src=\"" + attribute_escape(base) +
+            "/hostile/linkframe\" style=\"width:400px;height:80px;border:1px solid #99a\"></iframe>\n";
+    return page(title, body);
+}
+
+std::string hostile_linkframe_page(const Arrival& a)
+{
+    // No heading: the link has to show within the 80 pixels of its frame.
+    return page(
+        "Stand-in link frame",
+        clickable_link("framelink", "ostrel-test:framed", "ostrel-test:framed in a frame (" + a.roles + ")"),
+        "<style>body{margin:0;overflow:hidden}</style>");
+}
+
+std::string hostile_alerts_page(const Arrival& a)
+{
+    const std::string title = "Stand-in hostile alerts";
+    return page(
+        title, heading(title, "Once loaded, raises one alert after the other, without end (" + a.roles + ")"),
+        after_load("for (var i = 1; ; ++i) alert('Melding ' + i);"));
+}
+
+std::string hostile_confirm_page(const Arrival& a, bool prompt)
+{
+    const std::string title = "Stand-in hostile confirm";
+    return page(title,
+                heading(title, std::string("Once loaded, asks ") + (prompt ? "prompt()" : "confirm()") +
+                                   " and shows the answer in the title (" + a.roles + ")"),
+                after_load(prompt ? "document.title = 'prompt:' + prompt('Naam?', 'standaard');"
+                                  : "document.title = 'confirm:' + confirm('Doorgaan?');"));
+}
+
+std::string hostile_hang_page(const Arrival& a, long after_ms)
+{
+    const std::string title = "Stand-in hostile hang";
+    return page(title,
+                heading(title, "Its script loops for ever " + std::to_string(after_ms) +
+                                   " ms after loading (" + a.roles + ")"),
+                after_load("for (;;) {}", after_ms));
+}
+
+std::string hostile_popups_page(const Arrival& a, std::string_view base, long count)
+{
+    const std::string title = "Stand-in hostile popups";
+    return page(title,
+                heading(title, "Once loaded, opens " + std::to_string(count) + " window" +
+                                   (count == 1 ? "" : "s") + " without a click (" + a.roles + ")"),
+                after_load("for (var i = 1; i <= " + std::to_string(count) + "; ++i)\n      window.open(" +
+                           script_string(std::string(base) + "/popup/target?i=") +
+                           " + i, 'w' + i, 'width=300,height=200');"));
+}
+
+std::string hostile_bigpopup_page(const Arrival& a, std::string_view base)
+{
+    const std::string title = "Stand-in hostile big popup";
+    return page(title, heading(title, "Once loaded, opens a window larger than any screen (" + a.roles + ")"),
+                after_load("window.open(" + script_string(std::string(base) + "/hostile/cover") +
+                           ", 'big', 'left=0,top=0,width=5000,height=5000');"));
+}
+
+std::string hostile_cover_page(const Arrival& a)
+{
+    // Dressed as a sign-in page: a window that covers the screen and asks for credentials.
+    return page(
+        "Stand-in hostile cover",
+        "<h1 lang=\"nl\">Log opnieuw in</h1>\n<p class=\"sub\">A window that moves and grows to cover "
+        "the screen (" +
+            html_escape(a.roles) + ")</p>\n",
+        "<script>window.addEventListener(\"load\", function () {\n"
+        "  window.moveTo(-50, -50);\n"
+        "  window.resizeTo(5000, 5000);\n"
+        "  setTimeout(function () {\n"
+        "    window.moveTo(-50, -50);\n"
+        "    window.resizeTo(6000, 6000);\n"
+        "  }, 500);\n"
+        "});</script>");
+}
+
+std::string hostile_names_page(const Arrival& a, std::string_view base)
+{
+    const std::string title = "Stand-in hostile names";
+    std::string body = heading(title, "Downloads whose names are no fit file names (" + a.roles + ")");
+    std::string e_acute_200;
+    for (int i = 0; i < 200; ++i)
+        e_acute_200 += "\xC3\xA9";
+    const struct {
+        const char* id;
+        const char* text;
+        std::string name;
+    } named[] = {
+        {"cd-newline", "Content-Disposition name with a newline", "line1\nline2.txt"},
+        {"cd-control", "Content-Disposition name with control characters", "a\001b\033c.txt"},
+        {"cd-long", "Content-Disposition name of 304 characters", std::string(300, 'a') + ".pdf"},
+        {"cd-long-utf8", "Content-Disposition name of 404 bytes of UTF-8", e_acute_200 + ".pdf"},
+        {"cd-slashes", "Content-Disposition name ..\\..\\evil.txt", "..\\..\\evil.txt"},
+        {"cd-slashes2", "Content-Disposition name ../../evil2.txt", "../../evil2.txt"},
+    };
+    for (const auto& n : named)
+        body +=
+            clickable_link(n.id, std::string(base) + "/files/named?name=" + percent_encode(n.name), n.text);
+    const std::string file = std::string(base) + "/files/big.bin?kb=1";
+    body += clickable_link("dl-newline", file, "download attribute with a newline");
+    body += clickable_link("dl-long", file, "download attribute of 304 characters");
+    // Set from script, so the names are exactly these strings, whatever the HTML parser would
+    // have made of them in markup.
+    body +=
+        "<script>\ndocument.getElementById(\"dl-newline\").download = " + script_string("line1\nline2.txt") +
+        ";\ndocument.getElementById(\"dl-long\").download = " +
+        script_string(std::string(300, 'b') + ".txt") + ";\n</script>\n";
+    return page(title, body);
 }
 
 } // namespace standin

@@ -14,6 +14,10 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 // rejected, because the pages are meant to show whatever arrived.
 std::string percent_decode(std::string_view in, bool plus_is_space);
 
+// Percent-encodes every byte outside A-Za-z0-9 and "-._~", so that the result
+// is safe in a query value and in an RFC 5987 header parameter alike.
+std::string percent_encode(std::string_view in);
+
 // Splits "a=1&b=&c" into ordered, decoded pairs (application/
 // x-www-form-urlencoded rules, '+' is a space). Empty segments are skipped;
 // a segment without '=' yields an empty value.
@@ -67,5 +71,24 @@ std::string bench_page(std::string_view image_path);
 // Closes itself 300 ms after it has loaded.
 std::string bench_popup_page();
 std::string error_page(const Arrival& a, int code, std::string_view why);
+
+// Hostile pages: most do on their own, without a click, what a page should not be able to do to
+// the user. `base` is the path of the role the request came in under ("" at the root); the
+// pages' links stay below it.
+std::string hostile_frames_page(const Arrival& a, std::string_view src, long count);
+std::string hostile_downloads_page(const Arrival& a, std::string_view base);
+std::string hostile_navigate_page(const Arrival& a, std::string_view to, long count, long every_ms);
+// Links to the places a click should not take the user unasked, and one inside a frame.
+std::string hostile_links_page(const Arrival& a, std::string_view base);
+std::string hostile_linkframe_page(const Arrival& a);
+std::string hostile_alerts_page(const Arrival& a);
+// `prompt` false asks confirm(), true asks prompt(); the answer ends up in the title.
+std::string hostile_confirm_page(const Arrival& a, bool prompt);
+std::string hostile_hang_page(const Arrival& a, long after_ms);
+std::string hostile_popups_page(const Arrival& a, std::string_view base, long count);
+std::string hostile_bigpopup_page(const Arrival& a, std::string_view base);
+std::string hostile_cover_page(const Arrival& a);
+// Downloads whose suggested names are not fit for a file name.
+std::string hostile_names_page(const Arrival& a, std::string_view base);
 
 } // namespace standin
