@@ -8,12 +8,17 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+#include <functional>
+#include <utility>
+
 namespace ostrel::host {
 
 namespace {
 // The window system frames a new window within a moment of showing it.
 constexpr int kFramedWithinMs = 1000;
 constexpr int kFramePollMs = 20;
+const QString kWatchName = QStringLiteral("ostrel-frame-watch");
 
 // The frame around the client area: the window's own once it is framed, else that of another
 // window of ours that is (the same window system draws the same title bar and borders).
@@ -27,39 +32,58 @@ QMargins frameOf(const QWidget& window)
     return {};
 }
 
-void centre(QWidget& window)
+void fit(QWidget& window, std::optional<QSize> size, std::optional<QPoint> place)
 {
     const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QMargins frame = frameOf(window);
-    const QSize outer = window.size().grownBy(frame);
     const QRect area = screen->availableGeometry();
-    // move() places a top-level window's frame.
-    window.move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    if (size)
+        window.resize(size->boundedTo(area.size().shrunkBy(frame)).expandedTo(window.minimumSize()));
+    const QSize outer = window.size().grownBy(frame);
+    QPoint at = place.value_or(QPoint(area.x() + (area.width() - outer.width()) / 2,
+                                      area.y() + (area.height() - outer.height()) / 2));
+    at.setX(
+        std::clamp(at.x(), area.left(), std::max(area.left(), area.left() + area.width() - outer.width())));
+    at.setY(
+        std::clamp(at.y(), area.top(), std::max(area.top(), area.top() + area.height() - outer.height())));
+    window.move(at); // move() places a top-level window's frame
 }
 } // namespace
 
 // Once shown, the window is watched for a moment until the window system has framed it.
 class FrameWatch final : public QObject {
 public:
-    explicit FrameWatch(QWidget& window) : QObject(&window), window_(window)
+    FrameWatch(QWidget& window, std::function<void()> again)
+        : QObject(&window), window_(window), again_(std::move(again))
     {
+        // A newer placement takes over from an older one still watching. (No Q_OBJECT here, so
+        // findChildren<FrameWatch*> would find every child: the watch goes by its name.)
+        for (QObject* older : window.findChildren<QObject*>(kWatchName, Qt::FindDirectChildrenOnly))
+            older->deleteLater();
+        setObjectName(kWatchName);
         window_.installEventFilter(this);
         connect(&poll_, &QTimer::timeout, this, &FrameWatch::check);
+        if (window_.isVisible())
+            watch();
     }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::Show && !poll_.isActive()) {
-            clock_.start();
-            poll_.start(kFramePollMs);
-        }
+        if (event->type() == QEvent::Show && !poll_.isActive())
+            watch();
         return false;
     }
 
 private:
+    void watch()
+    {
+        clock_.start();
+        poll_.start(kFramePollMs);
+    }
+
     void check()
     {
         const QWindow* handle = window_.windowHandle();
@@ -67,19 +91,27 @@ private:
         if (!framed && clock_.elapsed() < kFramedWithinMs)
             return;
         if (framed && !(window_.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
-            centre(window_);
+            again_();
         deleteLater();
     }
 
     QWidget& window_;
+    std::function<void()> again_;
     QTimer poll_;
     QElapsedTimer clock_;
 };
 
 void CentreFrameOnScreen(QWidget& window)
 {
-    centre(window);
-    new FrameWatch(window);
+    fit(window, std::nullopt, std::nullopt);
+    new FrameWatch(window, [&window] { fit(window, std::nullopt, std::nullopt); });
+}
+
+void FitFrameOnScreen(QWidget& window, const QSize& size, std::optional<QPoint> place)
+{
+    fit(window, size, place);
+    // Once framed, again with the real frame.
+    new FrameWatch(window, [&window, size, place] { fit(window, size, place); });
 }
 
 } // namespace ostrel::host

@@ -1,6 +1,11 @@
-// Centring a top-level window on the screen by its outer frame, as the desktop does, not by its
+// Placing a top-level window on the screen by its outer frame, as the desktop does, not by its
 // client area (which would put the frame a title bar's half lower).
 #pragma once
+
+#include <QPoint>
+#include <QSize>
+
+#include <optional>
 
 class QWidget;
 
@@ -10,5 +15,11 @@ namespace ostrel::host {
 // its own while the window system has not framed it yet; once it has, the window is centred again
 // if its real frame differs.
 void CentreFrameOnScreen(QWidget& window);
+
+// Gives the window the size asked for as far as the screen's available area holds it with its
+// frame, and puts the frame inside that area: at the place asked for, moved in as far as need be,
+// or centred when none is asked. The title bar is never off the screen. Done again once the window
+// system has framed the window.
+void FitFrameOnScreen(QWidget& window, const QSize& size, std::optional<QPoint> place = std::nullopt);
 
 } // namespace ostrel::host

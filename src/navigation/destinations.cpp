@@ -76,6 +76,15 @@ std::string SecondaryGatewayUrl()
     return std::string(kGatewaySecondaryOrigin) + std::string(kGatewayPath);
 }
 
+std::span<const std::string_view> InsurerAddresses()
+{
+    static constexpr std::array kInsurer{
+        kPortalUrl,         kContactOrigin,        kWebsiteOrigin,         kDownloadOrigin,
+        kServiceDeskOrigin, kPolicyOrigin,         kPortaalOrigin,         kPimOrigin,
+        kIntranetOrigin,    kGatewayPrimaryOrigin, kGatewaySecondaryOrigin};
+    return kInsurer;
+}
+
 std::string Commands::targetOf(const Destination& row)
 {
     switch (row.target) {

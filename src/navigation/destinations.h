@@ -53,6 +53,10 @@ inline constexpr char kCacheCleared[] = "Tijdelijke internetbestanden zijn verwi
 std::string PrimaryGatewayUrl();
 std::string SecondaryGatewayUrl();
 
+// The insurer's own compiled-in addresses, whose pages the program trusts to hand over a
+// remote-workplace launch file (the remote-support vendor's is not one of them).
+std::span<const std::string_view> InsurerAddresses();
+
 // Runs the catalogue's commands against the host.
 class Commands {
 public:

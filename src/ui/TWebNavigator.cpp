@@ -12,8 +12,10 @@
 #include "ui/headerlayout.h"
 #include "web/downloadbar.h"
 #include "web/findbar.h"
+#include "web/pagedialog.h"
 #include "web/webenginebrowser.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -56,7 +58,11 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(PnlMenu);
     layout->addWidget(WebBrowser, 1);
-    layout->addWidget(new web::DownloadBar(this, WebBrowser->page()->profile(), *services.shell));
+    QList<QUrl> insurer;
+    for (const std::string_view address : navigation::InsurerAddresses())
+        insurer.append(QUrl(QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size()))));
+    downloads_ = new web::DownloadBar(this, WebBrowser->page()->profile(), *services.shell, insurer);
+    layout->addWidget(downloads_);
 
     setMinimumSize(kMinimumClientSize);
     resize(kRestoredClientSize);
@@ -71,9 +77,22 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
         app::TApplication::Guarded([&] { WebBrowserDocumentComplete(topLevel, url); });
     });
     WebBrowser->SetOnOutsideAddress([this](const std::string& url) { services_.shell->OpenUrl(url); });
+    WebBrowser->SetProgramNames([this](const QString& scheme) {
+        return QString::fromStdString(services_.shell->ProgramForScheme(scheme.toStdString()));
+    });
 }
 
 TWebNavigator::~TWebNavigator() = default;
+
+// Downloads still coming in would be lost without a word: the user is asked first.
+void TWebNavigator::closeEvent(QCloseEvent* event)
+{
+    if (!downloads_->MayQuit()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
 
 void TWebNavigator::FormCreate()
 {
@@ -197,9 +216,19 @@ void TWebNavigator::bindHeader()
             return {};
         return [this, method] { app::TApplication::Guarded([&] { (this->*method)(); }); };
     };
+    // The header acts whatever a page's dialog asks: the dialog goes first, and the click runs once
+    // the engine has its answer.
+    auto clicked = [this, guarded](Method method) -> Handler {
+        return [this, run = guarded(method)] {
+            if (web::PageDialog::Dismiss())
+                QTimer::singleShot(0, this, run);
+            else
+                run();
+        };
+    };
     for (const Binding& binding : kBindings) {
         TGraphicControl* control = header_->Widget(binding.control);
-        control->OnClick = guarded(binding.click);
+        control->OnClick = clicked(binding.click);
         control->OnMouseEnter = guarded(binding.enter);
         control->OnMouseLeave = guarded(binding.leave);
     }
@@ -243,9 +272,10 @@ bool TWebNavigator::browserAction(app::BrowserAction action, QObject* target)
         WebBrowser->triggerPageAction(QWebEnginePage::Forward);
         return true;
     case Stop:
-        // Escape in the find bar closes the bar.
+        // Escape in the find bar closes the bar, in a page's dialog it cancels the dialog.
         if (!WebBrowser->page()->isLoading() ||
-            (findBar_ && findBar_->isAncestorOf(qobject_cast<QWidget*>(target))))
+            (findBar_ && findBar_->isAncestorOf(qobject_cast<QWidget*>(target))) ||
+            web::PageDialog::Holds(target))
             return false;
         WebBrowser->triggerPageAction(QWebEnginePage::Stop);
         return true;

@@ -16,6 +16,7 @@
 
 #include <memory>
 
+class QCloseEvent;
 class QEvent;
 class QKeyEvent;
 class QMouseEvent;
@@ -25,6 +26,7 @@ struct Services;
 }
 
 namespace ostrel::web {
+class DownloadBar;
 class FindBar;
 class WebEngineBrowser;
 } // namespace ostrel::web
@@ -120,6 +122,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void bindHeader();
@@ -128,6 +131,7 @@ private:
     host::Services& services_;
     Header* header_;
     web::FindBar* findBar_ = nullptr;
+    web::DownloadBar* downloads_;
     navigation::PortalRequests portal_;
     navigation::Commands commands_;
     navigation::FtpHandOff ftpHandOff_;

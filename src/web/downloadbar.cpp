@@ -1,41 +1,201 @@
 #include "web/downloadbar.h"
 
+#include "base/version.h"
+#include "host/failurelog.h"
+#include "host/shell.h"
 #include "web/downloadrow.h"
+#include "web/initiators.h"
+#include "web/launchfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWebEngineDownloadRequest>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
+
+#include <utility>
 
 namespace ostrel::web {
 
-DownloadBar::DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shell& shell)
-    : QWidget(parent), shell_(shell), rows_(new QVBoxLayout(this))
+namespace {
+// Names Windows keeps for devices, whatever the extension.
+bool isDeviceName(const QString& name)
+{
+    static const QStringList kDevices{QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                                      QStringLiteral("NUL")};
+    const QString base = name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    if (kDevices.contains(base))
+        return true;
+    return base.size() == 4 &&
+           (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT"))) &&
+           base[3] >= QLatin1Char('1') && base[3] <= QLatin1Char('9');
+}
+
+// base + tail within the byte limit: the base gives way first, a whole character at a time.
+QString fit(QString base, QString tail)
+{
+    const auto bytes = [](const QString& s) { return s.toUtf8().size(); };
+    while (bytes(base + tail) > DownloadBar::kMaxNameBytes) {
+        QString& cut = base.isEmpty() ? tail : base;
+        cut.chop(cut.size() >= 2 && cut.back().isLowSurrogate() ? 2 : 1);
+    }
+    return base + tail;
+}
+
+// An extension worth keeping is short; a "suffix" of hundreds of characters is part of the name.
+constexpr qsizetype kMaxExtension = 16;
+
+std::pair<QString, QString> splitExtension(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0 || name.size() - dot > kMaxExtension + 1)
+        return {name, QString()};
+    return {name.left(dot), name.mid(dot)};
+}
+
+QPushButton* plainButton(const QString& text, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setFlat(true);
+    return button;
+}
+} // namespace
+
+DownloadBar::DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shell& shell,
+                         QList<QUrl> insurerOrigins)
+    : QWidget(parent), shell_(shell), profile_(profile), initiators_(new NavigationInitiators(this)),
+      insurerOrigins_(std::move(insurerOrigins)), scroll_(new QScrollArea(this)), summary_(new QWidget(this)),
+      summaryText_(new QLabel(summary_)), showAll_(plainButton(QStringLiteral("Alles tonen"), summary_))
 {
     setObjectName(QStringLiteral("DownloadBar"));
-    rows_->setContentsMargins(4, 2, 4, 2);
-    rows_->setSpacing(2);
-    hide(); // takes no room while there is nothing to show
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(2);
+
+    auto* summaryLayout = new QHBoxLayout(summary_);
+    summaryLayout->setContentsMargins(0, 0, 0, 0);
+    summaryText_->setTextFormat(Qt::PlainText);
+    auto* clear = plainButton(QStringLiteral("Alles wissen"), summary_);
+    summaryLayout->addWidget(summaryText_, 1);
+    summaryLayout->addWidget(showAll_);
+    summaryLayout->addWidget(clear);
+    connect(showAll_, &QPushButton::clicked, this, [this] {
+        expanded_ = !expanded_;
+        arrange();
+    });
+    connect(clear, &QPushButton::clicked, this, &DownloadBar::clearAll);
+
+    auto* rows = new QWidget;
+    column_ = new QVBoxLayout(rows);
+    column_->setContentsMargins(0, 0, 0, 0);
+    column_->setSpacing(2);
+    column_->addStretch();
+    scroll_->setWidget(rows);
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout->addWidget(summary_);
+    layout->addWidget(scroll_);
+
+    profile_->setUrlRequestInterceptor(initiators_);
     connect(profile, &QWebEngineProfile::downloadRequested, this, &DownloadBar::start);
+    arrange(); // takes no room while there is nothing to show
+}
+
+DownloadBar::~DownloadBar()
+{
+    profile_->setUrlRequestInterceptor(nullptr);
+}
+
+QString DownloadBar::SafeFileName(const QString& suggested)
+{
+    QString name = suggested;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    name = name.section(QLatin1Char('/'), -1); // the name only: the page chooses no folder
+    for (QChar& c : name)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format ||
+            QStringView(u"<>:\"|?*").contains(c))
+            c = QLatin1Char('_'); // including the marks that turn text around ("exe.fdp")
+    // A leading dot hides a file; Windows drops trailing dots and spaces.
+    while (name.startsWith(QLatin1Char('.')) || name.startsWith(QLatin1Char(' ')))
+        name.remove(0, 1);
+    while (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        name.chop(1);
+    if (name.isEmpty())
+        name = QStringLiteral("download");
+    if (isDeviceName(name))
+        name.prepend(QLatin1Char('_'));
+    const auto [base, extension] = splitExtension(name);
+    return fit(base, extension);
 }
 
 QString DownloadBar::FreeFileName(const QString& folder, const QString& suggested, const QStringList& taken)
 {
-    const QString name = suggested.isEmpty() ? QStringLiteral("download") : QFileInfo(suggested).fileName();
+    const QString name = SafeFileName(suggested);
+    const auto [base, extension] = splitExtension(name);
     const QDir dir(folder);
-    const QFileInfo info(name);
-    const QString base = info.completeBaseName();
-    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
     QString candidate = name;
     for (int n = 1; dir.exists(candidate) || taken.contains(dir.filePath(candidate)); ++n)
-        candidate = QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(suffix);
+        candidate = fit(base, QStringLiteral(" (%1)").arg(n) + extension);
     return candidate;
+}
+
+int DownloadBar::Running() const
+{
+    int running = 0;
+    for (const DownloadRow* row : rows_)
+        running += row->Outcome() == DownloadRow::State::Running;
+    return running;
+}
+
+bool DownloadBar::MayQuit()
+{
+    if (const int running = Running(); running > 0) {
+        QMessageBox question(
+            QMessageBox::Question, QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()),
+            running == 1 ? QStringLiteral("Er wordt nog een bestand gedownload.")
+                         : QStringLiteral("Er worden nog %1 bestanden gedownload.").arg(running),
+            QMessageBox::NoButton, window());
+        question.setInformativeText(QStringLiteral("Als u nu afsluit, worden de downloads afgebroken."));
+        QPushButton* quit = question.addButton(QStringLiteral("Afsluiten"), QMessageBox::AcceptRole);
+        QPushButton* wait = question.addButton(QStringLiteral("Wachten"), QMessageBox::RejectRole);
+        question.setDefaultButton(wait);
+        question.setEscapeButton(wait);
+        question.exec();
+        if (question.clickedButton() != quit)
+            return false;
+    }
+    cancelAll();
+    return true;
+}
+
+void DownloadBar::cancelAll()
+{
+    const QList<DownloadRow*> rows = rows_; // dismissing takes a row out of rows_
+    for (DownloadRow* row : rows)
+        if (row->Outcome() == DownloadRow::State::Running || row->Outcome() == DownloadRow::State::Failed)
+            row->Dismiss();
 }
 
 void DownloadBar::start(QWebEngineDownloadRequest* download)
 {
+    // A download tried again ("Opnieuw") comes back as a new request: into the same file and row.
+    for (DownloadRow* row : std::as_const(rows_))
+        if (row->Download()->id() == download->id()) {
+            download->setDownloadDirectory(QFileInfo(row->Path()).path());
+            download->setDownloadFileName(QFileInfo(row->Path()).fileName());
+            row->Follow(download);
+            download->accept();
+            return;
+        }
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     if (folder.isEmpty())
         folder = QDir::homePath();
@@ -45,19 +205,85 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
     download->setDownloadFileName(name);
     const QString path = QDir(folder).filePath(name);
     inProgress_.append(path);
-
-    auto* row = new DownloadRow(this, download, path, shell_);
-    rows_->addWidget(row);
-    show();
-    // The name is free again when the download ends, even after its row was dismissed.
+    // The name is free again when the download has ended, even after its row was dismissed.
     connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this,
             [this, path] { inProgress_.removeAll(path); });
+
+    auto* row = new DownloadRow(nullptr, download, path, initiators_->InitiatorOf(download->url()));
+    rows_.append(row);
+    column_->insertWidget(column_->count() - 1, row);
+    connect(row, &DownloadRow::Completed, this, [this, row] { completed(row); });
+    connect(row, &DownloadRow::StateChanged, this, &DownloadBar::arrange);
+    connect(row, &DownloadRow::OpenRequested, this, &DownloadBar::open);
     connect(row, &DownloadRow::Dismissed, this, [this, row] {
+        rows_.removeAll(row);
         row->deleteLater();
-        if (rows_->count() <= 1)
-            hide();
+        arrange();
     });
     download->accept();
+    arrange();
+}
+
+// Only a launch file that the insurer's page asked for starts the remote workplace by itself: what
+// the user asked for is the workplace, not the file. A name alone or a type alone says nothing, and
+// a page that sends many gets one opened at a time.
+bool DownloadBar::opensByItself(const DownloadRow& row) const
+{
+    if (!HasLaunchFileName(row.Path()) || (lastOpened_.isValid() && lastOpened_.elapsed() < kOpenIntervalMs))
+        return false;
+    if (!OnOrigin(row.RequestedBy(), insurerOrigins_))
+        return false;
+    QFile file(row.Path());
+    return file.open(QIODevice::ReadOnly) && IsLaunchFileContent(file.read(kLaunchFileMaxBytes + 1));
+}
+
+void DownloadBar::completed(DownloadRow* row)
+{
+    if (opensByItself(*row))
+        open(row->Path());
+}
+
+void DownloadBar::open(const QString& path)
+{
+    lastOpened_.start();
+    if (!shell_.OpenUrl(QUrl::fromLocalFile(path).toString().toStdString()))
+        qCWarning(lcFailures, "nothing opened %s", qPrintable(path));
+}
+
+// "Alles wissen": the rows of downloads that are over; those still coming in stay.
+void DownloadBar::clearAll()
+{
+    const QList<DownloadRow*> rows = rows_; // dismissing takes a row out of rows_
+    for (DownloadRow* row : rows)
+        if (row->Outcome() != DownloadRow::State::Running)
+            row->Dismiss();
+}
+
+// Up to kMaxRows rows show as they are; more fold into one line that counts them, with "Alles
+// tonen" to see them in a list of that height.
+void DownloadBar::arrange()
+{
+    setVisible(!rows_.isEmpty());
+    if (rows_.isEmpty())
+        expanded_ = false;
+    const bool folded = rows_.size() > kMaxRows;
+    summary_->setVisible(folded);
+    scroll_->setVisible(!folded || expanded_);
+    showAll_->setText(expanded_ ? QStringLiteral("Verbergen") : QStringLiteral("Alles tonen"));
+    if (folded) {
+        int running = 0, failed = 0;
+        for (const DownloadRow* row : std::as_const(rows_)) {
+            running += row->Outcome() == DownloadRow::State::Running;
+            failed += row->Outcome() == DownloadRow::State::Failed;
+        }
+        summaryText_->setText(
+            QStringLiteral("%1 downloads: %2 bezig, %3 mislukt").arg(rows_.size()).arg(running).arg(failed));
+    }
+    int height = 0;
+    for (int i = 0; i < rows_.size() && i < kMaxRows; ++i)
+        height += rows_[i]->sizeHint().height() + column_->spacing();
+    scroll_->setFixedHeight(height);
+    scroll_->setVerticalScrollBarPolicy(folded ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
 }
 
 } // namespace ostrel::web

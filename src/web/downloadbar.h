@@ -1,11 +1,19 @@
-// Downloads: every file a page offers is saved into the user's download folder under its own name
-// (never over an existing file), shown in a slim bar along the bottom of the window while there
-// are downloads to show.
+// Downloads: every file a page offers is saved into the user's download folder under a safe name of
+// its own (never over an existing file) and shown in a slim bar along the bottom of the window while
+// there are downloads to show. The program opens a file by itself only when it is a remote-workplace
+// launch file from a page of the insurer's (see launchfile.h), one at a time; any other file the user
+// opens with the row's "Openen".
 #pragma once
 
+#include <QElapsedTimer>
+#include <QList>
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
+class QLabel;
+class QPushButton;
+class QScrollArea;
 class QVBoxLayout;
 class QWebEngineDownloadRequest;
 class QWebEngineProfile;
@@ -16,21 +24,62 @@ class Shell;
 
 namespace ostrel::web {
 
+class DownloadRow;
+class NavigationInitiators;
+
 class DownloadBar final : public QWidget {
     Q_OBJECT
 public:
-    DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shell& shell);
+    // insurerOrigins: the pages that may hand over a launch file to be opened at once.
+    DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shell& shell, QList<QUrl> insurerOrigins);
+    ~DownloadBar() override;
 
+    // More rows than this fold into one line.
+    static constexpr int kMaxRows = 5;
+    // After a file was opened, none is opened by itself for this long.
+    static constexpr int kOpenIntervalMs = 2000;
+    // The longest name in bytes that the file systems take, less what the engine adds while the
+    // file comes in (".download").
+    static constexpr int kMaxNameBytes = 246;
+
+    // The name a page suggests, made safe to save under: no folder, no control or reserved
+    // characters, no leading dots, within kMaxNameBytes with its extension kept.
+    static QString SafeFileName(const QString& suggested);
     // A free name for the file in the folder: the name itself, else "name (1).ext", "name (2).ext"...
     static QString FreeFileName(const QString& folder, const QString& suggested,
                                 const QStringList& taken = {});
 
+    // The rows shown, oldest first.
+    const QList<DownloadRow*>& Rows() const { return rows_; }
+    // Downloads that are still coming in.
+    int Running() const;
+    // Before the program ends: with downloads still coming in, asks whether to end them ("Afsluiten")
+    // or to wait ("Wachten"). True when the program may end; every download that runs or waits to
+    // be tried again is stopped then, and its partial file goes.
+    bool MayQuit();
+
 private:
     void start(QWebEngineDownloadRequest* download);
+    void completed(DownloadRow* row);
+    bool opensByItself(const DownloadRow& row) const;
+    void open(const QString& path);
+    void clearAll();
+    void cancelAll();
+    void arrange();
 
     host::Shell& shell_;
-    QVBoxLayout* rows_;
+    QWebEngineProfile* profile_;
+    NavigationInitiators* initiators_;
+    QList<QUrl> insurerOrigins_;
+    QList<DownloadRow*> rows_;
     QStringList inProgress_; // paths that downloads under way will write
+    QElapsedTimer lastOpened_;
+    QScrollArea* scroll_;
+    QVBoxLayout* column_;
+    QWidget* summary_;
+    QLabel* summaryText_;
+    QPushButton* showAll_;
+    bool expanded_ = false;
 };
 
 } // namespace ostrel::web

@@ -1,53 +1,125 @@
 #include "web/downloadrow.h"
 
-#include "host/shell.h"
-
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QUrl>
 #include <QWebEngineDownloadRequest>
 
 namespace ostrel::web {
 
 namespace {
-// Remote-workplace launch files start the remote workplace as soon as they are in: what the user
-// asked for is the workplace, not the file.
-bool isLaunchFile(const QWebEngineDownloadRequest* download)
-{
-    return download->mimeType() == QLatin1String("application/x-ica") ||
-           download->downloadFileName().endsWith(QLatin1String(".ica"), Qt::CaseInsensitive);
-}
-
 QLabel* plainLabel(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
     return label;
 }
+
+// The engine writes a download under its name plus this until it is in whole.
+constexpr char kPartialSuffix[] = ".download";
 } // namespace
 
-DownloadRow::DownloadRow(QWidget* parent, QWebEngineDownloadRequest* download, const QString& path,
-                         host::Shell& shell)
-    : QWidget(parent), download_(download), path_(path), shell_(shell), layout_(new QHBoxLayout(this)),
-      progress_(new QProgressBar(this))
+QString DownloadRow::Reason(int interruptReason)
 {
-    layout_->setContentsMargins(0, 0, 0, 0);
+    using R = QWebEngineDownloadRequest;
+    switch (interruptReason) {
+    case R::FileNoSpace:
+        return QStringLiteral("de schijf is vol");
+    case R::FileTooLarge:
+        return QStringLiteral("het bestand is te groot voor de schijf");
+    case R::FileNameTooLong:
+        return QStringLiteral("de naam van het bestand is te lang");
+    case R::FileAccessDenied:
+        return QStringLiteral("geen toestemming om in de map te schrijven");
+    case R::FileVirusInfected:
+    case R::FileBlocked:
+    case R::FileSecurityCheckFailed:
+        return QStringLiteral("het bestand is door de beveiliging tegengehouden");
+    case R::NetworkTimeout:
+        return QStringLiteral("de verbinding reageerde niet meer");
+    case R::NetworkFailed:
+    case R::NetworkDisconnected:
+    case R::NetworkServerDown:
+    case R::NetworkInvalidRequest:
+    case R::ServerFailed:
+        return QStringLiteral("de verbinding is verbroken");
+    case R::ServerUnauthorized:
+    case R::ServerForbidden:
+        return QStringLiteral("de server weigert het bestand");
+    case R::ServerBadContent:
+    case R::ServerUnreachable:
+        return QStringLiteral("de server heeft het bestand niet");
+    case R::ServerCertProblem:
+        return QStringLiteral("het certificaat van de server is niet te vertrouwen");
+    default:
+        return QStringLiteral("het bestand kon niet worden opgeslagen");
+    }
+}
+
+DownloadRow::DownloadRow(QWidget* parent, QWebEngineDownloadRequest* download, const QString& path,
+                         const QUrl& requestedBy)
+    : QWidget(parent), download_(download), path_(path), requestedBy_(requestedBy),
+      progress_(new QProgressBar(this)), status_(plainLabel({}, this)),
+      cancel_(new QPushButton(QStringLiteral("Annuleren"), this)),
+      retry_(new QPushButton(QStringLiteral("Opnieuw"), this)),
+      open_(new QPushButton(QStringLiteral("Openen"), this)),
+      folder_(new QPushButton(QStringLiteral("Map openen"), this)),
+      dismiss_(new QPushButton(QStringLiteral("\u00d7"), this))
+{
+    const QString name = QFileInfo(path).fileName();
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     progress_->setMaximumHeight(14);
     progress_->setRange(0, 0); // busy until the size is known
-    auto* dismiss = new QPushButton(QStringLiteral("\u00d7"), this);
-    dismiss->setFlat(true);
-    dismiss->setFixedWidth(24);
-    layout_->addWidget(plainLabel(QFileInfo(path).fileName(), this));
-    layout_->addWidget(progress_, 1);
-    layout_->addWidget(dismiss);
+    progress_->setAccessibleName(name);
+    dismiss_->setFlat(true);
+    dismiss_->setFixedWidth(24);
+    dismiss_->setToolTip(QStringLiteral("Uit de lijst halen"));
+    dismiss_->setAccessibleName(QStringLiteral("Uit de lijst halen"));
+    layout->addWidget(plainLabel(name, this));
+    layout->addWidget(progress_, 1);
+    layout->addWidget(status_, 1);
+    for (QPushButton* button : {cancel_, retry_, open_, folder_, dismiss_})
+        layout->addWidget(button);
 
-    connect(dismiss, &QPushButton::clicked, this, &DownloadRow::Dismissed);
-    connect(download, &QWebEngineDownloadRequest::receivedBytesChanged, this, &DownloadRow::showProgress);
-    connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, &DownloadRow::finish);
+    connect(cancel_, &QPushButton::clicked, this, [this] { download_->cancel(); });
+    connect(retry_, &QPushButton::clicked, this, [this] { download_->resume(); });
+    connect(open_, &QPushButton::clicked, this, [this] { emit OpenRequested(path_); });
+    connect(folder_, &QPushButton::clicked, this, [this] { emit OpenRequested(QFileInfo(path_).path()); });
+    connect(dismiss_, &QPushButton::clicked, this, &DownloadRow::Dismiss);
+    connectDownload();
+    update();
+}
+
+void DownloadRow::Follow(QWebEngineDownloadRequest* download)
+{
+    download_->disconnect(this);
+    download_ = download;
+    connectDownload();
+    update();
+}
+
+void DownloadRow::connectDownload()
+{
+    connect(download_, &QWebEngineDownloadRequest::receivedBytesChanged, this, &DownloadRow::showProgress);
+    connect(download_, &QWebEngineDownloadRequest::totalBytesChanged, this, &DownloadRow::showProgress);
+    // A download that broke off is not finished (it can be resumed): its state says so.
+    connect(download_, &QWebEngineDownloadRequest::stateChanged, this, &DownloadRow::update);
+    connect(download_, &QWebEngineDownloadRequest::isFinishedChanged, this, &DownloadRow::update);
+}
+
+void DownloadRow::Dismiss()
+{
+    if (state_ == State::Running || state_ == State::Failed) {
+        // The engine forgets an interrupted download's partial file when it is cancelled.
+        download_->cancel();
+        QFile::remove(path_ + QLatin1String(kPartialSuffix));
+    }
+    emit Dismissed();
 }
 
 void DownloadRow::showProgress()
@@ -65,32 +137,41 @@ void DownloadRow::showProgress()
     }
 }
 
-void DownloadRow::finish()
+void DownloadRow::update()
 {
-    if (download_->state() != QWebEngineDownloadRequest::DownloadCompleted) {
-        const bool cancelled = download_->state() == QWebEngineDownloadRequest::DownloadCancelled;
-        QLabel* reason =
-            plainLabel(cancelled ? QStringLiteral("Geannuleerd")
-                                 : QStringLiteral("Mislukt: ") + download_->interruptReasonString(),
-                       this);
-        layout_->replaceWidget(progress_, reason);
-        progress_->deleteLater();
-        return;
+    const State before = state_;
+    switch (download_->state()) {
+    case QWebEngineDownloadRequest::DownloadCompleted:
+        state_ = State::Completed;
+        progress_->setRange(0, 1);
+        progress_->setValue(1);
+        progress_->setFormat(QLocale().formattedDataSize(download_->receivedBytes()));
+        break;
+    case QWebEngineDownloadRequest::DownloadInterrupted:
+        state_ = State::Failed;
+        status_->setText(QStringLiteral("Mislukt: ") + Reason(download_->interruptReason()));
+        break;
+    case QWebEngineDownloadRequest::DownloadCancelled:
+        state_ = State::Cancelled;
+        status_->setText(QStringLiteral("Geannuleerd"));
+        break;
+    default:
+        state_ = State::Running;
+        showProgress();
+        break;
     }
-    progress_->setRange(0, 1);
-    progress_->setValue(1);
-    progress_->setFormat(QLocale().formattedDataSize(download_->receivedBytes()));
-    const auto openUrl = [this](const QString& localPath) {
-        shell_.OpenUrl(QUrl::fromLocalFile(localPath).toString().toStdString());
-    };
-    auto* open = new QPushButton(QStringLiteral("Openen"), this);
-    auto* folder = new QPushButton(QStringLiteral("Toon in map"), this);
-    layout_->insertWidget(2, open);
-    layout_->insertWidget(3, folder);
-    connect(open, &QPushButton::clicked, this, [this, openUrl] { openUrl(path_); });
-    connect(folder, &QPushButton::clicked, this, [this, openUrl] { openUrl(QFileInfo(path_).path()); });
-    if (isLaunchFile(download_))
-        openUrl(path_);
+    progress_->setVisible(state_ == State::Running || state_ == State::Completed);
+    status_->setVisible(!progress_->isVisibleTo(this));
+    cancel_->setVisible(state_ == State::Running);
+    retry_->setVisible(state_ == State::Failed);
+    open_->setVisible(state_ == State::Completed);
+    folder_->setVisible(state_ == State::Completed);
+    dismiss_->setVisible(state_ != State::Running);
+    if (state_ == before)
+        return;
+    emit StateChanged();
+    if (state_ == State::Completed)
+        emit Completed();
 }
 
 } // namespace ostrel::web

@@ -1,41 +1,63 @@
-// One download in the download bar: its name, its progress, and when it is done, what became of
-// it (with "Openen" and "Toon in map" for a file that came in whole).
+// One download in the download bar: its name, its progress, and what became of it, with what the
+// user can do about it: "Annuleren" while it runs, "Openen" and "Map openen" once it is in whole,
+// the reason in Dutch and "Opnieuw" when it broke off.
 #pragma once
 
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
-class QHBoxLayout;
+class QLabel;
 class QProgressBar;
+class QPushButton;
 class QWebEngineDownloadRequest;
-
-namespace ostrel::host {
-class Shell;
-}
 
 namespace ostrel::web {
 
 class DownloadRow final : public QWidget {
     Q_OBJECT
 public:
-    // Shows the download that will be written to path.
+    enum class State { Running, Completed, Failed, Cancelled };
+
+    // Shows the download that will be written to path, asked for by a page of that origin.
     DownloadRow(QWidget* parent, QWebEngineDownloadRequest* download, const QString& path,
-                host::Shell& shell);
+                const QUrl& requestedBy);
 
     QString Path() const { return path_; }
+    QUrl RequestedBy() const { return requestedBy_; }
+    State Outcome() const { return state_; }
+    QWebEngineDownloadRequest* Download() const { return download_; }
+    // The engine hands a download that is tried again over as a new request: the row follows it.
+    void Follow(QWebEngineDownloadRequest* download);
+    // Ends the download if it runs or waits to be tried again (its partial file goes with it),
+    // then takes the row away.
+    void Dismiss();
+
+    // Why a download broke off, in words for the user.
+    static QString Reason(int interruptReason);
 
 signals:
-    void Dismissed(); // the user closed the row
+    void Completed();
+    void StateChanged();
+    void OpenRequested(const QString& path);
+    void Dismissed();
 
 private:
+    void connectDownload();
     void showProgress();
-    void finish();
+    void update();
 
     QWebEngineDownloadRequest* download_;
     QString path_;
-    host::Shell& shell_;
-    QHBoxLayout* layout_;
+    QUrl requestedBy_;
+    State state_ = State::Running;
     QProgressBar* progress_;
+    QLabel* status_;
+    QPushButton* cancel_;
+    QPushButton* retry_;
+    QPushButton* open_;
+    QPushButton* folder_;
+    QPushButton* dismiss_;
 };
 
 } // namespace ostrel::web

@@ -2,9 +2,11 @@
 
 #include "host/centring.h"
 #include "host/memory.h"
+#include "web/pagedialog.h"
 #include "web/pagemenu.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QTimer>
 
@@ -30,27 +32,29 @@ void returnFreedMemorySoon()
 }
 } // namespace
 
-PopupWindow::PopupWindow(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside)
+PopupWindow::PopupWindow(QWebEngineProfile* profile, OutsideLinks* links, bool clicked) : clicked_(clicked)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     // The program ends when its main window closes, whatever pages have opened (see CloseAll).
     setAttribute(Qt::WA_QuitOnClose, false);
-    auto* page = new WebPage(profile, this, openOutside);
+    auto* page = new WebPage(profile, this, links);
     setPage(page);
-    // The window follows what the page asks of it: its size, its title, being closed.
-    // The first request is the size window.open() asked for. It may come before or after the
-    // window manager placed the window at its first size: either way it ends up centred.
+    // The window follows what the page asks of it, as far as the screen holds it: its size and
+    // place, its title, being closed. The first request is the size window.open() asked for; the
+    // window is centred at it. It may come before or after the window manager placed the window
+    // at its first size: either way it ends up there.
     connect(page, &QWebEnginePage::geometryChangeRequested, this,
             [this, first = true](const QRect& asked) mutable {
                 if (!asked.isValid())
                     return;
-                resize(asked.size());
                 if (std::exchange(first, false))
-                    host::CentreFrameOnScreen(*this);
+                    host::FitFrameOnScreen(*this, asked.size());
+                else
+                    host::FitFrameOnScreen(*this, asked.size(), asked.topLeft());
             });
     connect(page, &QWebEnginePage::titleChanged, this, &QWidget::setWindowTitle);
     connect(page, &QWebEnginePage::windowCloseRequested, this, &QWidget::close);
-    resize(800, 600);
+    host::FitFrameOnScreen(*this, QSize(800, 600));
 }
 
 // The page goes before the view that shows it, as in the main window.
@@ -60,11 +64,32 @@ PopupWindow::~PopupWindow()
     returnFreedMemorySoon();
 }
 
-QWebEnginePage* PopupWindow::Open(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside)
+WebPage* PopupWindow::Open(QWebEngineProfile* profile, OutsideLinks* links, bool clicked)
 {
-    auto* window = new PopupWindow(profile, openOutside);
+    auto* window = new PopupWindow(profile, links, clicked);
     window->show();
-    return window->page();
+    return static_cast<WebPage*>(window->page());
+}
+
+int PopupWindow::OpenedWithoutClick()
+{
+    int open = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* popup = qobject_cast<PopupWindow*>(widget); popup && !popup->clicked_)
+            ++open;
+    return open;
+}
+
+// Closing while the page's dialog waits for an answer would take the page away under the engine:
+// the dialog goes first, the window right after.
+void PopupWindow::closeEvent(QCloseEvent* event)
+{
+    if (PageDialog::Dismiss(this)) {
+        event->ignore();
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
+    QWebEngineView::closeEvent(event);
 }
 
 void PopupWindow::CloseAll()

@@ -8,22 +8,31 @@ class QWebEngineProfile;
 
 namespace ostrel::web {
 
+class OutsideLinks;
+
 // A plain browser window for pages that open one (target=_blank, window.open), on the main
-// window's profile so the portal session carries over. Its own page may close it.
+// window's profile so the portal session carries over. Its own page may close it; it stays on the
+// screen, title bar and all, whatever size and place the page asks for.
 class PopupWindow final : public QWebEngineView {
     Q_OBJECT
 public:
-    // Makes and shows a window; returns its page for the engine to load into.
-    static QWebEnginePage* Open(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside);
+    // Makes and shows a window; returns its page for the engine to load into. clicked: the user
+    // asked for it (a link, a button), not the page by itself.
+    static WebPage* Open(QWebEngineProfile* profile, OutsideLinks* links, bool clicked);
+    // Windows that pages opened without a click and that are still open.
+    static int OpenedWithoutClick();
     // Closes every such window: they go with the main window, before the profile they use.
     static void CloseAll();
     ~PopupWindow() override;
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-    PopupWindow(QWebEngineProfile* profile, const WebPage::OutsideHandler& openOutside);
+    PopupWindow(QWebEngineProfile* profile, OutsideLinks* links, bool clicked);
+
+    bool clicked_;
 };
 
 } // namespace ostrel::web

@@ -1,5 +1,6 @@
 #include "web/webenginebrowser.h"
 
+#include "host/failurelog.h"
 #include "host/guipause.h"
 #include "web/pagemenu.h"
 
@@ -64,10 +65,13 @@ bool sameAddress(QUrl a, QUrl b)
 
 WebEngineBrowser::WebEngineBrowser(QWidget* parent)
     : QWebEngineView(parent), profile_(BrowserProfile()),
-      page_(new WebPage(profile_, this, [this](const QUrl& url) {
-          if (onOutsideAddress_)
-              onOutsideAddress_(url.toString(QUrl::FullyEncoded).toStdString());
-      }))
+      outsideLinks_(
+          [this](const QUrl& url) {
+              if (onOutsideAddress_)
+                  onOutsideAddress_(url.toString(QUrl::FullyEncoded).toStdString());
+          },
+          [this](const QString& scheme) { return programNames_ ? programNames_(scheme) : QString(); }),
+      page_(new WebPage(profile_, this, &outsideLinks_))
 {
     setPage(page_);
     // A page cannot close the main window's browser: its window.close() asks, and nobody listens.
@@ -173,9 +177,12 @@ void WebEngineBrowser::Navigate(const host::Request& asked)
     const QUrl url = toUrl(asked.url);
     const bool post = !asked.body.empty();
     if (!post && WebPage::IsOutsideAddress(url)) {
-        page_->openOutside(url);
+        if (onOutsideAddress_)
+            onOutsideAddress_(asked.url);
         return;
     }
+    page_->Leave();
+    watchForAnUnresponsivePage();
     if (!post && (asked.flags & host::navNoHistory)) {
         // Qt has no load that replaces the current history entry; the page's own location.replace()
         // does, unless a load in progress swallows it, so that is stopped first.
@@ -216,6 +223,7 @@ void WebEngineBrowser::Navigate(const host::Request& asked)
 // takes its place.
 void WebEngineBrowser::Refresh2()
 {
+    page_->Leave();
     reloadWanted_ = true;
     reloadWhenReady();
 }
@@ -236,9 +244,8 @@ void WebEngineBrowser::reloadWhenReady()
         cacheLeftovers_.clear();
         cacheClearTime_.invalidate();
     }
-    if (interrupted_.isValid()) { // asked for again from the server, which is the reload
-        const QUrl url = std::exchange(interrupted_, QUrl());
-        load(QWebEngineHttpRequest(url));
+    if (interrupted_) { // asked for again as it was, which is the reload
+        Navigate(*std::exchange(interrupted_, std::nullopt));
         return;
     }
     if (pending_ != Pending::None)
@@ -273,15 +280,61 @@ void WebEngineBrowser::PrintWithDialog()
 void WebEngineBrowser::ClearCache()
 {
     // A load in flight while the cache is emptied never ends (nor reports that it has): it is
-    // stopped here and asked for again once the clear is over.
+    // stopped here. Our own navigation is asked for again once the clear is over, as it was (a
+    // POST as a POST, without a history entry where it had none); one of the page's own, whose
+    // form data we never saw, stays stopped.
     if (page_->isLoading()) {
-        interrupted_ = page_->requestedUrl();
+        if (pending_ != Pending::None)
+            interrupted_ = lastRequest_;
         page_->triggerAction(QWebEnginePage::Stop);
     }
     // Asynchronous, with no signal when done: the clear is over when the entries it found are gone.
     cacheLeftovers_ = cacheEntries(profile_);
     cacheClearTime_.start();
     profile_->clearHttpCache();
+}
+
+void WebEngineBrowser::SetProgramNames(std::function<QString(const QString& scheme)> name)
+{
+    programNames_ = std::move(name);
+}
+
+// A page whose script never ends holds its renderer, and with it every navigation done in the page
+// (a no-history navigation is the page's own location.replace()) or committed to it: the header
+// would do nothing. A question the renderer answers within the bound tells it is alive.
+void WebEngineBrowser::watchForAnUnresponsivePage()
+{
+    const int ping = ++pings_;
+    answered_ = false;
+    watchedRenderer_ = page_->renderProcessPid();
+    page_->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
+                         [self = QPointer(this), ping](const QVariant&) {
+                             if (self && self->pings_ == ping)
+                                 self->answered_ = true;
+                         });
+    // Not in a pause of ours, which takes the page nowhere: once it is over, if no navigation of
+    // ours came meanwhile.
+    QTimer::singleShot(kUnresponsiveMs, this, [this, ping] {
+        host::GuiPause::RunOutsidePause([self = QPointer(this), ping] {
+            if (self && self->pings_ == ping)
+                self->endAnUnresponsivePage();
+        });
+    });
+}
+
+void WebEngineBrowser::endAnUnresponsivePage()
+{
+    // The page being left asks no questions meanwhile (WebPage::Leave). A navigation to another
+    // site may have got through in a renderer of its own: the one left behind is the engine's.
+    if (answered_ || pending_ == Pending::None || watchedRenderer_ <= 0 ||
+        page_->renderProcessPid() != watchedRenderer_)
+        return;
+    qCWarning(lcFailures, "the page did not answer for %d ms: its renderer is ended for %s", kUnresponsiveMs,
+              lastRequest_.url.c_str());
+    // Without the page there is nothing to replace: the navigation is a plain load.
+    host::Request request = lastRequest_;
+    request.flags &= ~host::navNoHistory;
+    page_->EndUnresponsiveRenderer([this, request] { Navigate(request); });
 }
 
 void WebEngineBrowser::SetOnOutsideAddress(OutsideAddressHandler handler)

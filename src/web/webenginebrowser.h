@@ -3,6 +3,7 @@
 
 #include "host/browser.h"
 #include "web/errorpage.h"
+#include "web/outsidelinks.h"
 #include "web/webpage.h"
 
 #include <QElapsedTimer>
@@ -39,6 +40,12 @@ public:
     void SetOnOutsideAddress(host::Browser::OutsideAddressHandler handler) override;
 
     WebPage* webPage() const { return page_; }
+    // Names the desktop's program for a scheme, for the question before a link goes to it.
+    void SetProgramNames(std::function<QString(const QString& scheme)> name);
+
+    // Our navigation has not got through after this long and the page's renderer has not answered
+    // meanwhile: it is ended, and the navigation made afresh.
+    static constexpr int kUnresponsiveMs = 1000;
 
     // The print dialog for the current page (Ctrl+P, or the page's own window.print()).
     void PrintWithDialog();
@@ -53,9 +60,13 @@ private:
     void showUnreachable(const QWebEngineLoadingInfo& info, Unreachable why);
     void retryUnreachable();
     void retryWhenTheNetworkIsBack();
+    void watchForAnUnresponsivePage();
+    void endAnUnresponsivePage();
 
     QWebEngineProfile* profile_;
     std::unique_ptr<QPrinter> printer_; // lives until the engine has printed
+    std::function<QString(const QString&)> programNames_;
+    OutsideLinks outsideLinks_; // shared with the windows the page opens
     WebPage* page_;
     host::Browser::DocumentCompleteHandler onDocumentComplete_;
     host::Browser::OutsideAddressHandler onOutsideAddress_;
@@ -63,7 +74,7 @@ private:
     Pending pending_ = Pending::None; // a navigation of ours that has not landed yet
     bool reloadWanted_ = false;       // Refresh2 was asked for and has not reloaded yet
     QStringList cacheLeftovers_;      // cache entries that the clear under way has not removed yet
-    QUrl interrupted_;                // a load that the clear stopped, to be asked for again
+    std::optional<host::Request> interrupted_; // our navigation that the clear stopped, to ask again
     QElapsedTimer cacheClearTime_;
     host::Request lastRequest_; // our last navigation, to try again if it could not be reached
     struct Failed {
@@ -72,6 +83,9 @@ private:
     };
     std::optional<Failed> unreachable_; // shown on our error page
     bool watchingNetwork_ = false;
+    int pings_ = 0;         // our navigations so far, each with its question to the page
+    bool answered_ = false; // the page's renderer answered since our last navigation
+    qint64 watchedRenderer_ = 0;
 };
 
 } // namespace ostrel::web

@@ -1,7 +1,13 @@
 #include "web/webpage.h"
 
+#include "host/endprocess.h"
+#include "host/failurelog.h"
+#include "host/guipause.h"
+#include "web/blockedwindowbar.h"
 #include "web/errorpage.h"
 #include "web/logindialog.h"
+#include "web/outsidelinks.h"
+#include "web/pagedialog.h"
 #include "web/popupwindow.h"
 
 #include <QAuthenticator>
@@ -11,11 +17,15 @@
 #include <QTimer>
 #include <QUuid>
 #include <QWebEngineCertificateError>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <QWebEngineView>
 
+#include <algorithm>
 #include <utility>
 
 namespace ostrel::web {
@@ -31,6 +41,40 @@ bool isWebScheme(const QUrl& url)
         QStringLiteral("qrc"),      QStringLiteral("view-source"), QStringLiteral("chrome"),
         QStringLiteral("devtools"), QStringLiteral("javascript")};
     return kSchemes.contains(url.scheme());
+}
+
+// The engine asks before a page is left through javaScriptConfirm, with this text of its own.
+bool isLeaveQuestion(const QString& message)
+{
+    return message ==
+           QCoreApplication::translate(
+               "QWebEnginePage",
+               "Are you sure you want to leave this page? Changes that you made may not be saved.");
+}
+
+QString sameAddress(const QUrl& url)
+{
+    return url.toString(QUrl::FullyEncoded);
+}
+
+// Drops the entries older than ms.
+void forgetOlder(QList<std::pair<QUrl, QElapsedTimer>>& entries, int ms)
+{
+    entries.removeIf(
+        [ms](const std::pair<QUrl, QElapsedTimer>& entry) { return entry.second.elapsed() > ms; });
+}
+
+// Takes the entry for url out of the list; false when there is none.
+bool take(QList<std::pair<QUrl, QElapsedTimer>>& entries, const QUrl& url)
+{
+    const auto found =
+        std::find_if(entries.begin(), entries.end(), [&](const std::pair<QUrl, QElapsedTimer>& entry) {
+            return sameAddress(entry.first) == sameAddress(url);
+        });
+    if (found == entries.end())
+        return false;
+    entries.erase(found);
+    return true;
 }
 
 } // namespace
@@ -56,13 +100,15 @@ QWebEngineProfile* BrowserProfile()
     return profile;
 }
 
-WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideHandler openOutside)
-    : QWebEnginePage(profile, parent), openOutside(std::move(openOutside)),
-      frameToken_(QUuid::createUuid().toString(QUuid::Id128))
+WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* links)
+    : QWebEnginePage(profile, parent), links_(links), scriptToken_(QUuid::createUuid().toString(QUuid::Id128))
 {
-    installFrameReporter();
-    // The engine treats ftp:// as a scheme it does not know and asks acceptNavigationRequest about
-    // it only when this policy lets it (by default only for a click the user made himself).
+    installPageScripts();
+    // The engine asks acceptNavigationRequest about a scheme it does not know (ftp:// among them,
+    // and our error page's button) only when this policy lets it; by default only for a navigation
+    // that follows the user's input, which a script's click on our page's button is not, while a
+    // page's script gets one for five seconds after any click. So every one is asked about, and
+    // acceptNavigationRequest decides.
     settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
     // Never left pending (the engine would wait for ever): notifications, location, camera and
     // microphone are refused at once.
@@ -77,23 +123,60 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideHandler ope
     });
     connect(this, &QWebEnginePage::authenticationRequired, this, &WebPage::askForLogin);
     connect(this, &QWebEnginePage::renderProcessTerminated, this, &WebPage::recoverFromCrash);
+    connect(this, &QWebEnginePage::newWindowRequested, this, &WebPage::openWindow);
+    // A page that starts loading is a new one: it may ask again. (A navigation to another
+    // program's scheme starts a load too, and leaves the page where it is.)
+    connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus && isWebScheme(info.url())) {
+            dialogsOff_ = false;
+            lastDialog_.invalidate();
+        }
+    });
+    // Once the page the program took it to is there, that page may ask.
+    connect(this, &QWebEnginePage::urlChanged, this, [this] { leaving_ = false; });
     connect(this, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         if (ok && url() != crashedUrl_)
             crashReloads_ = 0;
     });
 }
 
+// Every page of ours is made by the view that shows it, as its child.
+QWebEngineView* WebPage::view() const
+{
+    return qobject_cast<QWebEngineView*>(parent());
+}
+
+void WebPage::Leave()
+{
+    leaving_ = true;
+    if (QWebEngineView* shown = view())
+        PageDialog::Dismiss(shown);
+}
+
+void WebPage::EndUnresponsiveRenderer(std::function<void()> then)
+{
+    afterEnd_ = std::move(then);
+    if (!host::EndProcess(renderProcessPid())) {
+        qCWarning(lcFailures, "the page's renderer %lld could not be ended", renderProcessPid());
+        QTimer::singleShot(0, this, std::exchange(afterEnd_, {}));
+    }
+}
+
 // Silent, a login request is cancelled at once: an empty answer would only be asked again.
 void WebPage::askForLogin(const QUrl& url, QAuthenticator* authenticator)
 {
-    if (silent || !LoginDialog::Ask(QWebEngineView::forPage(this), url, authenticator))
+    if (silent || !LoginDialog::Ask(view(), url, authenticator))
         *authenticator = QAuthenticator();
 }
 
 // A dead renderer leaves a grey page: load it again, but a page that always crashes only a few
-// times, then say so.
+// times, then say so. A renderer we ended ourselves is no crash: what ended it goes on instead.
 void WebPage::recoverFromCrash(RenderProcessTerminationStatus status)
 {
+    if (afterEnd_) {
+        QTimer::singleShot(0, this, std::exchange(afterEnd_, {}));
+        return;
+    }
     if (status == NormalTerminationStatus)
         return;
     const QUrl address = requestedUrl().isEmpty() ? url() : requestedUrl();
@@ -120,11 +203,35 @@ QStringList WebPage::chooseFiles(FileSelectionMode mode, const QStringList& oldF
 
 QWebEnginePage* WebPage::createWindow(WebWindowType /*type*/)
 {
-    return PopupWindow::Open(profile(), openOutside);
+    return nullptr;
 }
 
-// The engine cannot load ftp:// at all: such a navigation would leave the page where it was and
-// say nothing. The desktop's handler for the scheme gets it instead, once per request.
+// A window the user asked for opens; one a page opens by itself only while few such are open.
+// Either way it fits on the screen (popupwindow.h).
+void WebPage::openWindow(QWebEngineNewWindowRequest& request)
+{
+    const QUrl url = request.requestedUrl();
+    if (!isWebScheme(url) && url.isValid()) {
+        // A link for another program with a target: it opens no window.
+        outsideLink(url);
+        return;
+    }
+    const bool clicked = request.isUserInitiated();
+    if (!clicked && PopupWindow::OpenedWithoutClick() >= kWindowsWithoutClick) {
+        qCWarning(lcFailures, "a window the page opened without a click was blocked: %s",
+                  qPrintable(url.toString()));
+        if (QWebEngineView* shown = view())
+            BlockedWindowBar::Show(shown, url, [profile = profile(), links = links_](const QUrl& address) {
+                PopupWindow::Open(profile, links, true)->load(address);
+            });
+        return;
+    }
+    request.openIn(PopupWindow::Open(profile(), links_, clicked));
+}
+
+// The engine cannot load ftp:// at all, and other schemes belong to other programs: such a
+// navigation goes to the desktop instead, for a link the user clicked in the page itself (not in a
+// frame, not a script's or a redirect's), once per click, after the user said yes.
 bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
 {
     if (url.scheme() == QLatin1String(kRetryScheme)) {
@@ -132,16 +239,41 @@ bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool
             emit retryRequested();
         return false;
     }
-    if (IsOutsideAddress(url)) {
-        if (isMainFrame && openOutside)
-            openOutside(url);
+    if (!isWebScheme(url)) {
+        if (isMainFrame && type == NavigationTypeLinkClicked)
+            outsideLink(url);
         return false;
     }
-    // Other schemes the engine does not know go to the desktop, as the engine's default has it,
-    // only for a link (a page's script alone may not start programs).
-    if (!isWebScheme(url) && type != NavigationTypeLinkClicked)
-        return false;
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+}
+
+// The report of the user's click on the link and the navigation come in either order.
+void WebPage::outsideLink(const QUrl& url)
+{
+    forgetOlder(clickedLinks_, kClickValidMs);
+    if (!take(clickedLinks_, url)) {
+        forgetOlder(waitingLinks_, kClickValidMs);
+        QElapsedTimer now;
+        now.start();
+        waitingLinks_.append({url, now});
+        return;
+    }
+    if (links_)
+        links_->Clicked(view(), url);
+}
+
+void WebPage::linkClicked(const QUrl& url)
+{
+    forgetOlder(waitingLinks_, kClickValidMs);
+    if (take(waitingLinks_, url)) {
+        if (links_)
+            links_->Clicked(view(), url);
+        return;
+    }
+    forgetOlder(clickedLinks_, kClickValidMs);
+    QElapsedTimer now;
+    now.start();
+    clickedLinks_.append({url, now});
 }
 
 bool WebPage::IsOutsideAddress(const QUrl& url)
@@ -149,47 +281,112 @@ bool WebPage::IsOutsideAddress(const QUrl& url)
     return url.scheme() == QLatin1String("ftp");
 }
 
-// loadFinished covers the top-level frame only; a script in every frame reports the others.
-// It runs in the application's own script world, where the page's scripts cannot reach it.
-void WebPage::installFrameReporter()
+// Two scripts of ours, in the application's own script world where the page's scripts cannot
+// reach them: loadFinished covers the top-level frame only, so every other frame reports its
+// completion; and the top-level page reports each link the user himself clicked (a script's click
+// is not trusted), which is what may hand a link to another program.
+void WebPage::installPageScripts()
 {
-    QWebEngineScript script;
-    script.setName(QStringLiteral("ostrel-frame-complete"));
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setRunsOnSubFrames(true);
-    script.setSourceCode(
+    const QString token = JsString(scriptToken_ + QLatin1Char(' '));
+    QWebEngineScript frames;
+    frames.setName(QStringLiteral("ostrel-frame-complete"));
+    frames.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    frames.setWorldId(QWebEngineScript::ApplicationWorld);
+    frames.setRunsOnSubFrames(true);
+    frames.setSourceCode(
         QStringLiteral("if (window !== window.top) window.addEventListener('load', function () {"
-                       " console.log(%1 + document.URL); });")
-            .arg(JsString(frameToken_ + QLatin1Char(' '))));
-    scripts().insert(script);
+                       " console.log(%1 + 'frame ' + document.URL); });")
+            .arg(token));
+    scripts().insert(frames);
+
+    QWebEngineScript links;
+    links.setName(QStringLiteral("ostrel-link-clicks"));
+    links.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    links.setWorldId(QWebEngineScript::ApplicationWorld);
+    links.setRunsOnSubFrames(false);
+    links.setSourceCode(QStringLiteral("window.addEventListener('click', function (e) {"
+                                       " if (!e.isTrusted) return;"
+                                       " var t = e.composedPath()[0];"
+                                       " if (t && t.nodeType !== 1) t = t.parentElement;"
+                                       " var a = t && t.closest('a[href], area[href]');"
+                                       " if (a) console.log(%1 + 'link ' + a.href); }, true);")
+                            .arg(token));
+    scripts().insert(links);
+}
+
+// The page's own dialogs sit over the page. They are not shown while silent, while the program
+// takes the page elsewhere, in a pause of ours (which takes no input), or once the user turned
+// them off: then they are answered at once as if cancelled.
+WebPage::Asked WebPage::ask(const QUrl& origin, PageDialog::Question question)
+{
+    QWebEngineView* shown = view();
+    if (silent || leaving_ || dialogsOff_ || host::GuiPause::Active() || !shown)
+        return {};
+    QString host = origin.host();
+    if (origin.port() > 0)
+        host += QStringLiteral(":%1").arg(origin.port());
+    question.heading =
+        host.isEmpty() ? QStringLiteral("Deze pagina meldt:") : host + QStringLiteral(" meldt:");
+    if (lastDialog_.isValid() && lastDialog_.elapsed() < kRepeatedDialogMs)
+        question.option = QStringLiteral("Geen meldingen meer van deze pagina");
+    const PageDialog::Answer answer = PageDialog::Ask(shown, question);
+    lastDialog_.start();
+    dialogsOff_ = dialogsOff_ || answer.option;
+    return {answer.accepted, answer.input};
 }
 
 void WebPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg)
 {
-    if (!silent)
-        QWebEnginePage::javaScriptAlert(securityOrigin, msg);
+    PageDialog::Question question;
+    question.text = msg;
+    ask(securityOrigin, question);
 }
 
-// Also asked before a page is left (beforeunload): silent, the page is always let go.
+// Also asked before a page is left (beforeunload): a page that may not ask is let go; otherwise
+// the user chooses.
 bool WebPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg)
 {
-    return silent || QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+    PageDialog::Question question;
+    question.cancel = true;
+    if (!isLeaveQuestion(msg)) {
+        question.text = msg;
+        return ask(securityOrigin, question).accepted;
+    }
+    if (silent || leaving_ || dialogsOff_ || host::GuiPause::Active())
+        return true;
+    question.text =
+        QStringLiteral("Deze pagina verlaten? Wat u hebt ingevuld, is dan misschien niet bewaard.");
+    question.acceptText = QStringLiteral("Verlaten");
+    question.cancelText = QStringLiteral("Blijven");
+    return ask(securityOrigin, question).accepted;
 }
 
 bool WebPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
                                QString* result)
 {
-    return !silent && QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
+    PageDialog::Question question;
+    question.text = msg;
+    question.cancel = true;
+    question.input = true;
+    question.inputText = defaultValue;
+    const Asked answer = ask(securityOrigin, question);
+    if (answer.accepted)
+        *result = answer.input;
+    return answer.accepted;
 }
 
 void WebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                        int lineNumber, const QString& sourceID)
 {
-    if (message.startsWith(frameToken_) && message.size() > frameToken_.size())
-        emit frameCompleted(message.mid(frameToken_.size() + 1));
-    else
+    if (!message.startsWith(scriptToken_ + QLatin1Char(' '))) {
         QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
+        return;
+    }
+    const QStringView report = QStringView(message).mid(scriptToken_.size() + 1);
+    if (report.startsWith(u"frame "))
+        emit frameCompleted(report.mid(6).toString());
+    else if (report.startsWith(u"link "))
+        linkClicked(QUrl(report.mid(5).toString()));
 }
 
 } // namespace ostrel::web

@@ -1,34 +1,55 @@
 // Our page: what every page of the program does, in the main window and in the windows pages open.
+// A page acts only inside itself: its dialogs sit over the page and can be turned off, its windows
+// stay on the screen and come only so many without a click, and a link for another program goes
+// out only when the user clicked it and said yes (outsidelinks.h).
 #pragma once
 
+#include <QElapsedTimer>
+#include <QList>
 #include <QString>
 #include <QUrl>
 #include <QWebEnginePage>
 
+#include "web/pagedialog.h"
+
 #include <functional>
+#include <utility>
 
 class QAuthenticator;
+class QWebEngineNewWindowRequest;
 class QWebEngineProfile;
+class QWebEngineView;
 
 namespace ostrel::web {
+
+class OutsideLinks;
 
 // The silent flag and frame completions live here.
 class WebPage : public QWebEnginePage {
     Q_OBJECT
 public:
-    // Where an address goes that the engine cannot open itself (ftp://): the desktop's handler.
-    using OutsideHandler = std::function<void(const QUrl&)>;
-
-    WebPage(QWebEngineProfile* profile, QObject* parent, OutsideHandler openOutside = {});
+    // links: where the links for other programs go, shared with the windows this page opens.
+    WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* links);
 
     bool silent = false;
-    OutsideHandler openOutside; // shared with the windows this page opens
 
     // True for an address that only the desktop can open (the engine cannot load ftp:// at all).
     static bool IsOutsideAddress(const QUrl& url);
 
+    // The program takes the page elsewhere: its open dialog goes, and the dialogs it asks for until
+    // the next page is there are answered at once as if cancelled.
+    void Leave();
+    // Ends the page's renderer, which no longer answers; then() runs instead of the crash recovery.
+    void EndUnresponsiveRenderer(std::function<void()> then);
+
     // A page whose renderer dies is reloaded at most this often for the same address.
     static constexpr int kCrashReloads = 3;
+    // From a dialog that comes this soon after the page's previous one, the user may turn them off.
+    static constexpr int kRepeatedDialogMs = 5000;
+    // Windows opened without a click that may be open at once; later ones are blocked.
+    static constexpr int kWindowsWithoutClick = 3;
+    // A link the user clicked stands for the navigation it starts this long.
+    static constexpr int kClickValidMs = 1000;
 
 signals:
     void frameCompleted(const QString& url);
@@ -44,18 +65,34 @@ protected:
                                   const QString& sourceID) override;
     QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                             const QStringList& acceptedMimeTypes) override;
-    // Links with a target and window.open() open a window of ours on the same profile.
+    // None: new windows come through newWindowRequested, which says whether the user clicked.
     QWebEnginePage* createWindow(WebWindowType type) override;
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
 
 private:
-    void installFrameReporter();
+    QWebEngineView* view() const;
+    struct Asked {
+        bool accepted = false;
+        QString input;
+    };
+    Asked ask(const QUrl& origin, PageDialog::Question question);
+    void installPageScripts();
     void askForLogin(const QUrl& url, QAuthenticator* authenticator);
     void recoverFromCrash(RenderProcessTerminationStatus status);
+    void openWindow(QWebEngineNewWindowRequest& request);
+    void outsideLink(const QUrl& url);
+    void linkClicked(const QUrl& url);
 
-    QString frameToken_; // proves that a frame report comes from our script, not from a page
+    OutsideLinks* links_;
+    QString scriptToken_; // proves that a report comes from our scripts, not from a page
     QUrl crashedUrl_;
     int crashReloads_ = 0;
+    std::function<void()> afterEnd_;
+    bool leaving_ = false;
+    bool dialogsOff_ = false;                            // the user turned this page's dialogs off
+    QElapsedTimer lastDialog_;                           // when the page's last dialog closed
+    QList<std::pair<QUrl, QElapsedTimer>> clickedLinks_; // links the user clicked, not yet followed
+    QList<std::pair<QUrl, QElapsedTimer>> waitingLinks_; // links for other programs, not yet clicked
 };
 
 // Where the program's browser windows keep their cookies and cache: one profile for the process.

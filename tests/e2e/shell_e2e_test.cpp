@@ -111,10 +111,10 @@ TEST(ShellE2E, downloadsLandInTheDownloadFolderUnderFreeNamesAndLaunchFilesAreOp
         return nullptr;
     };
     ASSERT_NE(button(QStringLiteral("Openen")), nullptr);
-    ASSERT_NE(button(QStringLiteral("Toon in map")), nullptr);
+    ASSERT_NE(button(QStringLiteral("Map openen")), nullptr);
     s.fakes.shell->opened.clear();
     button(QStringLiteral("Openen"))->click();
-    button(QStringLiteral("Toon in map"))->click();
+    button(QStringLiteral("Map openen"))->click();
     EXPECT_EQ(s.fakes.shell->opened,
               (std::vector<std::string>{QUrl::fromLocalFile(first).toString().toStdString(),
                                         QUrl::fromLocalFile(folder).toString().toStdString()}));
@@ -143,7 +143,8 @@ TEST(ShellE2E, aDownloadThatFailsShowsWhy)
     ASSERT_TRUE(waitFor(reasonShown, 15s));
     EXPECT_TRUE(bar->isVisible());
     for (QPushButton* button : bar->findChildren<QPushButton*>())
-        EXPECT_NE(button->text(), u"Openen") << "nothing to open";
+        if (button->isVisibleTo(bar))
+            EXPECT_NE(button->text(), u"Openen") << "nothing to open";
 }
 
 TEST(ShellE2E, linksAndScriptsOpenAWindowOfOursThatSharesTheSessionAndMayCloseItself)

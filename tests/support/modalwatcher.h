@@ -1,9 +1,15 @@
-// Answers the program's modal dialogs in tests: every 50 ms, the open modal dialog of the given
-// kind is handed to a function (which usually closes it).
+// Answers the program's dialogs in tests: every 50 ms, the open modal dialog of the given kind, or
+// the dialog a page shows over itself, is handed to a function (which usually closes it). A dialog
+// holds the engine in a loop of its own until it is answered, so the answer comes from a timer,
+// as the user's input would.
 #pragma once
+
+#include "web/pagedialog.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QList>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -25,6 +31,26 @@ public:
 
 private:
     QTimer timer_;
+};
+
+// Each dialog that a page opens over the view, once.
+struct PageDialogWatcher {
+    QTimer timer;
+    std::function<void(web::PageDialog*)> answer;
+    QList<QPointer<web::PageDialog>> seen;
+    explicit PageDialogWatcher(const QWidget* view, std::function<void(web::PageDialog*)> onDialog = {})
+        : answer(std::move(onDialog))
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this, view] {
+            for (web::PageDialog* dialog : view->findChildren<web::PageDialog*>())
+                if (dialog->isVisible() && !seen.contains(dialog)) {
+                    seen << dialog;
+                    if (answer)
+                        answer(dialog);
+                }
+        });
+        timer.start(50);
+    }
 };
 
 // Counts the dialogs that open, and closes each one.

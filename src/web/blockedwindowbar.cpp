@@ -1,0 +1,84 @@
+#include "web/blockedwindowbar.h"
+
+#include <QAccessible>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QWebEngineView>
+
+#include <utility>
+
+namespace ostrel::web {
+
+namespace {
+constexpr qsizetype kShownAddress = 120;
+}
+
+void BlockedWindowBar::Show(QWebEngineView* view, const QUrl& url, std::function<void(const QUrl&)> open)
+{
+    auto* bar = view->findChild<BlockedWindowBar*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!bar)
+        bar = new BlockedWindowBar(view, std::move(open));
+    bar->add(url);
+}
+
+BlockedWindowBar::BlockedWindowBar(QWebEngineView* view, std::function<void(const QUrl&)> open)
+    : QFrame(view), view_(view), text_(new QLabel(this))
+{
+    setObjectName(QStringLiteral("BlockedWindowBar"));
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    text_->setTextFormat(Qt::PlainText);
+    auto* openAnyway = new QPushButton(QStringLiteral("Toch openen"), this);
+    auto* close = new QPushButton(QStringLiteral("\u00d7"), this);
+    close->setFlat(true);
+    close->setFixedWidth(24);
+    close->setToolTip(QStringLiteral("Sluiten"));
+    close->setAccessibleName(QStringLiteral("Sluiten"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 4, 4, 4);
+    layout->addWidget(text_, 1);
+    layout->addWidget(openAnyway);
+    layout->addWidget(close);
+    connect(openAnyway, &QPushButton::clicked, this, [this, open = std::move(open)] {
+        const QUrl url = latest_;
+        deleteLater();
+        open(url);
+    });
+    connect(close, &QPushButton::clicked, this, &QObject::deleteLater);
+    view_->installEventFilter(this);
+}
+
+void BlockedWindowBar::add(const QUrl& url)
+{
+    latest_ = url;
+    ++blocked_;
+    QString address = url.toDisplayString();
+    if (address.size() > kShownAddress)
+        address = address.left(kShownAddress) + QChar(0x2026);
+    text_->setText(
+        blocked_ == 1
+            ? QStringLiteral("Pop-upvenster geblokkeerd: %1").arg(address)
+            : QStringLiteral("%1 pop-upvensters geblokkeerd, het laatste: %2").arg(blocked_).arg(address));
+    setAccessibleName(text_->text());
+    place();
+    raise();
+    show();
+    QAccessibleEvent shown(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&shown);
+}
+
+void BlockedWindowBar::place()
+{
+    setGeometry(0, 0, view_->width(), sizeHint().height());
+}
+
+bool BlockedWindowBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == view_ && event->type() == QEvent::Resize)
+        place();
+    return QFrame::eventFilter(watched, event);
+}
+
+} // namespace ostrel::web

@@ -1,0 +1,27 @@
+#include "web/initiators.h"
+
+#include <QWebEngineUrlRequestInfo>
+
+#include <algorithm>
+
+namespace ostrel::web {
+
+void NavigationInitiators::interceptRequest(QWebEngineUrlRequestInfo& info)
+{
+    const auto type = info.resourceType();
+    if (type != QWebEngineUrlRequestInfo::ResourceTypeMainFrame &&
+        type != QWebEngineUrlRequestInfo::ResourceTypeSubFrame)
+        return;
+    if (recent_.size() == kRemembered)
+        recent_.pop_front();
+    recent_.emplace_back(info.requestUrl(), info.initiator());
+}
+
+QUrl NavigationInitiators::InitiatorOf(const QUrl& url) const
+{
+    const auto found = std::find_if(recent_.rbegin(), recent_.rend(),
+                                    [&](const std::pair<QUrl, QUrl>& entry) { return entry.first == url; });
+    return found == recent_.rend() ? QUrl() : found->second;
+}
+
+} // namespace ostrel::web

@@ -1,0 +1,194 @@
+#include "web/pagedialog.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+
+#include <utility>
+
+namespace ostrel::web {
+
+namespace {
+constexpr int kWidth = 520;
+constexpr int kMargin = 12;
+// A page's text is shown up to this length: a message of a megabyte would only fill the window.
+constexpr qsizetype kMaxText = 2000;
+
+QLabel* textLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setText(text.size() > kMaxText ? text.left(kMaxText) + QChar(0x2026) : text);
+    return label;
+}
+} // namespace
+
+PageDialog::PageDialog(QWebEngineView* view, const Question& question)
+    : QFrame(view), view_(view), accept_(new QPushButton(question.acceptText, this))
+{
+    setObjectName(QStringLiteral("PageDialog"));
+    setFrameShape(QFrame::StyledPanel);
+    setFrameShadow(QFrame::Raised);
+    setAutoFillBackground(true);
+    setAccessibleName(question.heading);
+    setAccessibleDescription(question.text.left(kMaxText));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    QLabel* heading = textLabel(question.heading, this);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    layout->addWidget(heading);
+    layout->addWidget(textLabel(question.text, this));
+    if (question.input) {
+        input_ = new QLineEdit(question.inputText, this);
+        input_->setAccessibleName(question.text.left(kMaxText));
+        input_->selectAll();
+        layout->addWidget(input_);
+    }
+    if (!question.option.isEmpty()) {
+        option_ = new QCheckBox(question.option, this);
+        layout->addWidget(option_);
+    }
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(accept_);
+    connect(accept_, &QPushButton::clicked, this, [this] { finish(true); });
+    QPushButton* cancel = nullptr;
+    if (question.cancel) {
+        cancel = new QPushButton(question.cancelText, this);
+        buttons->addWidget(cancel);
+        connect(cancel, &QPushButton::clicked, this, [this] { finish(false); });
+    }
+    layout->addLayout(buttons);
+
+    view_->installEventFilter(this); // follows the view's size
+    place();
+    raise();
+    show();
+    if (input_)
+        input_->setFocus(Qt::OtherFocusReason);
+    else if (cancel && question.cancelFirst)
+        cancel->setFocus(Qt::OtherFocusReason);
+    else
+        accept_->setFocus(Qt::OtherFocusReason);
+    QAccessibleEvent shown(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&shown);
+}
+
+PageDialog::Answer PageDialog::Ask(QWebEngineView* view, const Question& question)
+{
+    Answer answer;
+    if (!view)
+        return answer;
+    QEventLoop loop;
+    QPointer<PageDialog> dialog = new PageDialog(view, question);
+    connect(dialog, &PageDialog::Answered, &loop, [&](const Answer& given) {
+        answer = given;
+        loop.quit();
+    });
+    connect(dialog, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec(); // also ends when the program quits
+    if (dialog && !dialog->finished_)
+        dialog->finish(false);
+    return answer;
+}
+
+void PageDialog::AskLater(QWebEngineView* view, const Question& question,
+                          std::function<void(const Answer&)> answered)
+{
+    if (!view)
+        return;
+    auto* dialog = new PageDialog(view, question);
+    connect(dialog, &PageDialog::Answered, view,
+            [answered = std::move(answered)](const Answer& given) { answered(given); });
+}
+
+bool PageDialog::Dismiss(const QWidget* view)
+{
+    bool found = false;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        for (PageDialog* dialog : window->findChildren<PageDialog*>())
+            if (!dialog->finished_ && (!view || dialog->view_ == view)) {
+                dialog->finish(false);
+                found = true;
+            }
+    return found;
+}
+
+bool PageDialog::OpenOver(const QWidget* view)
+{
+    for (const PageDialog* dialog : view->findChildren<PageDialog*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!dialog->finished_)
+            return true;
+    return false;
+}
+
+bool PageDialog::Holds(const QObject* object)
+{
+    for (; object; object = object->parent())
+        if (qobject_cast<const PageDialog*>(object))
+            return true;
+    return false;
+}
+
+void PageDialog::finish(bool accepted)
+{
+    if (std::exchange(finished_, true))
+        return;
+    Answer answer;
+    answer.accepted = accepted;
+    answer.input = input_ ? input_->text() : QString();
+    answer.option = option_ && option_->isChecked();
+    hide();
+    if (view_->isVisible())
+        view_->setFocus(Qt::OtherFocusReason); // back to the page
+    deleteLater();
+    emit Answered(answer);
+}
+
+void PageDialog::place()
+{
+    const int width = qMin(kWidth, view_->width() - 2 * kMargin);
+    const int height = qMin(heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height(),
+                            view_->height() - 2 * kMargin);
+    setGeometry((view_->width() - width) / 2, kMargin, width, height);
+}
+
+bool PageDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == view_ && event->type() == QEvent::Resize)
+        place();
+    return QFrame::eventFilter(watched, event);
+}
+
+void PageDialog::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
+            button->click();
+        else
+            finish(true);
+        return;
+    case Qt::Key_Escape:
+        finish(false);
+        return;
+    default:
+        QFrame::keyPressEvent(event);
+    }
+}
+
+} // namespace ostrel::web

@@ -1,0 +1,71 @@
+// A page's message or question (alert, confirm, prompt, leaving the page, a link for another
+// program), shown over the page itself rather than in a window of its own: the header, the
+// function keys and the window's close button keep working while it is open, and it goes when the
+// user goes elsewhere. Enter answers with the focused button (OK at first), Escape cancels.
+#pragma once
+
+#include <QFrame>
+#include <QString>
+
+#include <functional>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QWebEngineView;
+
+namespace ostrel::web {
+
+class PageDialog final : public QFrame {
+    Q_OBJECT
+public:
+    struct Question {
+        QString heading;     // who asks
+        QString text;        // plain text
+        bool cancel = false; // offers "Annuleren" (or cancelText) beside acceptText
+        bool input = false;  // a line of text to fill in, starting with inputText
+        QString inputText;
+        QString option; // a checkbox with this text; none when empty
+        bool cancelFirst =
+            false; // the focus starts on cancelText, for a question a stray Enter must not answer
+        QString acceptText = QStringLiteral("OK");
+        QString cancelText = QStringLiteral("Annuleren");
+    };
+    struct Answer {
+        bool accepted = false; // false also when dismissed unanswered
+        QString input;
+        bool option = false;
+    };
+
+    // Shows the question over the view and waits for the answer while the whole program runs on.
+    static Answer Ask(QWebEngineView* view, const Question& question);
+    // Shows the question over the view; answered() gets the answer (not when the view goes first).
+    static void AskLater(QWebEngineView* view, const Question& question,
+                         std::function<void(const Answer&)> answered);
+    // Cancels the dialogs open over the view, or over every view; true when there was one.
+    static bool Dismiss(const QWidget* view = nullptr);
+    // True while one is open over the view.
+    static bool OpenOver(const QWidget* view);
+    // True for a widget that is part of such a dialog.
+    static bool Holds(const QObject* object);
+
+signals:
+    void Answered(const ostrel::web::PageDialog::Answer& answer);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    PageDialog(QWebEngineView* view, const Question& question);
+    void finish(bool accepted);
+    void place();
+
+    QWebEngineView* view_;
+    QLineEdit* input_ = nullptr;
+    QCheckBox* option_ = nullptr;
+    QPushButton* accept_;
+    bool finished_ = false;
+};
+
+} // namespace ostrel::web

@@ -1,0 +1,507 @@
+// A page that attacks: what it can make the program do outside itself, end to end against the
+// stand-in's hostile pages, in the real window with a recording shell. Nothing leaves the page
+// without the user's click: no file opened, no program started, no window over the screen, no
+// dialog that will not go, no header that stops answering, no download that fails without a word.
+#include "livewindow.h"
+#include "modalwatcher.h"
+#include "standin.h"
+
+#include "ui/TWebNavigator.h"
+#include "web/blockedwindowbar.h"
+#include "web/downloadbar.h"
+#include "web/downloadrow.h"
+#include "web/pagedialog.h"
+#include "web/popupwindow.h"
+#include "web/webenginebrowser.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QRect>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTest>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineProfile>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <unistd.h>
+
+namespace ostrel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::portal;
+using testing::StandIn;
+using testing::waitFor;
+
+// A site that is none of the insurer's.
+const QString kElsewhere = QStringLiteral("http://127.0.0.1:47290");
+
+QString query(const QString& value)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(value));
+}
+
+QByteArray patternBytes(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((static_cast<long long>(i) * 31 + 7) % 251);
+    return bytes;
+}
+
+template <class Widget = QPushButton> Widget* withText(const QWidget* in, const QString& text)
+{
+    for (Widget* widget : in->findChildren<Widget*>())
+        if (widget->text() == text && widget->isVisibleTo(in))
+            return widget;
+    return nullptr;
+}
+
+struct Hostile : testing::LiveWindow {
+    StandIn standIn{{QStringLiteral("elsewhere=") + kElsewhere}};
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+
+    Hostile()
+    {
+        QDir(folder).removeRecursively();
+        start();
+        window->resize(1200, 800);
+    }
+    ~Hostile() { web::PopupWindow::CloseAll(); }
+
+    web::DownloadBar* bar() const { return window->findChild<web::DownloadBar*>(); }
+    QList<web::DownloadRow*> rows() const { return bar()->Rows(); }
+    bool allIn(int count) const
+    {
+        int over = 0;
+        for (const web::DownloadRow* row : rows())
+            over += row->Outcome() != web::DownloadRow::State::Running;
+        return over >= count && bar()->Running() == 0;
+    }
+    QStringList saved() const { return QDir(folder).entryList(QDir::Files); }
+    // The dialog a page shows over a view, if one is open.
+    static web::PageDialog* dialogOver(const QWidget* view)
+    {
+        for (web::PageDialog* dialog : view->findChildren<web::PageDialog*>())
+            if (dialog->isVisible())
+                return dialog;
+        return nullptr;
+    }
+    web::PageDialog* dialog() const { return dialogOver(window->WebBrowser); }
+    static QString textOf(const QWidget* widget)
+    {
+        QStringList texts;
+        for (const QLabel* label : widget->findChildren<QLabel*>())
+            texts << label->text();
+        return texts.join(u'\n');
+    }
+    // Where an element of the page is, in the view, once the page has built it (null if never).
+    static QRect rectOf(QWebEnginePage* page, const QString& script)
+    {
+        QRect rect;
+        bool answered = false;
+        const auto ask = [&] {
+            answered = false;
+            page->runJavaScript(
+                QStringLiteral(
+                    "(function () { var e = %1; if (!e) return null;"
+                    " var r = e.getBoundingClientRect(); return [r.x, r.y, r.width, r.height]; })()")
+                    .arg(script),
+                [&](const QVariant& result) {
+                    const QVariantList r = result.toList();
+                    if (r.size() == 4)
+                        rect = QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
+                    answered = true;
+                });
+            waitFor([&] { return answered; }, 5s);
+            return rect.isValid();
+        };
+        waitFor(ask, 10s);
+        return rect;
+    }
+    // A real click of the user's, through the window system's events, on the element.
+    static bool click(QWebEngineView* view, const QString& id)
+    {
+        const QRect rect = rectOf(view->page(), QStringLiteral("document.getElementById('%1')").arg(id));
+        if (!rect.isValid())
+            return false;
+        QTest::mouseClick(view->focusProxy(), Qt::LeftButton, {}, rect.center());
+        return true;
+    }
+    bool click(const QString& id) { return click(window->WebBrowser, id); }
+    void pause(std::chrono::milliseconds time)
+    {
+        waitFor([] { return false; }, time);
+    }
+};
+
+// The recording shell's opened files, as paths.
+QStringList openedFiles(const testing::FakeShell& shell)
+{
+    QStringList files;
+    for (const std::string& url : shell.opened)
+        files << QUrl(QString::fromStdString(url)).toLocalFile();
+    return files;
+}
+
+TEST(HostileE2E, onlyALaunchFileFromTheInsurersPageOpensByItselfAndOneAtATime)
+{
+    Hostile h;
+    ASSERT_TRUE(h.standIn.started());
+    // Hidden frames of the portal's page: launch files by name only, by type only, real ones.
+    ASSERT_TRUE(h.open(portal("/hostile/downloads")));
+    ASSERT_TRUE(waitFor([&] { return h.allIn(7); }, 30s)) << h.saved().join(u' ').toStdString();
+    h.pause(500ms);
+    const QStringList first = openedFiles(*h.fakes.shell);
+    ASSERT_EQ(first.size(), 1) << first.join(u' ').toStdString();
+    EXPECT_TRUE(first[0].endsWith(u"/launch.ica") || first[0].endsWith(u"/wfclient.ica"))
+        << first[0].toStdString();
+
+    // Past the interval: a frame of another site inside the portal's page sends the same files.
+    h.fakes.shell->opened.clear();
+    h.pause(std::chrono::milliseconds(web::DownloadBar::kOpenIntervalMs + 100));
+    ASSERT_TRUE(
+        h.open(portal("/hostile/frames?src=") + query(kElsewhere + QStringLiteral("/hostile/downloads"))));
+    ASSERT_TRUE(waitFor([&] { return h.allIn(14); }, 30s));
+    // The user clicks a launch file's link on another site.
+    ASSERT_TRUE(h.open(kElsewhere + QStringLiteral("/downloads")));
+    ASSERT_TRUE(h.click(QStringLiteral("ica")));
+    ASSERT_TRUE(waitFor([&] { return h.allIn(15); }, 30s));
+    h.pause(500ms);
+    EXPECT_TRUE(h.fakes.shell->opened.empty()) << openedFiles(*h.fakes.shell).join(u' ').toStdString();
+    EXPECT_NE(withText(h.rows().last(), QStringLiteral("Openen")), nullptr) << "the user may open it";
+
+    // Twenty launch files at once from the portal: one is opened, and no more while they come.
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(h.open(portal("/hostile/frames?n=20&src=") + query(QStringLiteral("/files/launch.ica"))));
+    ASSERT_TRUE(waitFor([&] { return h.allIn(35); }, 30s));
+    const qint64 took = clock.elapsed();
+    EXPECT_LE(h.fakes.shell->opened.size(),
+              static_cast<std::size_t>(1 + took / web::DownloadBar::kOpenIntervalMs))
+        << "in " << took << " ms";
+    for (const QString& opened : openedFiles(*h.fakes.shell))
+        EXPECT_TRUE(QFileInfo(opened).fileName().startsWith(u"launch")) << opened.toStdString();
+}
+
+TEST(HostileE2E, aLinkGoesToAnotherProgramOnlyWhenTheUserClickedItAndSaidYes)
+{
+    Hostile h;
+    ASSERT_TRUE(h.standIn.started());
+    h.fakes.shell->programs = {
+        {"ostrel-test", "Testprogramma"}, {"mailto", "Mail"}, {"ftp", "Bestandsoverdracht"}};
+    // Scripts on their own, with no click: nothing, and no question either.
+    for (const QString& to : {QStringLiteral("mailto:x@example.nl"), QStringLiteral("ostrel-test:script"),
+                              QStringLiteral("ms-msdt:-id PCWDiagnostic"),
+                              QStringLiteral("search-ms:query=x"), QStringLiteral("tel:0123456789")})
+        ASSERT_TRUE(h.open(portal("/hostile/navigate?to=") + query(to)));
+    ASSERT_TRUE(h.open(portal("/hostile/navigate?n=50&every=20&to=") +
+                       query(QStringLiteral("ftp://ftp.example.nl/x"))));
+    h.pause(2s);
+    EXPECT_TRUE(h.fakes.shell->opened.empty()) << h.fakes.shell->opened.front();
+    EXPECT_EQ(h.dialog(), nullptr);
+
+    // Real clicks that start a script, a timer or a redirect, or that land in a frame: nothing.
+    h.fakes.shell->opened.clear();
+    ASSERT_TRUE(h.open(portal("/hostile/links")));
+    for (const QString& id :
+         {QStringLiteral("scripted"), QStringLiteral("timer"), QStringLiteral("redirect")})
+        ASSERT_TRUE(h.click(id)) << id.toStdString();
+    const QRect frame =
+        Hostile::rectOf(h.browser().page(), QStringLiteral("document.getElementById('frame')"));
+    QTest::mouseClick(h.browser().focusProxy(), Qt::LeftButton, {}, frame.topLeft() + QPoint(100, 20));
+    h.pause(1500ms);
+    EXPECT_TRUE(h.fakes.shell->opened.empty()) << h.fakes.shell->opened.front();
+    EXPECT_EQ(h.dialog(), nullptr);
+
+    // The user's click on a link: first the question, naming the program; "Openen" opens it.
+    ASSERT_TRUE(h.click(QStringLiteral("custom")));
+    ASSERT_TRUE(waitFor([&] { return h.dialog() != nullptr; }, 5s));
+    EXPECT_TRUE(Hostile::textOf(h.dialog()).contains(u"Deze link openen met Testprogramma?"))
+        << Hostile::textOf(h.dialog()).toStdString();
+    EXPECT_TRUE(h.fakes.shell->opened.empty()) << "not before the answer";
+    withText(h.dialog(), QStringLiteral("Openen"))->click();
+    EXPECT_EQ(h.fakes.shell->opened, std::vector<std::string>{"ostrel-test:hello"});
+
+    // Schemes that run code or search the disk: never, whatever the click.
+    ASSERT_TRUE(waitFor([&] { return h.dialog() == nullptr; }, 5s));
+    ASSERT_TRUE(h.click(QStringLiteral("msdt")));
+    ASSERT_TRUE(waitFor([&] { return h.dialog() != nullptr; }, 5s));
+    EXPECT_EQ(withText(h.dialog(), QStringLiteral("Openen")), nullptr);
+    withText(h.dialog(), QStringLiteral("OK"))->click();
+    EXPECT_EQ(h.fakes.shell->opened.size(), 1u);
+
+    // A choice remembered for the session: asked once, then opened at once.
+    ASSERT_TRUE(waitFor([&] { return h.dialog() == nullptr; }, 5s));
+    ASSERT_TRUE(h.click(QStringLiteral("mailto")));
+    ASSERT_TRUE(waitFor([&] { return h.dialog() != nullptr; }, 5s));
+    withText<QCheckBox>(h.dialog(),
+                        QStringLiteral("Deze keuze onthouden voor \"mailto:\"-links tot Ostrel Web sluit"))
+        ->setChecked(true);
+    withText(h.dialog(), QStringLiteral("Openen"))->click();
+    ASSERT_TRUE(waitFor([&] { return h.dialog() == nullptr; }, 5s));
+    ASSERT_TRUE(h.click(QStringLiteral("mailto")));
+    EXPECT_TRUE(waitFor([&] { return h.fakes.shell->opened.size() == 3; }, 5s));
+    EXPECT_EQ(h.dialog(), nullptr);
+
+    // From the keyboard: Enter on the link asks; Escape says no.
+    h.browser().page()->runJavaScript(QStringLiteral("document.getElementById('ftp').focus()"));
+    h.pause(300ms);
+    QTest::keyClick(h.browser().focusProxy(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return h.dialog() != nullptr; }, 5s));
+    EXPECT_TRUE(Hostile::textOf(h.dialog()).contains(u"Bestandsoverdracht"));
+    QTest::keyClick(h.dialog()->focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return h.dialog() == nullptr; }, 5s));
+    EXPECT_EQ(h.fakes.shell->opened.size(), 3u);
+}
+
+TEST(HostileE2E, aPagesDialogsSitOverThePageCanBeTurnedOffAndGoWhenTheHeaderActs)
+{
+    Hostile h;
+    ASSERT_TRUE(h.standIn.started());
+    testing::PageDialogWatcher user(h.window->WebBrowser);
+    QStringList texts;
+    QList<bool> offerOff;
+    QElapsedTimer clicked;
+    // The first dialog is answered with Enter; while the second is open, the user clicks Formulieren.
+    user.answer = [&](web::PageDialog* dialog) {
+        texts << Hostile::textOf(dialog);
+        offerOff << (withText<QCheckBox>(dialog, QStringLiteral("Geen meldingen meer van deze pagina")) !=
+                     nullptr);
+        if (texts.size() == 1) {
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        } else if (texts.size() == 2) {
+            clicked.start();
+            QTest::mouseClick(h.window->BtnFormulieren, Qt::LeftButton);
+        }
+    };
+    h.browser().Navigate(portal("/hostile/alerts").toStdString());
+    ASSERT_TRUE(waitFor(
+        [&] { return !h.standIn.requestsTo(QStringLiteral("/download/download.asp")).isEmpty(); }, 20s))
+        << texts.join(u" | ").toStdString();
+    std::cout << "Formulieren from a page in an alert loop reached the server after " << clicked.elapsed()
+              << " ms\n";
+    ASSERT_GE(texts.size(), 2);
+    EXPECT_TRUE(texts[0].contains(u"Melding 1")) << texts[0].toStdString();
+    EXPECT_TRUE(texts[1].contains(u"Melding 2")) << texts[1].toStdString();
+    EXPECT_EQ(offerOff.mid(0, 2), (QList<bool>{false, true}))
+        << "from the second dialog on, the user may turn them off";
+    EXPECT_TRUE(
+        h.showing(testing::originOf(QStringLiteral("website")) + QStringLiteral("/download/download.asp")));
+    EXPECT_EQ(h.dialog(), nullptr);
+
+    // Turned off: the page's later dialogs are answered at once, until another page has loaded.
+    user.seen.clear();
+    texts.clear();
+    user.answer = [&](web::PageDialog* dialog) {
+        texts << Hostile::textOf(dialog);
+        if (auto* off = withText<QCheckBox>(dialog, QStringLiteral("Geen meldingen meer van deze pagina")))
+            off->setChecked(true);
+        withText(dialog, QStringLiteral("OK"))->click();
+    };
+    h.browser().Navigate(portal("/hostile/alerts?again").toStdString());
+    ASSERT_TRUE(waitFor([&] { return texts.size() >= 2; }, 10s));
+    h.pause(1500ms);
+    EXPECT_EQ(texts.size(), 2) << texts.join(u" | ").toStdString();
+    h.browser().Navigate(portal("/alert").toStdString()); // another page asks again
+    EXPECT_TRUE(waitFor([&] { return texts.size() == 3; }, 15s)) << texts.join(u" | ").toStdString();
+    EXPECT_TRUE(texts.last().contains(u"stand-in alert"));
+}
+
+TEST(HostileE2E, aPageWhoseScriptNeverEndsIsLeftWithinASecondOfAHeaderClickOrKey)
+{
+    Hostile h;
+    ASSERT_TRUE(h.standIn.started());
+    const auto hungPage = [&] {
+        h.browser().Navigate(portal("/hostile/hang?after=100").toStdString());
+        return h.showing(portal("/hostile/hang?after=100")) && (h.pause(800ms), true);
+    };
+    ASSERT_TRUE(hungPage());
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(h.window->BtnFormulieren, Qt::LeftButton);
+    ASSERT_TRUE(waitFor(
+        [&] { return !h.standIn.requestsTo(QStringLiteral("/download/download.asp")).isEmpty(); }, 15s));
+    std::cout << "Formulieren from a page in for(;;){} reached the server after " << clock.elapsed()
+              << " ms\n";
+    EXPECT_TRUE(
+        h.showing(testing::originOf(QStringLiteral("website")) + QStringLiteral("/download/download.asp")));
+
+    // F4, and Home's POST, the same way.
+    ASSERT_TRUE(hungPage());
+    QTest::keyClick(h.window->windowHandle(), Qt::Key_F4);
+    EXPECT_TRUE(waitFor([&] { return h.standIn.requestsTo(QStringLiteral("/index.php")).size() == 1; }, 15s));
+    ASSERT_TRUE(hungPage());
+    QTest::mouseClick(h.window->BtnHome, Qt::LeftButton);
+    EXPECT_TRUE(waitFor([&] { return h.showing(portal("/")); }, 15s));
+    EXPECT_EQ(h.standIn.requestsTo(QStringLiteral("/hostile/hang")).size(), 3)
+        << "the hung page is never reloaded";
+}
+
+TEST(HostileE2E, aPageOpensAtMostThreeWindowsByItselfAndEachStaysOnTheScreen)
+{
+    Hostile h;
+    ASSERT_TRUE(h.standIn.started());
+    const auto popups = [] {
+        QList<web::PopupWindow*> open;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* popup = qobject_cast<web::PopupWindow*>(widget); popup && popup->isVisible())
+                open << popup;
+        return open;
+    };
+    ASSERT_TRUE(h.open(portal("/hostile/popups?n=100")));
+    ASSERT_TRUE(
+        waitFor([&] { return h.window->WebBrowser->findChild<web::BlockedWindowBar*>() != nullptr; }, 10s));
+    h.pause(1500ms);
+    EXPECT_EQ(popups().size(), web::WebPage::kWindowsWithoutClick);
+    auto* blocked = h.window->WebBrowser->findChild<web::BlockedWindowBar*>();
+    EXPECT_TRUE(Hostile::textOf(blocked).contains(u"pop-upvensters geblokkeerd"))
+        << Hostile::textOf(blocked).toStdString();
+    withText(blocked, QStringLiteral("Toch openen"))->click();
+    EXPECT_TRUE(waitFor([&] { return popups().size() == web::WebPage::kWindowsWithoutClick + 1; }, 10s));
+    web::PopupWindow::CloseAll();
+
+    // A window the size of five screens at the corner, that then moves itself off the screen.
+    ASSERT_TRUE(h.open(portal("/hostile/bigpopup")));
+    ASSERT_TRUE(waitFor([&] { return popups().size() == 1; }, 10s));
+    web::PopupWindow* cover = popups().front();
+    ASSERT_TRUE(waitFor([&] { return cover->page()->title() == u"Stand-in hostile cover"; }, 10s));
+    h.pause(1500ms); // its second move and resize too
+    const QRect area = cover->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(cover->frameGeometry()))
+        << cover->frameGeometry().x() << "," << cover->frameGeometry().y() << " "
+        << cover->frameGeometry().width() << "x" << cover->frameGeometry().height();
+}
+
+TEST(HostileE2E, everyDownloadEndsInItsRowWithANameThatIsSafeAndAReasonInDutch)
+{
+    Hostile h;
+    ASSERT_TRUE(h.standIn.started());
+    // Names with line breaks, control characters, folders, and more bytes than a file system takes.
+    ASSERT_TRUE(h.open(portal("/hostile/names")));
+    const QStringList links{QStringLiteral("cd-newline"), QStringLiteral("cd-control"),
+                            QStringLiteral("cd-long"),    QStringLiteral("cd-long-utf8"),
+                            QStringLiteral("cd-slashes"), QStringLiteral("dl-newline"),
+                            QStringLiteral("dl-long")};
+    for (const QString& id : links) { // one at a time: a navigation cancels the one before it
+        const qsizetype before = h.rows().size();
+        ASSERT_TRUE(h.click(id)) << id.toStdString();
+        ASSERT_TRUE(waitFor([&] { return h.rows().size() > before; }, 10s)) << id.toStdString();
+    }
+    ASSERT_TRUE(waitFor([&] { return h.allIn(static_cast<int>(links.size())); }, 30s))
+        << h.rows().size() << " rows; saved: " << h.saved().join(u" | ").toStdString();
+    for (const web::DownloadRow* row : h.rows())
+        EXPECT_EQ(row->Outcome(), web::DownloadRow::State::Completed) << row->Path().toStdString();
+    for (const QString& name : h.saved()) {
+        EXPECT_LE(name.toUtf8().size(), web::DownloadBar::kMaxNameBytes) << name.toStdString();
+        for (const QChar c : name)
+            EXPECT_FALSE(c.category() == QChar::Other_Control) << name.toStdString();
+    }
+    EXPECT_TRUE(h.saved().contains(QStringLiteral("line1_line2.txt"))) << h.saved().join(u' ').toStdString();
+    EXPECT_TRUE(h.saved().contains(QStringLiteral("evil.txt")));
+
+    // A connection that breaks off: the reason, then "Opnieuw" brings the whole file.
+    for (web::DownloadRow* row : h.rows())
+        row->Dismiss();
+    h.browser().page()->download(QUrl(portal("/files/broken.bin")));
+    ASSERT_TRUE(waitFor(
+        [&] { return h.rows().size() == 1 && h.rows()[0]->Outcome() == web::DownloadRow::State::Failed; },
+        20s));
+    EXPECT_TRUE(Hostile::textOf(h.rows()[0]).contains(u"Mislukt: de verbinding is verbroken"))
+        << Hostile::textOf(h.rows()[0]).toStdString();
+    withText(h.rows()[0], QStringLiteral("Opnieuw"))->click();
+    ASSERT_TRUE(waitFor([&] { return h.rows()[0]->Outcome() == web::DownloadRow::State::Completed; }, 20s))
+        << h.rows()[0]->Download()->state() << " " << h.rows()[0]->Download()->interruptReason() << " "
+        << h.rows()[0]->Download()->receivedBytes() << " " << Hostile::textOf(h.rows()[0]).toStdString()
+        << " "
+        << QJsonDocument(h.standIn.requestsTo(QStringLiteral("/files/broken.bin")).last())
+               .toJson()
+               .toStdString();
+    QFile broken(h.rows()[0]->Path());
+    ASSERT_TRUE(broken.open(QIODevice::ReadOnly));
+    EXPECT_EQ(broken.readAll(), patternBytes(409600));
+
+    // A running download can be cancelled: its partial file goes.
+    h.browser().page()->download(QUrl(portal("/files/slow.bin?ms=20000")));
+    ASSERT_TRUE(
+        waitFor([&] { return h.rows().size() == 2 && h.rows()[1]->Download()->receivedBytes() > 0; }, 20s));
+    withText(h.rows()[1], QStringLiteral("Annuleren"))->click();
+    ASSERT_TRUE(waitFor([&] { return h.rows()[1]->Outcome() == web::DownloadRow::State::Cancelled; }, 10s));
+    EXPECT_TRUE(Hostile::textOf(h.rows()[1]).contains(u"Geannuleerd"));
+    EXPECT_TRUE(waitFor(
+        [&] { return QDir(h.folder).entryList({QStringLiteral("slow*")}, QDir::Files).isEmpty(); }, 5s))
+        << QDir(h.folder).entryList(QDir::Files).join(u' ').toStdString();
+
+    // Closing the program while one comes in asks first; "Wachten" keeps it.
+    h.browser().page()->download(QUrl(portal("/files/slow.bin?ms=20000")));
+    ASSERT_TRUE(waitFor([&] { return h.bar()->Running() == 1; }, 20s));
+    QString answer = QStringLiteral("Wachten"), asked;
+    QGuiApplication::setQuitOnLastWindowClosed(false); // the other tests of this process go on
+    testing::ModalWatcher<QMessageBox> question([&](QMessageBox* box) {
+        asked = box->text();
+        withText(box, answer)->click();
+    });
+    h.window->close();
+    EXPECT_TRUE(asked.contains(u"gedownload")) << asked.toStdString();
+    EXPECT_TRUE(h.window->isVisible());
+    EXPECT_EQ(h.bar()->Running(), 1);
+    answer = QStringLiteral("Afsluiten");
+    h.window->close();
+    EXPECT_FALSE(h.window->isVisible());
+    EXPECT_TRUE(waitFor(
+        [&] { return QDir(h.folder).entryList({QStringLiteral("slow*")}, QDir::Files).isEmpty(); }, 5s));
+    question.stop();
+    QGuiApplication::setQuitOnLastWindowClosed(true);
+    h.window->show();
+
+    // Many downloads fold into one line, which clears them all.
+    for (web::DownloadRow* row : h.rows())
+        row->Dismiss();
+    for (int i = 0; i < 60; ++i)
+        h.browser().page()->download(QUrl(portal("/files/big.bin?kb=1")));
+    ASSERT_TRUE(waitFor([&] { return h.rows().size() == 60 && h.allIn(60); }, 30s));
+    h.pause(200ms);
+    EXPECT_LT(h.bar()->height(), 120) << "one line, not sixty";
+    ASSERT_NE(withText(h.bar(), QStringLiteral("Alles wissen")), nullptr);
+    withText(h.bar(), QStringLiteral("Alles wissen"))->click();
+    EXPECT_TRUE(waitFor([&] { return !h.bar()->isVisible(); }, 5s));
+}
+
+// A full disk, on a small file system of its own where the download folder is (root only).
+TEST(HostileE2E, aDownloadToAFullDiskSaysSo)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    Hostile h;
+    ASSERT_TRUE(h.standIn.started());
+    QDir().mkpath(h.folder);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mount"),
+                                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                 QStringLiteral("size=256k"), QStringLiteral("tmpfs"), h.folder}),
+              0);
+    h.browser().page()->download(QUrl(portal("/files/big.bin?kb=2048")));
+    const bool failed = waitFor(
+        [&] { return h.rows().size() == 1 && h.rows()[0]->Outcome() == web::DownloadRow::State::Failed; },
+        20s);
+    const QString shown = h.rows().isEmpty() ? QString() : Hostile::textOf(h.rows()[0]);
+    for (web::DownloadRow* row : h.rows())
+        row->Dismiss();
+    h.pause(300ms);
+    QProcess::execute(QStringLiteral("umount"), {h.folder});
+    ASSERT_TRUE(failed);
+    EXPECT_TRUE(shown.contains(u"Mislukt: de schijf is vol")) << shown.toStdString();
+}
+
+} // namespace
+} // namespace ostrel
