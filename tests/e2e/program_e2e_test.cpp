@@ -1,6 +1,7 @@
 // The program itself, as a user starts and closes it.
 #include "standin.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -330,6 +331,189 @@ TEST(ProgramE2E, aHeldF5FiresOnceOnItsRelease)
     EXPECT_EQ(versionStampedRequests(standIn), 3);
 
     EXPECT_EQ(program.close(), 0);
+}
+
+// The program as a user runs it, on a portal whose page attacks: the stand-in's version-stamped
+// page sends it to one of its hostile pages. It has a home of its own and an xdg-open first on its
+// PATH that only writes down what it was given.
+struct AttackedProgram : Program {
+    QTemporaryDir home;
+    const QString opened = home.filePath(QStringLiteral("xdg-open.log"));
+    const QString downloads = home.filePath(QStringLiteral("Downloads"));
+    StandIn standIn;
+
+    explicit AttackedProgram(const QString& page)
+        : standIn({QStringLiteral("--start-page"), page, QStringLiteral("elsewhere=http://127.0.0.1:47290")})
+    {
+        QDir().mkpath(home.filePath(QStringLiteral("bin")));
+        QFile xdgOpen(home.filePath(QStringLiteral("bin/xdg-open")));
+        xdgOpen.open(QIODevice::WriteOnly);
+        xdgOpen.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + opened.toUtf8() + "'\n");
+        xdgOpen.close();
+        xdgOpen.setPermissions(xdgOpen.permissions() | QFileDevice::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("PATH"),
+                   home.filePath(QStringLiteral("bin")) + u':' + env.value(QStringLiteral("PATH")));
+        if (standIn.started() && launch({}, env))
+            window = find("Ostrel Web 6.9");
+    }
+    ~AttackedProgram()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    QStringList handedToTheDesktop() const
+    {
+        QFile log(opened);
+        return log.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                   : QStringList();
+    }
+    QStringList saved() const { return QDir(downloads).entryList(QDir::Files); }
+    // A click of the user's on a header control, through the X server.
+    bool click(int x, int y)
+    {
+        return xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(window),
+                        QString::number(x), QString::number(y), QStringLiteral("click"),
+                        QStringLiteral("1")});
+    }
+    bool clickFormulieren() { return click(183, 47); } // the middle of its button at design size
+    int formsRequests() const
+    {
+        return static_cast<int>(standIn.requestsTo(QStringLiteral("/download/download.asp")).size());
+    }
+    // The program's top-level windows on the screen.
+    int windows()
+    {
+        int count = 0;
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned int n = 0;
+        if (!XQueryTree(display.get(), DefaultRootWindow(display.get()), &root, &parent, &children, &n))
+            return 0;
+        std::unique_ptr<Window, int (*)(void*)> owned(children, XFree);
+        const Atom pidAtom = XInternAtom(display.get(), "_NET_WM_PID", False);
+        for (unsigned int i = 0; i < n; ++i) {
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0, after = 0;
+            unsigned char* data = nullptr;
+            XWindowAttributes attributes{};
+            if (XGetWindowProperty(display.get(), children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type,
+                                   &format, &items, &after, &data) == Success &&
+                data) {
+                count +=
+                    items == 1 &&
+                    static_cast<qint64>(*reinterpret_cast<unsigned long*>(data)) == process.processId() &&
+                    XGetWindowAttributes(display.get(), children[i], &attributes) &&
+                    attributes.map_state == IsViewable;
+                XFree(data);
+            }
+        }
+        return count;
+    }
+};
+
+// Hidden frames send launch files by name only, by type only, and real ones: the desktop gets one.
+TEST(ProgramE2E, aPagesHiddenDownloadsOpenNothingButOneLaunchFile)
+{
+    if (!haveX())
+        GTEST_SKIP() << "needs an X server";
+    AttackedProgram program(QStringLiteral("/hostile/downloads"));
+    ASSERT_NE(program.window, 0u);
+    ASSERT_TRUE(waitFor([&] { return program.saved().size() == 7; }, 20s))
+        << program.saved().join(u' ').toStdString();
+    waitFor([] { return false; }, 1500ms);
+    const QStringList opened = program.handedToTheDesktop();
+    EXPECT_LE(opened.size(), 1) << opened.join(u" | ").toStdString();
+    for (const QString& file : opened)
+        EXPECT_TRUE(file.endsWith(u"/launch.ica") || file.endsWith(u"/wfclient.ica")) << file.toStdString();
+}
+
+// A script navigates to ftp:// fifty times, with no click: no program starts.
+TEST(ProgramE2E, aPagesScriptStartsNoProgram)
+{
+    if (!haveX())
+        GTEST_SKIP() << "needs an X server";
+    AttackedProgram program(
+        QStringLiteral("/hostile/navigate?n=50&every=20&to=ftp%3A%2F%2Fftp.example.nl%2Fx"));
+    ASSERT_NE(program.window, 0u);
+    ASSERT_TRUE(waitFor(
+        [&] { return !program.standIn.requestsTo(QStringLiteral("/hostile/navigate")).isEmpty(); }, 10s));
+    waitFor([] { return false; }, 3s);
+    EXPECT_TRUE(program.handedToTheDesktop().isEmpty())
+        << program.handedToTheDesktop().size() << " handed over";
+}
+
+// An alert that comes back as soon as it is answered: the header still acts, and the window's
+// close button ends the program.
+TEST(ProgramE2E, anAlertLoopHoldsNeitherTheHeaderNorTheCloseButton)
+{
+    if (!haveX())
+        GTEST_SKIP() << "needs an X server";
+    {
+        AttackedProgram program(QStringLiteral("/hostile/alerts"));
+        ASSERT_NE(program.window, 0u);
+        waitFor([] { return false; }, 1500ms);
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(program.clickFormulieren());
+        EXPECT_TRUE(waitFor([&] { return program.formsRequests() == 1; }, 10s));
+        std::cout << "Formulieren during an alert loop: at the server after " << clock.elapsed() << " ms\n";
+    }
+    AttackedProgram program(QStringLiteral("/hostile/alerts"));
+    ASSERT_NE(program.window, 0u);
+    waitFor([] { return false; }, 1500ms);
+    EXPECT_EQ(program.close(), 0);
+}
+
+// A script that never ends: a header click still takes the user away, within about a second.
+TEST(ProgramE2E, aPageWhoseScriptNeverEndsIsLeftOnAHeaderClick)
+{
+    if (!haveX())
+        GTEST_SKIP() << "needs an X server";
+    AttackedProgram program(QStringLiteral("/hostile/hang?after=200"));
+    ASSERT_NE(program.window, 0u);
+    waitFor([] { return false; }, 1500ms);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(program.clickFormulieren());
+    EXPECT_TRUE(waitFor([&] { return program.formsRequests() == 1; }, 15s));
+    std::cout << "Formulieren from a page in for(;;){}: at the server after " << clock.elapsed() << " ms\n";
+}
+
+// Thirty windows asked for without a click: three come.
+TEST(ProgramE2E, aPageOpensAtMostThreeWindowsByItself)
+{
+    if (!haveX())
+        GTEST_SKIP() << "needs an X server";
+    AttackedProgram program(QStringLiteral("/hostile/popups?n=30"));
+    ASSERT_NE(program.window, 0u);
+    ASSERT_TRUE(waitFor([&] { return program.windows() >= 2; }, 10s));
+    waitFor([] { return false; }, 2s);
+    EXPECT_EQ(program.windows(), 4) << "the main window and three";
+}
+
+// A line break in a download's name reaches no file name; closing the window while a download
+// comes in asks first.
+TEST(ProgramE2E, aDownloadsNameIsMadeSafeAndClosingDuringOneAsksFirst)
+{
+    if (!haveX())
+        GTEST_SKIP() << "needs an X server";
+    {
+        AttackedProgram program(
+            QStringLiteral("/hostile/frames?src=/files/named%3Fname%3Dline1%250Aline2.txt"));
+        ASSERT_NE(program.window, 0u);
+        EXPECT_TRUE(
+            waitFor([&] { return program.saved() == QStringList{QStringLiteral("line1_line2.txt")}; }, 10s))
+            << program.saved().join(u" | ").toStdString();
+    }
+    AttackedProgram program(QStringLiteral("/hostile/frames?src=/files/slow.bin%3Fms%3D30000"));
+    ASSERT_NE(program.window, 0u);
+    ASSERT_TRUE(waitFor([&] { return !program.saved().isEmpty(); }, 10s));
+    askToClose(program.display.get(), program.window);
+    EXPECT_NE(program.find("Ostrel Web"), 0u) << "the question";
+    EXPECT_FALSE(program.process.waitForFinished(1000)) << "still running, and still downloading";
 }
 
 } // namespace

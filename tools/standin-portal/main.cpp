@@ -67,7 +67,8 @@ constexpr std::size_t kBigPieceSize = 64u << 10;
 constexpr std::string_view kAuthCredentials = "b3N0cmVsOnNlY3JldA==";
 
 const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]... [--open-window]\n"
-                      "                      [--bench-page] [--https ROLE=PORT... --cert FILE --key FILE]\n"
+                      "                      [--bench-page] [--start-page PATH]\n"
+                      "                      [--https ROLE=PORT... --cert FILE --key FILE]\n"
                       "                      ROLE=ORIGIN...\n"
                       "\n"
                       "  ROLE=ORIGIN         serve ROLE at ORIGIN, e.g. portal=http://127.0.0.1:47101\n"
@@ -82,7 +83,9 @@ const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]..
                       "  --open-window       the page at \"/\" opens /popup/target in a window of its own\n"
                       "  --bench-page        the portal's \"/\" is a 5 KB page with one image,\n"
                       "                      /bench/image.png, for timing page loads; its key \"p\"\n"
-                      "                      opens /bench/popup, which closes itself\n";
+                      "                      opens /bench/popup, which closes itself\n"
+                      "  --start-page PATH   the portal's version-stamped page (GET \"/\" with a query)\n"
+                      "                      redirects to PATH, e.g. one of the /hostile/ pages\n";
 
 struct Role {
     std::string name;
@@ -210,6 +213,7 @@ std::atomic<unsigned long long> g_sessions{0};
 std::atomic<unsigned long long> g_broken_served{0};
 bool g_open_window = false; // set once before the listeners start
 bool g_bench_page = false;  // likewise
+std::string g_start_page;   // likewise
 
 // Set by the route handler, consumed by the library's logger hook: requests
 // the library rejects before routing (bad request line, oversized body) never
@@ -871,6 +875,10 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
         res.set_content(standin::frames_page(a), kHtml);
     } else if (path == "/frame/a" || path == "/frame/b") {
         res.set_content(standin::frame_page(a, path.back()), kHtml);
+    } else if (path == "/" && !g_start_page.empty() && req.method == "GET" && !a.query.empty() &&
+               (addressed ? addressed->name == "portal" : serves_portal(l))) {
+        res.status = 302;
+        res.set_header("Location", (addressed ? addressed->prefix : std::string()) + g_start_page);
     } else if (path == "/" && g_bench_page && (addressed ? addressed->name == "portal" : serves_portal(l))) {
         res.set_content(standin::bench_page("/bench/image.png"), kHtml);
     } else if (path == "/bench/image.png" && g_bench_page) {
@@ -1110,6 +1118,11 @@ int main(int argc, char** argv)
             g_open_window = true;
         } else if (arg == "--bench-page") {
             g_bench_page = true;
+        } else if (arg == "--start-page" || arg.rfind("--start-page=", 0) == 0) {
+            g_start_page = value("--start-page");
+            if (g_start_page.empty() || g_start_page.front() != '/' ||
+                g_start_page.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+                usage_error("--start-page needs a path that starts with /");
         } else if (arg == "--cert" || arg.rfind("--cert=", 0) == 0) {
             cert_path = value("--cert");
         } else if (arg == "--key" || arg.rfind("--key=", 0) == 0) {
