@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QJsonObject>
 #include <QTimer>
 #include <QWebEngineHistory>
 
@@ -138,6 +139,51 @@ TEST(BrowserE2E, silentBrowserShowsNoScriptDialogButAnOrdinaryOneDoes)
     b.completions.clear();
     b.browser.Navigate(b.portal("/alert?again"));
     EXPECT_TRUE(waitFor([&] { return dialogs == 1; }, 15s));
+}
+
+// Silent, a page's confirm() is answered as if cancelled, not as if the user had said yes.
+TEST(BrowserE2E, silentConfirmIsCancelled)
+{
+    Browsing b;
+    ASSERT_TRUE(b.standIn.started());
+    b.browser.SetSilent(true);
+    b.browser.Navigate(b.portal("/hostile/confirm"));
+    EXPECT_TRUE(waitFor([&] { return b.browser.title().startsWith(u"confirm:"); }, 15s));
+    EXPECT_EQ(b.browser.title(), u"confirm:false");
+}
+
+// Emptying the cache stops a load under way. Our own POST is asked again as it was; a load of the
+// page's own, whose form data we never had, stays stopped and the page it was leaving is reloaded.
+TEST(BrowserE2E, aCacheClearDuringALoadAsksOurPostAgainAsAPostAndLeavesThePagesOwnStopped)
+{
+    Browsing b;
+    ASSERT_TRUE(b.standIn.started());
+    const std::vector<std::uint8_t> body{'a', '=', '1'};
+    b.browser.Navigate(host::Request{
+        b.portal("/slow?ms=1500"), 0, body, {{"Content-Type", "application/x-www-form-urlencoded"}}, {}});
+    ASSERT_TRUE(waitFor([&] { return b.standIn.requestsTo(QStringLiteral("/slow")).size() == 1; }, 10s));
+    b.browser.ClearCache();
+    b.browser.Refresh2();
+    ASSERT_TRUE(waitFor([&] { return b.standIn.requestsTo(QStringLiteral("/slow")).size() == 2; }, 15s));
+    const QJsonObject again = b.standIn.requestsTo(QStringLiteral("/slow")).last();
+    EXPECT_EQ(again[u"method"].toString(), u"POST");
+    EXPECT_EQ(again[u"body"].toString(), u"a=1");
+    ASSERT_TRUE(b.loaded(b.portal("/slow?ms=1500")));
+
+    b.browser.Navigate(b.portal("/form-page"));
+    ASSERT_TRUE(b.loaded(b.portal("/form-page")));
+    b.browser.page()->runJavaScript(QStringLiteral(
+        "var f = document.createElement('form'); f.method = 'post'; f.action = '/slow?ms=3000';"
+        " var i = document.createElement('input'); i.name = 'b'; i.value = '2'; f.appendChild(i);"
+        " document.body.appendChild(f); f.submit();"));
+    ASSERT_TRUE(waitFor([&] { return b.standIn.requestsTo(QStringLiteral("/slow")).size() == 3; }, 10s));
+    b.completions.clear();
+    b.browser.ClearCache();
+    b.browser.Refresh2();
+    EXPECT_TRUE(b.loaded(b.portal("/form-page"))) << "the page it was on, reloaded";
+    waitFor([] { return false; }, 1s);
+    EXPECT_EQ(b.standIn.requestsTo(QStringLiteral("/slow")).size(), 3)
+        << "the page's own POST is not sent again";
 }
 
 } // namespace

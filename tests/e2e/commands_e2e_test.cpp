@@ -334,6 +334,28 @@ TEST(CommandsE2E, ftpAddressIsOpenedOnceMoreAndThenLeftAlone)
     EXPECT_FALSE(r.browser().Silent());
 }
 
+// Every completed document turns the silent flag off, a frame's as well as the page's: a frame that
+// a page adds once it has loaded completes on its own.
+TEST(CommandsE2E, aFramesCompletionTurnsTheSilentFlagOff)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Running r;
+    ASSERT_TRUE(r.open(portal("/elsewhere")));
+    ASSERT_TRUE(waitFor([&] { return !r.browser().page()->isLoading(); }, 10s));
+    std::vector<bool> topLevel;
+    r.browser().SetOnDocumentComplete([&](bool top, const std::string& url) {
+        topLevel.push_back(top);
+        r.window->WebBrowserDocumentComplete(top, url);
+    });
+    r.browser().SetSilent(true);
+    r.browser().page()->runJavaScript(QStringLiteral(
+        "var f = document.createElement('iframe'); f.src = '/frame/a'; document.body.appendChild(f);"));
+    ASSERT_TRUE(waitFor([&] { return !topLevel.empty(); }, 10s));
+    EXPECT_EQ(topLevel, std::vector<bool>{false}) << "the frame's completion alone";
+    EXPECT_FALSE(r.browser().Silent());
+}
+
 // A destination clicked while another page is still loading: stopping that load is no completed
 // document, so the silent flag holds until the destination itself has loaded, and its dialogs
 // stay away.

@@ -2,6 +2,7 @@
 #include "app/browseremulation.h"
 #include "base/errors.h"
 #include "host/regstore.h"
+#include "writeblock.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,22 +82,39 @@ TEST(BrowserEmulation, valueNameIsTheFileNameWithItsExtensionAndCase)
     EXPECT_EQ(ProgramFileName("ostrel-web"), "ostrel-web");
 }
 
-TEST(BrowserEmulation, storeThatCannotBeCreatedGivesTheIE11MessageAndWritesNothing)
+// A store that cannot be written: without the key there is no key to open and the user reads
+// the IE11 message; with the key there but not the value, the value cannot be set and the user
+// reads that. Either way the file stays as it was.
+TEST(BrowserEmulation, anUnwritableStoreGivesTheIE11MessageOrFailedToSetAndKeepsTheFile)
 {
+    {
+        Store s;
+        // The store's folder cannot exist where a file stands (chmod would not stop root).
+        QFile blocker(QFileInfo(s.path).path());
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        try {
+            EnableBrowserEmulation(s.store, "/opt/ostrel/ostrel-web");
+            FAIL() << "no error";
+        } catch (const RegistryError&) {
+            FAIL() << "the general error is expected";
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), "Helaas het is niet mogelijk om IE11 te gebruiken.");
+        }
+        EXPECT_FALSE(QFile::exists(s.path));
+    }
     Store s;
-    // The store's folder cannot exist where a file stands (chmod would not stop root).
-    QFile blocker(QFileInfo(s.path).path());
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    const QByteArray before = QByteArray("Windows Registry Editor Version 5.00\r\n\r\n") + kSection + "\r\n";
+    s.write(before);
+    testing::WriteBlock block(QFileInfo(s.path).path());
+    ASSERT_TRUE(block.active());
     try {
         EnableBrowserEmulation(s.store, "/opt/ostrel/ostrel-web");
-        FAIL() << "no error";
-    } catch (const RegistryError&) {
-        FAIL() << "the general error is expected";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Helaas het is niet mogelijk om IE11 te gebruiken.");
+        ADD_FAILURE() << "no error";
+    } catch (const RegistryError& e) {
+        EXPECT_STREQ(e.what(), "Failed to set data for 'ostrel-web'");
     }
-    EXPECT_FALSE(QFile::exists(s.path));
+    EXPECT_EQ(s.read(), before);
 }
 
 // A damaged store no longer keeps the browser from its modern mode: it is kept aside, byte for

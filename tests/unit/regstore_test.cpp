@@ -2,6 +2,7 @@
 // creating keys, writing the browser-emulation DWORD and keeping the rest of the file intact.
 #include "base/errors.h"
 #include "host/regstore.h"
+#include "writeblock.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -99,45 +100,6 @@ struct Hive {
         auto opened = store.OpenKeyReadOnly(key);
         return opened ? opened->ReadValue(name) : RegValueRead{Status::Absent, 999, "<no key>"};
     }
-};
-
-// Stops the process writing into a folder. Permission bits do that for an ordinary user; root
-// ignores them, so when a probe file can still be made a file-size limit of zero takes over,
-// which binds root as well. Nothing may be printed to a file while it is in force.
-class WriteBlock {
-public:
-    explicit WriteBlock(const QString& folder) : folder_(folder)
-    {
-        ::chmod(folder_.toLocal8Bit().constData(), 0555);
-        QFile probe(folder_ + "/probe");
-        if (!probe.open(QIODevice::WriteOnly)) {
-            active_ = true;
-            return;
-        }
-        probe.close();
-        probe.remove();
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit none = saved_;
-        none.rlim_cur = 0;
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        limited_ = active_ = ::setrlimit(RLIMIT_FSIZE, &none) == 0;
-    }
-    ~WriteBlock()
-    {
-        if (limited_)
-            ::setrlimit(RLIMIT_FSIZE, &saved_);
-        if (oldHandler_ != SIG_ERR)
-            std::signal(SIGXFSZ, oldHandler_);
-        ::chmod(folder_.toLocal8Bit().constData(), 0755);
-    }
-    bool active() const { return active_; }
-
-private:
-    QString folder_;
-    bool active_ = false;
-    bool limited_ = false;
-    rlimit saved_{};
-    void (*oldHandler_)(int) = SIG_ERR;
 };
 
 struct FileIdentity {
@@ -825,7 +787,7 @@ TEST(RegStoreWrite, anUnchangedValueIsNotWrittenAgainAndARewriteKeepsTheMode)
     const FileIdentity identity = identityOf(hive.path);
     ::chmod(QFile::encodeName(hive.path).constData(), 0444);
     {
-        WriteBlock block(hive.folder);
+        testing::WriteBlock block(hive.folder);
         ASSERT_TRUE(block.active());
         EXPECT_TRUE(hive.writeDword("K", "ostrel-web", 11001)) << "read-only file in a read-only folder";
     }
@@ -887,7 +849,7 @@ TEST(RegStoreWrite, unwritableFolderFailsTheWriteAndKeepsTheFile)
     bool created = true;
     bool opened = false;
     {
-        WriteBlock block(hive.folder);
+        testing::WriteBlock block(hive.folder);
         blocked = block.active();
         wrote = key->WriteDword("v", 1);
         created = hive.store.CreateKey("K\\New") != nullptr;
