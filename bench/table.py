@@ -14,6 +14,7 @@ FIGURES = [  # name, label, unit
     ("f5_page", "F5: to request of the portal page", "ms"),
     ("f5_reload", "F5: to the reload, less its 1000 ms pause", "ms"),
     ("refresh", "Refresh click: to its message on screen", "ms"),
+    ("hung_forms", "Formulieren from a page in for(;;){}: to its request", "ms"),
 ]
 PROGRAMS = ["ours", "bare", "chromium"]
 HEADINGS = ["program", "bare", "Chromium", "prog/bare", "prog/Chromium"]

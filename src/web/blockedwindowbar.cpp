@@ -60,7 +60,7 @@ void BlockedWindowBar::add(const QUrl& url)
     text_->setText(
         blocked_ == 1
             ? QStringLiteral("Pop-upvenster geblokkeerd: %1").arg(address)
-            : QStringLiteral("%1 pop-upvensters geblokkeerd, het laatste: %2").arg(blocked_).arg(address));
+            : QStringLiteral("Pop-upvenster geblokkeerd: %1 (en %2 eerdere)").arg(address).arg(blocked_ - 1));
     setAccessibleName(text_->text());
     place();
     raise();

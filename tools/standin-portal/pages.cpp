@@ -576,6 +576,8 @@ std::string bench_page(std::string_view image_path)
                       "<script>document.addEventListener(\"keydown\", function (e) {\n"
                       "  if (e.key === \"p\")\n"
                       "    window.open(\"/bench/popup\", \"_blank\", \"width=400,height=300\");\n"
+                      "  if (e.key === \"h\")\n"
+                      "    for (;;) {}\n"
                       "});</script>\n"
                       "</head><body>\n<h1>Stand-in bench page</h1>\n";
     out += "<p><img src=\"" + html_escape(image_path) + "\" width=\"32\" height=\"32\" alt=\"\"></p>\n";
