@@ -47,4 +47,25 @@ std::optional<BrowserAction> BrowserKeyAction(int virtualKey, bool ctrl, bool al
     return std::nullopt;
 }
 
+void KeyDeliveries::ToPage(const Key& key, std::int64_t nowMs)
+{
+    constexpr std::size_t kRemembered = 16;
+    if (toPage_.size() == kRemembered)
+        toPage_.pop_front();
+    toPage_.emplace_back(key, nowMs);
+}
+
+bool KeyDeliveries::HandBack(const Key& key, std::int64_t nowMs)
+{
+    while (!toPage_.empty() && nowMs - toPage_.front().second > kHandBackWithinMs)
+        toPage_.pop_front();
+    const auto found =
+        std::find_if(toPage_.begin(), toPage_.end(),
+                     [&](const std::pair<Key, std::int64_t>& sent) { return sent.first == key; });
+    if (found == toPage_.end())
+        return false;
+    toPage_.erase(found);
+    return true;
+}
+
 } // namespace ostrel::app

@@ -5,6 +5,8 @@
 
 #include "base/control.h"
 
+#include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
 
@@ -77,5 +79,33 @@ inline constexpr BrowserKey kBrowserKeys[] = {
 
 // The action of a key pressed (or a mouse button) with these modifiers, if it has one.
 std::optional<BrowserAction> BrowserKeyAction(int virtualKey, bool ctrl, bool alt);
+
+// A key comes to the filter more than once. The engine hands a key that the page left alone back to
+// the browser's parent as a copy; and while an assistive technology listens to events (a screen
+// reader does), Qt's accessibility bridge swallows every key, lets the technology hear it, then posts
+// a copy to where the key was going. Neither copy is spontaneous, so that tells them nothing apart: the
+// engine's hand-back is the one that comes to the browser's parent after the same key went to the page. Every
+// other delivery is the key's first, the one that counts.
+class KeyDeliveries {
+public:
+    struct Key {
+        int type = 0; // press or release
+        int key = 0;
+        int modifiers = 0;
+        std::uint32_t scanCode = 0;
+        std::uint32_t virtualKey = 0;
+        bool operator==(const Key&) const = default;
+    };
+    // A hand-back comes within milliseconds of the key; one this late is some other key.
+    static constexpr std::int64_t kHandBackWithinMs = 1000;
+
+    // The key went to the page: the engine may hand it back.
+    void ToPage(const Key& key, std::int64_t nowMs);
+    // True for the engine's hand-back of a key that went to the page (each such key once).
+    bool HandBack(const Key& key, std::int64_t nowMs);
+
+private:
+    std::deque<std::pair<Key, std::int64_t>> toPage_; // the latest few, oldest first
+};
 
 } // namespace ostrel::app

@@ -69,6 +69,7 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     host::CentreFrameOnScreen(*this);
 
     bindHeader();
+    keyClock_.start();
     ApplicationEvents1 = new app::TApplicationEvents(this);
     ApplicationEvents1->OnMessage = [this](QObject* target, QEvent* event, bool& handled) {
         ApplicationEvents1Message(target, event, handled);
@@ -433,14 +434,31 @@ void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bo
     const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
     if (key) {
         const auto* keyEvent = static_cast<QKeyEvent*>(event);
-        // Each key once: as the window system delivers it, not the copies the engine hands back.
-        if (!event->spontaneous()) {
-            // A key the page left alone comes back to the window: its own focus handling never
-            // gets Tab, Enter or the editing keys.
+        // Each key once: at its first delivery, as the window system or the accessibility bridge
+        // sends it, not the copy the engine hands back when the page left it alone.
+        const app::KeyDeliveries::Key id{event->type(), keyEvent->key(),
+                                         static_cast<int>(keyEvent->modifiers()), keyEvent->nativeScanCode(),
+                                         keyEvent->nativeVirtualKey()};
+        const std::int64_t now = keyClock_.elapsed();
+        if (target == this && !event->spontaneous() && keyDeliveries_.HandBack(id, now)) {
+            // The window's own focus handling never gets Tab or Enter from the page.
             const int vk = virtualKeyOf(*keyEvent);
-            Handled = widget && !inBrowser && (vk == app::VK_TAB || vk == app::VK_RETURN);
+            Handled = vk == app::VK_TAB || vk == app::VK_RETURN;
             return;
         }
+        // A key that goes on to the page may come back from it.
+        struct ToPage {
+            app::KeyDeliveries& deliveries;
+            const app::KeyDeliveries::Key& id;
+            std::int64_t now;
+            bool inBrowser;
+            const bool& handled;
+            ~ToPage()
+            {
+                if (inBrowser && !handled)
+                    deliveries.ToPage(id, now);
+            }
+        } toPage{keyDeliveries_, id, now, inBrowser, Handled};
         if (keyEvent->isAutoRepeat() && event->type() == QEvent::KeyRelease)
             return;
         if (event->type() == QEvent::KeyPress && widget && widget->window() == this) {

@@ -12,6 +12,7 @@
 #include "ui/transparentbutton.h"
 #include "ui/urllabel.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <memory>
@@ -135,6 +136,8 @@ private:
     navigation::PortalRequests portal_;
     navigation::Commands commands_;
     navigation::FtpHandOff ftpHandOff_;
+    app::KeyDeliveries keyDeliveries_;
+    QElapsedTimer keyClock_;
     bool compactMode_ = false; // set once by the "light" switch; while set, F2 and F4 do nothing
     bool restoreMaximised_ = false;
 };

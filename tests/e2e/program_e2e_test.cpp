@@ -333,32 +333,34 @@ TEST(ProgramE2E, aHeldF5FiresOnceOnItsRelease)
     EXPECT_EQ(program.close(), 0);
 }
 
-// The program as a user runs it, on a portal whose page attacks: the stand-in's version-stamped
-// page sends it to one of its hostile pages. It has a home of its own and an xdg-open first on its
-// PATH that only writes down what it was given.
-struct AttackedProgram : Program {
+// The program as a user runs it, with a home of its own and, first on its PATH, an xdg-open and a
+// calculator that only write down what they were given. extraEnv goes into its environment.
+struct ProgramAtHome : Program {
     QTemporaryDir home;
     const QString opened = home.filePath(QStringLiteral("xdg-open.log"));
     const QString downloads = home.filePath(QStringLiteral("Downloads"));
     StandIn standIn;
 
-    explicit AttackedProgram(const QString& page)
-        : standIn({QStringLiteral("--start-page"), page, QStringLiteral("elsewhere=http://127.0.0.1:47290")})
+    explicit ProgramAtHome(const QStringList& standInArgs, const QProcessEnvironment& extraEnv = {})
+        : standIn(standInArgs)
     {
         QDir().mkpath(home.filePath(QStringLiteral("bin")));
-        QFile xdgOpen(home.filePath(QStringLiteral("bin/xdg-open")));
-        xdgOpen.open(QIODevice::WriteOnly);
-        xdgOpen.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + opened.toUtf8() + "'\n");
-        xdgOpen.close();
-        xdgOpen.setPermissions(xdgOpen.permissions() | QFileDevice::ExeOwner);
+        for (const char* tool : {"xdg-open", "gnome-calculator"}) {
+            QFile script(home.filePath(QStringLiteral("bin/") + QLatin1String(tool)));
+            script.open(QIODevice::WriteOnly);
+            script.write("#!/bin/sh\nprintf '%s\\n' \"$0 $*\" >> '" + opened.toUtf8() + "'\n");
+            script.close();
+            script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
         env.insert(QStringLiteral("PATH"),
                    home.filePath(QStringLiteral("bin")) + u':' + env.value(QStringLiteral("PATH")));
+        env.insert(extraEnv);
         if (standIn.started() && launch({}, env))
             window = find("Ostrel Web 6.9");
     }
-    ~AttackedProgram()
+    ~ProgramAtHome()
     {
         process.kill();
         process.waitForFinished(5000);
@@ -411,6 +413,16 @@ struct AttackedProgram : Program {
             }
         }
         return count;
+    }
+};
+
+// The program on a portal whose page attacks: the stand-in's version-stamped page sends it to one of
+// its hostile pages.
+struct AttackedProgram : ProgramAtHome {
+    explicit AttackedProgram(const QString& page)
+        : ProgramAtHome(
+              {QStringLiteral("--start-page"), page, QStringLiteral("elsewhere=http://127.0.0.1:47290")})
+    {
     }
 };
 
@@ -527,6 +539,108 @@ TEST(ProgramE2E, aDownloadsNameIsMadeSafeAndClosingDuringOneAsksFirst)
     askToClose(program.display.get(), program.window);
     EXPECT_NE(program.find("Ostrel Web"), 0u) << "the question";
     EXPECT_FALSE(program.process.waitForFinished(1000)) << "still running, and still downloading";
+}
+
+// A session bus of its own with the accessibility bus on it, and a screen reader's ears listening
+// to every key (atspi_listener.py): what a blind user's desktop runs.
+struct ScreenReaderListening {
+    QTemporaryDir dir;
+    const QString heard = dir.filePath(QStringLiteral("heard.log"));
+    QProcess bus, launcher, listener;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+
+    bool start()
+    {
+        bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                  QStringLiteral("--print-address=1")});
+        if (!bus.waitForStarted(5000) || !waitFor([&] { return bus.canReadLine(); }, 5s))
+            return false;
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromUtf8(bus.readLine().trimmed()));
+        launcher.setProcessEnvironment(env);
+        launcher.start(QStringLiteral("/usr/libexec/at-spi-bus-launcher"),
+                       {QStringLiteral("--launch-immediately")});
+        listener.setProcessEnvironment(env);
+        listener.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        waitFor([] { return false; }, 500ms); // the accessibility bus comes up
+        listener.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(OSTREL_ATSPI_LISTENER), heard});
+        return listener.waitForStarted(5000) &&
+               waitFor([&] { return listener.canReadLine() && listener.readLine().startsWith("listening"); },
+                       10s);
+    }
+    int keysHeard() const
+    {
+        QFile log(heard);
+        return log.open(QIODevice::ReadOnly) ? static_cast<int>(log.readAll().count('\n')) : 0;
+    }
+    ~ScreenReaderListening()
+    {
+        for (QProcess* process : {&listener, &launcher, &bus}) {
+            process->terminate();
+            if (!process->waitForFinished(3000))
+                process->kill();
+            process->waitForFinished(2000);
+        }
+    }
+};
+
+// While a screen reader listens to the keys, Qt's accessibility bridge holds each one back until the
+// reader has heard it, then sends it on as a copy: the function keys still act, once each, and Enter
+// still answers the program's message.
+TEST(ProgramE2E, theFunctionKeysAndTheMessagesEnterWorkWhileAScreenReaderListens)
+{
+    if (!haveX())
+        GTEST_SKIP() << "needs an X server";
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty() ||
+        !QFile::exists(QStringLiteral("/usr/libexec/at-spi-bus-launcher")))
+        GTEST_SKIP() << "needs dbus-daemon and at-spi2-core";
+    ScreenReaderListening reader;
+    ASSERT_TRUE(reader.start());
+    QProcessEnvironment accessible;
+    accessible.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                      reader.env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")));
+    accessible.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    ProgramAtHome program({QStringLiteral("--status"), QStringLiteral("gateway1=500"),
+                           QStringLiteral("--status"), QStringLiteral("gateway2=500")},
+                          accessible);
+    ASSERT_NE(program.window, 0u);
+    waitFor([] { return false; }, 1s); // the start-up's page is in
+    const auto press = [&](const char* key) {
+        return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                        QString::number(program.window)}) &&
+               xdotool({QStringLiteral("key"), QLatin1String(key)});
+    };
+    const auto requestsTo = [&](const char* path) {
+        return program.standIn.requestsTo(QLatin1String(path)).size();
+    };
+
+    ASSERT_TRUE(press("F5"));
+    EXPECT_TRUE(waitFor([&] { return versionStampedRequests(program.standIn) == 3; }, 10s))
+        << "F5: the page and its reload";
+    EXPECT_GT(reader.keysHeard(), 0) << "the reader heard the keys";
+    ASSERT_TRUE(press("F4"));
+    EXPECT_TRUE(waitFor([&] { return requestsTo("/index.php") == 1; }, 10s)) << "F4";
+    ASSERT_TRUE(press("F11"));
+    EXPECT_TRUE(waitFor([&] { return requestsTo("/ostrelsupport") == 1; }, 10s)) << "F11";
+    ASSERT_TRUE(press("F12"));
+    EXPECT_TRUE(
+        waitFor([&] { return program.handedToTheDesktop().join(u' ').contains(u"gnome-calculator"); }, 10s))
+        << "F12";
+    ASSERT_TRUE(press("F2"));
+    const Window message = program.find("Ostrel Web");
+    ASSERT_NE(message, 0u) << "F2: both gateways fail, the connection message";
+    ASSERT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(message)}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            XWindowAttributes attributes{};
+            return !XGetWindowAttributes(program.display.get(), message, &attributes) ||
+                   attributes.map_state != IsViewable;
+        },
+        5s))
+        << "Enter answers the message";
+    waitFor([] { return false; }, 1s);
+    EXPECT_EQ(versionStampedRequests(program.standIn), 3) << "each key once";
+    EXPECT_EQ(requestsTo("/index.php"), 1);
 }
 
 } // namespace

@@ -1,0 +1,25 @@
+#!/usr/bin/python3
+"""A screen reader's ears, for the tests: on the session bus of DBUS_SESSION_BUS_ADDRESS, listens to
+every key through AT-SPI as a screen reader does (consuming none) and to the applications' focus
+events (Qt hands its keys to the registry only while some technology listens to events). Writes
+"listening" once registered, then one line per key it heard to the file given.
+    atspi_listener.py LOG"""
+import sys
+
+import pyatspi
+
+log = open(sys.argv[1], "a", buffering=1)
+
+
+def heard(event):
+    kind = "press" if event.type == pyatspi.KEY_PRESSED_EVENT else "release"
+    log.write("%s %d %s\n" % (kind, event.hw_code, event.event_string))
+    return False
+
+
+pyatspi.Registry.registerEventListener(lambda event: None, "object:state-changed:focused")
+pyatspi.Registry.registerKeystrokeListener(
+    heard, mask=pyatspi.allModifiers(), kind=(pyatspi.KEY_PRESSED_EVENT, pyatspi.KEY_RELEASED_EVENT),
+    synchronous=True, preemptive=True)
+print("listening", flush=True)
+pyatspi.Registry.start()
