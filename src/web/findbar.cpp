@@ -1,5 +1,6 @@
 #include "web/findbar.h"
 
+#include <QAccessible>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,7 +17,9 @@ FindBar::FindBar(QWidget* parent, QWebEngineView* view)
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
-    layout->addWidget(new QLabel(QStringLiteral("Zoeken:"), this));
+    auto* label = new QLabel(QStringLiteral("Zoeken:"), this);
+    label->setBuddy(text_); // the field's name for a screen reader
+    layout->addWidget(label);
     layout->addWidget(text_);
     auto* previous = new QPushButton(QStringLiteral("Vorige"), this);
     auto* next = new QPushButton(QStringLiteral("Volgende"), this);
@@ -42,6 +45,11 @@ FindBar::FindBar(QWidget* parent, QWebEngineView* view)
                 else
                     matches_->setText(
                         QStringLiteral("%1 van %2").arg(result.activeMatch()).arg(result.numberOfMatches()));
+                // The count is the field's description, which a screen reader reads out when it
+                // changes on the field that has the focus.
+                text_->setAccessibleDescription(matches_->text());
+                QAccessibleEvent changed(text_, QAccessible::DescriptionChanged);
+                QAccessible::updateAccessibility(&changed);
             });
     hide();
 }

@@ -8,6 +8,7 @@
 #include "web/popupwindow.h"
 #include "web/webenginebrowser.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -93,6 +94,9 @@ TEST(BrowserKeysE2E, ctrlFFindsCountsStepsThroughMatchesAndEscapeCloses)
     EXPECT_EQ(k.window->focusWidget(), bar->Text());
     QTest::keyClicks(bar->Text(), QStringLiteral("polis"));
     EXPECT_TRUE(waitFor([&] { return bar->Matches() == u"1 van 3"; }, 5s)) << bar->Matches().toStdString();
+    QAccessibleInterface* field = QAccessible::queryAccessibleInterface(bar->Text());
+    EXPECT_EQ(field->text(QAccessible::Name), u"Zoeken:") << "a screen reader names the field";
+    EXPECT_EQ(field->text(QAccessible::Description), u"1 van 3") << "and reads the count";
     QTest::keyClick(bar->Text(), Qt::Key_Return);
     EXPECT_TRUE(waitFor([&] { return bar->Matches() == u"2 van 3"; }, 5s)) << bar->Matches().toStdString();
     QTest::keyClick(bar->Text(), Qt::Key_Return, Qt::ShiftModifier);
