@@ -130,14 +130,39 @@ struct Hostile : testing::LiveWindow {
         waitFor(ask, 10s);
         return rect;
     }
-    // A real click of the user's, through the window system's events, on the element.
+    // A real click of the user's, through the window system's events, on the element. A click sent
+    // before the engine's first frame of a new page has its hit-test data is dropped without a trace,
+    // so the page notes the clicks it gets and a dropped one is sent again.
     static bool click(QWebEngineView* view, const QString& id)
     {
         const QRect rect = rectOf(view->page(), QStringLiteral("document.getElementById('%1')").arg(id));
         if (!rect.isValid())
             return false;
-        QTest::mouseClick(view->focusProxy(), Qt::LeftButton, {}, rect.center());
-        return true;
+        const auto ask = [&](const QString& script) {
+            QVariant answer;
+            bool answered = false;
+            view->page()->runJavaScript(script, [&](const QVariant& result) {
+                answer = result;
+                answered = true;
+            });
+            waitFor([&] { return answered; }, 5s);
+            return answer;
+        };
+        ask(QStringLiteral("if (!window.testClicks) { window.testClicks = [];"
+                           " addEventListener('mousedown', e => testClicks.push((e.target.closest('[id]') || "
+                           "{}).id), true); }"
+                           " testClicks.length = 0;"));
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            QTest::mouseClick(view->focusProxy(), Qt::LeftButton, {}, rect.center());
+            // -1: not yet; -2: the page went away on the click, so it got it.
+            const auto landed = [&] {
+                return ask(QStringLiteral("window.testClicks ? testClicks.indexOf('%1') : -2").arg(id))
+                           .toInt() != -1;
+            };
+            if (waitFor(landed, 2s))
+                return true;
+        }
+        return false;
     }
     bool click(const QString& id) { return click(window->WebBrowser, id); }
     void pause(std::chrono::milliseconds time)
