@@ -43,6 +43,11 @@ struct Window {
     }
     QImage header() const { return window.PnlMenu->grab().toImage(); }
     QRgb at(int x, int y) const { return header().pixel(x, y); }
+    TGraphicControl* control(Control control) const
+    {
+        const std::string_view name = NameOf(control);
+        return window.PnlMenu->findChild<TGraphicControl*>(QString::fromUtf8(name.data(), name.size()));
+    }
 };
 
 void hover(QWidget* widget, bool inside)
@@ -58,74 +63,115 @@ void hover(QWidget* widget, bool inside)
 
 // ---- Geometry ----
 
-TEST(HeaderGeometry, everyControlStandsWhereTheLayoutPutsItAtTheDesignWidth)
+// The header's design positions at the design client width of 1259, the left after one and after
+// two applications of the compact layout (kHidden: it hides the control, which keeps its place),
+// and, for the right-anchored controls, their gap to the panel's right edge.
+constexpr int kHidden = -1;
+struct Place {
+    Control control;
+    int left, top, width, height, rightGap;
+    bool shown;
+    int compact, compactTwice;
+};
+// clang-format off
+constexpr Place kDesign[]{
+    {Control::JvImage1,              842, -11, 197, 93, 220, true,   842,     842},
+    {Control::bvl1,                  681,   4,   9, 81,   0, true,   536,     391},
+    {Control::btnPortaal,            693,  35, 103, 27,   0, true,   548,     403},
+    {Control::btnPolisvoorwaarden,   693,   5, 138, 27,   0, true,   548,     403},
+    {Control::btnCalculator,         942,  65,  27, 29, 290, true,   942,     942},
+    {Control::btnTeamviewer,         566,  61, 107, 29,   0, true,   421,     276},
+    {Control::BtnHelpdesk,           566,  32,  79, 29,   0, true,   421,     276},
+    {Control::BtnDownloads,          456,   5,  80, 85,   0, true,   311,     166},
+    {Control::BtnOstrelWeb,          303,   5,  81, 85,   0, true,    80,      80},
+    {Control::BtnBestanden,          222,   5,  82, 85,   0, true,   kHidden, kHidden},
+    {Control::BtnFormulieren,        143,   5,  80, 85,   0, true,   161,     161},
+    {Control::BtnOWS,                 80,   5,  64, 85,   0, true,   kHidden, kHidden},
+    {Control::BtnHome,                13,   5,  68, 85,   0, true,    13,      13},
+    {Control::LblAdres,             1038,  16, 215, 48,   6, true,  1038,    1038},
+    {Control::LblUrl,               1040,  65, 150, 16,  69, true,  1040,    1040},
+    {Control::LblMail,              1213,  65,  37, 16,   9, true,  1213,    1213},
+    {Control::bvl2,                  552,   4,  11, 81,   0, true,   kHidden, kHidden},
+    {Control::btnIntranet,           693,  64, 103, 27,   0, false,  548,     403},
+    {Control::btnPIM,                565,   5,  97, 27,   0, true,   420,     275},
+    {Control::JvTransparentButton1,  976,  65,  59, 29, 224, true,   976,     976},
+};
+// clang-format on
+
+// In the HeaderAtScale suite, which ctest runs again on scaled screens: the places do not change
+// with the scale, and what the panel draws stands on them times the scale.
+TEST(HeaderAtScale, everyControlStandsAndIsDrawnAtItsDesignPlace)
 {
     Window w;
-    ASSERT_EQ(w.window.PnlMenu->geometry(), QRect(0, 0, 1259, 97));
-    for (const ControlLayout& row : kHeaderLayout) {
-        const std::string_view name = NameOf(row.control);
-        const QWidget* control =
-            w.window.PnlMenu->findChild<QWidget*>(QString::fromUtf8(name.data(), name.size()));
-        ASSERT_NE(control, nullptr) << name;
-        EXPECT_EQ(control->pos(), QPoint(row.left, row.top)) << name;
-        if (row.kind != Kind::Label && row.kind != Kind::UrlLabel) {
-            EXPECT_EQ(control->size(), QSize(row.width, row.height)) << name;
+    TWebNavigator& n = w.window;
+    ASSERT_EQ(n.PnlMenu->geometry(), QRect(0, 0, 1259, 97));
+    EXPECT_EQ(n.WebBrowser->geometry(), QRect(0, 97, 1259, 744));
+    const auto expectPlaces = [&](const char* when, auto leftOf) {
+        for (const Place& p : kDesign) {
+            const QWidget* control = w.control(p.control);
+            const int left = leftOf(p);
+            EXPECT_EQ(control->x(), left == kHidden ? p.left : left) << NameOf(p.control) << when;
+            EXPECT_EQ(control->y(), p.top) << NameOf(p.control) << when;
+            EXPECT_EQ(control->isVisibleTo(n.PnlMenu), p.shown && left != kHidden)
+                << NameOf(p.control) << when;
         }
-        EXPECT_EQ(control->isVisibleTo(w.window.PnlMenu), row.visible) << name;
-        EXPECT_EQ(control->focusPolicy(), Qt::NoFocus) << name;
-        EXPECT_FALSE(control->testAttribute(Qt::WA_NativeWindow)) << name;
+    };
+    for (const Place& p : kDesign) {
+        const QWidget* control = w.control(p.control);
+        ASSERT_NE(control, nullptr) << NameOf(p.control);
+        // The labels size themselves to their texts, which with this build's web address and the
+        // machine's fonts are not of the design widths: their lefts follow the right-gap rule.
+        if (!qobject_cast<const TRzLabel*>(control)) {
+            EXPECT_EQ(QRectF(control->rect()), QRectF(0, 0, p.width, p.height)) << NameOf(p.control);
+        }
+        EXPECT_EQ(control->focusPolicy(), Qt::NoFocus) << NameOf(p.control);
+        EXPECT_FALSE(control->testAttribute(Qt::WA_NativeWindow)) << NameOf(p.control);
     }
-    EXPECT_EQ(w.window.WebBrowser->geometry(), QRect(0, 97, 1259, 744));
-}
+    expectPlaces(" at the design width", [](const Place& p) { return p.left; });
 
-TEST(HeaderGeometry, rightAnchoredGroupFollowsTheRightEdgeOfAWideWindow)
-{
-    Window w(1920);
-    EXPECT_EQ(w.window.JvImage1->x(), 1503);
-    EXPECT_EQ(w.window.btnCalculator->x(), 1603);
-    EXPECT_EQ(w.window.JvTransparentButton1->x(), 1637);
-    EXPECT_EQ(w.window.LblAdres->x(), 1699);
-    EXPECT_EQ(w.window.LblUrl->x(), 1701);
-    EXPECT_EQ(w.window.LblMail->x(), 1874);
-    EXPECT_EQ(w.window.btnPolisvoorwaarden->x(), 693);
-    EXPECT_EQ(w.window.BtnHome->x(), 13);
-    EXPECT_EQ(w.window.JvImage1->y(), -11);
+    // What a hover changes on a large button is its raised frame: the design rectangle times the
+    // scale, to the half device pixel where Qt rounds a fractional edge.
+    const qreal scale = qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble();
+    ASSERT_EQ(n.devicePixelRatioF(), scale) << "the program turned the scale off";
+    for (const Place& p : kDesign) {
+        auto* button = qobject_cast<TJvTransparentButton*>(w.control(p.control));
+        if (!button || button->Frame != FrameStyle::fsLight || !p.shown)
+            continue;
+        hover(button, false); // a synthetic enter may have reached it through an earlier one
+        const QImage atRest = w.header();
+        hover(button, true);
+        const QImage hovered = w.header();
+        hover(button, false);
+        QRect frame;
+        for (int y = 0; y < hovered.height(); ++y)
+            for (int x = 0; x < hovered.width(); ++x)
+                if (hovered.pixel(x, y) != atRest.pixel(x, y))
+                    frame |= QRect(x, y, 1, 1);
+        const QRectF expected(QPointF(p.left, p.top) * scale, QSizeF(p.width, p.height) * scale);
+        const QRectF found(frame);
+        for (auto edge : {&QRectF::left, &QRectF::top, &QRectF::right, &QRectF::bottom})
+            EXPECT_NEAR((found.*edge)(), (expected.*edge)(), 0.5)
+                << NameOf(p.control) << " " << found << " " << expected;
+    }
 
-    w.window.resize(1259, 841);
-    EXPECT_EQ(w.window.JvImage1->x(), 842);
-    EXPECT_EQ(w.window.LblMail->x(), 1213);
+    // Maximised on a screen 1920 wide the right-anchored controls keep their gaps (the labels' by
+    // their design widths); back at the design width they return.
+    n.resize(1920, 841);
+    expectPlaces(" at 1920",
+                 [](const Place& p) { return p.rightGap ? 1920 - p.rightGap - p.width : p.left; });
+    n.resize(1259, 841);
+    expectPlaces(" back at the design width", [](const Place& p) { return p.left; });
+
+    n.ApplyCompactLayout();
+    expectPlaces(" compact", [](const Place& p) { return p.compact; });
+    n.ApplyCompactLayout();
+    expectPlaces(" compact twice", [](const Place& p) { return p.compactTwice; });
 }
 
 TEST(HeaderGeometry, windowIsNeverSmallerThanTheHeader)
 {
     Window w;
     EXPECT_EQ(w.window.minimumSize(), QSize(1259, 761));
-}
-
-TEST(CompactLayout, hidesThreeControlsAndMovesTheRestOnceThenAgain)
-{
-    Window w;
-    TWebNavigator& n = w.window;
-    n.ApplyCompactLayout();
-    EXPECT_FALSE(n.BtnOWS->isVisible());
-    EXPECT_FALSE(n.BtnBestanden->isVisible());
-    EXPECT_FALSE(n.bvl2->isVisible());
-    const std::vector<std::pair<QWidget*, int>> once{
-        {n.btnIntranet, 548},         {n.BtnOstrelWeb, 80},   {n.BtnFormulieren, 161}, {n.BtnDownloads, 311},
-        {n.BtnHelpdesk, 421},         {n.btnTeamviewer, 421}, {n.bvl1, 536},           {n.btnPIM, 420},
-        {n.btnPolisvoorwaarden, 548}, {n.btnPortaal, 548},    {n.BtnHome, 13},         {n.JvImage1, 842}};
-    for (const auto& [control, left] : once)
-        EXPECT_EQ(control->x(), left) << control->objectName().toStdString();
-    EXPECT_EQ(n.BtnOWS->x(), 80) << "hidden controls keep their place";
-
-    n.ApplyCompactLayout();
-    const std::vector<std::pair<QWidget*, int>> twice{
-        {n.btnIntranet, 403}, {n.btnPolisvoorwaarden, 403}, {n.btnPortaal, 403}, {n.bvl1, 391},
-        {n.BtnHelpdesk, 276}, {n.btnTeamviewer, 276},       {n.btnPIM, 275},     {n.BtnDownloads, 166},
-        {n.BtnOstrelWeb, 80}, {n.BtnFormulieren, 161}};
-    for (const auto& [control, left] : twice)
-        EXPECT_EQ(control->x(), left) << control->objectName().toStdString();
-    EXPECT_FALSE(n.BtnOWS->isVisible());
 }
 
 TEST(CompactLayout, intranetButtonShownUnderThePortaalButton)
@@ -281,46 +327,19 @@ double meanDifference(const QImage& a, const QImage& b)
     return sum / (a.width() * a.height());
 }
 
-TEST(HeaderAtScale, theHeaderIsTheDesignScaledWithNothingCutAndPicturesMadeForTheScale)
+TEST(HeaderAtScale, nothingIsCutAndPicturesAreMadeForTheScale)
 {
     Window w;
-    const auto widget = [&w](Control control) {
-        const std::string_view name = NameOf(control);
-        return w.window.PnlMenu->findChild<TGraphicControl*>(QString::fromUtf8(name.data(), name.size()));
-    };
     const qreal scale = qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble();
     ASSERT_EQ(w.window.devicePixelRatioF(), scale) << "the program turned the scale off";
     const auto device = [scale](QRectF design) {
         return QRectF(design.topLeft() * scale, design.size() * scale);
     };
 
-    // A raised frame outlines each large button on the design rectangle times the scale (to a
-    // design pixel: Qt rounds where a widget starts).
-    for (const ControlLayout& row : kHeaderLayout) {
-        auto* button = qobject_cast<TJvTransparentButton*>(widget(row.control));
-        if (!button || row.frame != FrameStyle::fsLight || !row.visible)
-            continue;
-        hover(button, false); // a synthetic enter may have reached it through an earlier one
-        const QImage atRest = w.header();
-        hover(button, true);
-        const QImage hovered = w.header();
-        hover(button, false);
-        QRect frame; // what the hover changed
-        for (int y = 0; y < hovered.height(); ++y)
-            for (int x = 0; x < hovered.width(); ++x)
-                if (hovered.pixel(x, y) != atRest.pixel(x, y))
-                    frame |= QRect(x, y, 1, 1);
-        const QRectF expected = device(QRectF(row.left, row.top, row.width, row.height));
-        const QRectF found(frame.left(), frame.top(), frame.width(), frame.height());
-        for (auto edge : {&QRectF::left, &QRectF::top, &QRectF::right, &QRectF::bottom})
-            EXPECT_NEAR((found.*edge)(), (expected.*edge)(), scale)
-                << NameOf(row.control) << " " << found << " " << expected;
-    }
-
     // Nothing reaches past the panel, and every caption fits its button.
     const QRect panel = w.window.PnlMenu->rect();
     for (const ControlLayout& row : kHeaderLayout) {
-        const TGraphicControl* control = widget(row.control);
+        const TGraphicControl* control = w.control(row.control);
         EXPECT_TRUE(panel.contains(control->geometry()) || row.kind == Kind::Image) << NameOf(row.control);
         const auto* button = qobject_cast<const TJvTransparentButton*>(control);
         if (!button || button->Caption.isEmpty())
