@@ -49,6 +49,15 @@ void PrepareApplication()
     // desktop's text size (QT_SCALE_FACTOR still scales the whole window).
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
 #ifndef Q_OS_WIN
+#if QT_VERSION < QT_VERSION_CHECK(6, 6, 0)
+    // Before 6.6 Qt WebEngine shows the page's content to a screen reader only when this is set
+    // (to anything: "0" is taken away); later it does unless it is "0". Either way the engine
+    // builds the page's accessible tree only while assistive technology is active.
+    if (qgetenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY") == "0")
+        qunsetenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY");
+    else
+        qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+#endif
     // Without a graphics device OpenGL is Mesa's software rasteriser (llvmpipe), which costs the
     // page view about 200 ms at start and 70 MB: Qt Quick's own software renderer draws the same
     // pages, and then nothing uses OpenGL. Loading it anyway (Qt's GLX integration and the shared

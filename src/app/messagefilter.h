@@ -51,7 +51,8 @@ FilterResult FilterMessage(const Message& message, bool compactMode);
 // What any browser offers besides: keys (and the mouse's side buttons) taken before the page, so
 // that they work wherever the focus is. Stop only while a page is loading: otherwise Escape is the
 // page's.
-enum class BrowserAction { Print, ZoomIn, ZoomOut, ZoomReset, Find, Back, Forward, Stop };
+// NextPane is F6: from the page into the header and back.
+enum class BrowserAction { Print, ZoomIn, ZoomOut, ZoomReset, Find, Back, Forward, Stop, NextPane };
 
 struct BrowserKey {
     int virtualKey;
@@ -60,6 +61,7 @@ struct BrowserKey {
 };
 
 inline constexpr int VK_XBUTTON1 = 5, VK_XBUTTON2 = 6, VK_ESCAPE = 27, VK_0 = 0x30, VK_F = 0x46, VK_P = 0x50;
+inline constexpr int VK_F6 = 117;
 inline constexpr int VK_ADD = 0x6B, VK_SUBTRACT = 0x6D, VK_OEM_PLUS = 0xBB, VK_OEM_MINUS = 0xBD;
 
 inline constexpr BrowserKey kBrowserKeys[] = {
@@ -75,6 +77,7 @@ inline constexpr BrowserKey kBrowserKeys[] = {
     {VK_XBUTTON1, false, false, BrowserAction::Back},
     {VK_XBUTTON2, false, false, BrowserAction::Forward},
     {VK_ESCAPE, false, false, BrowserAction::Stop},
+    {VK_F6, false, false, BrowserAction::NextPane},
 };
 
 // The action of a key pressed (or a mouse button) with these modifiers, if it has one.

@@ -9,6 +9,7 @@
 #include "host/failurelog.h"
 #include "host/services.h"
 #include "navigation/ftphandoff.h"
+#include "ui/headerkeys.h"
 #include "ui/headerlayout.h"
 #include "web/downloadbar.h"
 #include "web/findbar.h"
@@ -69,6 +70,9 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     host::CentreFrameOnScreen(*this);
 
     bindHeader();
+    PnlMenu->setAccessibleName(QStringLiteral("Bestemmingen"));
+    headerKeys_ = new HeaderKeys(*header_, PnlMenu);
+    headerKeys_->OnLeave = [this] { WebBrowser->setFocus(Qt::TabFocusReason); };
     keyClock_.start();
     ApplicationEvents1 = new app::TApplicationEvents(this);
     ApplicationEvents1->OnMessage = [this](QObject* target, QEvent* event, bool& handled) {
@@ -276,9 +280,15 @@ bool TWebNavigator::browserAction(app::BrowserAction action, QObject* target)
         // Escape in the find bar closes the bar, in a page's dialog it cancels the dialog.
         if (!WebBrowser->page()->isLoading() ||
             (findBar_ && findBar_->isAncestorOf(qobject_cast<QWidget*>(target))) ||
-            web::PageDialog::Holds(target))
+            web::PageDialog::Holds(target) || headerKeys_->Holds(target))
             return false;
         WebBrowser->triggerPageAction(QWebEnginePage::Stop);
+        return true;
+    case NextPane:
+        if (headerKeys_->Holds(target))
+            WebBrowser->setFocus(Qt::TabFocusReason);
+        else
+            headerKeys_->Enter(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
         return true;
     }
     return false;
@@ -387,6 +397,8 @@ int virtualKeyOf(const QKeyEvent& key)
         return app::VK_F4;
     case Qt::Key_F5:
         return app::VK_F5;
+    case Qt::Key_F6:
+        return app::VK_F6;
     case Qt::Key_F11:
         return app::VK_F11;
     case Qt::Key_F12:

@@ -39,6 +39,7 @@ class TApplicationEvents;
 namespace ostrel::ui {
 
 class Header;
+class HeaderKeys;
 
 class TWebNavigator final : public QWidget, public app::StartupWindow {
     Q_OBJECT
@@ -131,6 +132,7 @@ private:
 
     host::Services& services_;
     Header* header_;
+    HeaderKeys* headerKeys_;
     web::FindBar* findBar_ = nullptr;
     web::DownloadBar* downloads_;
     navigation::PortalRequests portal_;

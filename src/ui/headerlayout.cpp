@@ -2,6 +2,7 @@
 
 #include "host/failurelog.h"
 #include "navigation/addresses.h"
+#include "ui/accessibility.h"
 #include "ui/bevel.h"
 #include "ui/image.h"
 #include "ui/jpegimage.h"
@@ -152,6 +153,23 @@ TGraphicControl* create(const ControlLayout& row, QWidget* panel, host::Shell& s
     return control;
 }
 
+// What a screen reader says of a control: its caption, or the calculator, which has none, by its
+// hint; the hint besides where it says more.
+void describe(TGraphicControl* control, const ControlLayout& row)
+{
+    QString name;
+    if (auto* button = qobject_cast<TJvTransparentButton*>(control))
+        name = button->Caption;
+    else if (auto* label = qobject_cast<TRzLabel*>(control))
+        name = label->Caption();
+    else if (row.kind == Image)
+        name = QStringLiteral("Contact"); // the logo leads to the contact page
+    const QString hint = qs(row.hint).simplified();
+    name = name.isEmpty() ? hint : name.split(u'\n').join(QStringLiteral(", "));
+    control->setAccessibleName(name);
+    control->setAccessibleDescription(hint == name ? QString() : hint);
+}
+
 } // namespace
 
 const std::span<const ControlLayout> kHeaderLayout{kLayout};
@@ -159,6 +177,7 @@ const std::span<const CompactStep> kCompactLayout{kCompact};
 
 Header::Header(QWidget* panel, host::Shell& shell) : QObject(panel), panel_(panel)
 {
+    InstallAccessibility(); // before a control is named: naming one makes its interface
     for (const ControlLayout& row : kHeaderLayout)
         widgets_[IndexOf(row.control)] = create(row, panel, shell);
 
@@ -167,6 +186,8 @@ Header::Header(QWidget* panel, host::Shell& shell) : QObject(panel), panel_(pane
     url->SetCaption(qs(addresses::kWebAddress));
     url->URL = QStringLiteral("http://") + qs(addresses::kWebAddress);
     Get<TRzURLLabel>(Control::LblMail)->URL = QStringLiteral("mailto:") + qs(addresses::kInfoMail);
+    for (const ControlLayout& row : kHeaderLayout)
+        describe(Widget(row.control), row);
 
     panel->installEventFilter(this);
     // The pictures are decoded once the event loop runs: at start that is the pause after the

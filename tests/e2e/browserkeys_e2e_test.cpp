@@ -10,6 +10,8 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QJsonObject>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
@@ -42,6 +44,18 @@ struct Keys : testing::LiveWindow {
         const bool ok = waitFor([&] { return loaded; }, 10s);
         QObject::disconnect(connection);
         return ok;
+    }
+    // A key reaches the page only once the window is active and the page's surface has the focus:
+    // before that the window itself gets it (seen under a loaded CI machine). The engine hears of
+    // the focus after Qt: a key before that goes nowhere in the page.
+    bool focusPage()
+    {
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get()))
+            return false;
+        browser().setFocus();
+        return waitFor([&] { return browser().focusProxy()->hasFocus(); }, 5s) &&
+               waitFor([&] { return evaluate(QStringLiteral("document.hasFocus()")).toBool(); }, 5s);
     }
     QVariant evaluate(const QString& script)
     {
@@ -140,14 +154,7 @@ TEST(BrowserKeysE2E, escapeStopsALoadAndIsOtherwiseThePages)
         k.show(QStringLiteral("<p>Escape</p><script>document.addEventListener('keydown', function (e) {"
                               " if (e.key === 'Escape') document.title = 'escaped'; });</script>"),
                portal("/escape")));
-    // A key reaches the page only once the window is active and the page's surface has the focus:
-    // before that the window itself gets it (seen under a loaded CI machine).
-    k.window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(k.window.get()));
-    k.browser().setFocus();
-    ASSERT_TRUE(waitFor([&] { return k.browser().focusProxy()->hasFocus(); }, 5s));
-    // The engine hears of the focus after Qt: a key before that goes nowhere in the page.
-    ASSERT_TRUE(waitFor([&] { return k.evaluate(QStringLiteral("document.hasFocus()")).toBool(); }, 5s));
+    ASSERT_TRUE(k.focusPage());
     k.key(Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return k.browser().page()->title() == u"escaped"; }, 5s))
         << "the page has it; loading: " << k.browser().page()->isLoading()
@@ -199,6 +206,65 @@ TEST(BrowserKeysE2E, theRightClickMenuOffersLinksAndEditingAndNoDeveloperTools)
         EXPECT_FALSE(text.contains(QStringLiteral("Inspect")) || text.contains(QStringLiteral("source")));
     if (auto* open = QApplication::activePopupWidget())
         open->close();
+}
+
+// The header from the keyboard alone: F6 (Shift+F6) comes in from the page at the first (last)
+// destination, Escape and F6 go back, and the page never sees F6; the arrows, Tab, Home and End walk
+// the destinations in the order they stand, and Enter takes each of the sixteen.
+TEST(BrowserKeysE2E, theKeyboardAloneReachesEveryDestinationThroughTheHeader)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    Keys k;
+    ASSERT_TRUE(k.show(QStringLiteral("<input id=field><script>var f6 = 0; addEventListener('keydown',"
+                                      " e => { if (e.key === 'F6') ++f6; }, true);</script>"),
+                       portal("/keys")));
+    ASSERT_TRUE(k.focusPage());
+    const ui::TWebNavigator& w = *k.window;
+    const auto focus = [] { return QApplication::focusWidget(); };
+    const auto inPage = [&] { return focus() && k.browser().isAncestorOf(focus()); };
+    k.key(Qt::Key_F6);
+    EXPECT_EQ(focus(), w.BtnHome);
+    k.key(Qt::Key_Escape);
+    EXPECT_TRUE(inPage());
+    k.key(Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_EQ(focus(), w.LblMail);
+    k.key(Qt::Key_F6);
+    EXPECT_TRUE(inPage());
+    EXPECT_EQ(k.evaluate(QStringLiteral("f6")).toInt(), 0) << "F6 is never the page's";
+
+    k.key(Qt::Key_F6);
+    const std::pair<Qt::Key, const QWidget*> walk[] = {
+        {Qt::Key_End, w.LblMail},  {Qt::Key_Tab, w.BtnHome}, {Qt::Key_Backtab, w.LblMail},
+        {Qt::Key_Home, w.BtnHome}, {Qt::Key_Down, w.BtnOWS}, {Qt::Key_Up, w.BtnHome},
+    };
+    for (const auto& [key, then] : walk) {
+        k.key(key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_EQ(focus(), then) << QKeySequence(key).toString().toStdString();
+    }
+
+    // Whatever a destination does, the stand-in or the desktop hears of it, or a message says so.
+    const auto heard = [&] {
+        qsizetype count = k.fakes.log.size() + k.fakes.shell->opened.size() + k.fakes.shell->started.size();
+        for (const QJsonObject& request : standIn.requests())
+            count += request[u"target"].toString() != u"/favicon.ico";
+        return count;
+    };
+    const QWidget* destinations[] = {
+        w.BtnHome,      w.BtnOWS,   w.BtnFormulieren, w.BtnBestanden,         w.BtnOstrelWeb,
+        w.BtnDownloads, w.btnPIM,   w.BtnHelpdesk,    w.btnTeamviewer,        w.btnPolisvoorwaarden,
+        w.btnPortaal,   w.JvImage1, w.btnCalculator,  w.JvTransparentButton1, w.LblUrl,
+        w.LblMail,
+    };
+    for (const QWidget* destination : destinations) {
+        ASSERT_EQ(focus(), destination) << destination->objectName().toStdString();
+        const qsizetype before = heard();
+        k.key(Qt::Key_Return);
+        EXPECT_TRUE(waitFor([&] { return heard() > before; }, 10s))
+            << destination->objectName().toStdString();
+        k.key(Qt::Key_Right);
+    }
+    EXPECT_EQ(focus(), w.BtnHome) << "round again";
 }
 
 } // namespace

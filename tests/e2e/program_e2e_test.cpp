@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRect>
 #include <QStandardPaths>
@@ -641,6 +644,155 @@ TEST(ProgramE2E, theFunctionKeysAndTheMessagesEnterWorkWhileAScreenReaderListens
     waitFor([] { return false; }, 1s);
     EXPECT_EQ(versionStampedRequests(program.standIn), 3) << "each key once";
     EXPECT_EQ(requestsTo("/index.php"), 1);
+}
+
+// What a screen reader reads of the program, and presses through the interface.
+struct ReadAloud {
+    QProcessEnvironment env;
+    QJsonArray tree() const
+    {
+        QProcess reader;
+        reader.setProcessEnvironment(env);
+        reader.start(
+            QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral(OSTREL_ATSPI_TREE), QStringLiteral("tree"), QStringLiteral("ostrel-web")});
+        QJsonArray objects;
+        if (reader.waitForFinished(20000))
+            for (const QByteArray& line : reader.readAllStandardOutput().split('\n'))
+                if (!line.isEmpty())
+                    objects.append(QJsonDocument::fromJson(line).object());
+        return objects;
+    }
+    bool press(const QString& name) const
+    {
+        return QProcess::execute(QStringLiteral("/usr/bin/python3"),
+                                 {QStringLiteral(OSTREL_ATSPI_TREE), QStringLiteral("press"),
+                                  QStringLiteral("ostrel-web"), name}) == 0;
+    }
+    static QRect extents(const QJsonObject& object)
+    {
+        const QJsonArray e = object[u"extents"].toArray();
+        return e.size() == 4 ? QRect(e[0].toInt(), e[1].toInt(), e[2].toInt(), e[3].toInt()) : QRect();
+    }
+};
+
+// The header's controls as a screen reader finds them: role, name, hint, the press action, and the
+// place the window draws them at, in screen pixels at 100 % and 150 % (the header's own numbers, the
+// right-hand group kept at its distance from the right edge). Three of them pressed through the
+// interface take the page there; the page's own heading and button are in the tree too.
+TEST(ProgramE2E, aScreenReaderFindsEveryHeaderControlAndThePageAndPressesThroughTheInterface)
+{
+    if (!haveX())
+        GTEST_SKIP() << "needs an X server";
+    if (!QFile::exists(QStringLiteral("/usr/libexec/at-spi-bus-launcher")))
+        GTEST_SKIP() << "needs at-spi2-core";
+    struct Row {
+        const char* role;
+        const char* name; // null: the organisation's text
+        const char* description;
+        int left, top, width, height; // width 0: sized by its text
+        bool right;                   // kept at its distance from the right edge
+    };
+    const Row rows[] = {
+        {"push button", "Home", "", 13, 5, 68, 85, false},
+        {"push button", "OWS", "OWS F2", 80, 5, 64, 85, false},
+        {"push button", "Formulieren", "", 143, 5, 80, 85, false},
+        {"push button", "Bestanden", "Bestanden F4", 222, 5, 82, 85, false},
+        {"push button", "Ostrel Web", "Ostrel Web F5", 303, 5, 81, 85, false},
+        {"push button", "Downloads", "", 456, 5, 80, 85, false},
+        {"separator", "", "", 552, 4, 11, 81, false},
+        {"push button", "PIM / MKB", "Premie Indicatie Module MKB", 565, 5, 97, 27, false},
+        {"push button", "Support", "", 566, 32, 79, 29, false},
+        {"push button", "Teamviewer", "Teamviewer F11", 566, 61, 107, 29, false},
+        {"separator", "", "", 681, 4, 9, 81, false},
+        {"push button", "Polisvoorwaarden", "", 693, 5, 138, 27, false},
+        {"push button", "Ostrel Portaal", "Ostrel Portaal voor Tussenpersonen", 693, 35, 103, 27, false},
+        {"link", "Contact", "", 842, -11, 197, 93, true},
+        {"push button", "Calculator F12", "", 942, 65, 27, 29, true},
+        {"push button", "Refresh", "Tijdelijke internetbestanden verwijderen en vernieuwen", 976, 65, 59, 29,
+         true},
+        {"label", nullptr, "", 1038, 16, 0, 0, true},
+        {"link", nullptr, "", 1040, 65, 0, 0, true},
+        {"link", "e-mail", "", 1213, 65, 0, 0, true},
+    };
+    for (const double scale : {1.0, 1.5}) {
+        SCOPED_TRACE(scale);
+        ScreenReaderListening reader;
+        ASSERT_TRUE(reader.start());
+        QProcessEnvironment accessible;
+        accessible.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                          reader.env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")));
+        accessible.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        accessible.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(scale));
+        ProgramAtHome program({}, accessible);
+        ASSERT_NE(program.window, 0u);
+        const ReadAloud screenReader{reader.env};
+        QJsonArray tree;
+        const auto find = [&](const char* role, const QString& name, int skip = 0) {
+            for (const QJsonValue& object : tree)
+                if (object[u"role"].toString() == QLatin1String(role) && object[u"name"].toString() == name &&
+                    skip-- == 0)
+                    return object.toObject();
+            return QJsonObject();
+        };
+        // The page's heading comes once the engine has built its tree for the screen reader.
+        ASSERT_TRUE(waitFor(
+            [&] {
+                tree = screenReader.tree();
+                for (const QJsonValue& object : tree)
+                    if (object[u"role"].toString() == u"heading" &&
+                        object[u"name"].toString().startsWith(u"Stand-in: portal"))
+                        return true;
+                return false;
+            },
+            20s));
+        const QJsonObject frame = find("frame", QStringLiteral("Ostrel Web 6.9"));
+        const QRect panel = ReadAloud::extents(find("tool bar", QStringLiteral("Bestemmingen")));
+        ASSERT_FALSE(frame.isEmpty());
+        ASSERT_TRUE(panel.isValid());
+        EXPECT_EQ(panel.height(), qRound(97 * scale));
+        const int panelWidth = qRound(panel.width() / scale);
+        for (const Row& row : rows) {
+            const QString role = QLatin1String(row.role);
+            const int left = row.right ? panelWidth - (1259 - row.left) : row.left;
+            const auto matches = [&](const QJsonValue& c) {
+                if (c[u"role"].toString() != role)
+                    return false;
+                if (row.name && *row.name)
+                    return c[u"name"].toString() == QString::fromUtf8(row.name);
+                // The separators and the organisation's texts, by where they stand.
+                return (row.name != nullptr) == c[u"name"].toString().isEmpty() &&
+                       std::abs(ReadAloud::extents(c.toObject()).x() - panel.x() - left * scale) <= 1;
+            };
+            const auto found = std::find_if(tree.begin(), tree.end(), matches);
+            const QJsonObject object = found == tree.end() ? QJsonObject() : found->toObject();
+            const std::string what = std::string(row.role) + " " + (row.name ? row.name : "(text)");
+            ASSERT_FALSE(object.isEmpty()) << what;
+            EXPECT_EQ(object[u"description"].toString(), QString::fromUtf8(row.description)) << what;
+            EXPECT_EQ(object[u"actions"].toArray().contains(QStringLiteral("Press")),
+                      role == u"push button" || role == u"link")
+                << what;
+            const QRect at = ReadAloud::extents(object);
+            EXPECT_NEAR(at.x() - panel.x(), left * scale, 1) << what;
+            EXPECT_NEAR(at.y() - panel.y(), row.top * scale, 1) << what;
+            if (row.width) { // the texts size themselves
+                EXPECT_NEAR(at.width(), row.width * scale, 1) << what;
+                EXPECT_NEAR(at.height(), row.height * scale, 1) << what;
+            }
+        }
+        EXPECT_TRUE(find("push button", QStringLiteral("Ostrel Intranet"))[u"showing"] == false);
+
+        if (scale != 1.0)
+            continue;
+        for (const auto& [name, path] :
+             {std::pair{"Formulieren", "/download/download.asp"}, std::pair{"Support", "/tas/public"},
+              std::pair{"Contact", "/index.php"}}) {
+            ASSERT_TRUE(screenReader.press(QString::fromUtf8(name))) << name;
+            EXPECT_TRUE(
+                waitFor([&] { return !program.standIn.requestsTo(QLatin1String(path)).isEmpty(); }, 10s))
+                << name;
+        }
+    }
 }
 
 } // namespace

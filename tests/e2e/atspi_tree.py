@@ -1,0 +1,58 @@
+#!/usr/bin/python3
+"""What a screen reader sees of a program, for the tests: through AT-SPI on the session bus of
+DBUS_SESSION_BUS_ADDRESS.
+    atspi_tree.py tree APP          one JSON object a line for each accessible object of the
+                                    application named APP: role, name, description, actions,
+                                    extents on the screen, showing
+    atspi_tree.py press APP NAME    runs the "Press" action of the first showing object so named"""
+import json
+import sys
+
+import pyatspi
+
+
+def application(name):
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is not None and app.name == name:
+            return app
+    sys.exit("no application " + name)
+
+
+def walk(accessible):
+    yield accessible
+    for i in range(accessible.childCount):
+        child = accessible.getChildAtIndex(i)
+        if child is not None:
+            yield from walk(child)
+
+
+def actions(accessible):
+    try:
+        action = accessible.queryAction()
+        return [action.getName(i) for i in range(action.nActions)]
+    except NotImplementedError:
+        return []
+
+
+def describe(accessible):
+    try:
+        e = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        extents = [e.x, e.y, e.width, e.height]
+    except NotImplementedError:
+        extents = None
+    return {"role": accessible.getRoleName(), "name": accessible.name,
+            "description": accessible.description, "actions": actions(accessible), "extents": extents,
+            "showing": accessible.getState().contains(pyatspi.STATE_SHOWING)}
+
+
+if sys.argv[1] == "tree":
+    for accessible in walk(application(sys.argv[2])):
+        print(json.dumps(describe(accessible)))
+elif sys.argv[1] == "press":
+    for accessible in walk(application(sys.argv[2])):
+        names = actions(accessible)
+        if accessible.name == sys.argv[3] and "Press" in names and \
+                accessible.getState().contains(pyatspi.STATE_SHOWING):
+            accessible.queryAction().doAction(names.index("Press"))
+            sys.exit(0)
+    sys.exit("nothing to press called " + sys.argv[3])
