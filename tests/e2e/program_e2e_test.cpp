@@ -7,6 +7,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
+#include <QUrl>
+#include <QUrlQuery>
 #include <QProcess>
 #include <QRect>
 #include <QStandardPaths>
@@ -22,6 +25,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 namespace ostrel {
 namespace {
@@ -792,6 +796,108 @@ TEST(ProgramE2E, aScreenReaderFindsEveryHeaderControlAndThePageAndPressesThrough
                 waitFor([&] { return !program.standIn.requestsTo(QLatin1String(path)).isEmpty(); }, 10s))
                 << name;
         }
+    }
+}
+
+// The keys as the window system delivers them to the running program, with and without a screen
+// reader listening: the editing keys and the keypad typed into a page's field are the field's, Tab and
+// Shift+Tab the page's own; a function key acts on its release, once, with Shift or Ctrl too but not
+// with Alt; F2 pressed again behind its own message asks again.
+TEST(ProgramE2E, theKeysDoTheSameWithAndWithoutAScreenReader)
+{
+    if (!haveX())
+        GTEST_SKIP() << "needs an X server";
+    if (!QFile::exists(QStringLiteral("/usr/libexec/at-spi-bus-launcher")))
+        GTEST_SKIP() << "needs at-spi2-core";
+    for (const bool listening : {false, true}) {
+        SCOPED_TRACE(listening ? "a screen reader listens" : "no screen reader");
+        std::optional<ScreenReaderListening> reader;
+        QProcessEnvironment env;
+        if (listening) {
+            ASSERT_TRUE(reader.emplace().start());
+            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       reader->env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")));
+            env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        }
+        ProgramAtHome program({QStringLiteral("--start-page"), QStringLiteral("/keys"),
+                               QStringLiteral("--status"), QStringLiteral("gateway1=500"),
+                               QStringLiteral("--status"), QStringLiteral("gateway2=500")},
+                              env);
+        ASSERT_NE(program.window, 0u);
+        ASSERT_TRUE(
+            waitFor([&] { return !program.standIn.requestsTo(QStringLiteral("/keys")).isEmpty(); }, 10s));
+        waitFor([] { return false; }, 1s); // laid out
+        const auto focusWindow = [&] {
+            return xdotool(
+                {QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(program.window)});
+        };
+        const auto keys = [&](const QString& names) {
+            return focusWindow() && xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"),
+                                                        QStringLiteral("80")} +
+                                            names.split(u' '));
+        };
+        // What the page heard: each keydown as "id:key", and the fields' last values.
+        const auto heard = [&](QStringList* downs, QMap<QString, QString>* values) {
+            for (const QJsonObject& request : program.standIn.requestsTo(QStringLiteral("/keylog"))) {
+                const QUrlQuery q(QUrl(request[u"target"].toString()).query());
+                if (q.queryItemValue(QStringLiteral("type")) == u"keydown")
+                    *downs << q.queryItemValue(QStringLiteral("id")) + u':' +
+                                  q.queryItemValue(QStringLiteral("key"));
+                else
+                    (*values)[q.queryItemValue(QStringLiteral("id"))] =
+                        q.queryItemValue(QStringLiteral("value"), QUrl::FullyDecoded);
+            }
+        };
+        ASSERT_TRUE(focusWindow() && program.click(120, 97 + 35)); // into field a
+        ASSERT_TRUE(
+            keys(QStringLiteral("a b c Left Left Delete Home x End BackSpace KP_Add KP_Subtract Tab y "
+                                "shift+Tab Return Right")));
+        QStringList downs;
+        QMap<QString, QString> values;
+        EXPECT_TRUE(waitFor(
+            [&] {
+                downs.clear();
+                heard(&downs, &values);
+                return downs.size() >= 17;
+            },
+            10s));
+        EXPECT_EQ(values[QStringLiteral("a")], u"xa+-") << downs.join(u' ').toStdString();
+        EXPECT_EQ(values[QStringLiteral("b")], u"y");
+        for (const char* down : {"a:Tab", "b:Tab", "a:Enter", "a:ArrowRight", "a:Home", "a:End", "a:Delete"})
+            EXPECT_TRUE(downs.contains(QLatin1String(down)))
+                << down << ": " << downs.join(u' ').toStdString();
+
+        // F5 acts on its release, once (the start page comes back from the version-stamped
+        // address, which the reload does not ask again); with Shift or Ctrl held it still does, with
+        // Alt held it does not. (xdotool's "alt+F5" lets Alt go first: that is a plain F5.)
+        int before = versionStampedRequests(program.standIn);
+        ASSERT_TRUE(focusWindow() && xdotool({QStringLiteral("keydown"), QStringLiteral("F5")}));
+        waitFor([] { return false; }, 1500ms);
+        EXPECT_EQ(versionStampedRequests(program.standIn), before) << "nothing on the press";
+        ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("F5")}));
+        EXPECT_TRUE(waitFor([&] { return versionStampedRequests(program.standIn) == before + 1; }, 10s));
+        for (const auto& [modifier, acts] :
+             {std::pair{"shift", true}, std::pair{"ctrl", true}, std::pair{"alt", false}}) {
+            before = versionStampedRequests(program.standIn);
+            ASSERT_TRUE(focusWindow() &&
+                        xdotool({QStringLiteral("keydown"), QLatin1String(modifier), QStringLiteral("key"),
+                                 QStringLiteral("F5"), QStringLiteral("keyup"), QLatin1String(modifier)}));
+            waitFor([] { return false; }, 2500ms);
+            EXPECT_EQ(versionStampedRequests(program.standIn), before + (acts ? 1 : 0)) << modifier << "+F5";
+        }
+
+        // F2 behind the connection message it showed: the gateways are asked again.
+        const auto probes = [&] {
+            return program.standIn.requestsTo(QStringLiteral("/vpn/index.html")).size();
+        };
+        ASSERT_TRUE(keys(QStringLiteral("F2")));
+        const Window message = program.find("Ostrel Web");
+        ASSERT_NE(message, 0u);
+        const qsizetype asked = probes();
+        ASSERT_TRUE(
+            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(message)}) &&
+            xdotool({QStringLiteral("key"), QStringLiteral("F2")}));
+        EXPECT_TRUE(waitFor([&] { return probes() == asked + 2; }, 10s)) << probes() - asked;
     }
 }
 

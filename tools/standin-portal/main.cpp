@@ -925,6 +925,8 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
         serve_auth(req, a, res);
     } else if (path == "/print") {
         res.set_content(standin::print_page(a), kHtml);
+    } else if (path == "/keys") {
+        res.set_content(standin::keys_page(a), kHtml);
     } else if (path == "/crash") {
         res.set_content(standin::crash_page(a), kHtml);
     } else {

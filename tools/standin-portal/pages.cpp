@@ -559,6 +559,17 @@ std::string print_page(const Arrival& a)
                 "{ window.print(); });</script>");
 }
 
+std::string keys_page(const Arrival& a)
+{
+    const std::string title = "Stand-in keys: " + a.roles;
+    return page(title,
+                "<input id=\"a\" style=\"position:absolute;left:20px;top:20px;width:200px;height:30px\">"
+                "<input id=\"b\" style=\"position:absolute;left:20px;top:70px;width:200px;height:30px\">",
+                "<script>function note(e) { fetch('/keylog?' + new URLSearchParams({type: e.type,"
+                " id: e.target.id || '', key: e.key || '', value: e.target.value || ''})).catch(() => {}); }"
+                " addEventListener('keydown', note, true); addEventListener('input', note, true);</script>");
+}
+
 std::string crash_page(const Arrival& a)
 {
     // The title is fixed: the renderer is killed from outside, and the test

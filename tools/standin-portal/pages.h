@@ -64,6 +64,7 @@ std::string popup_target_page(const Arrival& a, std::string_view cookie);
 std::string login_page(const Arrival& a, unsigned long long session);
 std::string auth_page(const Arrival& a, bool admitted);
 std::string print_page(const Arrival& a);
+std::string keys_page(const Arrival& a);
 std::string crash_page(const Arrival& a);
 // For timing page loads: about 5 KB of plain text with exactly one image, `image_path`, whose
 // request marks the page as loaded; the key "p" opens /bench/popup in a window of its own.
