@@ -8,6 +8,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
 #include <QMessageBox>
 #include <QQuickWindow>
 #include <QWidget>
@@ -101,6 +102,10 @@ void TApplication::HandleException(std::exception_ptr error)
                     QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText); // a message is text, never markup
     box.setWindowModality(Qt::ApplicationModal);
+    // The icon says it is an error; a screen reader says so too (Qt names neither the label nor
+    // the picture: the object name is Qt's own).
+    if (auto* icon = box.findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label")))
+        icon->setAccessibleName(QStringLiteral("Fout"));
     ++g_errorBoxesOpen;
     box.exec();
     --g_errorBoxesOpen;

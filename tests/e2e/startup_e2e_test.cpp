@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -63,10 +64,12 @@ struct ErrorBoxWatcher {
     struct Seen {
         QString caption, text;
         QMessageBox::Icon icon;
+        QString iconName; // what a screen reader says of the icon
     };
     QList<Seen> seen;
     testing::ModalWatcher<QMessageBox> watcher{[this](QMessageBox* box) {
-        seen.append({box->windowTitle(), box->text(), box->icon()});
+        const auto* icon = box->findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"));
+        seen.append({box->windowTitle(), box->text(), box->icon(), icon ? icon->accessibleName() : QString()});
         box->accept();
     }};
 };
@@ -235,6 +238,7 @@ TEST(StartupE2E, dwordDisplayVersionShowsOneErrorBoxAndAsksThePortalNothing)
     EXPECT_EQ(boxes.seen[0].text, u"Invalid data type for 'DisplayVersion'");
     EXPECT_EQ(boxes.seen[0].caption, u"Ostrel Web");
     EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(boxes.seen[0].iconName, u"Fout");
     EXPECT_TRUE(started.window.windowState() & Qt::WindowMaximized) << "the maximise step had run";
     EXPECT_TRUE(started.window.isVisible());
 
