@@ -867,6 +867,19 @@ TEST(ProgramE2E, theKeysDoTheSameWithAndWithoutAScreenReader)
             EXPECT_TRUE(downs.contains(QLatin1String(down)))
                 << down << ": " << downs.join(u' ').toStdString();
 
+        if (listening) { // Ctrl+F opens the find bar; a screen reader finds its field by its label
+            ASSERT_TRUE(keys(QStringLiteral("ctrl+f")));
+            EXPECT_TRUE(waitFor(
+                [&] {
+                    for (const QJsonValue& object : ReadAloud{reader->env}.tree())
+                        if (object[u"name"].toString() == u"Zoeken:" && object[u"showing"].toBool())
+                            return true;
+                    return false;
+                },
+                10s));
+            ASSERT_TRUE(keys(QStringLiteral("Escape")));
+        }
+
         // F5 acts on its release, once (the start page comes back from the version-stamped
         // address, which the reload does not ask again); with Shift or Ctrl held it still does, with
         // Alt held it does not. (xdotool's "alt+F5" lets Alt go first: that is a plain F5.)
