@@ -11,6 +11,7 @@
 #include "navigation/ftphandoff.h"
 #include "ui/headerkeys.h"
 #include "ui/headerlayout.h"
+#include "web/blockedwindowbar.h"
 #include "web/downloadbar.h"
 #include "web/findbar.h"
 #include "web/pagedialog.h"
@@ -285,13 +286,47 @@ bool TWebNavigator::browserAction(app::BrowserAction action, QObject* target)
         WebBrowser->triggerPageAction(QWebEnginePage::Stop);
         return true;
     case NextPane:
-        if (headerKeys_->Holds(target))
-            WebBrowser->setFocus(Qt::TabFocusReason);
-        else
-            headerKeys_->Enter(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
+        nextPane(target, QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
         return true;
     }
     return false;
+}
+
+namespace {
+// The first control of a bar that the Tab key reaches, if it shows one.
+QWidget* firstTabStop(QWidget* bar)
+{
+    if (!bar || !bar->isVisible())
+        return nullptr;
+    for (QWidget* child : bar->findChildren<QWidget*>())
+        if (child->isVisible() && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus))
+            return child;
+    return nullptr;
+}
+} // namespace
+
+// F6 goes round the page, the header, then each bar that shows (the blocked-window bar, the find
+// bar, the downloads); Shift+F6 the other way.
+void TWebNavigator::nextPane(QObject* from, bool backwards)
+{
+    QList<QWidget*> bars;
+    for (QWidget* bar : {static_cast<QWidget*>(WebBrowser->findChild<web::BlockedWindowBar*>()),
+                         static_cast<QWidget*>(findBar_), static_cast<QWidget*>(downloads_)})
+        if (firstTabStop(bar))
+            bars << bar;
+    const auto* widget = qobject_cast<const QWidget*>(from);
+    qsizetype at = headerKeys_->Holds(from) ? 1 : 0; // the page, and anything else
+    for (qsizetype i = 0; i < bars.size(); ++i)
+        if (widget && bars[i]->isAncestorOf(widget))
+            at = 2 + i;
+    const qsizetype panes = 2 + bars.size();
+    const qsizetype next = (at + (backwards ? panes - 1 : 1)) % panes;
+    if (next == 0)
+        WebBrowser->setFocus(Qt::TabFocusReason);
+    else if (next == 1)
+        headerKeys_->Enter(backwards);
+    else
+        firstTabStop(bars[next - 2])->setFocus(Qt::TabFocusReason);
 }
 
 void TWebNavigator::ApplyCompactLayout()

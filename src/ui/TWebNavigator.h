@@ -129,6 +129,7 @@ protected:
 private:
     void bindHeader();
     bool browserAction(app::BrowserAction action, QObject* target);
+    void nextPane(QObject* from, bool backwards);
 
     host::Services& services_;
     Header* header_;

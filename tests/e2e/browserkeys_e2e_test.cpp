@@ -4,6 +4,7 @@
 #include "standin.h"
 
 #include "ui/TWebNavigator.h"
+#include "web/downloadbar.h"
 #include "web/findbar.h"
 #include "web/popupwindow.h"
 #include "web/webenginebrowser.h"
@@ -265,6 +266,23 @@ TEST(BrowserKeysE2E, theKeyboardAloneReachesEveryDestinationThroughTheHeader)
         k.key(Qt::Key_Right);
     }
     EXPECT_EQ(focus(), w.BtnHome) << "round again";
+
+    // With the downloads showing, F6 goes round the page, the header and the bar.
+    k.browser().page()->download(QUrl(portal("/files/page.html")));
+    const auto* downloads = w.findChild<web::DownloadBar*>();
+    ASSERT_TRUE(waitFor([&] { return downloads->isVisible(); }, 10s));
+    ASSERT_TRUE(k.focusPage());
+    const auto inDownloads = [&] { return focus() && downloads->isAncestorOf(focus()); };
+    k.key(Qt::Key_F6);
+    EXPECT_EQ(focus(), w.BtnHome);
+    k.key(Qt::Key_F6);
+    EXPECT_TRUE(inDownloads());
+    k.key(Qt::Key_F6);
+    EXPECT_TRUE(inPage());
+    k.key(Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_TRUE(inDownloads());
+    k.key(Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_EQ(focus(), w.LblMail);
 }
 
 } // namespace
