@@ -1,7 +1,7 @@
-// The keyboard's way into and through the header. F6 (Shift+F6) comes in from the page at the first
-// (last) control; the arrow keys, Tab and Shift+Tab go from control to control in the order they
-// stand from left to right, Home and End to the ends; Enter or Space presses; Escape and F6 go back
-// to the page. Only the controls that do something take part; the mouse never gives them the focus.
+// The keyboard's way into and through the header. F6 (Shift+F6) comes in at the first (last)
+// control; the arrow keys, Tab and Shift+Tab go from control to control in the order they stand
+// from left to right, Home and End to the ends; Enter or Space presses; Escape goes back to the
+// page. Only the controls that do something take part; the mouse never gives them the focus.
 #pragma once
 
 #include <QObject>
