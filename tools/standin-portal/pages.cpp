@@ -563,8 +563,10 @@ std::string keys_page(const Arrival& a)
 {
     const std::string title = "Stand-in keys: " + a.roles;
     return page(title,
-                "<input id=\"a\" style=\"position:absolute;left:20px;top:20px;width:200px;height:30px\">"
-                "<input id=\"b\" style=\"position:absolute;left:20px;top:70px;width:200px;height:30px\">",
+                heading(title) +
+                    "<input id=\"a\" style=\"position:absolute;left:20px;top:20px;width:200px;height:30px\">"
+                    "<input id=\"b\" style=\"position:absolute;left:20px;top:70px;width:200px;height:30px\">"
+                    "<button id=\"c\" style=\"position:absolute;left:20px;top:120px\">Verstuur</button>",
                 "<script>function note(e) { fetch('/keylog?' + new URLSearchParams({type: e.type,"
                 " id: e.target.id || '', key: e.key || '', value: e.target.value || ''})).catch(() => {}); }"
                 " addEventListener('keydown', note, true); addEventListener('input', note, true);</script>");
