@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace ostrel::ui {
 
 QRect ScreenPixelRect(const QWidget& widget)
@@ -78,6 +80,30 @@ private:
     bool pressable() const { return static_cast<bool>(control()->OnClick); }
 };
 
+// The header: its controls in the order they stand, not the order they were made in.
+class Panel final : public Positioned {
+public:
+    explicit Panel(TPanel* panel) : Positioned(panel, QAccessible::ToolBar) {}
+    int childCount() const override { return static_cast<int>(controls().size()); }
+    QAccessibleInterface* child(int index) const override
+    {
+        const QList<TGraphicControl*> all = controls();
+        return index >= 0 && index < all.size() ? QAccessible::queryAccessibleInterface(all[index]) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child ? static_cast<int>(controls().indexOf(qobject_cast<TGraphicControl*>(child->object()))) : -1;
+    }
+
+private:
+    QList<TGraphicControl*> controls() const
+    {
+        QList<TGraphicControl*> all = widget()->findChildren<TGraphicControl*>(Qt::FindDirectChildrenOnly);
+        std::stable_sort(all.begin(), all.end(), StandsBefore);
+        return all;
+    }
+};
+
 QAccessible::Role roleOf(const TGraphicControl& control)
 {
     if (qobject_cast<const TJvTransparentButton*>(&control))
@@ -94,7 +120,7 @@ QAccessibleInterface* create(const QString& /*className*/, QObject* object)
     if (auto* control = qobject_cast<TGraphicControl*>(object))
         return new HeaderControl(control, roleOf(*control));
     if (auto* panel = qobject_cast<TPanel*>(object))
-        return new Positioned(panel, QAccessible::ToolBar);
+        return new Panel(panel);
     if (auto* window = qobject_cast<TWebNavigator*>(object))
         return new Positioned(window, QAccessible::Window);
     return nullptr;

@@ -36,6 +36,11 @@ void ScaledPicture::Draw(QPainter& painter, QPoint at, qreal devicePixelRatio) c
     painter.restore();
 }
 
+bool StandsBefore(const QWidget* a, const QWidget* b)
+{
+    return a->x() / 3 != b->x() / 3 ? a->x() < b->x() : a->y() < b->y();
+}
+
 QFont HeaderFont(int pixelHeight)
 {
     // Liberation Sans and Arial are about as wide as MS Sans Serif; wider faces overflow the

@@ -64,6 +64,10 @@ struct ScaledPicture {
     void Draw(QPainter& painter, QPoint at, qreal devicePixelRatio) const;
 };
 
+// The order the header's controls stand in: column by column from the left, each from the top (a
+// column's small buttons stand a pixel apart). The keyboard and a screen reader go through them so.
+bool StandsBefore(const QWidget* a, const QWidget* b);
+
 // "MS Sans Serif" where it exists, else a sans-serif face of about its width, at a pixel height.
 QFont HeaderFont(int pixelHeight);
 

@@ -44,11 +44,7 @@ QList<TGraphicControl*> HeaderKeys::order() const
     for (const ControlLayout& row : kHeaderLayout)
         if (TGraphicControl* control = header_.Widget(row.control); control->OnClick && control->isVisible())
             controls << control;
-    // Column by column from the left, each from the top (a column's small buttons stand a pixel
-    // apart).
-    std::stable_sort(controls.begin(), controls.end(), [](const QWidget* a, const QWidget* b) {
-        return a->x() / 3 != b->x() / 3 ? a->x() < b->x() : a->y() < b->y();
-    });
+    std::stable_sort(controls.begin(), controls.end(), StandsBefore);
     return controls;
 }
 

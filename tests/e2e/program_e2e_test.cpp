@@ -683,7 +683,8 @@ struct ReadAloud {
 // The header's controls as a screen reader finds them: role, name, hint, the press action, and the
 // place the window draws them at, in screen pixels at 100, 150 and 200 % (the header's own numbers, the
 // right-hand group kept at its distance from the right edge). Three of them pressed through the
-// interface take the page there; the page's own heading and button are in the tree too.
+// interface take the page there; the page's own heading and button are in the tree too. The table
+// stands in the order a screen reader meets the controls: as they stand, from the left.
 TEST(ProgramE2E, aScreenReaderFindsEveryHeaderControlAndThePageAndPressesThroughTheInterface)
 {
     if (!haveX())
@@ -752,6 +753,7 @@ TEST(ProgramE2E, aScreenReaderFindsEveryHeaderControlAndThePageAndPressesThrough
         ASSERT_TRUE(panel.isValid());
         EXPECT_EQ(panel.height(), qRound(97 * scale));
         const int panelWidth = qRound(panel.width() / scale);
+        qsizetype previous = -1;
         for (const Row& row : rows) {
             const QString role = QLatin1String(row.role);
             const int left = row.right ? panelWidth - (1259 - row.left) : row.left;
@@ -766,6 +768,8 @@ TEST(ProgramE2E, aScreenReaderFindsEveryHeaderControlAndThePageAndPressesThrough
             };
             const auto found = std::find_if(tree.begin(), tree.end(), matches);
             const QJsonObject object = found == tree.end() ? QJsonObject() : found->toObject();
+            EXPECT_GT(found - tree.begin(), previous) << "a screen reader meets them in the order they stand";
+            previous = found - tree.begin();
             const std::string what = std::string(row.role) + " " + (row.name ? row.name : "(text)");
             ASSERT_FALSE(object.isEmpty()) << what;
             EXPECT_EQ(object[u"description"].toString(), QString::fromUtf8(row.description)) << what;
