@@ -92,7 +92,8 @@ public:
     }
     int indexOfChild(const QAccessibleInterface* child) const override
     {
-        return child ? static_cast<int>(controls().indexOf(qobject_cast<TGraphicControl*>(child->object()))) : -1;
+        return child ? static_cast<int>(controls().indexOf(qobject_cast<TGraphicControl*>(child->object())))
+                     : -1;
     }
 
 private:
