@@ -3,8 +3,11 @@
 # each opening the stand-in portal's bench page under one Xvfb with openbox. Measures start-up to
 # the page's image and the memory of the whole process tree for all three, and for the program
 # alone how long F2, F5 and the Refresh button take to do their work, then its memory growth over
-# 200 reloads and 50 popups. A figure is the median of ROUNDS rounds (default 7) taken in turn
-# (program, bare, Chromium, program, ...) after a warm-up round that is not counted.
+# 200 reloads and 50 popups. Start-up and memory are also taken for the program with the page's
+# accessibility off (QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY=0) and for the program while a screen
+# reader listens over AT-SPI on a session bus of the bench's own. A figure is the median of ROUNDS
+# rounds (default 7) taken in turn (program, page accessibility off, screen reader, bare, Chromium,
+# program, ...) after a warm-up round that is not counted.
 # The table goes to stdout and to build/bench/results.txt; progress goes to stderr.
 #   bench/run.sh [ROUNDS]
 set -euo pipefail
@@ -47,10 +50,12 @@ mkdir -p "$out/logs"
 pid= # the program being measured
 home=
 helper= # a bench-xwait waiting for a window
+a11y_runtime= # the accessibility bus's folder
 finish() {
     [ -z "$helper" ] || kill "$helper" 2>/dev/null || true
     stop_run
     cleanup
+    [ -z "$a11y_runtime" ] || rm -rf "$a11y_runtime"
 }
 trap finish EXIT
 trap 'exit 130' INT
@@ -74,6 +79,53 @@ mkfifo "$out/input"
 xdotool - <"$out/input" &
 pids+=($!)
 exec 5>"$out/input"
+
+# What a blind user's desktop runs, for the program's screen-reader runs alone: a session bus of the
+# bench's own with the accessibility bus on it, and a screen reader's ears registered on that
+# (tests/e2e/atspi_listener.py). Sets a11y_session, the session bus's address. Every process is
+# ended by its PID on exit.
+start_screen_reader() {
+    local reply registry _
+    {
+        read -r a11y_session
+        read -r reply
+    } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+    pids+=("$reply")
+    a11y_runtime=$(mktemp -d)
+    # The launcher's socket is $XDG_RUNTIME_DIR/at-spi/bus, shared with every other launcher of the
+    # user's; and with DISPLAY it publishes the bus on the root window (AT_SPI_BUS), where Chromium
+    # and the engine's floor would find it: neither is given to it.
+    env -u DISPLAY XDG_RUNTIME_DIR="$a11y_runtime" DBUS_SESSION_BUS_ADDRESS="$a11y_session" \
+        /usr/libexec/at-spi-bus-launcher --launch-immediately >"$out/logs/at-spi-bus-launcher.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do
+        reply=$(DBUS_SESSION_BUS_ADDRESS=$a11y_session dbus-send --session --print-reply --dest=org.a11y.Bus \
+            /org/a11y/bus org.a11y.Bus.GetAddress 2>/dev/null) && break
+        sleep 0.1
+    done
+    local bus children
+    bus=$(sed -n 's/^ *string "\(.*\)"$/\1/p' <<<"$reply")
+    [ -n "$bus" ] ||
+        { echo "The accessibility bus did not come up (see $out/logs/at-spi-bus-launcher.log)." >&2; exit 1; }
+    # The accessibility bus is the launcher's child.
+    mapfile -t children < <(pgrep -P "${pids[-1]}")
+    pids+=("${children[@]}")
+    # /usr/bin's: the PATH's python3 may be one without pyatspi.
+    DBUS_SESSION_BUS_ADDRESS=$a11y_session /usr/bin/python3 tests/e2e/atspi_listener.py \
+        "$out/logs/screen-reader-keys.log" >"$out/logs/screen-reader.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do grep -q listening "$out/logs/screen-reader.log" && break; sleep 0.1; done
+    grep -q listening "$out/logs/screen-reader.log" ||
+        { echo "The screen reader did not register (see $out/logs/screen-reader.log)." >&2; exit 1; }
+    # The registry is started by D-Bus for the reader and is no one's child: it outlives both buses.
+    registry=$(dbus-send --bus="$bus" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.GetConnectionUnixProcessID string:org.a11y.atspi.Registry | awk '/uint32/ {print $2}' ||
+        true)
+    [ -n "$registry" ] || { echo "No AT-SPI registry on the accessibility bus." >&2; exit 1; }
+    pids+=("$registry")
+    echo "Screen reader listening on the session bus $a11y_session"
+}
+start_screen_reader
 
 # REPLY: the Unix time in ms.
 now_ms() {
@@ -194,15 +246,16 @@ press() {
 }
 
 # Start-up until the page has asked for its image, 30 s at most; then the memory 3 s after that.
-# For the program, the image of the version-stamped page that follows the start-up's POST and its
-# 2000 ms pause, which is taken off.
+# For the program (ours, ours_noa11y, ours_at), the image of the version-stamped page that follows
+# the start-up's POST and its 2000 ms pause, which is taken off. For ours_at the screen reader then
+# reads the page's tree once: with no heading in it the engine built none, and the sample fails.
 measure_start() { # round, name, command...
-    local round=$1 name=$2 pause=0
+    local round=$1 name=$2 pause=0 startup memory headings
     shift 2
     skip_requests
     launch "$name-$round" "$@"
     local deadline=$((started + 30000))
-    if [ "$name" = ours ]; then
+    if [[ $name == ours* ]]; then
         pause=2000
         next_request '"target":"/?version=6.9"' "$deadline" || true
     fi
@@ -212,9 +265,23 @@ measure_start() { # round, name, command...
         sample "$round memory $name failed"
         return 1
     fi
-    sample "$round startup $name $((t_ms - started - pause))"
+    startup=$((t_ms - started - pause))
     sleep_until $((t_ms + 3000))
-    sample "$round memory $name $(pss_tree "$pid")"
+    memory=$(pss_tree "$pid")
+    if [ "$name" = ours_at ]; then
+        headings=$(DBUS_SESSION_BUS_ADDRESS=$a11y_session timeout 60 /usr/bin/python3 tests/e2e/atspi_tree.py \
+            tree ostrel-web 2>>"$out/logs/$name-$round.log" | grep -c '"role": "heading"' || true)
+        echo "  the screen reader found ${headings:-0} heading(s) in the program's tree"
+        sample "$round headings $name ${headings:-0}"
+        if ((${headings:-0} == 0)); then
+            echo "  !!! NO HEADING: the engine built no tree for the screen reader; round $round of $name failed"
+            sample "$round startup $name failed"
+            sample "$round memory $name failed"
+            return 1
+        fi
+    fi
+    sample "$round startup $name $startup"
+    sample "$round memory $name $memory"
 }
 
 # F2, F5 and the Refresh button in the program's window, timed from the release of the key or the
@@ -291,6 +358,15 @@ for ((round = 0; round <= rounds; round++)); do
     echo "  the program"
     fresh_home
     measure_start "$round" ours "$ours" && measure_freezes "$round"
+    stop_run
+    echo "  the program, page accessibility off"
+    fresh_home
+    measure_start "$round" ours_noa11y env QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY=0 "$ours" || true
+    stop_run
+    echo "  the program, a screen reader listening"
+    fresh_home
+    measure_start "$round" ours_at env DBUS_SESSION_BUS_ADDRESS="$a11y_session" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+        "$ours" || true
     stop_run
     echo "  bare QWebEngineView"
     fresh_home

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""The table of bench/run.sh, from its samples: one "ROUND FIGURE PROGRAM VALUE" a line, VALUE in
-ms, in kB for memory, or "failed". Round 0 is the warm-up and is left out. Each cell is the median
-[min-max] of the other rounds; the ratios are of the medians.
+"""The tables of bench/run.sh, from its samples: one "ROUND FIGURE PROGRAM VALUE" a line, VALUE in
+ms, in kB for memory, a count for headings, or "failed". Round 0 is the warm-up and is left out.
+Each cell is the median [min-max] of the other rounds; the ratios are of the medians. The program
+against the others first, then the program against itself with the page's accessibility off and
+while a screen reader listens.
     bench/table.py SAMPLES"""
 import statistics
 import sys
@@ -16,8 +18,16 @@ FIGURES = [  # name, label, unit
     ("refresh", "Refresh click: to its message on screen", "ms"),
     ("hung_forms", "Formulieren from a page in for(;;){}: to its request", "ms"),
 ]
-PROGRAMS = ["ours", "bare", "chromium"]
-HEADINGS = ["program", "bare", "Chromium", "prog/bare", "prog/Chromium"]
+# Each table: its columns (program, heading), its ratios (program, against, heading), and the programs
+# whose figures give it a row.
+TABLES = [
+    ([("ours", "program"), ("bare", "bare"), ("chromium", "Chromium")],
+     [("ours", "bare", "prog/bare"), ("ours", "chromium", "prog/Chromium")],
+     ["ours", "bare", "chromium"]),
+    ([("ours", "program"), ("ours_noa11y", "prog, page a11y off"), ("ours_at", "prog, screen reader")],
+     [("ours", "ours_noa11y", "prog/a11y off"), ("ours_at", "ours", "reader/prog")],
+     ["ours_noa11y", "ours_at"]),
+]
 
 
 def main(path):
@@ -48,23 +58,38 @@ def main(path):
             text += " ({} failed)".format(failed[figure, program])
         return text
 
-    def ratio(figure, other):
-        mine, theirs = values.get((figure, "ours")), values.get((figure, other))
+    def ratio(figure, program, other):
+        mine, theirs = values.get((figure, program)), values.get((figure, other))
         if not mine or not theirs or statistics.median(theirs) <= 0:
             return "-"
         return "{:.2f}".format(statistics.median(mine) / statistics.median(theirs))
 
-    rows = [["figure (median [min-max] of {} rounds)".format(len(counted)), "unit"] + HEADINGS]
-    for figure, label, unit in FIGURES:
-        if not any((figure, p) in values or (figure, p) in failed for p in PROGRAMS):
+    def measured(figure, program):
+        return any((figure, program) in found for found in (values, failed))
+
+    printed = False
+    for columns, ratios, row_programs in TABLES:
+        rows = [["figure (median [min-max] of {} rounds)".format(len(counted)), "unit"] +
+                [heading for _, heading in columns] + [heading for _, _, heading in ratios]]
+        for figure, label, unit in FIGURES:
+            if any(measured(figure, p) for p in row_programs):
+                rows.append([label, unit] + [cell(figure, p, unit) for p, _ in columns] +
+                            [ratio(figure, p, other) for p, other, _ in ratios])
+        if len(rows) == 1:
             continue
-        rows.append([label, unit] + [cell(figure, p, unit) for p in PROGRAMS] +
-                    [ratio(figure, "bare"), ratio(figure, "chromium")])
-    widths = [max(len(row[i]) for row in rows) for i in range(len(rows[0]))]
-    for i, row in enumerate(rows):
-        print("  ".join(text.ljust(width) for text, width in zip(row, widths)).rstrip())
-        if i == 0:
-            print("  ".join("-" * width for width in widths))
+        if printed:
+            print()
+        printed = True
+        widths = [max(len(row[i]) for row in rows) for i in range(len(rows[0]))]
+        for i, row in enumerate(rows):
+            print("  ".join(text.ljust(width) for text, width in zip(row, widths)).rstrip())
+            if i == 0:
+                print("  ".join("-" * width for width in widths))
+
+    headings = values.get(("headings", "ours_at"))
+    if headings:
+        print("Headings the screen reader found in the program's tree, once a round after the memory: "
+              "{:.0f} [{}-{}]".format(statistics.median(headings), min(headings), max(headings)))
 
     if growth:
         print()
