@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The tables of bench/run.sh, from its samples: one "ROUND FIGURE PROGRAM VALUE" a line, VALUE in
 ms, in kB for memory, a count for headings, or "failed". Round 0 is the warm-up and is left out.
-Each cell is the median [min-max] of the other rounds; the ratios are of the medians. The program
-against the others first, then the program against itself with the page's accessibility off and
-while a screen reader listens.
+Each cell is the median [min-max] of the other rounds; the ratios are of the medians. A memory
+taken while another Qt WebEngine program ran (FIGURE "memory_shared") is counted but left out.
+The program against the others first, then the program against itself with the page's
+accessibility off and while a screen reader listens.
     bench/table.py SAMPLES"""
 import statistics
 import sys
@@ -31,7 +32,7 @@ TABLES = [
 
 
 def main(path):
-    values, failed, counted = {}, {}, set()
+    values, failed, shared, counted = {}, {}, {}, set()
     growth = {}
     for line in open(path):
         round_, figure, program, value = line.split()
@@ -41,7 +42,10 @@ def main(path):
         if round_ == "0":
             continue
         counted.add(round_)
-        if value == "failed":
+        if figure.endswith("_shared"):
+            figure = figure[:-len("_shared")]
+            shared[figure, program] = shared.get((figure, program), 0) + 1
+        elif value == "failed":
             failed[figure, program] = failed.get((figure, program), 0) + 1
         else:
             number = int(value) / 1024 if figure == "memory" else int(value)
@@ -56,6 +60,8 @@ def main(path):
         text = text or "-"
         if failed.get((figure, program)):
             text += " ({} failed)".format(failed[figure, program])
+        if shared.get((figure, program)):
+            text += " ({} shared)".format(shared[figure, program])
         return text
 
     def ratio(figure, program, other):
@@ -65,7 +71,7 @@ def main(path):
         return "{:.2f}".format(statistics.median(mine) / statistics.median(theirs))
 
     def measured(figure, program):
-        return any((figure, program) in found for found in (values, failed))
+        return any((figure, program) in found for found in (values, failed, shared))
 
     printed = False
     for columns, ratios, row_programs in TABLES:
@@ -86,6 +92,9 @@ def main(path):
             if i == 0:
                 print("  ".join("-" * width for width in widths))
 
+    if shared:
+        print("shared: samples taken while another Qt WebEngine program ran on the machine, which lowers the PSS; "
+              "left out of the median")
     headings = values.get(("headings", "ours_at"))
     if headings:
         print("Headings the screen reader found in the program's tree, once a round after the memory: "
