@@ -34,6 +34,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -173,8 +174,11 @@ private:
 // client give up), and a browser parks up to six idle keep-alive connections
 // per origin. With a pool, enough of either would starve every other request.
 class ThreadPerConnection : public httplib::TaskQueue {
+    // void up to cpp-httplib 0.14 (Debian 12), bool ("queued") from 0.15 (Debian 13).
+    using Queued = decltype(std::declval<httplib::TaskQueue&>().enqueue(std::function<void()>()));
+
 public:
-    void enqueue(std::function<void()> fn) override
+    Queued enqueue(std::function<void()> fn) override
     {
         {
             std::lock_guard lock(state_->m);
@@ -190,6 +194,7 @@ public:
             if (--state->active == 0)
                 state->idle.notify_all();
         }).detach();
+        return static_cast<Queued>(true); // queued (before 0.15 nothing goes back: a cast to void)
     }
     void shutdown() override
     {
