@@ -115,10 +115,14 @@ int CurlProbe::Probe(const std::string& url)
         return kProbeNoResponse;
     }
     long status = 0;
-    // curl rejects status lines without a three-digit code, so this should not happen; if it ever
-    // does, something did answer and "no response" would be the wrong story.
-    if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status <= 0)
+    if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK)
         return kProbeStatusUnreadable;
+    // HTTP's codes start at 100: a status line with "000" is no HTTP answer. Older curl refuses
+    // it, newer curl (Debian 13's) hands on 0; what the server sent decides either way.
+    if (status < 100) {
+        qCWarning(lcFailures, "no HTTP answer from %s: status %ld", url.c_str(), status);
+        return kProbeNoResponse;
+    }
     return static_cast<int>(status);
 }
 
