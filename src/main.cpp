@@ -4,11 +4,13 @@
 #include "host/services.h"
 #include "ui/TWebNavigator.h"
 #include "web/popupwindow.h"
+#include "web/versions.h"
 #include "web/webenginebrowser.h"
 
 #include <QMessageBox>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <typeinfo>
@@ -42,6 +44,20 @@ void showApplicationError(const std::exception& error)
     box.exec();
 }
 
+constexpr const char* kHelp =
+    "Gebruik: ostrel-web [argument ...]\n"
+    "Het portaal van Ostrel voor tussenpersonen, met de knoppen naar elke bestemming.\n"
+    "\n"
+    "Een argument dat \"debug\" bevat (hoofdletters of niet) toont de meldingen van pagina's tot\n"
+    "de eerste bestemming en schrijft wat er stil misgaat naar de uitvoer; een argument dat\n"
+    "\"light\" bevat geeft de smalle kop, zonder OWS (F2) en Bestanden (F4).\n"
+    "\n"
+    "Toetsen: F2 OWS, F4 Bestanden, F5 het portaal, F11 Teamviewer, F12 de rekenmachine (bij het\n"
+    "loslaten); F6 naar de knoppen en terug; Ctrl+F zoeken, Ctrl+P afdrukken.\n"
+    "\n"
+    "  --version   de versies van het programma, Qt en de browser, en stoppen\n"
+    "  --help      deze tekst, en stoppen\n";
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -51,6 +67,13 @@ int main(int argc, char* argv[])
     StartupMark("main");
     // Taken before Qt removes the arguments it knows from argv.
     const ostrel::host::ProcessInfo process = ostrel::host::CurrentProcess(argc, argv);
+    // Answered without a window; any other argument is read by the start-up's switch scan.
+    for (const std::string& argument : process.arguments) {
+        if (argument == "--version" || argument == "--help") {
+            std::fputs(argument == "--help" ? kHelp : qPrintable(ostrel::web::VersionsText()), stdout);
+            return 0;
+        }
+    }
     ostrel::app::PrepareApplication();
     TApplication application(argc, argv);
     StartupMark("application made");

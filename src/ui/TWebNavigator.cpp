@@ -15,6 +15,7 @@
 #include "web/downloadbar.h"
 #include "web/findbar.h"
 #include "web/pagedialog.h"
+#include "web/versions.h"
 #include "web/webenginebrowser.h"
 
 #include <QCloseEvent>
@@ -338,6 +339,7 @@ void TWebNavigator::ApplyCompactLayout()
 void TWebNavigator::EnableDiagnostics()
 {
     host::EnableFailureLog();
+    qCWarning(lcFailures, "started on\n%s", qPrintable(web::VersionsText()));
 }
 
 void TWebNavigator::ShowIntranetButton()

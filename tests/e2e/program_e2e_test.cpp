@@ -10,6 +10,7 @@
 #include <QMap>
 #include <QUrl>
 #include <QUrlQuery>
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
 #include <QProcess>
 #include <QRect>
 #include <QStandardPaths>
@@ -258,6 +259,31 @@ TEST(ProgramE2E, closingTheMainWindowEndsTheProgramWhileAPagesWindowIsOpen)
     EXPECT_EQ(program.close(), 0);
     std::cout << "Closing the main window with a page's window open: the process ended after "
               << closing.elapsed() << " ms\n";
+}
+
+// --version and --help answer on the terminal without a window: without a display they would fail
+// if they made one.
+TEST(ProgramE2E, versionAndHelpAnswerWithoutAWindow)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    for (const char* argument : {"--version", "--help"}) {
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(OSTREL_WEB_EXE), {QLatin1String(argument)});
+        ASSERT_TRUE(program.waitForFinished(10000)) << argument;
+        EXPECT_EQ(program.exitCode(), 0) << argument << ": " << program.readAllStandardError().toStdString();
+        const QString out = QString::fromUtf8(program.readAllStandardOutput());
+        if (QLatin1String(argument) == u"--help") {
+            EXPECT_TRUE(out.contains(u"--version") && out.contains(u"\"light\"")) << out.toStdString();
+            continue;
+        }
+        EXPECT_EQ(out, QStringLiteral("Ostrel Web 6.9\nQt %1\nQt WebEngine %2, Chromium %3 (beveiligingspatches tot %4)\n")
+                           .arg(QLatin1String(qVersion()), QLatin1String(qWebEngineVersion()),
+                                QLatin1String(qWebEngineChromiumVersion()),
+                                QLatin1String(qWebEngineChromiumSecurityPatchVersion())));
+    }
 }
 
 // With a window manager: the restored window (start-up could not register the browser) and the
