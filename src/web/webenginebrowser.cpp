@@ -27,6 +27,7 @@ namespace {
 // How long a reload waits for the cache to be emptied before it goes ahead all the same.
 constexpr int kCacheClearBoundMs = 10000;
 constexpr int kCacheClearPollMs = 10;
+#if QT_VERSION < QT_VERSION_CHECK(6, 7, 0)
 // A load started within about 5 ms of a clear never ends (measured: 2 ms hangs, 5 ms loads), even
 // with an empty cache, which leaves no files to watch; on a busy machine 100 ms was once not
 // enough. No load goes out sooner than this (the message has been shown by then).
@@ -46,6 +47,7 @@ QStringList cacheEntries(const QWebEngineProfile* profile)
     }
     return entries;
 }
+#endif
 
 QUrl toUrl(const std::string& url)
 {
@@ -233,11 +235,16 @@ void WebEngineBrowser::reloadWhenReady()
     if (!reloadWanted_)
         return;
     if (cacheClearTime_.isValid()) {
+        const qint64 elapsed = cacheClearTime_.elapsed();
+#if QT_VERSION >= QT_VERSION_CHECK(6, 7, 0)
+        const bool clearing = !cacheCleared_; // the engine says when it is done
+#else
         for (qsizetype i = cacheLeftovers_.size() - 1; i >= 0; --i)
             if (!QFileInfo::exists(cacheLeftovers_[i]))
                 cacheLeftovers_.removeAt(i);
-        const qint64 elapsed = cacheClearTime_.elapsed();
-        if ((!cacheLeftovers_.isEmpty() || elapsed < kCacheClearSettleMs) && elapsed < kCacheClearBoundMs) {
+        const bool clearing = !cacheLeftovers_.isEmpty() || elapsed < kCacheClearSettleMs;
+#endif
+        if (clearing && elapsed < kCacheClearBoundMs) {
             QTimer::singleShot(kCacheClearPollMs, this, &WebEngineBrowser::reloadWhenReady);
             return;
         }
@@ -288,8 +295,15 @@ void WebEngineBrowser::ClearCache()
             interrupted_ = lastRequest_;
         page_->triggerAction(QWebEnginePage::Stop);
     }
+#if QT_VERSION >= QT_VERSION_CHECK(6, 7, 0)
+    cacheCleared_ = false;
+    connect(
+        profile_, &QWebEngineProfile::clearHttpCacheCompleted, this, [this] { cacheCleared_ = true; },
+        Qt::SingleShotConnection);
+#else
     // Asynchronous, with no signal when done: the clear is over when the entries it found are gone.
     cacheLeftovers_ = cacheEntries(profile_);
+#endif
     cacheClearTime_.start();
     profile_->clearHttpCache();
 }

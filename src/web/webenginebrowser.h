@@ -74,6 +74,7 @@ private:
     Pending pending_ = Pending::None; // a navigation of ours that has not landed yet
     bool reloadWanted_ = false;       // Refresh2 was asked for and has not reloaded yet
     QStringList cacheLeftovers_;      // cache entries that the clear under way has not removed yet
+    bool cacheCleared_ = true;        // from Qt 6.7 the engine says when a clear is done
     std::optional<host::Request> interrupted_; // our navigation that the clear stopped, to ask again
     QElapsedTimer cacheClearTime_;
     host::Request lastRequest_; // our last navigation, to try again if it could not be reached

@@ -15,6 +15,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTimer>
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+#include <QWebEnginePermission>
+#endif
 #include <QUuid>
 #include <QWebEngineCertificateError>
 #include <QWebEngineLoadingInfo>
@@ -112,10 +115,15 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* link
     settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
     // Never left pending (the engine would wait for ever): notifications, location, camera and
     // microphone are refused at once.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    connect(this, &QWebEnginePage::permissionRequested, this,
+            [](QWebEnginePermission permission) { permission.deny(); });
+#else
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
             [this](const QUrl& origin, Feature feature) {
                 setFeaturePermission(origin, feature, PermissionDeniedByUser);
             });
+#endif
     // A certificate error is never accepted, silent or not: the engine shows its error page.
     connect(this, &QWebEnginePage::certificateError, this, [](const QWebEngineCertificateError& error) {
         auto refused = error;
