@@ -9,6 +9,7 @@ import json
 import sys
 
 import pyatspi
+from gi.repository import GLib
 
 
 def application(name):
@@ -19,9 +20,13 @@ def application(name):
 
 
 def walk(accessible):
+    """Every object below, depth first; a page that changes meanwhile takes some away (skipped)."""
     yield accessible
-    for i in range(accessible.childCount):
-        child = accessible.getChildAtIndex(i)
+    try:
+        children = [accessible.getChildAtIndex(i) for i in range(accessible.childCount)]
+    except GLib.GError:
+        return
+    for child in children:
         if child is not None:
             yield from walk(child)
 
@@ -30,7 +35,7 @@ def actions(accessible):
     try:
         action = accessible.queryAction()
         return [action.getName(i) for i in range(action.nActions)]
-    except NotImplementedError:
+    except (NotImplementedError, GLib.GError):
         return []
 
 
@@ -40,19 +45,28 @@ def describe(accessible):
         extents = [e.x, e.y, e.width, e.height]
     except NotImplementedError:
         extents = None
-    return {"role": accessible.getRoleName(), "name": accessible.name,
+    role = accessible.getRoleName()
+    # at-spi2-core 2.46 (Debian 12) says "push button", later ones (Debian 13) "button".
+    role = "push button" if role == "button" else role
+    return {"role": role, "name": accessible.name,
             "description": accessible.description, "actions": actions(accessible), "extents": extents,
             "showing": accessible.getState().contains(pyatspi.STATE_SHOWING)}
 
 
 if sys.argv[1] == "tree":
     for accessible in walk(application(sys.argv[2])):
-        print(json.dumps(describe(accessible)))
+        try:
+            print(json.dumps(describe(accessible)))
+        except GLib.GError:
+            pass  # gone meanwhile
 elif sys.argv[1] == "press":
     for accessible in walk(application(sys.argv[2])):
-        names = actions(accessible)
-        if accessible.name == sys.argv[3] and "Press" in names and \
-                accessible.getState().contains(pyatspi.STATE_SHOWING):
-            accessible.queryAction().doAction(names.index("Press"))
-            sys.exit(0)
+        try:
+            names = actions(accessible)
+            if accessible.name == sys.argv[3] and "Press" in names and \
+                    accessible.getState().contains(pyatspi.STATE_SHOWING):
+                accessible.queryAction().doAction(names.index("Press"))
+                sys.exit(0)
+        except GLib.GError:
+            pass  # gone meanwhile
     sys.exit("nothing to press called " + sys.argv[3])
