@@ -34,24 +34,25 @@ x-scheme-handler/ostrel-legacy=ostrel-legacy.desktop
 )";
 
 // Desktop entries by their place below the fixture's folder; xdg-mime names only entries whose
-// program is on the PATH, hence "true".
+// program is a file on the PATH (from xdg-utils 1.2 a shell builtin such as "true" is not), hence
+// "env".
 const std::pair<const char*, const char*> kEntries[] = {
     {"user/applications/ostrel-plain.desktop",
      "[Desktop Entry]\nType=Application\nName=Ostrel Mail\n"
-     "Exec=true %u\n\n[Desktop Action compose]\nName=Nieuw bericht\n"},
-    {"system1/applications/ostrel-plain.desktop", "[Desktop Entry]\nName=Shadowed Mail\nExec=true %u\n"},
+     "Exec=env %u\n\n[Desktop Action compose]\nName=Nieuw bericht\n"},
+    {"system1/applications/ostrel-plain.desktop", "[Desktop Entry]\nName=Shadowed Mail\nExec=env %u\n"},
     {"system2/applications/ostrel-dutch.desktop",
      "[Desktop Entry]\nName[nl]=Post\nName=Mail\nName[de]=Post DE\n"
-     "Name[nl_BE]=Post BE\nExec=true %u\n"},
-    {"system1/applications/vendor/mail.desktop", "[Desktop Entry]\nName=Vendor Mail\nExec=true %u\n"},
+     "Name[nl_BE]=Post BE\nExec=env %u\n"},
+    {"system1/applications/vendor/mail.desktop", "[Desktop Entry]\nName=Vendor Mail\nExec=env %u\n"},
     {"user/applications/ostrel-escapes.desktop",
-     "[Desktop Entry]\nName = \\sPost\\\\kamer\\tA\\nB\\rC\\;\nExec=true %u\n"},
+     "[Desktop Entry]\nName = \\sPost\\\\kamer\\tA\\nB\\rC\\;\nExec=env %u\n"},
     {"user/applications/ostrel-nodisplay.desktop",
-     "[Desktop Entry]\nName=Background Mail\nNoDisplay=true\nExec=true\n"},
+     "[Desktop Entry]\nName=Background Mail\nNoDisplay=true\nExec=env\n"},
     {"user/applications/ostrel-hidden.desktop",
-     "[Desktop Entry]\nName=Deleted Mail\nHidden=true\nExec=true %u\n"},
+     "[Desktop Entry]\nName=Deleted Mail\nHidden=true\nExec=env %u\n"},
     // xdg-mime finds an id in any subfolder; by its id this file is "legacy-ostrel-legacy.desktop".
-    {"user/applications/legacy/ostrel-legacy.desktop", "[Desktop Entry]\nName=Legacy Mail\nExec=true %u\n"},
+    {"user/applications/legacy/ostrel-legacy.desktop", "[Desktop Entry]\nName=Legacy Mail\nExec=env %u\n"},
 };
 
 // xdg-mime as the lookup finds it on the PATH: the real one, after it noted its arguments; for the
