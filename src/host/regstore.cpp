@@ -596,6 +596,13 @@ std::optional<Written> SetDword(Document& d, const QStringList& key, const QStri
             if (value.name.compare(valueName, Qt::CaseInsensitive) == 0)
                 old = value;
         }
+        // A hex list whose last line still ends in "" at the end of the file never ends, and is
+        // passed over on reading; any line after it would end it and bring it in. The new line goes
+        // before it.
+        if (!section.values.empty() && section.values.back().last == insertAfter &&
+            insertAfter + 1 == qsizetype(d.lines.size()) &&
+            QStringView(d.lines[insertAfter].text).trimmed().endsWith(u'\\'))
+            insertAfter = section.values.back().first - 1;
     }
     if (old && old->first == old->last && !sectionsAdded) {
         const RegValueRead now =
@@ -615,10 +622,6 @@ std::optional<Written> SetDword(Document& d, const QStringList& key, const QStri
         d.lines.erase(d.lines.begin() + old->first + 1, d.lines.begin() + old->last + 1);
     } else {
         const QString quoted = valueName.isEmpty() ? QStringLiteral("@") : Quote(valueName);
-        // A list that ends the file with a "\" would take the new line in as its continuation: an
-        // empty line goes between.
-        if (QStringView(d.lines[insertAfter].text).trimmed().endsWith(u'\\'))
-            InsertLine(d, ++insertAfter, QString());
         InsertLine(d, insertAfter + 1, quoted + u'=' + dword);
     }
     Index(d);

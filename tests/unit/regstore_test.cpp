@@ -710,16 +710,20 @@ TEST(RegStoreWrite, newValueGoesAfterTheLastValueOfTheKeysLastSection)
                                  "; after b", "", "[HKEY_CURRENT_USER\\Empty]", "\"d\"=dword:00000004",
                                  "; nothing", "", "[HKEY_CURRENT_USER\\Z]"}));
 
-    // A hex list whose last line still ends in "\" at the end of the file would take the new line
-    // in as its continuation: an empty line goes between, so neither value changes.
-    Hive open;
-    const QByteArray head = crlf({kHeader, "", "[HKEY_CURRENT_USER\\K]"});
-    open.write(head + "\"b\"=hex:01,02,\\");
-    const auto b = open.readValue("K", "b");
-    ASSERT_TRUE(open.writeDword("K", "c", 3));
-    EXPECT_EQ(open.readValue("K", "c").data, bytes({3, 0, 0, 0}));
-    EXPECT_EQ(open.readValue("K", "b").status, b.status);
-    EXPECT_EQ(open.read(), head + crlf({"\"b\"=hex:01,02,\\", "", "\"c\"=dword:00000003"}));
+    // A hex list whose last line still ends in "\" at the end of the file never ends and is passed
+    // over; a line after it would end it and bring it in (found by the fuzzer): the new line goes
+    // before it, so neither value changes.
+    for (const char* list : {"hex:01,02,\\", "hex(7):61,00,00\\"}) {
+        Hive open;
+        const QByteArray head = crlf({kHeader, "", "[HKEY_CURRENT_USER\\K]", "\"b\"=hex:05"});
+        const QByteArray tail = QByteArray("\"b\"=") + list;
+        open.write(head + tail);
+        const auto b = open.readValue("K", "b");
+        ASSERT_TRUE(open.writeDword("K", "c", 3));
+        EXPECT_EQ(open.readValue("K", "c").data, bytes({3, 0, 0, 0}));
+        EXPECT_EQ(open.readValue("K", "b").data, b.data) << list;
+        EXPECT_EQ(open.read(), head + crlf({"\"c\"=dword:00000003"}) + tail);
+    }
 }
 
 TEST(RegStoreWrite, keyKnownOnlyThroughASubkeyGetsItsOwnSection)
