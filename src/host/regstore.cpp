@@ -596,7 +596,7 @@ std::optional<Written> SetDword(Document& d, const QStringList& key, const QStri
             if (value.name.compare(valueName, Qt::CaseInsensitive) == 0)
                 old = value;
         }
-        // A hex list whose last line still ends in "" at the end of the file never ends, and is
+        // A hex list whose last line still ends in "\" at the end of the file never ends, and is
         // passed over on reading; any line after it would end it and bring it in. The new line goes
         // before it.
         if (!section.values.empty() && section.values.back().last == insertAfter &&
