@@ -546,10 +546,8 @@ void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bo
         return;
 
     const app::FilterResult result = app::FilterMessage(message, compactMode_);
-    if (result.click) {
-        if (auto* button = qobject_cast<TJvTransparentButton*>(header_->Widget(*result.click)))
-            button->Click();
-    }
+    if (result.click)
+        header_->Widget(*result.click)->Click();
     if (result.nullified) {
         event->ignore();
         Handled = true; // the close request reaches nothing

@@ -69,8 +69,8 @@ public:
             // Later, from the event loop: a command may show a message or pause, and the
             // technology waits for this call's answer.
             QTimer::singleShot(0, control(), [control = QPointer<TGraphicControl>(control())] {
-                if (control && control->isVisible() && control->OnClick)
-                    control->OnClick();
+                if (control && control->isVisible())
+                    control->Click();
             });
         }
     }

@@ -6,14 +6,6 @@
 
 namespace ostrel::ui {
 
-namespace {
-void run(const Handler& handler)
-{
-    if (handler)
-        handler();
-}
-} // namespace
-
 QColor Shadow3D()
 {
     return QApplication::palette().color(QPalette::Dark);
@@ -64,6 +56,12 @@ void TGraphicControl::SetHint(const QString& hint)
     setToolTip(hint);
 }
 
+void TGraphicControl::Click()
+{
+    if (OnClick)
+        OnClick();
+}
+
 void TGraphicControl::mousePressEvent(QMouseEvent* event)
 {
     leftPressed_ = event->button() == Qt::LeftButton;
@@ -82,7 +80,7 @@ void TGraphicControl::raiseClickOnLeftRelease(QMouseEvent* event)
     leftPressed_ = false;
     event->accept();
     if (click)
-        run(OnClick);
+        Click();
 }
 
 } // namespace ostrel::ui

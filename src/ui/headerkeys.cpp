@@ -119,8 +119,8 @@ bool HeaderKeys::eventFilter(QObject* watched, QEvent* event)
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
-        if (!key->isAutoRepeat() && control->OnClick)
-            control->OnClick();
+        if (!key->isAutoRepeat())
+            control->Click();
         return true;
     case Qt::Key_Escape:
         if (OnLeave)

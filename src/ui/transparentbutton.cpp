@@ -51,12 +51,6 @@ void TJvTransparentButton::SetGlyph(const QImage& glyph, const QImage& doubled)
     glyph_ = {keyed(glyph), keyed(doubled)};
 }
 
-void TJvTransparentButton::Click()
-{
-    if (OnClick)
-        OnClick();
-}
-
 void TJvTransparentButton::setPointerInside(bool inside)
 {
     if (inside == pointerInside_)

@@ -26,8 +26,6 @@ public:
     void SetGlyph(const QImage& glyph, const QImage& doubled = {});
     const ScaledPicture& Glyph() const { return glyph_; }
 
-    // Runs the click handler as a user's click would, without any change of look.
-    void Click();
 
     bool PointerInside() const { return pointerInside_; }
     bool MouseButtonDown() const { return mouseDown_; }
