@@ -106,28 +106,35 @@ struct Hostile : testing::LiveWindow {
             texts << label->text();
         return texts.join(u'\n');
     }
+    // What a script in the page answers (invalid when it does not within 5 s).
+    static QVariant ask(QWebEnginePage* page, const QString& script)
+    {
+        QVariant answer;
+        bool answered = false;
+        page->runJavaScript(script, [&](const QVariant& result) {
+            answer = result;
+            answered = true;
+        });
+        waitFor([&] { return answered; }, 5s);
+        return answer;
+    }
     // Where an element of the page is, in the view, once the page has built it (null if never).
     static QRect rectOf(QWebEnginePage* page, const QString& script)
     {
         QRect rect;
-        bool answered = false;
-        const auto ask = [&] {
-            answered = false;
-            page->runJavaScript(
-                QStringLiteral(
-                    "(function () { var e = %1; if (!e) return null;"
-                    " var r = e.getBoundingClientRect(); return [r.x, r.y, r.width, r.height]; })()")
-                    .arg(script),
-                [&](const QVariant& result) {
-                    const QVariantList r = result.toList();
-                    if (r.size() == 4)
-                        rect = QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
-                    answered = true;
-                });
-            waitFor([&] { return answered; }, 5s);
-            return rect.isValid();
-        };
-        waitFor(ask, 10s);
+        waitFor(
+            [&] {
+                const QVariantList r =
+                    ask(page, QStringLiteral("(function () { var e = %1; if (!e) return null;"
+                                             " var r = e.getBoundingClientRect(); return [r.x, r.y, r.width,"
+                                             " r.height]; })()")
+                                  .arg(script))
+                        .toList();
+                if (r.size() == 4)
+                    rect = QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
+                return rect.isValid();
+            },
+            10s);
         return rect;
     }
     // A real click of the user's, through the window system's events, on the element. A click sent
@@ -138,16 +145,7 @@ struct Hostile : testing::LiveWindow {
         const QRect rect = rectOf(view->page(), QStringLiteral("document.getElementById('%1')").arg(id));
         if (!rect.isValid())
             return false;
-        const auto ask = [&](const QString& script) {
-            QVariant answer;
-            bool answered = false;
-            view->page()->runJavaScript(script, [&](const QVariant& result) {
-                answer = result;
-                answered = true;
-            });
-            waitFor([&] { return answered; }, 5s);
-            return answer;
-        };
+        const auto ask = [&](const QString& script) { return Hostile::ask(view->page(), script); };
         ask(QStringLiteral("if (!window.testClicks) { window.testClicks = [];"
                            " addEventListener('mousedown', e => testClicks.push((e.target.closest('[id]') || "
                            "{}).id), true); }"
