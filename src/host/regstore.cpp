@@ -48,8 +48,9 @@ struct ValueLines {
 };
 
 struct Section {
-    QStringList key;   // the names below HKEY_CURRENT_USER
-    qsizetype end = 0; // a new value goes after this line: the header or the last value's last line
+    QStringList key;      // the names below HKEY_CURRENT_USER
+    qsizetype header = 0; // the line "[HKEY_CURRENT_USER\...]"
+    qsizetype end = 0;    // a new value goes after this line: the header or the last value's last line
     std::vector<ValueLines> values;
     bool deleted = false; // a "[-...]" line further down deletes this key or one above it
 };
@@ -255,7 +256,7 @@ void Index(Document& d)
             }
             current = -1;
             if (auto key = SectionKey(inner)) {
-                d.sections.push_back({std::move(*key), i, {}});
+                d.sections.push_back({std::move(*key), i, i, {}});
                 current = qsizetype(d.sections.size()) - 1;
             }
         } else if (line.startsWith(u'"') || line.startsWith(u'@')) {
@@ -474,21 +475,38 @@ bool Exists(const Document& d, const QStringList& key, bool ownSection = false)
            (d.onDisk && key.isEmpty() && !ownSection);
 }
 
-// Appends an empty section for the key and for each key above it that the file lacks, parent first
-// and each after an empty line, as regedit lays them out. With ownSection, a key that exists only
-// through sections below it gets one of its own to hold its values. Leaves the index stale.
+// The section whose last value is a hex list that the file ends in the middle of: its last line
+// still ends in "\". Such a list never ends and is passed over on reading; any line after it would
+// end it and bring it in, so nothing new may follow it.
+const Section* HolderOfOpenList(const Document& d)
+{
+    const qsizetype lastLine = qsizetype(d.lines.size()) - 1;
+    for (const Section& section : d.sections) {
+        if (!section.values.empty() && section.values.back().last == lastLine &&
+            QStringView(d.lines[lastLine].text).trimmed().endsWith(u'\\'))
+            return &section;
+    }
+    return nullptr;
+}
+
+// Adds an empty section for the key and for each key above it that the file lacks, parent first
+// and each after an empty line, as regedit lays them out: at the end of the file, or before the
+// section that holds a list the file ends in. With ownSection, a key that exists only through
+// sections below it gets one of its own to hold its values. Leaves the index stale.
 bool AddSections(Document& d, const QStringList& key, bool ownSection)
 {
+    const Section* holder = HolderOfOpenList(d);
+    qsizetype at = holder ? holder->header : qsizetype(d.lines.size());
     bool added = false;
     for (qsizetype i = key.isEmpty() ? 0 : 1; i <= key.size(); ++i) {
         const QStringList name = key.first(i);
         if (Exists(d, name, ownSection && i == key.size()))
             continue;
-        if (d.lines.empty() || !QStringView(d.lines.back().text).trimmed().isEmpty())
-            InsertLine(d, qsizetype(d.lines.size()), QString());
+        if (at == 0 || !QStringView(d.lines[at - 1].text).trimmed().isEmpty())
+            InsertLine(d, at++, QString());
         const QString path = name.isEmpty() ? QString() : u'\\' + name.join(u'\\');
-        InsertLine(d, qsizetype(d.lines.size()), u'[' + kRoot.toString() + path + u']');
-        InsertLine(d, qsizetype(d.lines.size()), QString());
+        InsertLine(d, at++, u'[' + kRoot.toString() + path + u']');
+        InsertLine(d, at++, QString());
         added = true;
     }
     return added;
@@ -588,6 +606,7 @@ std::optional<Written> SetDword(Document& d, const QStringList& key, const QStri
     const QString dword = QStringLiteral("dword:%1").arg(data, 8, 16, QChar(u'0'));
     qsizetype insertAfter = -1;
     std::optional<ValueLines> old;
+    const Section* holder = HolderOfOpenList(d);
     for (const Section& section : d.sections) {
         if (section.deleted || !SameKey(section.key, key))
             continue;
@@ -596,12 +615,7 @@ std::optional<Written> SetDword(Document& d, const QStringList& key, const QStri
             if (value.name.compare(valueName, Qt::CaseInsensitive) == 0)
                 old = value;
         }
-        // A hex list whose last line still ends in "\" at the end of the file never ends, and is
-        // passed over on reading; any line after it would end it and bring it in. The new line goes
-        // before it.
-        if (!section.values.empty() && section.values.back().last == insertAfter &&
-            insertAfter + 1 == qsizetype(d.lines.size()) &&
-            QStringView(d.lines[insertAfter].text).trimmed().endsWith(u'\\'))
+        if (&section == holder) // the new line goes before the open list
             insertAfter = section.values.back().first - 1;
     }
     if (old && old->first == old->last && !sectionsAdded) {

@@ -723,6 +723,16 @@ TEST(RegStoreWrite, newValueGoesAfterTheLastValueOfTheKeysLastSection)
         EXPECT_EQ(open.readValue("K", "c").data, bytes({3, 0, 0, 0}));
         EXPECT_EQ(open.readValue("K", "b").data, b.data) << list;
         EXPECT_EQ(open.read(), head + crlf({"\"c\"=dword:00000003"}) + tail);
+
+        // A key the file lacks gets its section before the one that holds the open list.
+        Hive other;
+        other.write(head + tail);
+        ASSERT_TRUE(other.writeDword("New\\Sub", "c", 3));
+        EXPECT_EQ(other.readValue("New\\Sub", "c").data, bytes({3, 0, 0, 0}));
+        EXPECT_EQ(other.readValue("K", "b").data, b.data) << list;
+        EXPECT_EQ(other.read(), crlf({kHeader, "", "[HKEY_CURRENT_USER\\New]", "", "[HKEY_CURRENT_USER\\New\\Sub]",
+                                      "\"c\"=dword:00000003", "", "[HKEY_CURRENT_USER\\K]", "\"b\"=hex:05"}) +
+                                    tail);
     }
 }
 
