@@ -1,6 +1,7 @@
 // The keys and the menu that any browser offers, end to end in the real window: finding text,
 // back and forward, stopping a load, and the page's right-click menu.
 #include "livewindow.h"
+#include "pagescript.h"
 #include "standin.h"
 
 #include "ui/TWebNavigator.h"
@@ -58,17 +59,7 @@ struct Keys : testing::LiveWindow {
         return waitFor([&] { return browser().focusProxy()->hasFocus(); }, 5s) &&
                waitFor([&] { return evaluate(QStringLiteral("document.hasFocus()")).toBool(); }, 5s);
     }
-    QVariant evaluate(const QString& script)
-    {
-        QVariant result;
-        bool done = false;
-        browser().page()->runJavaScript(script, [&](const QVariant& value) {
-            result = value;
-            done = true;
-        });
-        waitFor([&] { return done; }, 5s);
-        return result;
-    }
+    QVariant evaluate(const QString& script) { return testing::Evaluate(browser().page(), script); }
     // The centre of a page element, in the view's coordinates.
     QPoint centreOf(const char* id)
     {

@@ -4,6 +4,7 @@
 // dialog that will not go, no header that stops answering, no download that fails without a word.
 #include "livewindow.h"
 #include "modalwatcher.h"
+#include "pagescript.h"
 #include "standin.h"
 
 #include "ui/TWebNavigator.h"
@@ -106,18 +107,6 @@ struct Hostile : testing::LiveWindow {
             texts << label->text();
         return texts.join(u'\n');
     }
-    // What a script in the page answers (invalid when it does not within 5 s).
-    static QVariant ask(QWebEnginePage* page, const QString& script)
-    {
-        QVariant answer;
-        bool answered = false;
-        page->runJavaScript(script, [&](const QVariant& result) {
-            answer = result;
-            answered = true;
-        });
-        waitFor([&] { return answered; }, 5s);
-        return answer;
-    }
     // Where an element of the page is, in the view, once the page has built it (null if never).
     static QRect rectOf(QWebEnginePage* page, const QString& script)
     {
@@ -125,7 +114,7 @@ struct Hostile : testing::LiveWindow {
         waitFor(
             [&] {
                 const QVariantList r =
-                    ask(page, QStringLiteral("(function () { var e = %1; if (!e) return null;"
+                    testing::Evaluate(page, QStringLiteral("(function () { var e = %1; if (!e) return null;"
                                              " var r = e.getBoundingClientRect(); return [r.x, r.y, r.width,"
                                              " r.height]; })()")
                                   .arg(script))
@@ -145,7 +134,7 @@ struct Hostile : testing::LiveWindow {
         const QRect rect = rectOf(view->page(), QStringLiteral("document.getElementById('%1')").arg(id));
         if (!rect.isValid())
             return false;
-        const auto ask = [&](const QString& script) { return Hostile::ask(view->page(), script); };
+        const auto ask = [&](const QString& script) { return testing::Evaluate(view->page(), script); };
         ask(QStringLiteral("if (!window.testClicks) { window.testClicks = [];"
                            " addEventListener('mousedown', e => testClicks.push((e.target.closest('[id]') || "
                            "{}).id), true); }"

@@ -2,6 +2,7 @@
 // downloads, new windows, logins, certificates, permissions, printing and crashed pages.
 #include "livewindow.h"
 #include "modalwatcher.h"
+#include "pagescript.h"
 #include "qtprint.h"
 #include "standin.h"
 
@@ -42,17 +43,11 @@ using testing::portal;
 using testing::StandIn;
 using testing::waitFor;
 
-// Clicks an element of the page as soon as it exists (the address commits before the page is built).
-void clickWhenBuilt(QWebEnginePage* page, const char* id)
-{
-    page->runJavaScript(QStringLiteral("(function go() { var e = document.getElementById('%1'); if (e) "
-                                       "e.click(); else setTimeout(go, 20); })()")
-                            .arg(QLatin1String(id)));
-}
-
+// The page's elements are clicked by a script as soon as they exist (the address commits before the
+// page is built).
 struct Shell : testing::LiveWindow {
     Shell() { start(); }
-    void click(const char* id) { clickWhenBuilt(browser().page(), id); }
+    bool click(const char* id) { return testing::ClickWhenBuilt(browser().page(), QLatin1String(id)); }
 };
 
 QByteArray patternBytes(int size)
@@ -78,23 +73,23 @@ TEST(ShellE2E, downloadsLandInTheDownloadFolderUnderFreeNamesAndLaunchFilesAreOp
     QDir(folder).removeRecursively();
     ASSERT_TRUE(s.open(portal("/downloads")));
 
-    s.click("attachment");
+    ASSERT_TRUE(s.click("attachment"));
     const QString first = QDir(folder).filePath(QStringLiteral("policy.pdf"));
     ASSERT_TRUE(waitFor([&] { return contentsOf(first).size() == 409600; }, 20s));
     EXPECT_EQ(contentsOf(first), patternBytes(409600));
 
-    s.click("attachment");
+    ASSERT_TRUE(s.click("attachment"));
     const QString second = QDir(folder).filePath(QStringLiteral("policy (1).pdf"));
     ASSERT_TRUE(waitFor([&] { return contentsOf(second).size() == 409600; }, 20s))
         << "never over an existing file";
     EXPECT_EQ(contentsOf(first), patternBytes(409600));
 
-    s.click("unknown");
+    ASSERT_TRUE(s.click("unknown"));
     const QString unknown = QDir(folder).filePath(QStringLiteral("unknown.bin"));
     ASSERT_TRUE(waitFor([&] { return contentsOf(unknown).size() == 102400; }, 20s));
     EXPECT_EQ(contentsOf(unknown), patternBytes(102400));
 
-    s.click("ica");
+    ASSERT_TRUE(s.click("ica"));
     const std::string launch =
         QUrl::fromLocalFile(QDir(folder).filePath(QStringLiteral("launch.ica"))).toString().toStdString();
     ASSERT_TRUE(waitFor([&] { return !s.fakes.shell->opened.empty(); }, 20s));
@@ -132,7 +127,7 @@ TEST(ShellE2E, aDownloadThatFailsShowsWhy)
                          QTimer::singleShot(0, download, &QWebEngineDownloadRequest::cancel);
                      });
     ASSERT_TRUE(s.open(portal("/downloads")));
-    s.click("unknown");
+    ASSERT_TRUE(s.click("unknown"));
     auto* bar = s.window->findChild<web::DownloadBar*>();
     const auto reasonShown = [&] {
         for (QLabel* label : bar->findChildren<QLabel*>())
@@ -160,7 +155,7 @@ TEST(ShellE2E, linksAndScriptsOpenAWindowOfOursThatSharesTheSessionAndMayCloseIt
             open += qobject_cast<web::PopupWindow*>(w) != nullptr && w->isVisible();
         return open;
     };
-    s.click("blank");
+    ASSERT_TRUE(s.click("blank"));
     ASSERT_TRUE(waitFor([&] { return popups() == 1; }, 15s));
     ASSERT_TRUE(
         waitFor([&] { return standIn.requestsTo(QStringLiteral("/popup/target")).size() == 1; }, 15s));
@@ -179,7 +174,7 @@ TEST(ShellE2E, linksAndScriptsOpenAWindowOfOursThatSharesTheSessionAndMayCloseIt
             popup = p;
     ASSERT_NE(popup, nullptr);
     waitFor([&] { return popup->page()->url().path() == u"/popup/target"; }, 10s);
-    clickWhenBuilt(popup->page(), "close");
+    ASSERT_TRUE(testing::ClickWhenBuilt(popup->page(), QStringLiteral("close")));
     EXPECT_TRUE(waitFor([&] { return popups() == 0; }, 10s)) << "its page closed it";
     EXPECT_TRUE(s.window->isVisible());
 }
@@ -303,7 +298,7 @@ TEST(ShellE2E, windowOpenGetsAWindowOfTheSizeItAskedFor)
     ASSERT_TRUE(standIn.started());
     Shell s;
     ASSERT_TRUE(s.open(portal("/popup")));
-    s.click("open");
+    ASSERT_TRUE(s.click("open"));
     web::PopupWindow* popup = nullptr;
     ASSERT_TRUE(waitFor(
         [&] {

@@ -1,6 +1,7 @@
 // Start-up against the stand-in portal with the real engine: what the portal receives and when,
 // and what the user sees.
 #include "modalwatcher.h"
+#include "pagescript.h"
 #include "qtprint.h"
 #include "standin.h"
 
@@ -150,17 +151,10 @@ TEST(StartupE2E, anUnreachablePortalSaysWhyAndTryingAgainRepeatsTheStartUpReques
     started.start();
     web::WebEngineBrowser& browser = *started.window.WebBrowser;
     const auto text = [&](const char* id) {
-        QString result;
-        bool done = false;
-        browser.page()->runJavaScript(
-            QStringLiteral("(function () { var e = document.getElementById('%1'); return e ? e.textContent : ''; })()")
-                .arg(QLatin1String(id)),
-            [&](const QVariant& value) {
-                result = value.toString();
-                done = true;
-            });
-        waitFor([&] { return done; }, 5s);
-        return result;
+        return testing::Evaluate(browser.page(), QStringLiteral("(function () { var e = document.getElementById('%1');"
+                                                                " return e ? e.textContent : ''; })()")
+                                                     .arg(QLatin1String(id)))
+            .toString();
     };
     const QString stamped = QString::fromStdString(navigation::PortalBaseUrl() + "/?version=6.9");
     ASSERT_TRUE(waitFor([&] { return browser.title() == u"Pagina niet bereikbaar" && text("address") == stamped; }, 15s))
