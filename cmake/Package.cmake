@@ -6,7 +6,7 @@ set(CPACK_PACKAGE_VENDOR Ostrel)
 set(CPACK_PACKAGE_CONTACT "Ostrel <info@ostrel.nl>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
-    "One window with a header of destination buttons over an embedded web browser: the insurer's\n portal, remote workplace, forms, file exchange, downloads, service desk and remote support.")
+    "One window with a header of destination buttons over an embedded web browser:\n the insurer's portal, remote workplace, forms, file exchange, downloads,\n service desk and remote support.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.ostrel.nl")
