@@ -35,8 +35,8 @@ debian13_sources() {
 }
 
 # Runs a bash command in the root, in /work/src when there is one, with a clean environment, in
-# mount and PID namespaces of its own and a network of its own with nothing but loopback, so that
-# its stand-in ports and X displays never meet another run's. Options, before the command:
+# mount and PID namespaces of its own, with a /tmp of its own and a network of its own with nothing
+# but loopback, so that its stand-in ports and X displays never meet another run's. Options, before the command:
 #   --display  an X server (Xvfb, 1920x1080) runs for the command, at DISPLAY=:99
 #   --network  the machine's network instead (for apt-get), and no display
 # xvfb-run waits for ever in such a root: started last in "bash -c", it becomes the namespace's
@@ -62,6 +62,7 @@ debian13_run() {
         mount -t proc proc "$root/proc"
         mount --rbind /sys "$root/sys"
         mount -t tmpfs shm "$root/dev/shm"
+        mount -t tmpfs tmp "$root/tmp" # X displays lock and listen in /tmp: each run has its own
         [ -n "$3" ] || cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
         exec chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 \
             bash -c "set -e; cd /work/src 2>/dev/null || cd /; $2; exit 0"
