@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "$(id -u)" -eq 0 ] || exec sudo "$0" "$@" # making and entering a root takes root
+scripts/deps.sh
 source scripts/lib/debian13.sh
 
 debian13_make

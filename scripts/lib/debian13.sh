@@ -1,6 +1,7 @@
 # Sourced by the scripts that build, test, package or measure on Debian 13's Qt 6.8 (Chromium 122
 # core) beside the machine's Debian 12: one root made from Debian's packages with mmdebstrap, kept in
-# build/debian13 and made again only when the package list below changes. Takes root.
+# build/debian13 and made again only when the package list below changes. Takes root, and the tools
+# of scripts/deps.sh.
 
 debian13_packages=(
     cmake ninja-build g++ pkg-config file
@@ -17,7 +18,6 @@ debian13_make() {
     local wanted
     wanted=$(printf '%s\n' "${debian13_packages[@]}" | sort | sha256sum | cut -d' ' -f1)
     [ "$(cat "$debian13_home/packages.sha256" 2>/dev/null)" != "$wanted" ] || return 0
-    command -v mmdebstrap >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq mmdebstrap >/dev/null
     rm -rf "$debian13_root" "$debian13_home/packages.sha256"
     mkdir -p "$debian13_home"
     echo "Making the Debian 13 root in $debian13_root (about 2 minutes, 2.2 GB)" >&2
@@ -26,12 +26,15 @@ debian13_make() {
 }
 
 # Puts the committed sources (HEAD, as git has them) in a folder of the root, /work/src unless
-# given; its build folder stays.
+# given; its build folder stays. Only the files that changed are written, and they get the time of
+# the copy, so that the build there makes again what they touch and nothing else.
 debian13_sources() {
-    local dir=$debian13_root${1:-/work/src}
+    local dir=$debian13_root${1:-/work/src} head
+    head=$(mktemp -d)
+    git archive HEAD | tar -x -C "$head"
     mkdir -p "$dir"
-    find "$dir" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
-    git archive HEAD | tar -x -C "$dir"
+    rsync --recursive --links --perms --checksum --delete --exclude=/build "$head/" "$dir/"
+    rm -rf "$head"
 }
 
 # Runs a bash command in the root, in /work/src when there is one, with a clean environment, in
