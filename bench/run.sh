@@ -1,35 +1,96 @@
 #!/usr/bin/env bash
-# Benchmark: the program against a bare QWebEngineView (the engine's floor) and Debian's Chromium,
-# each opening the stand-in portal's bench page under one Xvfb with openbox. Measures start-up to
-# the page's image and the memory of the whole process tree for all three, and for the program
-# alone how long F2, F5 and the Refresh button take to do their work, then its memory growth over
-# 200 reloads and 50 popups. Start-up and memory are also taken for the program with the page's
-# accessibility off (QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY=0) and for the program while a screen
-# reader listens over AT-SPI on a session bus of the bench's own. A figure is the median of ROUNDS
-# rounds (default 7) taken in turn (program, page accessibility off, screen reader, bare, Chromium,
-# program, ...) after a warm-up round that is not counted.
-# The table goes to stdout and to build/bench/results.txt; progress goes to stderr.
+# Benchmark: the program against a bare QWebEngineView (the engine's floor) and Chromium, on two
+# engines: this machine's Debian 12 (Qt 6.4, Chromium 102 core) against Debian 12's chromium, then
+# Debian 13's Qt 6.8 (Chromium 122 core) inside the Debian 13 root of scripts/lib/debian13.sh against
+# Debian 13's chromium. Each program opens the stand-in portal's bench page under one Xvfb with
+# openbox. Measured:
+# - start-up to the page's image (for the program: to its version-stamped page less its 2000 ms
+#   pause, and to the first page, the answer to its POST) and the memory of the whole process tree
+#   3 s after, for all three;
+# - the morning's start: the start-up to the first page's image right after the page cache was
+#   dropped (sync, then 3 to /proc/sys/vm/drop_caches), so that the program, its libraries and the
+#   engine's files come from the disk as at the first start after the machine booted; the X
+#   server, the window manager and the stand-in run on and stay in memory, as the desktop does;
+# - for the program alone, how long F2, F5 and the Refresh button take to do their work, then its
+#   memory growth over 200 reloads and 50 popups (100 and 25 on Debian 13, to keep the run short);
+# - start-up and memory of the program with the page's accessibility off
+#   (QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY=0) and while a screen reader listens over AT-SPI on a
+#   session bus of the bench's own.
+# A figure is the median of ROUNDS rounds (default 7) taken in turn (program, page accessibility off,
+# screen reader, bare, Chromium, then the morning's start of program, bare and Chromium, program, ...)
+# after a warm-up round that is not counted and has no morning's start.
+# Debian 12 measures build/standin, built from the working tree; Debian 13 the committed sources
+# (HEAD), copied to /work/bench in the root and built there. Takes root (the page cache, the root).
+# The tables go to stdout and to build/bench/results.txt; progress goes to stderr.
 #   bench/run.sh [ROUNDS]
+# Only the engine of the system it runs on (what runs inside the root), its samples and notes in
+# build/bench/{samples,about}.txt and its table on stdout; RELOADS and POPUPS default to 200 and 50:
+#   bench/run.sh --here [ROUNDS [RELOADS POPUPS]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-rounds=${1:-7}
-if ! [[ $rounds =~ ^[1-9][0-9]*$ ]]; then
-    echo "usage: $0 [ROUNDS]" >&2
+[ "$(id -u)" -eq 0 ] || exec sudo bench/run.sh "$@"
+here=
+[ "${1:-}" != --here ] || { here=1; shift; }
+rounds=${1:-7} reloads=${2:-200} popups=${3:-50}
+if ! [[ $rounds =~ ^[1-9][0-9]*$ && $reloads =~ ^[0-9]+$ && $popups =~ ^[0-9]+$ ]] || { [ -z "$here" ] && (($# > 1)); }; then
+    echo "usage: $0 [ROUNDS] | --here [ROUNDS [RELOADS POPUPS]]" >&2
     exit 2
 fi
 ((rounds >= 7)) || echo "Only $rounds rounds: medians of fewer than 7 are a check of the harness, not figures." >&2
-exec 3>&1 1>&2 # stdout is for the table alone
-
-scripts/deps.sh
-if ! dpkg-query -W -f='${Status}' chromium 2>/dev/null | grep -q 'install ok installed'; then
-    echo "Installing Debian's chromium"
-    sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends chromium >/dev/null
-fi
-source scripts/lib/session.sh # builds the program; starts, and on exit ends, the stand-in and X
 out=build/bench
+exec 3>&1 1>&2 # stdout is for the tables alone
+
+# Both engines: this machine's, then the root's, each by this script with --here; then the tables.
+if [ -z "$here" ]; then
+    began=$SECONDS
+    scripts/deps.sh
+    if ! dpkg-query -W -f='${Status}' chromium 2>/dev/null | grep -q 'install ok installed'; then
+        echo "Installing Debian's chromium"
+        DEBIAN_FRONTEND=noninteractive apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends chromium >/dev/null
+    fi
+    rm -rf "$out/debian12" "$out/debian13"
+    mkdir -p "$out/debian12" "$out/debian13"
+
+    echo "== Debian 12: this machine's Qt WebEngine"
+    rm -f "$out/samples.txt" "$out/about.txt"
+    bench/run.sh --here "$rounds" >/dev/null
+    mv "$out/samples.txt" "$out/about.txt" "$out/debian12/"
+
+    echo "== Debian 13: Qt WebEngine in the root"
+    source scripts/lib/debian13.sh
+    debian13_make
+    if [ ! -x "$debian13_root/usr/bin/chromium" ]; then
+        echo "Installing Debian 13's chromium in the root"
+        debian13_run --network "apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends chromium >/dev/null"
+    fi
+    # Another engineer's scripts build and test in the root's /work/src: the bench has its own folder.
+    src=$debian13_root/work/bench
+    debian13_sources /work/bench
+    rm -f "$src/$out/samples.txt" "$src/$out/about.txt"
+    # The machine's /proc goes to build/host-proc, where the bench sees the processes outside its
+    # PID namespace that hold the same engine (see engine_sharers), in a mount namespace of this
+    # run's own that ends with it.
+    mkdir -p "$src/build/host-proc"
+    # shellcheck disable=SC2016 # expanded by the inner bash
+    unshare --mount --propagation private bash -c '
+        set -e
+        mount --bind /proc "$1/build/host-proc"
+        source scripts/lib/debian13.sh
+        debian13_run "$2"
+    ' bench "$src" "cd /work/bench; BENCH_HOST_PROC=/work/bench/build/host-proc bench/run.sh --here $rounds 100 25 >/dev/null"
+    cp "$src/$out/samples.txt" "$src/$out/about.txt" "$out/debian13/"
+
+    {
+        echo "bench/run.sh $rounds, both engines, took $(((SECONDS - began + 30) / 60)) min in all (building included)"
+        python3 bench/table.py "$out/debian12" "$out/debian13"
+    } | tee "$out/results.txt" >&3
+    exit 0
+fi
+
+command -v chromium >/dev/null || { echo "No chromium here: bench/run.sh without --here installs it." >&2; exit 1; }
+began=$SECONDS
+source scripts/lib/session.sh # builds the program; starts, and on exit ends, the stand-in and X
 cmake -S bench -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$out"
 ours=$build/src/ostrel-web
@@ -138,19 +199,20 @@ skip_requests() {
     while IFS= read -r _ <&4; do :; done
 }
 
-# Waits for the next request whose log line contains $1, until the Unix time $2 (ms); t_ms is then
-# the time the stand-in logged for it. Requests before it are passed over.
+# Waits for the next request whose log line contains $1 (or $3, when given), until the Unix time $2
+# (ms); t_ms is then the time the stand-in logged for it, and matched 1 or 3: the pattern it
+# matched. Requests before it are passed over.
 next_request() {
     local line partial=""
     while :; do
         if IFS= read -r line <&4; then
             line=$partial$line
             partial=""
-            if [[ $line == *"$1"* ]]; then
-                t_ms=${line#'{"t_ms":'}
-                t_ms=${t_ms%%,*}
-                return 0
-            fi
+            matched=1
+            [[ $line == *"$1"* ]] || { [ -n "${3:-}" ] && [[ $line == *"$3"* ]] && matched=3; } || continue
+            t_ms=${line#'{"t_ms":'}
+            t_ms=${t_ms%%,*}
+            return 0
         else
             partial+=$line # the stand-in is still writing this line
             now_ms
@@ -245,22 +307,43 @@ press() {
     echo "$up" >&5
 }
 
-# The Qt WebEngine processes running outside the tree of the PID given (all of them without one),
-# one PID a line: this bench's own, or another program's on the machine, such as a test.
+# The file of the engine the program links, as /proc/PID/maps names it: "MAJOR:MINOR INODE" (the
+# path would not do: a process of another mount namespace shows the root's files by their path on
+# the machine). Debian 12's and Debian 13's engines are different files, shared by no process of
+# the other.
+engine_lib=$(readlink -f "$(ldd "$ours" | awk '$1 ~ /^libQt6WebEngineCore/ {print $3}')")
+engine_file=$(stat -L -c '%Hd %Ld %i' "$engine_lib" | { read -r major minor inode; printf '%02x:%02x %s' "$major" "$minor" "$inode"; })
+# The machine's processes: inside the Debian 13 root, /proc shows the bench's PID namespace alone,
+# and the run mounts the machine's /proc at BENCH_HOST_PROC.
+proc=${BENCH_HOST_PROC:-/proc}
+own_namespace=$(readlink /proc/self/ns/pid)
+
+# The processes that map this engine outside the tree of the PID given (all of them without one),
+# one PID a line: this bench's own, or another program's on the machine, such as a test (by its PID
+# on the machine when it is outside the bench's PID namespace).
 engine_sharers() { # [PID]
-    local tree p
+    local tree map p
     tree=" $([ -z "${1:-}" ] || process_tree "$1" | tr '\n' ' ') "
-    { grep -l libQt6WebEngineCore /proc/[0-9]*/maps 2>/dev/null || true; } | while IFS=/ read -r _ _ p _; do
+    { grep -lF " $engine_file " "$proc"/[0-9]*/maps 2>/dev/null || true; } | while read -r map; do
+        p=${map%/maps}
+        p=${p##*/}
+        if [ "$proc" != /proc ]; then
+            if [ "$(readlink "$proc/$p/ns/pid" 2>/dev/null)" != "$own_namespace" ]; then
+                echo "$p (machine)"
+                continue
+            fi
+            p=$(awk '$1 == "NSpid:" {print $NF}' "$proc/$p/status" 2>/dev/null) || continue
+        fi
         [[ $tree == *" $p "* ]] || echo "$p"
     done
 }
 
 # PSS divides a shared page among every process on the machine that maps it: while another Qt
-# WebEngine program runs, a Qt WebEngine tree reads some 65 MB low. Waits up to 60 s for the
-# others to end.
+# WebEngine program runs, a Qt WebEngine tree reads some 65 MB low; and the engine's files it maps
+# stay in the page cache. Waits up to 60 s for the others to end.
 wait_engine_alone() {
     [ -n "$(engine_sharers)" ] || return 0
-    echo "  waiting for other Qt WebEngine processes to end: $(engine_sharers | tr '\n' ' ')"
+    echo "  waiting for other processes of this Qt WebEngine to end: $(engine_sharers | tr '\n' ' ')"
     now_ms
     local deadline=$((REPLY + 60000))
     while [ -n "$(engine_sharers)" ]; do
@@ -272,33 +355,43 @@ wait_engine_alone() {
 
 # Start-up until the page has asked for its image, 30 s at most; then the memory 3 s after that.
 # For the program (ours, ours_noa11y, ours_at), the image of the version-stamped page that follows
-# the start-up's POST and its 2000 ms pause, which is taken off. For ours_at the screen reader then
-# reads the page's tree once: with no heading in it the engine built none, and the sample fails. A
-# memory taken while another Qt WebEngine program ran is "memory_shared", not "memory".
+# the start-up's POST and its 2000 ms pause, which is taken off ("startup"), and the image of the
+# POST's answer, the first page on the screen ("first"; for the others the same as "startup"):
+# taking the pause off also takes off what the engine does meanwhile, such as starting the page's
+# renderer. For ours_at the screen reader then reads the page's tree once: with no heading in it
+# the engine built none, and the sample fails. A memory taken while another process of this engine
+# ran is "memory_shared", not "memory".
 measure_start() { # round, name, command...
-    local round=$1 name=$2 pause=0 startup memory memory_figure=memory sharers headings
+    local round=$1 name=$2 startup first='' memory memory_figure=memory sharers headings
     shift 2
     wait_engine_alone
     skip_requests
     launch "$name-$round" "$@"
     local deadline=$((started + 30000))
-    if [[ $name == ours* ]]; then
-        pause=2000
+    if [[ $name == ours* ]] &&
+        next_request '"path":"/bench/image.png"' "$deadline" '"target":"/?version=6.9"' && ((matched == 1)); then
+        first=$((t_ms - started))
         next_request '"target":"/?version=6.9"' "$deadline" || true
     fi
     if ! next_request '"path":"/bench/image.png"' "$deadline"; then
         echo "  $name did not load the page within 30 s (output: $out/logs/$name-$round.log)"
         sample "$round startup $name failed"
+        sample "$round first $name failed"
         sample "$round memory $name failed"
         return 1
     fi
-    startup=$((t_ms - started - pause))
+    if [[ $name == ours* ]]; then
+        startup=$((t_ms - started - 2000))
+    else
+        startup=$((t_ms - started))
+        first=$startup
+    fi
     sleep_until $((t_ms + 3000))
     memory=$(pss_tree "$pid")
     sharers=
-    ! grep -q libQt6WebEngineCore "/proc/$pid/maps" 2>/dev/null || sharers=$(engine_sharers "$pid" | tr '\n' ' ')
+    ! grep -qF " $engine_file " "/proc/$pid/maps" 2>/dev/null || sharers=$(engine_sharers "$pid" | tr '\n' ' ')
     if [ -n "$sharers" ]; then
-        echo "  memory shared with other Qt WebEngine processes ($sharers): left out of the median"
+        echo "  memory shared with other processes of this Qt WebEngine ($sharers): left out of the median"
         memory_figure=memory_shared
     fi
     if [ "$name" = ours_at ]; then
@@ -309,12 +402,46 @@ measure_start() { # round, name, command...
         if ((${headings:-0} == 0)); then
             echo "  !!! NO HEADING: the engine built no tree for the screen reader; round $round of $name failed"
             sample "$round startup $name failed"
+            sample "$round first $name failed"
             sample "$round memory $name failed"
             return 1
         fi
     fi
     sample "$round startup $name $startup"
+    sample "$round first $name ${first:-failed}"
     sample "$round $memory_figure $name $memory"
+}
+
+# The morning's start: the start-up to the first page's image ("first" of measure_start; 60 s at
+# most) right after the page cache was dropped, without the memory. A start while another process
+# of this engine ran, which holds the engine's files in the cache, is "morning_shared", not "morning".
+measure_morning() { # round, name, command...
+    local round=$1 name=$2 figure=morning before sharers=
+    shift 2
+    wait_engine_alone
+    skip_requests
+    sync
+    echo 3 >/proc/sys/vm/drop_caches
+    before=$(engine_sharers | tr '\n' ' ')
+    launch "$name-morning-$round" "$@"
+    if ! next_request '"path":"/bench/image.png"' $((started + 60000)); then
+        echo "  $name did not load the page within 60 s (output: $out/logs/$name-morning-$round.log)"
+        sample "$round morning $name failed"
+        return 1
+    fi
+    ! grep -qF " $engine_file " "/proc/$pid/maps" 2>/dev/null || sharers=$before$(engine_sharers "$pid" | tr '\n' ' ')
+    if [ -n "$sharers" ]; then
+        echo "  the engine's files were in use by other processes ($sharers): left out of the median"
+        figure=morning_shared
+    fi
+    sample "$round $figure $name $((t_ms - started))"
+}
+
+# Chromium's command in the folders of fresh_home, in the array chromium. As root Chromium refuses to
+# start with its sandbox. It runs under Xvfb without --disable-gpu.
+chromium_command() {
+    chromium=(chromium --app="$page" --no-first-run --disable-background-networking --disable-component-update
+        --disable-sync --user-data-dir="$home/chromium" --no-sandbox)
 }
 
 # F2, F5 and the Refresh button in the program's window, timed from the release of the key or the
@@ -386,6 +513,21 @@ measure_freezes() { # round
 }
 
 load_start=$(cut -d' ' -f1-3 /proc/loadavg) # the machine may be busy with more than this
+date_start=$(date -u '+%Y-%m-%d %H:%M UTC')
+# How fast the disk under the morning's start is: Chromium's program file (no process maps it now),
+# read right after the page cache was dropped. A virtual machine's disk may come from its host's
+# cache and read much faster than a desktop's.
+disk_file=$(readlink -f /usr/lib/chromium/chromium)
+sync
+echo 3 >/proc/sys/vm/drop_caches
+now_ms
+disk_ms=$REPLY
+cat "$disk_file" >/dev/null
+now_ms
+disk_ms=$((REPLY - disk_ms))
+disk_mb=$(($(stat -c %s "$disk_file") / 1048576))
+echo "After a drop of the page cache, $disk_mb MB read in $disk_ms ms"
+
 for ((round = 0; round <= rounds; round++)); do
     if ((round == 0)); then echo "Warm-up round (not counted)"; else echo "Round $round of $rounds"; fi
     echo "  the program"
@@ -407,16 +549,32 @@ for ((round = 0; round <= rounds; round++)); do
     stop_run
     echo "  Chromium"
     fresh_home
-    # As root Chromium refuses to start with its sandbox. It runs under Xvfb without --disable-gpu.
-    measure_start "$round" chromium chromium --app="$page" --no-first-run --disable-background-networking \
-        --disable-component-update --disable-sync --user-data-dir="$home/chromium" --no-sandbox || true
+    chromium_command
+    measure_start "$round" chromium "${chromium[@]}" || true
+    stop_run
+    ((round > 0)) || continue
+    echo "  the morning's start (page cache dropped): the program, bare QWebEngineView, Chromium"
+    fresh_home
+    measure_morning "$round" ours "$ours" || true
+    stop_run
+    fresh_home
+    measure_morning "$round" bare "${bare_cmd[@]}" "$page" || true
+    stop_run
+    fresh_home
+    chromium_command
+    measure_morning "$round" chromium "${chromium[@]}" || true
     stop_run
 done
 
-# The program's memory after its page first loaded, and again after 200 reloads with F5 and 50
-# popups that the page opens (the key "p") and that close themselves.
+# The program's memory after its page first loaded, and again after $reloads reloads with F5 and
+# $popups popups that the page opens (the key "p") and that close themselves. A memory taken while
+# another process of this engine ran is noted ("growth shared").
+growth_memory() { # figure
+    sample "growth $1 ours $(pss_tree "$pid")"
+    [ -z "$(engine_sharers "$pid")" ] || sample "growth shared ours 1"
+}
 measure_growth() {
-    local window x y soon reloads=0 popups=0
+    local window x y soon done_reloads=0 done_popups=0
     fresh_home
     wait_engine_alone
     skip_requests
@@ -427,22 +585,22 @@ measure_growth() {
         return 1
     fi
     sleep_until $((t_ms + 3000))
-    sample "growth first ours $(pss_tree "$pid")"
+    growth_memory first
     window=$(xdotool search --onlyvisible --name '^Ostrel Web 6.9$' | head -1)
-    for ((i = 0; i < 200; i++)); do
+    for ((i = 0; i < reloads; i++)); do
         press "$window" F5
         soon=$((pressed + 30000))
         next_request '"target":"/?version=6.9"' "$soon" && next_request '"target":"/?version=6.9"' "$soon" &&
             next_request '"path":"/bench/image.png"' "$soon" || break
-        reloads=$((i + 1))
-        ((reloads % 50)) || echo "  $reloads reloads"
+        done_reloads=$((i + 1))
+        ((done_reloads % 50)) || echo "  $done_reloads reloads"
     done
-    sample "growth reloads ours $reloads"
+    sample "growth reloads ours $done_reloads"
     # A click on the page's text gives the page the focus, so that it gets the key.
     eval "$(xdotool getwindowgeometry --shell "$window")"
     x=$((X + WIDTH / 2))
     y=$((Y + HEIGHT / 2))
-    for ((i = 0; i < 50; i++)); do
+    for ((i = 0; i < popups; i++)); do
         # Listening before the key, so that even a popup that comes and goes at once is seen.
         start_waiter "$out/popup" count 2 30000
         xdotool windowactivate --sync "$window" mousemove "$x" "$y" click 1 key p
@@ -451,22 +609,24 @@ measure_growth() {
         wait "$helper" || break
         next_request '"path":"/bench/popup"' "$soon" || break
         "$xwait" count 1 30000 >/dev/null || break
-        popups=$((i + 1))
-        ((popups % 10)) || echo "  $popups popups"
+        done_popups=$((i + 1))
+        ((done_popups % 10)) || echo "  $done_popups popups"
     done
-    sample "growth popups ours $popups"
+    sample "growth popups ours $done_popups"
     sleep 3
-    sample "growth after ours $(pss_tree "$pid")"
+    growth_memory after
     # The engine lets go of a closed page's last buffers about 5 s after it closed.
     sleep 7
-    sample "growth settled ours $(pss_tree "$pid")"
+    growth_memory settled
 }
 
-echo "Growth: the program, 200 reloads with F5 and 50 popups"
+echo "Growth: the program, $reloads reloads with F5 and $popups popups"
 measure_growth || true
 stop_run
 
 {
-    echo "bench/run.sh $rounds, $(date -u '+%Y-%m-%d %H:%M UTC'); load average (1, 5, 15 min) at the start $load_start, at the end $(cut -d' ' -f1-3 /proc/loadavg)"
-    python3 bench/table.py "$samples"
-} | tee "$out/results.txt" >&3
+    echo "Debian $(cat /etc/debian_version): $("$ours" --version | tail -n +2 | paste -sd ';' | sed 's/;/; /g'); $(chromium --version 2>/dev/null | awk '{print $1, $2}')"
+    echo "bench/run.sh --here $rounds $reloads $popups, $date_start, took $(((SECONDS - began + 30) / 60)) min (building included); load average (1, 5, 15 min) at the start $load_start, at the end $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "The disk under the morning's start: $disk_mb MB ($disk_file) read in $disk_ms ms right after a drop of the page cache"
+} >"$out/about.txt"
+python3 bench/table.py "$out" >&3

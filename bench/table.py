@@ -1,16 +1,21 @@
 #!/usr/bin/env python3
-"""The tables of bench/run.sh, from its samples: one "ROUND FIGURE PROGRAM VALUE" a line, VALUE in
-ms, in kB for memory, a count for headings, or "failed". Round 0 is the warm-up and is left out.
-Each cell is the median [min-max] of the other rounds; the ratios are of the medians. A memory
-taken while another Qt WebEngine program ran (FIGURE "memory_shared") is counted but left out.
-The program against the others first, then the program against itself with the page's
-accessibility off and while a screen reader listens.
-    bench/table.py SAMPLES"""
+"""The tables of bench/run.sh. Each DIR holds one engine's samples.txt, one "ROUND FIGURE PROGRAM VALUE"
+a line, VALUE in ms, in kB for memory, a count for headings, or "failed", and its about.txt: the
+engine's name, then a line on the run. Round 0 is the warm-up and is left out. Each cell is the
+median [min-max] of the other rounds; the ratios are of the medians. A figure taken while another
+process of the same engine ran (FIGURE "memory_shared" or "morning_shared") is counted but left out.
+For each engine, the program against the others first, then the program against itself with the
+page's accessibility off and while a screen reader listens; with more than one DIR, the medians of
+start-up, the morning's start and memory of each engine against the first one's.
+    bench/table.py DIR [DIR ...]"""
+import os
 import statistics
 import sys
 
 FIGURES = [  # name, label, unit
     ("startup", "Start-up to page loaded (program: less 2000 ms pause)", "ms"),
+    ("first", "Start-up to the first page's image (program: its POST's)", "ms"),
+    ("morning", "Morning start: the same, page cache dropped just before", "ms"),
     ("memory", "Memory: PSS of the process tree, 3 s after", "MB"),
     ("f2_probe", "F2, primary gateway refused: to probe of secondary", "ms"),
     ("f2_page", "F2, primary gateway refused: to secondary's page", "ms"),
@@ -31,7 +36,12 @@ TABLES = [
 ]
 
 
-def main(path):
+# The figures compared between engines.
+ACROSS = ["startup", "first", "morning", "memory"]
+
+
+def read(path):
+    """values, failed and shared counts, the rounds counted and the growth figures of a samples file."""
     values, failed, shared, counted = {}, {}, {}, set()
     growth = {}
     for line in open(path):
@@ -50,13 +60,28 @@ def main(path):
         else:
             number = int(value) / 1024 if figure == "memory" else int(value)
             values.setdefault((figure, program), []).append(number)
+    return values, failed, shared, counted, growth
 
+
+def number(value, unit):
+    return ("{:.0f}" if unit == "ms" else "{:.1f}").format(value)
+
+
+def print_rows(rows):
+    widths = [max(len(row[i]) for row in rows) for i in range(len(rows[0]))]
+    for i, row in enumerate(rows):
+        print("  ".join(text.ljust(width) for text, width in zip(row, widths)).rstrip())
+        if i == 0:
+            print("  ".join("-" * width for width in widths))
+
+
+def engine(values, failed, shared, counted, growth):
     def cell(figure, program, unit):
         got = values.get((figure, program))
         text = ""
         if got:
-            fmt = "{:.0f}" if unit == "ms" else "{:.1f}"
-            text = (fmt + " [" + fmt + "-" + fmt + "]").format(statistics.median(got), min(got), max(got))
+            text = "{} [{}-{}]".format(number(statistics.median(got), unit), number(min(got), unit),
+                                       number(max(got), unit))
         text = text or "-"
         if failed.get((figure, program)):
             text += " ({} failed)".format(failed[figure, program])
@@ -86,15 +111,11 @@ def main(path):
         if printed:
             print()
         printed = True
-        widths = [max(len(row[i]) for row in rows) for i in range(len(rows[0]))]
-        for i, row in enumerate(rows):
-            print("  ".join(text.ljust(width) for text, width in zip(row, widths)).rstrip())
-            if i == 0:
-                print("  ".join("-" * width for width in widths))
+        print_rows(rows)
 
     if shared:
-        print("shared: samples taken while another Qt WebEngine program ran on the machine, which lowers the PSS; "
-              "left out of the median")
+        print("shared: taken while another process of the same Qt WebEngine ran (a test, say), which lowers the "
+              "PSS and keeps the engine's files in the page cache; left out of the median")
     headings = values.get(("headings", "ours_at"))
     if headings:
         print("Headings the screen reader found in the program's tree, once a round after the memory: "
@@ -109,10 +130,55 @@ def main(path):
                                                          growth.get("popups", 0), (after - first) * 100 / first))
             if settled:
                 print("  and {:.1f} MB 10 s after: {:+.1f} %".format(settled / 1024, (settled - first) * 100 / first))
+            if growth.get("shared"):
+                print("  (some of these taken while another process of the same Qt WebEngine ran: they read low)")
         else:
             print("Growth of the program: failed ({} reloads and {} popups done)".format(
                 growth.get("reloads", 0), growth.get("popups", 0)))
 
 
+def main(dirs):
+    engines = []
+    for directory in dirs:
+        about = open(os.path.join(directory, "about.txt")).read().splitlines()
+        engines.append((about[0] if about else directory, read(os.path.join(directory, "samples.txt"))))
+        if engines[1:]:
+            print()
+        print(engines[-1][0])
+        print("=" * len(engines[-1][0]))
+        for line in about[1:]:
+            print(line)
+        print()
+        engine(*engines[-1][1])
+
+    if len(engines) < 2:
+        return
+    (first_name, first), others = engines[0], engines[1:]
+    for name, other in others:
+        this, that = name.split(":")[0], first_name.split(":")[0]
+        heading = "{} against {}: the medians above, {} -> {} (ratio)".format(this, that, that, this)
+        print()
+        print(heading)
+        print("=" * len(heading))
+        columns = TABLES[0][0]
+        rows = [["figure", "unit"] + [heading for _, heading in columns]]
+        for figure, label, unit in FIGURES:
+            if figure not in ACROSS:
+                continue
+            row = [label, unit]
+            for program, _ in columns:
+                mine, theirs = other[0].get((figure, program)), first[0].get((figure, program))
+                if mine and theirs:
+                    m, t = statistics.median(mine), statistics.median(theirs)
+                    row.append("{} -> {} ({})".format(number(t, unit), number(m, unit),
+                                                     "{:.2f}".format(m / t) if t > 0 else "-"))
+                else:
+                    row.append("-")
+            rows.append(row)
+        print_rows(rows)
+
+
 if __name__ == "__main__":
-    main(sys.argv[1])
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    main(sys.argv[1:])
