@@ -21,6 +21,7 @@ add_library(ostrel_logic STATIC
     ${ostrel_src}/app/errorbox.cpp
     ${ostrel_src}/app/messagefilter.cpp
     ${ostrel_src}/app/startup.cpp
+    ${ostrel_src}/app/supportfacts.cpp
     ${ostrel_src}/app/switches.cpp
     ${ostrel_src}/navigation/destinations.cpp
     ${ostrel_src}/navigation/formencode.cpp

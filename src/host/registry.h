@@ -30,6 +30,17 @@ struct RegValueRead {
     std::string data;
 };
 
+// Where the hive is kept and how its last reading went, as the service desk is told ("Over Ostrel
+// Web"). The system's own registry (Windows) has no file to tell of.
+struct RegistryStoreStatus {
+    enum class Reading { NotYet, Absent, Read, Unreadable };
+    std::string path; // the store's file; empty for the system's own registry
+    Reading reading = Reading::NotYet;
+    std::string problem;       // Unreadable: why, as the store says it
+    std::string keptAsidePath; // a damaged file that this run kept aside: where it went (empty: none)
+    std::string keptAsideOn;   // and when, in local time: "dd-MM-yyyy HH:mm:ss"
+};
+
 // An open key; the destructor closes it.
 class RegistryKey {
 public:
@@ -49,6 +60,8 @@ public:
     // Opens the key for reading and writing, creating it and any missing keys above it;
     // nullptr when it can be neither opened nor created.
     virtual std::unique_ptr<RegistryKey> CreateKey(const std::string& path) = 0;
+    // Where the hive is kept and how its last reading went; the system's own registry tells nothing.
+    virtual RegistryStoreStatus StoreStatus() const { return {}; }
 };
 
 } // namespace ostrel::host

@@ -699,7 +699,10 @@ private:
 
 using namespace regfile;
 
-RegFileStore::RegFileStore(QString filePath) : filePath_(std::move(filePath)) {}
+RegFileStore::RegFileStore(QString filePath) : filePath_(std::move(filePath))
+{
+    status_.path = QDir::toNativeSeparators(filePath_).toStdString();
+}
 
 QString RegFileStore::DefaultPath()
 {
@@ -707,12 +710,31 @@ QString RegFileStore::DefaultPath()
            QStringLiteral("/ostrel-web/HKEY_CURRENT_USER.reg");
 }
 
+namespace {
+// A reading of the store's file, and how it went, noted for the service desk.
+template <class Read>
+Document Noted(RegistryStoreStatus& status, Read read)
+{
+    using Reading = RegistryStoreStatus::Reading;
+    try {
+        Document d = read();
+        status.reading = d.onDisk ? Reading::Read : Reading::Absent;
+        status.problem.clear();
+        return d;
+    } catch (const std::exception& error) {
+        status.reading = Reading::Unreadable;
+        status.problem = error.what();
+        throw;
+    }
+}
+} // namespace
+
 std::unique_ptr<RegistryKey> RegFileStore::OpenKeyReadOnly(const std::string& path)
 {
     const auto key = ParseKeyPath(QString::fromUtf8(path));
     if (!key)
         return nullptr;
-    const Document d = Load(filePath_);
+    const Document d = Noted(status_, [&] { return Load(filePath_); });
     if (!Exists(d, *key))
         return nullptr;
     return std::make_unique<FileKey>(filePath_, *key, false, d);
@@ -721,13 +743,14 @@ std::unique_ptr<RegistryKey> RegFileStore::OpenKeyReadOnly(const std::string& pa
 // A file whose content is not a registry file is kept aside byte for byte, under a name that says
 // when, and the store starts afresh: a stray edit must not keep the portal away at every start.
 namespace {
-Document LoadOrSetAside(const QString& filePath_)
+Document LoadOrSetAside(const QString& filePath_, RegistryStoreStatus& status)
 {
     try {
         return Load(filePath_);
     } catch (const MalformedStore& error) {
-        const QString kept = filePath_ + QStringLiteral(".broken-") +
-                             QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString kept =
+            filePath_ + QStringLiteral(".broken-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
         QString name = kept;
         for (int n = 2; QFileInfo::exists(name); ++n)
             name = kept + u'-' + QString::number(n);
@@ -737,6 +760,8 @@ Document LoadOrSetAside(const QString& filePath_)
         }
         qWarning("ostrel-web: %s; kept as \"%s\", starting a fresh registry store", error.what(),
                  qPrintable(QDir::toNativeSeparators(name)));
+        status.keptAsidePath = QDir::toNativeSeparators(name).toStdString();
+        status.keptAsideOn = now.toString(QStringLiteral("dd-MM-yyyy HH:mm:ss")).toStdString();
         return EmptyDocument(filePath_);
     }
 }
@@ -748,12 +773,13 @@ std::unique_ptr<RegistryKey> RegFileStore::CreateKey(const std::string& path)
         const auto key = ParseKeyPath(QString::fromUtf8(path));
         if (!key)
             return nullptr;
-        Document d = LoadOrSetAside(filePath_);
+        Document d = Noted(status_, [&] { return LoadOrSetAside(filePath_, status_); });
         // Windows persists a created key at once; opening one that exists writes nothing.
         if (AddSections(d, *key, false)) {
             Index(d);
             if (!Save(d))
                 return nullptr;
+            status_.reading = RegistryStoreStatus::Reading::Read;
         }
         return std::make_unique<FileKey>(filePath_, *key, true, d);
     } catch (const std::exception& error) {

@@ -32,9 +32,12 @@ public:
     std::unique_ptr<RegistryKey> OpenKeyReadOnly(const std::string& path) override;
     // Never throws: nullptr when the file is malformed or unreadable or cannot be written.
     std::unique_ptr<RegistryKey> CreateKey(const std::string& path) override;
+    // The file, and how the store's last reading of it went (a damaged file kept aside stays told).
+    RegistryStoreStatus StoreStatus() const override { return status_; }
 
 private:
     QString filePath_;
+    RegistryStoreStatus status_;
 };
 
 // A store's content in memory, in the same format and with the same rules as the file: what

@@ -86,8 +86,26 @@ std::pair<std::string, std::string> FormContentType()
 void PortalRequests::PostVersionData(bool includeCitrixVersion)
 {
     const std::string body =
-        includeCitrixVersion ? FullVersionFormBody(CitrixReceiverVersion(registry_)) : ShortVersionFormBody();
+        includeCitrixVersion ? FullVersionFormBody(lookUpCitrixVersion()) : ShortVersionFormBody();
     browser_.Navigate(host::Request{PortalBaseUrl(), 0, PostDataArray(body), {FormContentType()}, {}});
+}
+
+// The version for a POST, and what was found told.
+std::string PortalRequests::lookUpCitrixVersion()
+{
+    using enum CitrixLookup::Outcome;
+    const auto tell = [this](const CitrixLookup& lookup) {
+        if (onCitrixLookup_)
+            onCitrixLookup_(lookup);
+    };
+    try {
+        std::string version = CitrixReceiverVersion(registry_);
+        tell({version.empty() ? NoneFound : Found, version});
+        return version;
+    } catch (const RegistryError& error) {
+        tell({Unreadable, error.what()});
+        throw;
+    }
 }
 
 void PortalRequests::OpenVersionStampedPortalPage(int flags, std::function<void()> retry)

@@ -19,6 +19,13 @@ namespace ostrel::navigation {
 // every use. Throws RegistryError when the value is not a string or cannot be read.
 std::string CitrixReceiverVersion(host::CurrentUserRegistry& registry);
 
+// What a version POST found of Citrix Receiver, as the service desk is told.
+struct CitrixLookup {
+    enum class Outcome { NotYet, Found, NoneFound, Unreadable };
+    Outcome outcome = Outcome::NotYet;
+    std::string text; // Found: the version; Unreadable: why
+};
+
 std::string PortalBaseUrl();
 // The portal base URL followed directly by "?version=6.9".
 std::string VersionStampedPortalUrl();
@@ -41,12 +48,20 @@ public:
 
     // A form POST to the portal; with the Citrix Receiver version only when asked.
     void PostVersionData(bool includeCitrixVersion);
+    // Told what each POST with the Citrix Receiver version found, before it is sent.
+    void SetOnCitrixLookup(std::function<void(const CitrixLookup&)> told)
+    {
+        onCitrixLookup_ = std::move(told);
+    }
     // retry: what trying again means if the page cannot be reached (empty: asking for it again).
     void OpenVersionStampedPortalPage(int flags, std::function<void()> retry = {});
 
 private:
+    std::string lookUpCitrixVersion();
+
     host::Browser& browser_;
     host::CurrentUserRegistry& registry_;
+    std::function<void(const CitrixLookup&)> onCitrixLookup_;
 };
 
 } // namespace ostrel::navigation

@@ -9,6 +9,7 @@
 #include "host/failurelog.h"
 #include "host/services.h"
 #include "navigation/ftphandoff.h"
+#include "ui/aboutwindow.h"
 #include "ui/headerkeys.h"
 #include "ui/headerlayout.h"
 #include "web/blockedwindowbar.h"
@@ -26,6 +27,7 @@
 #include <QMouseEvent>
 
 #include <QScreen>
+#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -42,14 +44,38 @@ constexpr QSize kRestoredClientSize(1259, 841);
 constexpr QSize kMinimumClientSize(kDesignPanelWidth, 761);
 constexpr int kWindowFontHeight = 14;
 constexpr int kRestoreMaximisedWindowMs = 1000;
+
+// The gateway probes as the program asks them, each kept with the local time it was asked.
+class ProbeLog final : public host::ConnectionProbe {
+public:
+    ProbeLog(host::ConnectionProbe& probe, std::function<void(app::ProbeRecord)> keep)
+        : probe_(probe), keep_(std::move(keep))
+    {
+    }
+    int Probe(const std::string& url) override
+    {
+        const QString asked = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+        const int status = probe_.Probe(url);
+        keep_({asked.toStdString(), url, status});
+        return status;
+    }
+
+private:
+    host::ConnectionProbe& probe_;
+    std::function<void(app::ProbeRecord)> keep_;
+};
 } // namespace
 
 TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     : QWidget(parent), WebBrowser(new web::WebEngineBrowser(this)), PnlMenu(new TPanel(this, kHeaderColour)),
       services_(services), header_(new Header(PnlMenu, *services.shell)),
-      portal_(*WebBrowser, *services.registry),
-      commands_({*WebBrowser, *services.registry, *services.shell, *services.pause, *services.probe,
-                 *services.messages})
+      probeLog_(std::make_unique<ProbeLog>(*services.probe,
+                                           [this](app::ProbeRecord probe) {
+                                               facts_.RecordProbe(std::move(probe));
+                                               supportFactsChanged();
+                                           })),
+      portal_(*WebBrowser, *services.registry), commands_({*WebBrowser, *services.registry, *services.shell,
+                                                           *services.pause, *probeLog_, *services.messages})
 {
     setWindowTitle(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
     setFont(HeaderFont(kWindowFontHeight));
@@ -87,6 +113,38 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     WebBrowser->SetProgramNames([this](const QString& scheme) {
         return QString::fromStdString(services_.shell->ProgramForScheme(scheme.toStdString()));
     });
+
+    // What the support window tells, kept as the parts that know it report it.
+    facts_.versions = web::VersionsText().toStdString();
+    portal_.SetOnCitrixLookup([this](const navigation::CitrixLookup& found) {
+        facts_.citrix = found;
+        supportFactsChanged();
+    });
+    const QString title = QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size());
+    WebBrowser->SetProgramMenuEntry(QStringLiteral("Over ") + title,
+                                    [this] { app::TApplication::Guarded([this] { ShowAbout(); }); });
+}
+
+void TWebNavigator::ShowAbout()
+{
+    if (about_) {
+        about_->Refresh();
+    } else {
+        // The store reads its file anew at every key opened: it is asked how the last reading went.
+        about_ = new AboutWindow(this, [this] {
+            facts_.store = services_.registry->StoreStatus();
+            return QString::fromStdString(app::SupportText(facts_));
+        });
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+void TWebNavigator::supportFactsChanged()
+{
+    if (about_)
+        about_->Refresh();
 }
 
 TWebNavigator::~TWebNavigator() = default;
@@ -333,11 +391,13 @@ void TWebNavigator::nextPane(QObject* from, bool backwards)
 void TWebNavigator::ApplyCompactLayout()
 {
     compactMode_ = true;
+    facts_.light = true;
     header_->ApplyCompactLayout();
 }
 
 void TWebNavigator::EnableDiagnostics()
 {
+    facts_.debug = true;
     host::EnableFailureLog();
     qCWarning(lcFailures, "started on\n%s", qPrintable(web::VersionsText()));
 }

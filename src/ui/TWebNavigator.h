@@ -3,6 +3,7 @@
 
 #include "app/messagefilter.h"
 #include "app/startup.h"
+#include "app/supportfacts.h"
 #include "navigation/destinations.h"
 #include "navigation/ftphandoff.h"
 #include "navigation/portal.h"
@@ -13,6 +14,7 @@
 #include "ui/urllabel.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -23,8 +25,9 @@ class QKeyEvent;
 class QMouseEvent;
 
 namespace ostrel::host {
+class ConnectionProbe;
 struct Services;
-}
+} // namespace ostrel::host
 
 namespace ostrel::web {
 class DownloadBar;
@@ -38,6 +41,7 @@ class TApplicationEvents;
 
 namespace ostrel::ui {
 
+class AboutWindow;
 class Header;
 class HeaderKeys;
 
@@ -122,6 +126,9 @@ public:
     void ApplicationEvents1Message(QObject* target, QEvent* event, bool& Handled);
     void WebBrowserDocumentComplete(bool topLevel, const std::string& url);
 
+    // "Over Ostrel Web" from the page menu: the support window, or the open one raised.
+    void ShowAbout();
+
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -130,12 +137,16 @@ private:
     void bindHeader();
     bool browserAction(app::BrowserAction action, QObject* target);
     void nextPane(QObject* from, bool backwards);
+    void supportFactsChanged();
 
     host::Services& services_;
     Header* header_;
     HeaderKeys* headerKeys_;
     web::FindBar* findBar_ = nullptr;
     web::DownloadBar* downloads_;
+    app::SupportFacts facts_;                         // for the support window, as the program runs
+    std::unique_ptr<host::ConnectionProbe> probeLog_; // the gateway probes, each kept in facts_
+    QPointer<AboutWindow> about_;
     navigation::PortalRequests portal_;
     navigation::Commands commands_;
     navigation::FtpHandOff ftpHandOff_;

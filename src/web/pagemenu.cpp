@@ -7,7 +7,7 @@
 
 namespace ostrel::web {
 
-void ShowPageMenu(QWebEngineView& view, const QPoint& globalPosition)
+void ShowPageMenu(QWebEngineView& view, const QPoint& globalPosition, const ProgramMenuEntry* entry)
 {
     const QWebEngineContextMenuRequest* request = view.lastContextMenuRequest();
     if (!request)
@@ -33,6 +33,10 @@ void ShowPageMenu(QWebEngineView& view, const QPoint& globalPosition)
     if (request->isContentEditable())
         add(QStringLiteral("Plakken"), QWebEnginePage::Paste, can & Edit::CanPaste);
     add(QStringLiteral("Alles selecteren"), QWebEnginePage::SelectAll, can & Edit::CanSelectAll);
+    if (entry && entry->run) {
+        menu->addSeparator();
+        menu->addAction(entry->text, menu, entry->run);
+    }
     menu->popup(globalPosition);
 }
 

@@ -101,7 +101,7 @@ void PopupWindow::CloseAll()
 
 void PopupWindow::contextMenuEvent(QContextMenuEvent* event)
 {
-    ShowPageMenu(*this, event->globalPos());
+    ShowPageMenu(*this, event->globalPos(), static_cast<WebPage*>(page())->programEntry);
 }
 
 } // namespace ostrel::web

@@ -75,6 +75,7 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
           [this](const QString& scheme) { return programNames_ ? programNames_(scheme) : QString(); }),
       page_(new WebPage(profile_, this, &outsideLinks_))
 {
+    page_->programEntry = &programEntry_;
     setPage(page_);
     // A page cannot close the main window's browser: its window.close() asks, and nobody listens.
     connect(page_, &QWebEnginePage::printRequested, this, &WebEngineBrowser::PrintWithDialog);
@@ -267,7 +268,7 @@ void WebEngineBrowser::reloadWhenReady()
 
 void WebEngineBrowser::contextMenuEvent(QContextMenuEvent* event)
 {
-    ShowPageMenu(*this, event->globalPos());
+    ShowPageMenu(*this, event->globalPos(), &programEntry_);
 }
 
 void WebEngineBrowser::PrintWithDialog()
@@ -311,6 +312,11 @@ void WebEngineBrowser::ClearCache()
 void WebEngineBrowser::SetProgramNames(std::function<QString(const QString& scheme)> name)
 {
     programNames_ = std::move(name);
+}
+
+void WebEngineBrowser::SetProgramMenuEntry(QString text, std::function<void()> run)
+{
+    programEntry_ = {std::move(text), std::move(run)};
 }
 
 // A page whose script never ends holds its renderer, and with it every navigation done in the page

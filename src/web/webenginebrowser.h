@@ -4,6 +4,7 @@
 #include "host/browser.h"
 #include "web/errorpage.h"
 #include "web/outsidelinks.h"
+#include "web/pagemenu.h"
 #include "web/webpage.h"
 
 #include <QElapsedTimer>
@@ -42,6 +43,8 @@ public:
     WebPage* webPage() const { return page_; }
     // Names the desktop's program for a scheme, for the question before a link goes to it.
     void SetProgramNames(std::function<QString(const QString& scheme)> name);
+    // The program's own entry, last in the page menu of this view and of the windows its page opens.
+    void SetProgramMenuEntry(QString text, std::function<void()> run);
 
     // Our navigation has not got through after this long and the page's renderer has not answered
     // meanwhile: it is ended, and the navigation made afresh.
@@ -66,6 +69,7 @@ private:
     QWebEngineProfile* profile_;
     std::unique_ptr<QPrinter> printer_; // lives until the engine has printed
     std::function<QString(const QString&)> programNames_;
+    ProgramMenuEntry programEntry_; // shared with the windows the page opens
     OutsideLinks outsideLinks_; // shared with the windows the page opens
     WebPage* page_;
     host::Browser::DocumentCompleteHandler onDocumentComplete_;

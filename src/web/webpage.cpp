@@ -229,12 +229,17 @@ void WebPage::openWindow(QWebEngineNewWindowRequest& request)
         qCWarning(lcFailures, "a window the page opened without a click was blocked: %s",
                   qPrintable(url.toString()));
         if (QWebEngineView* shown = view())
-            BlockedWindowBar::Show(shown, url, [profile = profile(), links = links_](const QUrl& address) {
-                PopupWindow::Open(profile, links, true)->load(address);
-            });
+            BlockedWindowBar::Show(
+                shown, url, [profile = profile(), links = links_, entry = programEntry](const QUrl& address) {
+                    WebPage* page = PopupWindow::Open(profile, links, true);
+                    page->programEntry = entry;
+                    page->load(address);
+                });
         return;
     }
-    request.openIn(PopupWindow::Open(profile(), links_, clicked));
+    WebPage* page = PopupWindow::Open(profile(), links_, clicked);
+    page->programEntry = programEntry;
+    request.openIn(page);
 }
 
 // The engine cannot load ftp:// at all, and other schemes belong to other programs: such a

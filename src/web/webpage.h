@@ -23,6 +23,7 @@ class QWebEngineView;
 namespace ostrel::web {
 
 class OutsideLinks;
+struct ProgramMenuEntry;
 
 // The silent flag and frame completions live here.
 class WebPage : public QWebEnginePage {
@@ -32,6 +33,8 @@ public:
     WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* links);
 
     bool silent = false;
+    // The program's entry of the page menu, handed on to the windows this page opens.
+    const ProgramMenuEntry* programEntry = nullptr;
 
     // True for an address that only the desktop can open (the engine cannot load ftp:// at all).
     static bool IsOutsideAddress(const QUrl& url);

@@ -5,6 +5,7 @@
 #include "standin.h"
 
 #include "ui/TWebNavigator.h"
+#include "ui/aboutwindow.h"
 #include "web/downloadbar.h"
 #include "web/findbar.h"
 #include "web/popupwindow.h"
@@ -172,7 +173,7 @@ TEST(BrowserKeysE2E, theRightClickMenuOffersLinksAndEditingAndNoDeveloperTools)
     EXPECT_EQ(onLink,
               (QStringList{QStringLiteral("Link openen in nieuw venster"), QStringLiteral("Link opslaan..."),
                            QStringLiteral("Linkadres kopi\u00EBren"), QStringLiteral("Kopi\u00EBren"),
-                           QStringLiteral("Alles selecteren")}));
+                           QStringLiteral("Alles selecteren"), QStringLiteral("Over Ostrel Web")}));
     QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(menu, nullptr);
     menu->actions().first()->trigger();
@@ -196,8 +197,17 @@ TEST(BrowserKeysE2E, theRightClickMenuOffersLinksAndEditingAndNoDeveloperTools)
     EXPECT_TRUE(onField.contains(QStringLiteral("Knippen")));
     for (const QString& text : onField)
         EXPECT_FALSE(text.contains(QStringLiteral("Inspect")) || text.contains(QStringLiteral("source")));
-    if (auto* open = QApplication::activePopupWidget())
-        open->close();
+    // Last, after a separator, the program's own entry: it opens "Over Ostrel Web".
+    menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> entries = menu->actions();
+    ASSERT_GE(entries.size(), 2);
+    EXPECT_TRUE(entries[entries.size() - 2]->isSeparator());
+    entries.last()->trigger();
+    menu->close();
+    const auto* about = k.window->findChild<ui::AboutWindow*>();
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
 }
 
 // The header from the keyboard alone: F6 (Shift+F6) comes in from the page at the first (last)

@@ -9,7 +9,7 @@ import sys
 # The host interfaces: what the logic, the browser and the window program against.
 HOST_INTERFACES = {"account", "browser", "keyboard", "messages", "pause", "probe", "process",
                    "registry", "services", "shell"}
-LOGIC_IN_APP = {"browseremulation", "errorbox", "messagefilter", "startup", "switches"}
+LOGIC_IN_APP = {"browseremulation", "errorbox", "messagefilter", "startup", "supportfacts", "switches"}
 
 # Each layer and the layers it may include from (itself included).
 MAY_INCLUDE = {
