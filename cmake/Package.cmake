@@ -12,7 +12,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.ostrel.nl")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON) # the debugging symbols stay in the build (13 MB of the program's 14)
-# Not linked, yet needed: the engine's renderer process, the X11 platform plugin, and the opener
-# of URLs and files (xdg-open).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin, qt6-qpa-plugins, xdg-utils")
+# Not linked, yet needed: the engine's renderer process, the X11 platform plugin, the opener of
+# URLs and files (xdg-open), and Qt's Dutch for its own dialogs.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin, qt6-qpa-plugins, xdg-utils, qt6-translations-l10n")
 include(CPack)

@@ -11,7 +11,7 @@ packages=(
     xvfb xauth x11-utils xdotool openbox wmctrl imagemagick fonts-dejavu-core fonts-liberation2 xdg-utils
     dpkg-dev desktop-file-utils appstream man-db
     dbus-daemon at-spi2-core python3-pyatspi
-    mmdebstrap rsync lintian
+    mmdebstrap rsync lintian qt6-translations-l10n
 )
 
 missing=()

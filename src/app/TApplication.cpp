@@ -9,8 +9,11 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QQuickWindow>
+#include <QTranslator>
 #include <QWidget>
 
 namespace ostrel::app {
@@ -83,6 +86,17 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     setApplicationName(QStringLiteral("ostrel-web"));
     setDesktopFileName(QStringLiteral("ostrel-web"));
     setApplicationVersion(qs(kApplicationVersion));
+    // The program speaks Dutch whatever the desktop's language: Qt's own dialogs (print, file
+    // chooser, the buttons of message boxes) from Qt's translations, and the engine, which takes
+    // its language from the default locale when it starts, in its pages and PDF viewer.
+    QLocale::setDefault(QLocale(QLocale::Dutch, QLocale::Netherlands));
+    for (const char* catalogue : {"qtbase_nl", "qtwebengine_nl"}) {
+        auto* translator = new QTranslator(this);
+        if (translator->load(QLatin1String(catalogue), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            installTranslator(translator);
+        else
+            delete translator; // Debian 12 has no catalogue of the engine's own
+    }
     host::MakeHeldKeysReleaseOnce(); // a held F5 fires its shortcut once
     // Every window of the program, the ones pages open included, shows the program's icon, at
     // every size the resources hold.

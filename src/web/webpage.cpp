@@ -98,6 +98,8 @@ QWebEngineProfile* BrowserProfile()
         auto* created = new QWebEngineProfile(QStringLiteral("ostrel-web"), qApp);
         created->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true); // the PDF viewer
         created->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
+        // Pages are asked for Dutch first, whatever the desktop's language.
+        created->setHttpAcceptLanguage(QStringLiteral("nl-NL,nl;q=0.9,en;q=0.8"));
         return created;
     }();
     return profile;

@@ -14,6 +14,8 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -135,6 +137,15 @@ TEST(StartupE2E, portalGetsTheVersionsThenTheVersionStampedPageTwoSecondsLater)
         << started.window.WebBrowser->DocumentUrl();
     EXPECT_EQ(started.window.WebBrowser->history()->count(), 1) << "the page replaced the POST's entry";
     EXPECT_EQ(standIn.requests().size(), 2);
+
+    // Dutch whatever the desktop's language: the portal is asked for it, the engine speaks it, and
+    // so do Qt's own dialogs.
+    for (const QJsonObject& request : {post, get})
+        EXPECT_EQ(request[u"headers"][u"Accept-Language"].toString(), u"nl-NL,nl;q=0.9,en;q=0.8");
+    EXPECT_EQ(
+        testing::Evaluate(started.window.WebBrowser->page(), QStringLiteral("navigator.language")).toString(),
+        u"nl-NL");
+    EXPECT_EQ(QDialogButtonBox(QDialogButtonBox::Cancel).button(QDialogButtonBox::Cancel)->text(), u"Annuleren");
 
     QFile store(registryStorePath());
     ASSERT_TRUE(store.open(QIODevice::ReadOnly));
