@@ -438,7 +438,8 @@ measure_morning() { # round, name, command...
 }
 
 # Chromium's command in the folders of fresh_home, in the array chromium. As root Chromium refuses to
-# start with its sandbox. It runs under Xvfb without --disable-gpu.
+# start with its sandbox. It runs under Xvfb without --disable-gpu. Its "[: N: unexpected operator"
+# comes from Debian's launcher (/etc/chromium.d/dev-shm) where /dev/shm is mounted twice: harmless.
 chromium_command() {
     chromium=(chromium --app="$page" --no-first-run --disable-background-networking --disable-component-update
         --disable-sync --user-data-dir="$home/chromium" --no-sandbox)
