@@ -6,11 +6,14 @@ class QWidget;
 
 namespace ostrel::web {
 
-// Asks for a user name and password for a site that wants HTTP authentication.
+// Asks for a user name and password for a site that wants HTTP authentication. The dialog says
+// who asks (scheme, host and port, and the site's own words), when it is another address than the
+// page's, and when the answer would go unencrypted; Enter signs in, Escape cancels.
 class LoginDialog {
 public:
-    // True when the user gave them (filled into authenticator), false when cancelled.
-    static bool Ask(QWidget* parent, const QUrl& url, QAuthenticator* authenticator);
+    // url: the address that asks; page: the page's own. True when the user gave them (filled into
+    // authenticator), false when cancelled.
+    static bool Ask(QWidget* parent, const QUrl& url, const QUrl& page, QAuthenticator* authenticator);
 };
 
 } // namespace ostrel::web

@@ -172,10 +172,12 @@ void WebPage::EndUnresponsiveRenderer(std::function<void()> then)
     }
 }
 
-// Silent, a login request is cancelled at once: an empty answer would only be asked again.
+// Silent, a login request is cancelled at once: an empty answer would only be asked again. The
+// page is the one being loaded (a frame of it asks with another address), else the one shown.
 void WebPage::askForLogin(const QUrl& url, QAuthenticator* authenticator)
 {
-    if (silent || !LoginDialog::Ask(view(), url, authenticator))
+    const QUrl page = requestedUrl().isEmpty() ? this->url() : requestedUrl();
+    if (silent || !LoginDialog::Ask(view(), url, page, authenticator))
         *authenticator = QAuthenticator();
 }
 

@@ -190,15 +190,25 @@ TEST(ShellE2E, silentLoginIsCancelledAtOnceAndAnOrdinaryOneAsksTheUser)
     EXPECT_EQ(standIn.requestsTo(QStringLiteral("/auth")).size(), 1) << "no retry storm";
 
     s.browser().SetSilent(false);
-    testing::ModalWatcher<QDialog> answer([](QDialog* dialog) {
-        if (dialog->objectName() != u"LoginDialog")
+    // The dialog says who asks and that the answer goes unencrypted; Enter signs in.
+    QString title, lines;
+    testing::ModalWatcher<QDialog> answer([&](QDialog* dialog) {
+        if (dialog->objectName() != u"LoginDialog" || !title.isEmpty())
             return;
+        title = dialog->windowTitle();
+        for (const QLabel* label : dialog->findChildren<QLabel*>())
+            lines += label->text() + u'\n';
         dialog->findChild<QLineEdit*>(QStringLiteral("user"))->setText(QStringLiteral("ostrel"));
-        dialog->findChild<QLineEdit*>(QStringLiteral("password"))->setText(QStringLiteral("secret"));
-        dialog->accept();
+        auto* password = dialog->findChild<QLineEdit*>(QStringLiteral("password"));
+        password->setText(QStringLiteral("secret"));
+        QTest::keyClick(password, Qt::Key_Return);
     });
     s.browser().Navigate(portal("/auth?again").toStdString());
     ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/auth")).size() == 3; }, 15s));
+    EXPECT_EQ(title, QStringLiteral("Aanmelden bij ") + originOf(QStringLiteral("portal")));
+    EXPECT_TRUE(lines.contains(u"Let op: uw gegevens gaan onversleuteld over het netwerk"))
+        << lines.toStdString();
+    EXPECT_FALSE(lines.contains(u"Een ander adres")) << "the page itself asks";
     EXPECT_TRUE(waitFor(
         [&] {
             return s.browser().title().contains(u"Welcome") || s.browser().page()->url().path() == u"/auth";
