@@ -10,6 +10,8 @@ constexpr int kTimedOut = -7, kNetworkChanged = -21, kConnectionClosed = -100, k
               kConnectionRefused = -102, kConnectionFailed = -104, kNameNotResolved = -105,
               kInternetDisconnected = -106, kAddressUnreachable = -109, kConnectionTimedOut = -118,
               kNameResolutionFailed = -137, kEmptyResponse = -324;
+constexpr int kCertCommonNameInvalid = -200, kCertDateInvalid = -201, kCertAuthorityInvalid = -202,
+              kCertRevoked = -206;
 } // namespace
 
 std::optional<Unreachable> UnreachableBecause(const QWebEngineLoadingInfo& info)
@@ -39,6 +41,45 @@ std::optional<Unreachable> UnreachableBecause(const QWebEngineLoadingInfo& info)
     default:
         return std::nullopt;
     }
+}
+
+std::optional<QString> CertificatePageHtml(const QWebEngineLoadingInfo& info)
+{
+    if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus ||
+        info.errorDomain() != QWebEngineLoadingInfo::CertificateErrorDomain)
+        return std::nullopt;
+    QString sentence;
+    switch (info.errorCode()) {
+    case kCertCommonNameInvalid:
+        sentence = QStringLiteral("Het certificaat van de server is niet voor dit adres uitgegeven.");
+        break;
+    case kCertDateInvalid:
+        sentence = QStringLiteral("Het certificaat van de server is verlopen of nog niet geldig.");
+        break;
+    case kCertAuthorityInvalid:
+        sentence = QStringLiteral("Het certificaat van de server is niet uitgegeven door een bekende "
+                                  "certificaatautoriteit.");
+        break;
+    case kCertRevoked:
+        sentence = QStringLiteral("Het certificaat van de server is ingetrokken.");
+        break;
+    default:
+        sentence = QStringLiteral("Het certificaat van de server is ongeldig.");
+        break;
+    }
+    return QStringLiteral("<!DOCTYPE html><html lang=nl><head><meta charset=utf-8>"
+                          "<title>Verbinding niet veilig</title></head>"
+                          "<body style='font-family:sans-serif;margin:2em;color:#222'>"
+                          "<h1 style='font-size:1.4em'>Deze verbinding is niet veilig</h1>"
+                          "<p id=why>%1</p><p id=address style='color:#555'>%2</p>"
+                          "<p id=who>Iemand op het netwerk kan zich voordoen als deze server en meelezen of "
+                          "veranderen wat u "
+                          "verstuurt en ontvangt. Dat kan een aanvaller zijn, maar ook een proxy of "
+                          "inspectieapparaat van het "
+                          "netwerk waarop u werkt. Daarom opent Ostrel Web deze pagina niet.</p>"
+                          "<p id=code style='color:#555'>Foutcode %3</p></body></html>")
+        .arg(sentence, info.url().toString(QUrl::FullyEncoded).toHtmlEscaped(),
+             QString::number(info.errorCode()));
 }
 
 bool ForWantOfNetwork(Unreachable why)

@@ -1,6 +1,7 @@
 // Our own pages for a page that fails. One that could not be reached shows, instead of the
 // engine's own (English) page, what went wrong in one sentence, the address, and "Opnieuw
-// proberen"; one whose renderer kept crashing says so. Certificate errors keep the engine's page.
+// proberen"; one whose certificate is refused says who could be listening, and offers no way on;
+// one whose renderer kept crashing says so.
 #pragma once
 
 #include <QString>
@@ -23,6 +24,10 @@ bool ForWantOfNetwork(Unreachable why);
 // The page; its button navigates to the kRetryScheme address, which the page never loads.
 QString ErrorPageHtml(Unreachable why, const QUrl& address);
 inline constexpr char kRetryScheme[] = "ostrel-retry";
+
+// The page for a load refused for its server's certificate (the load's error code is one of the
+// engine's certificate errors), or nothing for any other failure.
+std::optional<QString> CertificatePageHtml(const QWebEngineLoadingInfo& info);
 
 // The page for an address whose renderer crashed `times` times in a row.
 QString CrashPageHtml(const QUrl& address, int times);

@@ -104,6 +104,10 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
                 showUnreachable(info, *why); // our page takes the engine's place; its load is the document
                 return;
             }
+            if (const auto refused = CertificatePageHtml(info)) {
+                page_->setHtml(*refused, info.url());
+                return;
+            }
             // Otherwise a failed load's document is the engine's error page.
             raiseDocumentComplete(true, page_->url().toString(QUrl::FullyEncoded));
             reloadWhenReady();

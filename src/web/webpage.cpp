@@ -126,7 +126,7 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* link
                 setFeaturePermission(origin, feature, PermissionDeniedByUser);
             });
 #endif
-    // A certificate error is never accepted, silent or not: the engine shows its error page.
+    // A certificate error is never accepted, silent or not: our page says so (errorpage.h).
     connect(this, &QWebEnginePage::certificateError, this, [](const QWebEngineCertificateError& error) {
         auto refused = error;
         refused.rejectCertificate();

@@ -242,7 +242,21 @@ TEST(ShellE2E, certificateErrorsAreNeverAcceptedAndAskNothing)
     s.browser().SetSilent(false);
     s.browser().Navigate("https://127.0.0.1:" + port.toStdString() + "/");
     ASSERT_TRUE(waitFor([&] { return finished; }, 15s));
-    EXPECT_FALSE(ok) << "the engine's error page";
+    EXPECT_FALSE(ok);
+    // Our page, in Dutch: what is wrong, who could be listening, the address, and no way on.
+    EXPECT_TRUE(waitFor([&] { return s.browser().title() == u"Verbinding niet veilig"; }, 10s))
+        << s.browser().title().toStdString();
+    const QString text =
+        testing::Evaluate(s.browser().page(), QStringLiteral("document.body.innerText")).toString();
+    for (const QString& expected :
+         {QStringLiteral("niet uitgegeven door een bekende certificaatautoriteit"),
+          QStringLiteral("inspectieapparaat"), QStringLiteral("https://127.0.0.1:") + port + u'/',
+          QStringLiteral("Foutcode -202")})
+        EXPECT_TRUE(text.contains(expected)) << expected.toStdString() << " in " << text.toStdString();
+    EXPECT_EQ(
+        testing::Evaluate(s.browser().page(), QStringLiteral("document.querySelectorAll('a,button').length"))
+            .toInt(),
+        0);
     EXPECT_EQ(dialogs, 0);
     EXPECT_EQ(standIn.requestsTo(QStringLiteral("/")).size(), 0)
         << "no request went over the refused connection";
