@@ -37,6 +37,7 @@ bool LoginDialog::Ask(QWidget* parent, const QUrl& url, const QUrl& page, QAuthe
     dialog.setObjectName(QStringLiteral("LoginDialog"));
     const QString origin = Origin(url);
     dialog.setWindowTitle(QStringLiteral("Aanmelden bij ") + origin);
+    dialog.setMinimumWidth(400); // the lines about who asks read as sentences, not as a column
     auto* layout = new QFormLayout(&dialog);
     layout->addRow(TextLine(origin + QStringLiteral(" vraagt om een gebruikersnaam en wachtwoord.")));
     QString realm = authenticator->realm().simplified();
