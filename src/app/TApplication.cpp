@@ -3,6 +3,7 @@
 #include "app/errorbox.h"
 #include "base/version.h"
 #include "host/keyboard.h"
+#include "web/webpage.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -106,6 +107,11 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
          it.hasNext();)
         icon.addFile(it.next());
     setWindowIcon(icon);
+}
+
+TApplication::~TApplication()
+{
+    web::ReleaseBrowserProfile();
 }
 
 void TApplication::HandleException(std::exception_ptr error)

@@ -13,6 +13,7 @@ class TApplication final : public QApplication {
     Q_OBJECT
 public:
     TApplication(int& argc, char** argv);
+    ~TApplication() override;
 
     // Qt's code must never see our exceptions: every entry point of ours that Qt calls runs through
     // here (or through notify, the last line of defence).

@@ -89,6 +89,10 @@ QString JsString(const QString& text)
     return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
+namespace {
+QWebEngineProfile* g_profile = nullptr;
+}
+
 // One persistent profile for the process (cookies and HTTP cache on disk; Qt's default profile is
 // off the record). Two profiles on the same storage would fight over its lock, so views share it.
 // It lives until the application object goes, after every page.
@@ -96,6 +100,7 @@ QWebEngineProfile* BrowserProfile()
 {
     static QWebEngineProfile* profile = [] {
         auto* created = new QWebEngineProfile(QStringLiteral("ostrel-web"), qApp);
+        g_profile = created;
         created->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true); // the PDF viewer
         created->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
         // Pages are asked for Dutch first, whatever the desktop's language.
@@ -103,6 +108,11 @@ QWebEngineProfile* BrowserProfile()
         return created;
     }();
     return profile;
+}
+
+void ReleaseBrowserProfile()
+{
+    delete std::exchange(g_profile, nullptr);
 }
 
 WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* links)

@@ -3,6 +3,7 @@
 #include "app/TApplication.h"
 
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -27,5 +28,10 @@ int main(int argc, char** argv)
 
     ostrel::app::PrepareApplication();
     ostrel::app::TApplication application(argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // What the tests' windows left for deletion goes while the event loop runs, before the engine
+    // is taken down with the application.
+    QTimer::singleShot(0, &application, &QCoreApplication::quit);
+    application.exec();
+    return result;
 }
