@@ -17,8 +17,8 @@
 #   (QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY=0) and while a screen reader listens over AT-SPI on a
 #   session bus of the bench's own.
 # A figure is the median of ROUNDS rounds (default 7) taken in turn (program, page accessibility off,
-# screen reader, bare, Chromium, then the morning's start of program, bare and Chromium, program, ...)
-# after a warm-up round that is not counted and has no morning's start.
+# screen reader, bare, Chromium, program, ...) after a warm-up round that is not counted; then
+# ROUNDS rounds of the morning's start (program, bare, Chromium, program, ...).
 # Debian 12 measures build/standin, built from the working tree; Debian 13 the committed sources
 # (HEAD), copied to /work/bench in the root and built there. Takes root (the page cache, the root).
 # The tables go to stdout and to build/bench/results.txt; progress goes to stderr.
@@ -553,8 +553,11 @@ for ((round = 0; round <= rounds; round++)); do
     chromium_command
     measure_start "$round" chromium "${chromium[@]}" || true
     stop_run
-    ((round > 0)) || continue
-    echo "  the morning's start (page cache dropped): the program, bare QWebEngineView, Chromium"
+done
+# After the warm rounds: a start right after a drop finds the other programs' files gone too, and
+# a warm start after it would read them from the disk again.
+for ((round = 1; round <= rounds; round++)); do
+    echo "The morning's start (page cache dropped), round $round of $rounds: the program, bare QWebEngineView, Chromium"
     fresh_home
     measure_morning "$round" ours "$ours" || true
     stop_run
