@@ -46,12 +46,14 @@ unshare --mount --net --pid --fork bash -c '
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
     mount -t tmpfs shm "$root/dev/shm"
-    mount -t tmpfs tmp /tmp # a /tmp of our own for X: another server of this machine may hold :99
-    Xvfb :99 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    # A display number that no X server of this machine holds (their locks are in the shared
+    # /tmp); the program reaches it from the root through the abstract socket of this network.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$log.display" >/dev/null 2>&1 &
     mapfile -t roles <"$standin_build/standin-args.txt"
     "$standin_build/tools/standin-portal/ostrel-standin" --log "$log" "${roles[@]}" >/dev/null &
-    for _ in $(seq 100); do DISPLAY=:99 xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-    chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY=:99 \
+    for _ in $(seq 100); do [ -s "$log.display" ] && break; sleep 0.1; done
+    display=:$(head -n 1 "$log.display")
+    chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY=$display \
         QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-zygote" \
         /usr/bin/ostrel-web >"$root/tmp/program.log" 2>&1 &
     for _ in $(seq 600); do
