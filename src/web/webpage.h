@@ -101,7 +101,7 @@ private:
 // Where the program's browser windows keep their cookies and cache: one profile for the process.
 QWebEngineProfile* BrowserProfile();
 // Ends the profile, if one was made, once every page has gone: before the application object's
-// end, which takes the engine down first (Qt 6.8 can crash when the profile goes after it).
+// end, which takes the engine down before it deletes its children.
 void ReleaseBrowserProfile();
 
 // A JavaScript string literal holding text, escaped by the JSON writer.

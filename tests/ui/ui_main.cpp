@@ -17,7 +17,7 @@ int main(int argc, char** argv)
     application.setStyle(QStringLiteral("Fusion")); // the same 3-D colours on every desktop
     const int result = RUN_ALL_TESTS();
     // What the tests' windows left for deletion goes while the event loop runs, before the engine
-    // is taken down with the application (Qt 6.8 crashed now and then at the end otherwise).
+    // is taken down with the application.
     QTimer::singleShot(0, &application, &QCoreApplication::quit);
     application.exec();
     return result;
