@@ -1,6 +1,9 @@
 #include "host/curlprobe.h"
 
 #include "host/failurelog.h"
+#include "host/proxyroute.h"
+
+#include <QUrl>
 
 #include <curl/curl.h>
 
@@ -32,6 +35,8 @@ void InitCurlOnce()
 
 struct Transfer {
     CURL* handle = nullptr;
+    // A proxy login is at hand: a 407 is followed by the same request with it.
+    bool proxyLogin = false;
     // Set when this probe itself cut the transfer short because the final status was in; a write
     // error without it is a real failure.
     bool stoppedAtStatus = false;
@@ -52,8 +57,10 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user)
     curl_easy_getinfo(transfer->handle, CURLINFO_RESPONSE_CODE, &status);
     // An interim 1xx is followed by the real answer, and a 3xx may be a redirect curl is about to
     // follow: in both cases the status that matters is still to come. A 3xx that turns out to be
-    // final is caught by OnBody, or ends the transfer normally when it has no body.
-    if ((status >= 100 && status < 200) || (status >= 300 && status < 400))
+    // final is caught by OnBody, or ends the transfer normally when it has no body. So may a 407
+    // that curl is about to answer with the proxy's login (a refused login comes with its body).
+    if ((status >= 100 && status < 200) || (status >= 300 && status < 400) ||
+        (status == 407 && transfer->proxyLogin))
         return length;
     transfer->stoppedAtStatus = true;
     return 0; // anything but `length` makes curl abort: the body is never fetched
@@ -91,8 +98,23 @@ int CurlProbe::Probe(const std::string& url)
     curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
-    // No CURLOPT_PROXY: left unset, curl takes http_proxy / https_proxy / all_proxy / no_proxy from
-    // the environment, which is how proxies are configured for a desktop session here.
+    // The same way as the engine's: the system's proxy for this address as Qt reads it, loopback
+    // direct, and nothing of curl's own reading of the environment (CURLOPT_NOPROXY "" turns off its
+    // no_proxy, which Qt has applied already). A proxy that asks for a login gets the one the user
+    // gave this session, else the one in the setting, by whichever method it asks for.
+    const ProxyRoute route = SystemProxyRoute(QUrl(QString::fromStdString(url)));
+    const std::string proxy = route.direct() ? std::string() : route.curlAddress().toStdString();
+    curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str());
+    curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
+    std::string proxyUser, proxyPassword;
+    if (const auto login = ProxyLogins::For(route)) {
+        proxyUser = login->user.toStdString();
+        proxyPassword = login->password.toStdString();
+        curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, proxyUser.c_str());
+        curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, proxyPassword.c_str());
+        curl_easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+        transfer.proxyLogin = true;
+    }
     // Through a proxy tunnel the proxy's own "200 Connection established" must not pass for the
     // gateway's answer in OnHeaderLine.
     curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);

@@ -2,6 +2,8 @@
 // sends, and that it neither downloads bodies nor waits on a server forever.
 #include "host/curlprobe.h"
 
+#include "host/proxyroute.h"
+
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -221,6 +223,7 @@ public:
     }
 
     std::string Url(const std::string& path) const { return server_.Url(path); }
+    int port() const { return server_.port(); }
 
     std::vector<std::string> Requests()
     {
@@ -424,6 +427,53 @@ TEST(CurlProbeRequest, addressesExemptedByNoProxyAreReachedDirectly)
     ScopedEnv setting("http_proxy", proxy.Url(""));
     ScopedEnv exemption("no_proxy", "127.0.0.1");
     EXPECT_EQ(ProbeOnce(gateway.Url("/vpn/index.html")), 200);
+    EXPECT_TRUE(proxy.Requests().empty());
+}
+
+// The engine's way and the probe's are one: loopback direct whatever the proxy setting says, and a
+// proxy's login (from the setting, or given by the user this session) by whichever method the
+// proxy asks for.
+TEST(CurlProbeRequest, takesTheEnginesWayAndTheProxysLoginByAnyMethod)
+{
+    struct Case {
+        const char* what;
+        std::string challenge; // the proxy's 407 header; empty: no login asked
+        std::string accepted;  // the start of the Proxy-Authorization the proxy takes
+        bool inSetting;        // the login sits in http_proxy, else the user gave it this session
+        int status = 200;
+    };
+    const Case cases[] = {
+        {"Basic, login in the setting", "Basic realm=\"kantoor\"", "Basic YWdlbnQ6Z2VoZWlt", true},
+        {"Digest, login in the setting", "Digest realm=\"kantoor\", nonce=\"abc\", qop=\"auth\"",
+         "Digest username=\"agent\"", true},
+        {"Digest, login given this session", "Digest realm=\"kantoor\", nonce=\"abc\", qop=\"auth\"",
+         "Digest username=\"agent\"", false},
+        {"a login the proxy refuses", "Basic realm=\"kantoor\"", "Basic bm9ib2R5", true, 407},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HttpServer proxy([&](const std::string& head) {
+            const auto sent = HeaderValue(head, "Proxy-Authorization");
+            if (sent && sent->rfind(c.accepted, 0) == 0)
+                return Response(200);
+            return Response(407, "Proxy-Authenticate: " + c.challenge + "\r\n");
+        });
+        const std::string hostPort = "127.0.0.1:" + std::to_string(proxy.port());
+        ScopedEnv setting("http_proxy", (c.inSetting ? "http://agent:geheim@" : "http://") + hostPort);
+        if (!c.inSetting)
+            ProxyLogins::Remember(QStringLiteral("127.0.0.1"), std::uint16_t(proxy.port()),
+                                  {QStringLiteral("agent"), QStringLiteral("geheim")});
+        EXPECT_EQ(ProbeOnce("http://gateway.invalid/vpn/index.html"), c.status);
+    }
+
+    HttpServer proxy([](const std::string&) { return Response(502); });
+    HttpServer gateway([](const std::string&) { return Response(200); });
+    ScopedEnv setting("http_proxy", proxy.Url(""));
+    for (const std::string& loopback :
+         {gateway.Url("/"), "http://localhost:" + std::to_string(gateway.port()) + "/"}) {
+        SCOPED_TRACE(loopback);
+        EXPECT_EQ(ProbeOnce(loopback), 200);
+    }
     EXPECT_TRUE(proxy.Requests().empty());
 }
 

@@ -1,0 +1,48 @@
+// The way to an address: directly, or through the proxy the system names for it. The engine and
+// the gateway probe take the same way, and a proxy's login, once known, serves both.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+class QUrl;
+
+namespace ostrel::host {
+
+struct ProxyLogin {
+    QString user;
+    QString password;
+};
+
+struct ProxyRoute {
+    enum class Kind { Direct, Http, Socks5 };
+    Kind kind = Kind::Direct;
+    QString host;
+    std::uint16_t port = 0;
+    // The login the system's setting carries (user:password@ in the proxy variable), if any.
+    std::optional<ProxyLogin> login;
+
+    bool direct() const { return kind == Kind::Direct; }
+    // "host:port", as the user is told which proxy it is.
+    QString name() const;
+    // "http://host:port" or "socks5h://host:port" (the proxy resolves the name), as libcurl takes it.
+    QString curlAddress() const;
+};
+
+// The system's proxy for the target (QNetworkProxyFactory::systemProxyForQuery: the environment's
+// variables and the desktop's settings where Qt reads them). Loopback addresses go direct, as the
+// engine never sends them through a proxy. Safe from any thread.
+ProxyRoute SystemProxyRoute(const QUrl& target);
+
+// The logins the user gave for proxies in this session, in memory only; safe from any thread.
+class ProxyLogins {
+public:
+    static void Remember(const QString& host, std::uint16_t port, const ProxyLogin& login);
+    static std::optional<ProxyLogin> Find(const QString& host, std::uint16_t port);
+    // The login for a route: the one the user gave this session, else the one the setting carries.
+    static std::optional<ProxyLogin> For(const ProxyRoute& route);
+};
+
+} // namespace ostrel::host
