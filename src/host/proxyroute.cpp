@@ -46,7 +46,8 @@ ProxyRoute SystemProxyRoute(const QUrl& target)
     ProxyRoute route;
     if (IsLoopback(target.host()))
         return route;
-    const QList<QNetworkProxy> proxies = QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(target));
+    const QList<QNetworkProxy> proxies =
+        QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(target));
     if (proxies.isEmpty())
         return route;
     const QNetworkProxy& first = proxies.first();

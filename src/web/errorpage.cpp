@@ -1,25 +1,36 @@
 #include "web/errorpage.h"
 
+#include "web/webpage.h"
+
 #include <QWebEngineLoadingInfo>
 
 namespace ostrel::web {
 
 namespace {
 // Chromium's network error codes (net/base/net_error_list.h).
-constexpr int kTimedOut = -7, kNetworkChanged = -21, kConnectionClosed = -100, kConnectionReset = -101,
-              kConnectionRefused = -102, kConnectionFailed = -104, kNameNotResolved = -105,
-              kInternetDisconnected = -106, kAddressUnreachable = -109, kConnectionTimedOut = -118,
-              kNameResolutionFailed = -137, kEmptyResponse = -324;
+constexpr int kTimedOut = -7, kSocketNotConnected = -15, kNetworkChanged = -21, kConnectionClosed = -100,
+              kConnectionReset = -101, kConnectionRefused = -102, kConnectionFailed = -104,
+              kNameNotResolved = -105, kInternetDisconnected = -106, kAddressUnreachable = -109,
+              kClientCertNeeded = -110, kTunnelFailed = -111, kProxyAuthUnsupported = -115,
+              kBadClientCert = -117, kConnectionTimedOut = -118, kSocksFailed = -120,
+              kSocksHostUnreachable = -121, kProxyAuthRequested = -127, kProxyConnectionFailed = -130,
+              kMandatoryProxyConfigFailed = -131, kClientCertNoPrivateKey = -135, kProxyCertInvalid = -136,
+              kNameResolutionFailed = -137, kClientAuthSignatureFailed = -141, kUnexpectedProxyAuth = -323,
+              kEmptyResponse = -324;
+constexpr int kProxyAuthenticationRequired = 407; // HTTP's status
 constexpr int kCertCommonNameInvalid = -200, kCertDateInvalid = -201, kCertAuthorityInvalid = -202,
               kCertRevoked = -206;
 } // namespace
 
 std::optional<Unreachable> UnreachableBecause(const QWebEngineLoadingInfo& info)
 {
-    if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus ||
-        (info.errorDomain() != QWebEngineLoadingInfo::ConnectionErrorDomain &&
-         info.errorDomain() != QWebEngineLoadingInfo::DnsErrorDomain))
+    if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus)
         return std::nullopt;
+    // The proxy's refusal comes as its own page with status 407; any other status is the server's.
+    if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
+        return info.errorCode() == kProxyAuthenticationRequired
+                   ? std::optional(Unreachable::ProxyLoginCancelled)
+                   : std::nullopt;
     switch (info.errorCode()) {
     case kInternetDisconnected:
     case kNetworkChanged:
@@ -33,11 +44,29 @@ std::optional<Unreachable> UnreachableBecause(const QWebEngineLoadingInfo& info)
     case kTimedOut:
     case kConnectionTimedOut:
         return Unreachable::TimedOut;
+    case kSocketNotConnected:
     case kConnectionClosed:
     case kConnectionReset:
     case kConnectionFailed:
     case kEmptyResponse:
         return Unreachable::Failed;
+    case kProxyConnectionFailed:
+    case kSocksFailed:
+        return Unreachable::ProxyUnreachable;
+    case kTunnelFailed:
+    case kSocksHostUnreachable:
+    case kMandatoryProxyConfigFailed:
+    case kProxyCertInvalid:
+    case kProxyAuthUnsupported:
+        return Unreachable::ProxyFailed;
+    case kProxyAuthRequested:
+    case kUnexpectedProxyAuth:
+        return Unreachable::ProxyLoginCancelled;
+    case kClientCertNeeded:
+    case kBadClientCert:
+    case kClientCertNoPrivateKey:
+    case kClientAuthSignatureFailed:
+        return Unreachable::NoCertificate;
     default:
         return std::nullopt;
     }
@@ -98,8 +127,10 @@ QString CrashPageHtml(const QUrl& address, int times)
         .arg(times);
 }
 
-QString ErrorPageHtml(Unreachable why, const QUrl& address)
+QString ErrorPageHtml(Unreachable why, const QUrl& address, const QString& proxy)
 {
+    const QString theProxy =
+        proxy.isEmpty() ? QStringLiteral("De proxy") : QStringLiteral("De proxy ") + proxy;
     QString sentence;
     switch (why) {
     case Unreachable::NoNetwork:
@@ -116,6 +147,25 @@ QString ErrorPageHtml(Unreachable why, const QUrl& address)
         break;
     case Unreachable::Failed:
         sentence = QStringLiteral("De verbinding met de server is verbroken.");
+        break;
+    case Unreachable::ProxyUnreachable:
+        sentence = theProxy + QStringLiteral(" van uw netwerk is niet bereikbaar.");
+        break;
+    case Unreachable::ProxyFailed:
+        sentence = theProxy + QStringLiteral(" van uw netwerk kan de server niet bereiken.");
+        break;
+    case Unreachable::ProxyLoginCancelled:
+        sentence = theProxy + QStringLiteral(" van uw netwerk vraagt om een gebruikersnaam en wachtwoord, en "
+                                             "die zijn niet gegeven.");
+        break;
+    case Unreachable::ProxyLoginRefused:
+        sentence = theProxy + QStringLiteral(" van uw netwerk heeft de gebruikersnaam of het wachtwoord "
+                                             "%1 keer geweigerd.")
+                                  .arg(WebPage::kProxyLoginAttempts);
+        break;
+    case Unreachable::NoCertificate:
+        sentence = QStringLiteral("De server vraagt om een certificaat waarmee u zich bekendmaakt, en heeft "
+                                  "er geen gekregen dat hij aanneemt.");
         break;
     }
     return QStringLiteral("<!DOCTYPE html><html lang=nl><head><meta charset=utf-8>"

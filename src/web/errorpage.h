@@ -1,7 +1,7 @@
-// Our own pages for a page that fails. One that could not be reached shows, instead of the
-// engine's own (English) page, what went wrong in one sentence, the address, and "Opnieuw
-// proberen"; one whose certificate is refused says who could be listening, and offers no way on;
-// one whose renderer kept crashing says so.
+// Our own pages for a page that fails. One that could not be reached (its server, or the proxy on
+// the way) shows, instead of the engine's own (English) page, what went wrong in one sentence, the
+// address, and "Opnieuw proberen"; one whose certificate is refused says who could be listening, and offers
+// no way on; one whose renderer kept crashing says so.
 #pragma once
 
 #include <QString>
@@ -13,16 +13,29 @@ class QWebEngineLoadingInfo;
 
 namespace ostrel::web {
 
-enum class Unreachable { NoNetwork, NameNotFound, Refused, TimedOut, Failed };
+enum class Unreachable {
+    NoNetwork,
+    NameNotFound,
+    Refused,
+    TimedOut,
+    Failed,
+    ProxyUnreachable,    // the proxy does not take the connection
+    ProxyFailed,         // the proxy could not reach the server, or its setting is unusable
+    ProxyLoginCancelled, // the proxy wants a login that was not given
+    ProxyLoginRefused,   // the proxy refused every login given
+    NoCertificate        // the server wants a certificate of the user's and got none it takes
+};
 
-// Why a failed load did not reach its server, or nothing for any other failure.
+// Why a failed load did not reach its server, or nothing for any other failure. A proxy's refusal
+// (its 407) is ProxyLoginCancelled: only the page knows whether the user gave up (webpage.h).
 std::optional<Unreachable> UnreachableBecause(const QWebEngineLoadingInfo& info);
 
 // A failure that the network coming back may mend.
 bool ForWantOfNetwork(Unreachable why);
 
-// The page; its button navigates to the kRetryScheme address, which the page never loads.
-QString ErrorPageHtml(Unreachable why, const QUrl& address);
+// The page; its button navigates to the kRetryScheme address, which the page never loads. proxy:
+// "host:port" of the proxy on the way, named in the page when the failure is the proxy's.
+QString ErrorPageHtml(Unreachable why, const QUrl& address, const QString& proxy = {});
 inline constexpr char kRetryScheme[] = "ostrel-retry";
 
 // The page for a load refused for its server's certificate (the load's error code is one of the

@@ -7,12 +7,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <QUrl>
 
 namespace ostrel::web {
 
 namespace {
-// The site's own words are a page's text: shown as plain text, and not at any length.
 constexpr int kMaxRealm = 120;
 
 // "https://host:port", the port always told.
@@ -29,26 +29,17 @@ QLabel* TextLine(const QString& text)
     label->setWordWrap(true);
     return label;
 }
-} // namespace
 
-bool LoginDialog::Ask(QWidget* parent, const QUrl& url, const QUrl& page, QAuthenticator* authenticator)
+// The form every login shares: the lines about who asks, the two fields and the buttons.
+bool AskWith(QWidget* parent, const QString& title, const QStringList& lines, QAuthenticator* authenticator)
 {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("LoginDialog"));
-    const QString origin = Origin(url);
-    dialog.setWindowTitle(QStringLiteral("Aanmelden bij ") + origin);
+    dialog.setWindowTitle(title);
     dialog.setMinimumWidth(400); // the lines about who asks read as sentences, not as a column
     auto* layout = new QFormLayout(&dialog);
-    layout->addRow(TextLine(origin + QStringLiteral(" vraagt om een gebruikersnaam en wachtwoord.")));
-    QString realm = authenticator->realm().simplified();
-    if (realm.size() > kMaxRealm)
-        realm = realm.first(kMaxRealm) + u'\u2026';
-    if (!realm.isEmpty())
-        layout->addRow(TextLine(QStringLiteral("De site zegt: \u201C%1\u201D").arg(realm)));
-    if (page.isValid() && Origin(page) != origin)
-        layout->addRow(TextLine(QStringLiteral("Een ander adres in deze pagina vraagt om uw gegevens")));
-    if (url.scheme() != QLatin1String("https"))
-        layout->addRow(TextLine(QStringLiteral("Let op: uw gegevens gaan onversleuteld over het netwerk")));
+    for (const QString& line : lines)
+        layout->addRow(TextLine(line));
     auto* user = new QLineEdit;
     user->setObjectName(QStringLiteral("user"));
     auto* password = new QLineEdit;
@@ -70,6 +61,51 @@ bool LoginDialog::Ask(QWidget* parent, const QUrl& url, const QUrl& page, QAuthe
     authenticator->setUser(user->text());
     authenticator->setPassword(password->text());
     return true;
+}
+
+// The asker's own words are a page's text: shown as plain text, and not at any length.
+QString Realm(const QAuthenticator& authenticator)
+{
+    QString realm = authenticator.realm().simplified();
+    if (realm.size() > kMaxRealm)
+        realm = realm.first(kMaxRealm) + u'\u2026';
+    return realm;
+}
+
+QString Unencrypted()
+{
+    return QStringLiteral("Let op: uw gegevens gaan onversleuteld over het netwerk");
+}
+} // namespace
+
+bool LoginDialog::Ask(QWidget* parent, const QUrl& url, const QUrl& page, QAuthenticator* authenticator)
+{
+    const QString origin = Origin(url);
+    QStringList lines{origin + QStringLiteral(" vraagt om een gebruikersnaam en wachtwoord.")};
+    if (const QString realm = Realm(*authenticator); !realm.isEmpty())
+        lines << QStringLiteral("De site zegt: \u201C%1\u201D").arg(realm);
+    if (page.isValid() && Origin(page) != origin)
+        lines << QStringLiteral("Een ander adres in deze pagina vraagt om uw gegevens");
+    if (url.scheme() != QLatin1String("https"))
+        lines << Unencrypted();
+    return AskWith(parent, QStringLiteral("Aanmelden bij ") + origin, lines, authenticator);
+}
+
+// A proxy is reached over plain HTTP: what it asks for goes as readable as its method makes it.
+bool LoginDialog::AskForProxy(QWidget* parent, const QString& proxy, int attempt, int attempts,
+                              QAuthenticator* authenticator)
+{
+    QStringList lines{
+        QStringLiteral("De proxy %1 van uw netwerk vraagt om een gebruikersnaam en wachtwoord.").arg(proxy)};
+    if (const QString realm = Realm(*authenticator); !realm.isEmpty())
+        lines << QStringLiteral("De proxy zegt: \u201C%1\u201D").arg(realm);
+    if (attempt > 1)
+        lines << QStringLiteral(
+                     "De proxy heeft de gebruikersnaam of het wachtwoord geweigerd (poging %1 van %2).")
+                     .arg(attempt)
+                     .arg(attempts);
+    lines << Unencrypted();
+    return AskWith(parent, QStringLiteral("Aanmelden bij proxy ") + proxy, lines, authenticator);
 }
 
 } // namespace ostrel::web

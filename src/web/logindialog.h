@@ -1,19 +1,24 @@
 #pragma once
 
 class QAuthenticator;
+class QString;
 class QUrl;
 class QWidget;
 
 namespace ostrel::web {
 
-// Asks for a user name and password for a site that wants HTTP authentication. The dialog says
-// who asks (scheme, host and port, and the site's own words), when it is another address than the
-// page's, and when the answer would go unencrypted; Enter signs in, Escape cancels.
+// Asks for a user name and password for a site or a proxy that wants HTTP authentication. The
+// dialog says who asks (scheme, host and port, and the asker's own words), when it is another
+// address than the page's, and when the answer would go unencrypted; Enter signs in, Escape cancels.
 class LoginDialog {
 public:
     // url: the address that asks; page: the page's own. True when the user gave them (filled into
     // authenticator), false when cancelled.
     static bool Ask(QWidget* parent, const QUrl& url, const QUrl& page, QAuthenticator* authenticator);
+    // proxy: "host:port" of the proxy that asks; attempt: 1 for the first time for this request,
+    // more once the proxy refused what was given.
+    static bool AskForProxy(QWidget* parent, const QString& proxy, int attempt, int attempts,
+                            QAuthenticator* authenticator);
 };
 
 } // namespace ostrel::web

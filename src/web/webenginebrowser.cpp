@@ -2,6 +2,7 @@
 
 #include "host/failurelog.h"
 #include "host/guipause.h"
+#include "host/proxyroute.h"
 #include "web/pagemenu.h"
 
 #include <QContextMenuEvent>
@@ -122,13 +123,21 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
             [this] { QTimer::singleShot(0, this, &WebEngineBrowser::retryUnreachable); });
 }
 
+// The page tells what the engine's error code cannot: whether the user gave up on the proxy's
+// login or the proxy refused it, and whether a server's closed connection followed the user's
+// sending no certificate.
 void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreachable why)
 {
+    if (why == Unreachable::ProxyLoginCancelled && page_->proxyLogin() == WebPage::ProxyLogin::Refused)
+        why = Unreachable::ProxyLoginRefused;
+    if (why == Unreachable::Failed && WebPage::CertificateDeclined(info.url()))
+        why = Unreachable::NoCertificate;
+    const host::ProxyRoute route = host::SystemProxyRoute(info.url());
     host::Request request = sameAddress(toUrl(lastRequest_.url), info.url())
                                 ? lastRequest_
                                 : host::Request{info.url().toString(QUrl::FullyEncoded).toStdString(), 0, {}, {}, {}};
     unreachable_ = Failed{std::move(request), why};
-    page_->setHtml(ErrorPageHtml(why, info.url()), info.url());
+    page_->setHtml(ErrorPageHtml(why, info.url(), route.direct() ? QString() : route.name()), info.url());
     if (ForWantOfNetwork(why))
         retryWhenTheNetworkIsBack();
 }

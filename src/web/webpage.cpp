@@ -3,7 +3,9 @@
 #include "host/endprocess.h"
 #include "host/failurelog.h"
 #include "host/guipause.h"
+#include "host/proxyroute.h"
 #include "web/blockedwindowbar.h"
+#include "web/certificatechooser.h"
 #include "web/errorpage.h"
 #include "web/logindialog.h"
 #include "web/outsidelinks.h"
@@ -142,6 +144,8 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* link
         refused.rejectCertificate();
     });
     connect(this, &QWebEnginePage::authenticationRequired, this, &WebPage::askForLogin);
+    connect(this, &QWebEnginePage::proxyAuthenticationRequired, this, &WebPage::askForProxyLogin);
+    connect(this, &QWebEnginePage::selectClientCertificate, this, &WebPage::chooseCertificate);
     connect(this, &QWebEnginePage::renderProcessTerminated, this, &WebPage::recoverFromCrash);
     connect(this, &QWebEnginePage::newWindowRequested, this, &WebPage::openWindow);
     // A page that starts loading is a new one: it may ask again. (A navigation to another
@@ -150,6 +154,8 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* link
         if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus && isWebScheme(info.url())) {
             dialogsOff_ = false;
             lastDialog_.invalidate();
+            proxyAsks_.clear();
+            proxyLogin_ = ProxyLogin::NotAsked;
         }
     });
     // Once the page the program took it to is there, that page may ask.
@@ -189,6 +195,89 @@ void WebPage::askForLogin(const QUrl& url, QAuthenticator* authenticator)
     const QUrl page = requestedUrl().isEmpty() ? this->url() : requestedUrl();
     if (silent || !LoginDialog::Ask(view(), url, page, authenticator))
         *authenticator = QAuthenticator();
+}
+
+// A proxy that wants a login first gets the one known for it (given this session, or in the proxy
+// setting) without a question; then the user is asked, up to three times for the same address.
+// Once the user cancelled or the attempts are used up, the rest of the load (the proxy's own refusal
+// page among it) is refused at once, and so is what comes while the dialog is open: the engine
+// wants the answer before the signal returns.
+void WebPage::askForProxyLogin(const QUrl& url, QAuthenticator* authenticator, const QString& proxyHost)
+{
+    const host::ProxyRoute route = host::SystemProxyRoute(url);
+    const bool known = !route.direct() && route.host.compare(proxyHost, Qt::CaseInsensitive) == 0;
+    const QString proxy = known ? route.name() : proxyHost;
+    int& asks = proxyAsks_[url];
+    ++asks;
+    if (asks == 1 && known) {
+        if (const auto login = host::ProxyLogins::For(route)) {
+            authenticator->setUser(login->user);
+            authenticator->setPassword(login->password);
+            return;
+        }
+        ++asks; // nothing to try silently: the first question is the first attempt
+    }
+    const int attempt = asks - 1;
+    if (silent || proxyDialogOpen_ || proxyLogin_ != ProxyLogin::NotAsked || attempt > kProxyLoginAttempts) {
+        if (attempt > kProxyLoginAttempts)
+            proxyLogin_ = ProxyLogin::Refused;
+        *authenticator = QAuthenticator();
+        return;
+    }
+    proxyDialogOpen_ = true;
+    const bool given = LoginDialog::AskForProxy(view(), proxy, attempt, kProxyLoginAttempts, authenticator);
+    proxyDialogOpen_ = false;
+    if (!given) {
+        proxyLogin_ = ProxyLogin::Cancelled;
+        *authenticator = QAuthenticator();
+        return;
+    }
+    if (known)
+        host::ProxyLogins::Remember(route.host, route.port,
+                                    {authenticator->user(), authenticator->password()});
+}
+
+namespace {
+// The session's answers to servers that asked for a certificate, by "host:port": the chosen
+// certificate, or none.
+QHash<QString, std::optional<QSslCertificate>>& CertificateChoices()
+{
+    static QHash<QString, std::optional<QSslCertificate>> choices;
+    return choices;
+}
+
+QString ServerOf(const QUrl& url)
+{
+    return url.host() + u':' + QString::number(url.port(443));
+}
+} // namespace
+
+bool WebPage::CertificateDeclined(const QUrl& url)
+{
+    const auto choice = CertificateChoices().constFind(ServerOf(url));
+    return choice != CertificateChoices().cend() && !choice->has_value();
+}
+
+// The certificate chosen for a server is sent again while it is offered; otherwise the user
+// chooses (never a page in a pause or while silent: those send none).
+void WebPage::chooseCertificate(QWebEngineClientCertificateSelection selection)
+{
+    const QString server = ServerOf(selection.host());
+    const QList<QSslCertificate> offered = selection.certificates();
+    const auto earlier = CertificateChoices().value(server);
+    if (earlier && offered.contains(*earlier)) {
+        selection.select(*earlier);
+        return;
+    }
+    const std::optional<qsizetype> chosen =
+        silent || offered.isEmpty() ? std::nullopt : CertificateChooser::Choose(view(), server, offered);
+    if (!chosen) {
+        CertificateChoices().insert(server, std::nullopt);
+        selection.selectNone();
+        return;
+    }
+    CertificateChoices().insert(server, offered.at(*chosen));
+    selection.select(offered.at(*chosen));
 }
 
 // A dead renderer leaves a grey page: load it again, but a page that always crashes only a few

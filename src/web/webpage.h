@@ -5,9 +5,11 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QUrl>
+#include <QWebEngineClientCertificateSelection>
 #include <QWebEnginePage>
 
 #include "web/pagedialog.h"
@@ -53,6 +55,15 @@ public:
     static constexpr int kWindowsWithoutClick = 3;
     // A link the user clicked stands for the navigation it starts this long.
     static constexpr int kClickValidMs = 1000;
+    // A proxy that refuses a login is asked this often per request, then the page shows why.
+    static constexpr int kProxyLoginAttempts = 3;
+
+    // How the proxy logins of the page's current load went: a page the proxy refused (its 407) is
+    // explained by our error page with this.
+    enum class ProxyLogin { NotAsked, Cancelled, Refused };
+    ProxyLogin proxyLogin() const { return proxyLogin_; }
+    // Whether the user sent no certificate to this server when it asked for one, last time.
+    static bool CertificateDeclined(const QUrl& url);
 
 signals:
     void frameCompleted(const QString& url);
@@ -81,6 +92,8 @@ private:
     Asked ask(const QUrl& origin, PageDialog::Question question);
     void installPageScripts();
     void askForLogin(const QUrl& url, QAuthenticator* authenticator);
+    void askForProxyLogin(const QUrl& url, QAuthenticator* authenticator, const QString& proxyHost);
+    void chooseCertificate(QWebEngineClientCertificateSelection selection);
     void recoverFromCrash(RenderProcessTerminationStatus status);
     void openWindow(QWebEngineNewWindowRequest& request);
     void outsideLink(const QUrl& url);
@@ -96,6 +109,9 @@ private:
     QElapsedTimer lastDialog_;                           // when the page's last dialog closed
     QList<std::pair<QUrl, QElapsedTimer>> clickedLinks_; // links the user clicked, not yet followed
     QList<std::pair<QUrl, QElapsedTimer>> waitingLinks_; // links for other programs, not yet clicked
+    QHash<QUrl, int> proxyAsks_; // the proxy's requests for a login per address in this load
+    bool proxyDialogOpen_ = false;
+    ProxyLogin proxyLogin_ = ProxyLogin::NotAsked;
 };
 
 // Where the program's browser windows keep their cookies and cache: one profile for the process.

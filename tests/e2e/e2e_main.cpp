@@ -1,6 +1,9 @@
 // The end-to-end tests drive the real browser engine in this process, with its own empty
 // configuration, data and cache folders.
 #include "app/TApplication.h"
+#ifdef OSTREL_E2E_OFFICE
+#include "office.h"
+#endif
 
 #include <QTemporaryDir>
 #include <QTimer>
@@ -25,6 +28,11 @@ int main(int argc, char** argv)
     for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
         qputenv(var, home.filePath(QString::fromLatin1(var)).toLocal8Bit());
     qputenv("HOME", home.path().toLocal8Bit()); // downloads go to $HOME/Downloads
+#ifdef OSTREL_E2E_OFFICE
+    // What the engine reads once, when it starts: the proxy setting and the certificate database.
+    if (!ostrel::testing::PrepareOffice(home.path()))
+        return 1;
+#endif
 
     ostrel::app::PrepareApplication();
     ostrel::app::TApplication application(argc, argv);

@@ -67,26 +67,29 @@ constexpr std::size_t kBigPieceSize = 64u << 10;
 // ostrel:secret, the only credentials /auth accepts.
 constexpr std::string_view kAuthCredentials = "b3N0cmVsOnNlY3JldA==";
 
-const char kUsage[] = "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]... [--open-window]\n"
-                      "                      [--bench-page] [--start-page PATH]\n"
-                      "                      [--https ROLE=PORT... --cert FILE --key FILE]\n"
-                      "                      ROLE=ORIGIN...\n"
-                      "\n"
-                      "  ROLE=ORIGIN         serve ROLE at ORIGIN, e.g. portal=http://127.0.0.1:47101\n"
-                      "                      (host 127.0.0.1 or localhost, explicit port, optional path)\n"
-                      "  --status ROLE=CODE  status of /vpn/index.html on ROLE's port: 101..599, or\n"
-                      "                      'hang' to accept and never answer (default 200)\n"
-                      "  --https ROLE=PORT   also serve the pages over TLS at https://127.0.0.1:PORT\n"
-                      "                      as ROLE; needs --cert and --key\n"
-                      "  --cert FILE         PEM certificate (chain) for every --https port\n"
-                      "  --key FILE          PEM private key of that certificate, unencrypted\n"
-                      "  --log FILE          append one JSON line per request to FILE (default stderr)\n"
-                      "  --open-window       the page at \"/\" opens /popup/target in a window of its own\n"
-                      "  --bench-page        the portal's \"/\" is a 5 KB page with one image,\n"
-                      "                      /bench/image.png, for timing page loads; its key \"p\"\n"
-                      "                      opens /bench/popup, which closes itself\n"
-                      "  --start-page PATH   the portal's version-stamped page (GET \"/\" with a query)\n"
-                      "                      redirects to PATH, e.g. one of the /hostile/ pages\n";
+const char kUsage[] =
+    "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]... [--open-window]\n"
+    "                      [--bench-page] [--start-page PATH]\n"
+    "                      [--https ROLE=PORT... --cert FILE --key FILE [--client-ca FILE]]\n"
+    "                      ROLE=ORIGIN...\n"
+    "\n"
+    "  ROLE=ORIGIN         serve ROLE at ORIGIN, e.g. portal=http://127.0.0.1:47101\n"
+    "                      (host 127.0.0.1 or localhost, explicit port, optional path)\n"
+    "  --status ROLE=CODE  status of /vpn/index.html on ROLE's port: 101..599, or\n"
+    "                      'hang' to accept and never answer (default 200)\n"
+    "  --https ROLE=PORT   also serve the pages over TLS at https://127.0.0.1:PORT\n"
+    "                      as ROLE; needs --cert and --key\n"
+    "  --cert FILE         PEM certificate (chain) for every --https port\n"
+    "  --key FILE          PEM private key of that certificate, unencrypted\n"
+    "  --client-ca FILE    every --https port asks for a client certificate and\n"
+    "                      takes only one issued by the PEM CA in FILE\n"
+    "  --log FILE          append one JSON line per request to FILE (default stderr)\n"
+    "  --open-window       the page at \"/\" opens /popup/target in a window of its own\n"
+    "  --bench-page        the portal's \"/\" is a 5 KB page with one image,\n"
+    "                      /bench/image.png, for timing page loads; its key \"p\"\n"
+    "                      opens /bench/popup, which closes itself\n"
+    "  --start-page PATH   the portal's version-stamped page (GET \"/\" with a query)\n"
+    "                      redirects to PATH, e.g. one of the /hostile/ pages\n";
 
 struct Role {
     std::string name;
@@ -274,6 +277,13 @@ Arrival make_arrival(const Listener& l, const httplib::Request& req)
     a.content_type = req.get_header_value("Content-Type");
     a.body = &req.body;
     a.headers = received_headers(req.headers);
+    if (req.ssl)
+        if (X509* peer = SSL_get1_peer_certificate(req.ssl)) {
+            char subject[512];
+            X509_NAME_oneline(X509_get_subject_name(peer), subject, sizeof subject);
+            a.client = subject;
+            X509_free(peer);
+        }
     return a;
 }
 
@@ -301,6 +311,8 @@ std::string log_line(const Listener& l, const Arrival& a, int rejected)
         s += json_string(a.headers[i].first) + ":" + json_string(a.headers[i].second);
     }
     s += "},\"body\":" + json_string(a.body ? *a.body : std::string());
+    if (!a.client.empty())
+        s += ",\"client\":" + json_string(a.client);
     if (rejected)
         s += ",\"rejected\":" + std::to_string(rejected);
     s += '}';
@@ -1097,6 +1109,7 @@ int main(int argc, char** argv)
     std::vector<std::string> statuses;
     std::optional<std::string> log_path;
     std::optional<std::string> cert_path;
+    std::optional<std::string> client_ca_path;
     std::optional<std::string> key_path;
 
     for (int i = 1; i < argc; ++i) {
@@ -1134,6 +1147,8 @@ int main(int argc, char** argv)
             cert_path = value("--cert");
         } else if (arg == "--key" || arg.rfind("--key=", 0) == 0) {
             key_path = value("--key");
+        } else if (arg == "--client-ca" || arg.rfind("--client-ca=", 0) == 0) {
+            client_ca_path = value("--client-ca");
         } else if (!arg.empty() && arg[0] == '-') {
             usage_error("unknown option '" + std::string(arg) + "'");
         } else {
@@ -1148,8 +1163,8 @@ int main(int argc, char** argv)
         usage_error("no ROLE=ORIGIN given");
     if (!tls_roles.empty() && (!cert_path || !key_path))
         usage_error("--https needs --cert FILE and --key FILE");
-    if (tls_roles.empty() && (cert_path || key_path))
-        usage_error("--cert and --key are only used with --https ROLE=PORT");
+    if (tls_roles.empty() && (cert_path || key_path || client_ca_path))
+        usage_error("--cert, --key and --client-ca are only used with --https ROLE=PORT");
     for (Role& t : tls_roles) {
         for (const Role& r : roles) {
             if (r.port == t.port)
@@ -1190,7 +1205,8 @@ int main(int argc, char** argv)
             // A refused certificate or a failed handshake ends inside the
             // library's connection handler (no request, nothing logged), on
             // that connection's own thread, so it cannot hold up other clients.
-            auto tls = std::make_unique<httplib::SSLServer>(cert_path->c_str(), key_path->c_str());
+            auto tls = std::make_unique<httplib::SSLServer>(
+                cert_path->c_str(), key_path->c_str(), client_ca_path ? client_ca_path->c_str() : nullptr);
             if (!tls->is_valid()) {
                 std::fprintf(stderr,
                              "ostrel-standin: cannot use certificate %s with key %s (PEM files, "

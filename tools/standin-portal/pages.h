@@ -46,6 +46,7 @@ struct Arrival {
     std::string content_type;
     const std::string* body = nullptr;
     Pairs headers; // names as received; repeated headers joined with ", "
+    std::string client; // over TLS, the subject of the certificate the client sent, if any
 };
 
 std::string generic_page(const Arrival& a);

@@ -1,0 +1,205 @@
+// The office network, end to end: a proxy that asks for a login (Debian's squid, Basic and Digest),
+// the gateway probe going the engine's way with the same login, and a server that asks for the
+// user's certificate from their NSS database. The process starts with the proxy setting and the
+// database in place (office.h), as the engine reads both once.
+#include "livewindow.h"
+#include "modalwatcher.h"
+#include "office.h"
+#include "pagescript.h"
+#include "squid.h"
+#include "standin.h"
+
+#include "host/curlprobe.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <optional>
+#include <utility>
+
+namespace ostrel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::originOf;
+using testing::Squid;
+using testing::StandIn;
+using testing::waitFor;
+
+QString Text(QWebEnginePage* page)
+{
+    return testing::Evaluate(page, QStringLiteral("document.body ? document.body.innerText : ''")).toString();
+}
+
+// The user at the login dialogs: each gets the next answer (a user and password, or "Annuleren").
+struct User {
+    std::deque<std::optional<std::pair<QString, QString>>> answers;
+    QStringList titles, texts; // of each dialog answered
+    testing::ModalWatcher<QDialog> watcher{[this](QDialog* dialog) {
+        if (dialog->objectName() != u"LoginDialog" || answers.empty())
+            return;
+        titles << dialog->windowTitle();
+        QString lines;
+        for (const QLabel* label : dialog->findChildren<QLabel*>())
+            lines += label->text() + u'\n';
+        texts << lines;
+        const auto answer = answers.front();
+        answers.pop_front();
+        if (!answer) {
+            dialog->reject();
+            return;
+        }
+        dialog->findChild<QLineEdit*>(QStringLiteral("user"))->setText(answer->first);
+        auto* password = dialog->findChild<QLineEdit*>(QStringLiteral("password"));
+        password->setText(answer->second);
+        QTest::keyClick(password, Qt::Key_Return);
+    }};
+};
+
+TEST(NetworkE2E, behindAProxyThatAsksThePortalLoadsAfterOneLoginWhichTheProbeUsesTheSameWay)
+{
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    testing::LiveWindow s;
+    s.start();
+    const QString proxy = QStringLiteral("127.0.0.1:") + QString::number(testing::kProxyPort);
+    const QString portalPort = originOf(QStringLiteral("portal")).section(u':', -1);
+    const QString page = u"http://portal.kantoor.test:" + portalPort + u'/';
+    const QString gateway = u"http://gateway2.kantoor.test:" +
+                            originOf(QStringLiteral("gateway2")).section(u':', -1) +
+                            QStringLiteral("/vpn/index.html");
+    const QStringList names{QStringLiteral("portal.kantoor.test"), QStringLiteral("gateway2.kantoor.test")};
+    const auto reached = [&](const QString& query) {
+        return waitFor(
+            [&] {
+                for (const QJsonObject& request : standIn.requestsTo(QStringLiteral("/")))
+                    if (request[u"query"].toString() == query)
+                        return true;
+                return false;
+            },
+            20s);
+    };
+    const auto failedWith = [&](const QString& sentence) {
+        return waitFor([&] { return Text(s.browser().page()).contains(sentence); }, 20s);
+    };
+
+    // No proxy there: our page says which one.
+    s.browser().Navigate(page.toStdString());
+    EXPECT_TRUE(failedWith(u"De proxy " + proxy + u" van uw netwerk is niet bereikbaar."))
+        << Text(s.browser().page()).toStdString();
+
+    // Basic, then Digest (with another password: the first login, tried first, is refused): one
+    // dialog each, the page through the proxy, and the probe through it with the login just given.
+    struct Case {
+        Squid::Login login;
+        const char* realm;
+        const char* password;
+    };
+    for (const Case& c : {Case{Squid::Login::Basic, "kantoor", "geheim"},
+                          Case{Squid::Login::Digest, "kantoor-digest", "anders"}}) {
+        SCOPED_TRACE(c.realm);
+        const QString realm = QLatin1String(c.realm), password = QLatin1String(c.password);
+        Squid squid(testing::kProxyPort, c.login, realm, QStringLiteral("agent"), password, names);
+        ASSERT_TRUE(squid.started());
+        User user{{std::pair(QStringLiteral("agent"), password)}};
+        s.browser().Navigate(QString(page + u'?' + realm).toStdString());
+        EXPECT_TRUE(reached(realm));
+        ASSERT_EQ(user.titles.join(u'|').toStdString(),
+                  QString(u"Aanmelden bij proxy " + proxy).toStdString());
+        for (const QString& line : QStringList{
+                 u"De proxy " + proxy + u" van uw netwerk vraagt om een gebruikersnaam en wachtwoord.",
+                 u"De proxy zegt: \u201C" + realm + u"\u201D",
+                 QStringLiteral("Let op: uw gegevens gaan onversleuteld over het netwerk")})
+            EXPECT_TRUE(user.texts[0].contains(line)) << user.texts[0].toStdString();
+        EXPECT_EQ(host::CurlProbe("Ostrel Web").Probe(gateway.toStdString()), 200);
+        EXPECT_TRUE(squid.requests().contains(u"200 agent GET " + gateway))
+            << squid.requests().join(u'\n').toStdString();
+    }
+
+    // A stricter proxy: the user cancels, then gives a wrong password three times, then the right one,
+    // each time after "Opnieuw proberen".
+    Squid squid(testing::kProxyPort, Squid::Login::Basic, QStringLiteral("streng"), QStringLiteral("agent"),
+                QStringLiteral("juist"), names);
+    ASSERT_TRUE(squid.started());
+    const auto wrong = std::pair(QStringLiteral("agent"), QStringLiteral("fout"));
+    User user{
+        {std::nullopt, wrong, wrong, wrong, std::pair(QStringLiteral("agent"), QStringLiteral("juist"))}};
+    s.browser().Navigate(QString(page + QStringLiteral("?streng")).toStdString());
+    EXPECT_TRUE(failedWith(u"De proxy " + proxy +
+                           u" van uw netwerk vraagt om een gebruikersnaam en wachtwoord, "
+                           u"en die zijn niet gegeven."))
+        << Text(s.browser().page()).toStdString();
+    ASSERT_TRUE(testing::ClickWhenBuilt(s.browser().page(), QStringLiteral("retry")));
+    EXPECT_TRUE(failedWith(u"De proxy " + proxy +
+                           u" van uw netwerk heeft de gebruikersnaam of het wachtwoord "
+                           u"3 keer geweigerd."))
+        << Text(s.browser().page()).toStdString();
+    ASSERT_EQ(user.texts.size(), 4);
+    EXPECT_TRUE(user.texts[3].contains(u"geweigerd (poging 3 van 3)")) << user.texts[3].toStdString();
+    ASSERT_TRUE(testing::ClickWhenBuilt(s.browser().page(), QStringLiteral("retry")));
+    EXPECT_TRUE(reached(QStringLiteral("streng")));
+    EXPECT_EQ(user.titles.size(), 5);
+}
+
+TEST(NetworkE2E, aServerThatAsksForACertificateGetsTheOneTheUserChose)
+{
+    const testing::Office& office = testing::TheOffice();
+    const QString port = QStringLiteral("47296");
+    StandIn standIn({QStringLiteral("--https"), u"secure=" + port, QStringLiteral("--cert"),
+                     office.serverCertificate, QStringLiteral("--key"), office.serverKey,
+                     QStringLiteral("--client-ca"), office.caCertificate});
+    ASSERT_TRUE(standIn.started());
+    testing::LiveWindow s;
+    s.start();
+    // The user cancels the first time, and sends the certificate offered the second.
+    QStringList titles, rows;
+    testing::ModalWatcher<QDialog> chooser([&](QDialog* dialog) {
+        if (dialog->objectName() != u"CertificateChooser")
+            return;
+        titles << dialog->windowTitle();
+        auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("certificates"));
+        for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+            rows << list->topLevelItem(i)->text(0) + u" | " + list->topLevelItem(i)->text(1);
+        if (titles.size() == 1)
+            dialog->reject();
+        else
+            QTest::keyClick(list, Qt::Key_Return);
+    });
+    const QString address = u"https://127.0.0.1:" + port + u'/';
+    s.browser().Navigate(address.toStdString());
+    EXPECT_TRUE(waitFor(
+        [&] { return Text(s.browser().page()).contains(u"De server vraagt om een certificaat"); }, 20s))
+        << Text(s.browser().page()).toStdString();
+    ASSERT_EQ(titles.join(u'|').toStdString(),
+              QString(u"Certificaat kiezen voor 127.0.0.1:" + port).toStdString());
+    EXPECT_EQ(rows.join(u'|').toStdString(),
+              QString(office.userSubject + u" | " + office.userIssuer).toStdString());
+    EXPECT_TRUE(standIn.requests().isEmpty()) << "no request without a certificate";
+
+    ASSERT_TRUE(testing::ClickWhenBuilt(s.browser().page(), QStringLiteral("retry")));
+    const auto sentWithCertificate = [&](int count) {
+        return waitFor(
+            [&] {
+                const auto requests = standIn.requestsTo(QStringLiteral("/"));
+                return requests.size() == count &&
+                       requests.back()[u"client"].toString() == u"/CN=" + office.userSubject + u"/O=Kantoor";
+            },
+            20s);
+    };
+    EXPECT_TRUE(sentWithCertificate(1));
+    EXPECT_EQ(titles.size(), 2);
+    // The choice holds for the session: no question the next time.
+    s.browser().Navigate(QString(address + QStringLiteral("?again")).toStdString());
+    EXPECT_TRUE(sentWithCertificate(2));
+    EXPECT_EQ(titles.size(), 2);
+}
+
+} // namespace
+} // namespace ostrel

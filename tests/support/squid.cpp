@@ -1,0 +1,89 @@
+#include "squid.h"
+
+#include "standin.h"
+
+#include <QFile>
+#include <QTcpSocket>
+
+namespace ostrel::testing {
+
+namespace {
+bool Write(const QString& path, const QByteArray& contents)
+{
+    QFile file(path);
+    // Squid reads its files as its own user (proxy) once it has dropped root.
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() &&
+           file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                               QFileDevice::ReadOther | QFileDevice::WriteOther);
+}
+
+bool Listening(int port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+    return socket.waitForConnected(200);
+}
+} // namespace
+
+Squid::Squid(int port, Login login, const QString& realm, const QString& user, const QString& password,
+             const QStringList& names)
+{
+    QFile(dir_.path())
+        .setPermissions(QFile(dir_.path()).permissions() | QFileDevice::ReadOther | QFileDevice::ExeOther |
+                        QFileDevice::WriteOther);
+    const QString users = dir_.filePath(QStringLiteral("users"));
+    QByteArray usersLine;
+    if (login == Login::Basic) {
+        QProcess hash; // basic_ncsa_auth takes Apache's MD5 form
+        hash.start(QStringLiteral("openssl"), {QStringLiteral("passwd"), QStringLiteral("-apr1"), password});
+        if (!hash.waitForFinished(10000) || hash.exitCode() != 0)
+            return;
+        usersLine = user.toUtf8() + ':' + hash.readAllStandardOutput().trimmed() + '\n';
+    } else {
+        usersLine = user.toUtf8() + ':' + password.toUtf8() + '\n'; // digest_file_auth: plain text
+    }
+    QByteArray hosts;
+    for (const QString& name : names)
+        hosts += "127.0.0.1 " + name.toUtf8() + '\n';
+    const QByteArray helper = login == Login::Basic ? "basic program /usr/lib/squid/basic_ncsa_auth "
+                                                    : "digest program /usr/lib/squid/digest_file_auth ";
+    const QByteArray scheme = login == Login::Basic ? "basic" : "digest";
+    const QByteArray d = dir_.path().toUtf8();
+    const QByteArray config =
+        "http_port 127.0.0.1:" + QByteArray::number(port) + "\n" + "pid_filename " + d + "/squid.pid\n" +
+        "cache_log " + d + "/cache.log\n" + "logformat lines %>Hs %un %rm %ru\n" + "access_log stdio:" + d +
+        "/access.log lines\n" + "hosts_file " + d + "/hosts\n" + "coredump_dir " + d + "\n" +
+        "cache deny all\nnetdb_filename none\npinger_enable off\n"
+        "shutdown_lifetime 0 seconds\n" +
+        "auth_param " + helper + users.toUtf8() + "\n" + "auth_param " + scheme + " realm " + realm.toUtf8() +
+        "\n" + "acl users proxy_auth REQUIRED\nhttp_access allow users\nhttp_access deny all\n";
+    if (!Write(users, usersLine) || !Write(dir_.filePath(QStringLiteral("hosts")), hosts) ||
+        !Write(dir_.filePath(QStringLiteral("access.log")), {}) ||
+        !Write(dir_.filePath(QStringLiteral("cache.log")), {}) ||
+        !Write(dir_.filePath(QStringLiteral("squid.conf")), config))
+        return;
+    process_.setProcessChannelMode(QProcess::ForwardedChannels);
+    process_.start(QStringLiteral("squid"),
+                   {QStringLiteral("-N"), QStringLiteral("-f"), dir_.filePath(QStringLiteral("squid.conf"))});
+    started_ = process_.waitForStarted(5000) &&
+               waitFor([&] { return process_.state() == QProcess::Running && Listening(port); },
+                       std::chrono::seconds(15));
+}
+
+Squid::~Squid()
+{
+    process_.terminate();
+    if (!process_.waitForFinished(5000)) {
+        process_.kill();
+        process_.waitForFinished(2000);
+    }
+}
+
+QStringList Squid::requests() const
+{
+    QFile log(dir_.filePath(QStringLiteral("access.log")));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                                         : QStringList();
+}
+
+} // namespace ostrel::testing
