@@ -12,6 +12,7 @@ packages=(
     dpkg-dev desktop-file-utils appstream man-db
     dbus-daemon at-spi2-core python3-pyatspi
     mmdebstrap rsync lintian qt6-translations-l10n
+    squid libnss3-tools openssl
 )
 
 missing=()
@@ -24,5 +25,11 @@ echo "Installing: ${missing[*]}"
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
+# The tests start squid themselves; the package must not start the machine's own.
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee /usr/sbin/policy-rc.d >/dev/null
+    "${sudo[@]}" chmod 755 /usr/sbin/policy-rc.d
+    trap '"${sudo[@]}" rm -f /usr/sbin/policy-rc.d' EXIT
+fi
 "${sudo[@]}" apt-get update -qq
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
