@@ -101,6 +101,8 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
         case QWebEngineLoadingInfo::LoadFailedStatus:
             if (pending_ == Pending::Started)
                 pending_ = Pending::None;
+            if (loginPutOff_ && pending_ == Pending::None && page_->mayAsk())
+                repeatAfterLogin(info);
             if (const auto why = UnreachableBecause(info)) {
                 showUnreachable(info, *why); // our page takes the engine's place; its load is the document
                 return;
@@ -116,6 +118,7 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
         }
     });
 
+    connect(page_, &WebPage::loginPutOff, this, [this] { loginPutOff_ = true; });
     connect(page_, &WebPage::frameCompleted, this,
             [this](const QString& url) { raiseDocumentComplete(false, url); });
     // Not from inside the engine's navigation callback: a retry may pause (the start-up's does).
@@ -140,6 +143,20 @@ void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreac
     page_->setHtml(ErrorPageHtml(why, info.url(), route.direct() ? QString() : route.name()), info.url());
     if (ForWantOfNetwork(why))
         retryWhenTheNetworkIsBack();
+}
+
+// A login put off while the window was not yet there or a pause ran (the start-up's POST) cost
+// that request; once the user has signed in for the page that came after it, what trying that page
+// again means for its sender is done once (the start-up's repeats the POST). A page that still
+// failed is left for "Opnieuw proberen": repeating it would only put the next login off again.
+void WebEngineBrowser::repeatAfterLogin(const QWebEngineLoadingInfo& info)
+{
+    loginPutOff_ = false;
+    const bool signedIn =
+        info.status() == QWebEngineLoadingInfo::LoadSucceededStatus &&
+        !(info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain && info.errorCode() >= 400);
+    if (signedIn && lastRequest_.retry)
+        QTimer::singleShot(0, this, [retry = lastRequest_.retry] { retry(); });
 }
 
 // Trying again is the failed request once more, or what its sender said trying again means.

@@ -62,6 +62,7 @@ private:
     void reloadWhenReady();
     void showUnreachable(const QWebEngineLoadingInfo& info, Unreachable why);
     void retryUnreachable();
+    void repeatAfterLogin(const QWebEngineLoadingInfo& info);
     void retryWhenTheNetworkIsBack();
     void watchForAnUnresponsivePage();
     void endAnUnresponsivePage();
@@ -88,6 +89,7 @@ private:
     };
     std::optional<Failed> unreachable_; // shown on our error page
     bool watchingNetwork_ = false;
+    bool loginPutOff_ = false; // a login was put off (WebPage::loginPutOff) and not yet made up for
     int pings_ = 0;         // our navigations so far, each with its question to the page
     bool answered_ = false; // the page's renderer answered since our last navigation
     qint64 watchedRenderer_ = 0;

@@ -188,13 +188,26 @@ void WebPage::EndUnresponsiveRenderer(std::function<void()> then)
     }
 }
 
-// Silent, a login request is cancelled at once: an empty answer would only be asked again. The
-// page is the one being loaded (a frame of it asks with another address), else the one shown.
+// Silent, a login request is cancelled at once: an empty answer would only be asked again. So is
+// one that comes before the window is on the screen or in a pause (the start-up's POST meets both),
+// to be asked again (loginPutOff). The page is the one being loaded (a frame of it asks with
+// another address), else the one shown.
 void WebPage::askForLogin(const QUrl& url, QAuthenticator* authenticator)
 {
     const QUrl page = requestedUrl().isEmpty() ? this->url() : requestedUrl();
+    if (!silent && !mayAsk()) {
+        *authenticator = QAuthenticator();
+        emit loginPutOff();
+        return;
+    }
     if (silent || !LoginDialog::Ask(view(), url, page, authenticator))
         *authenticator = QAuthenticator();
+}
+
+bool WebPage::mayAsk() const
+{
+    const QWebEngineView* shown = view();
+    return shown && shown->window()->isVisible() && !host::GuiPause::Active();
 }
 
 // A proxy that wants a login first gets the one known for it (given this session, or in the proxy
@@ -222,6 +235,12 @@ void WebPage::askForProxyLogin(const QUrl& url, QAuthenticator* authenticator, c
         if (attempt > kProxyLoginAttempts)
             proxyLogin_ = ProxyLogin::Refused;
         *authenticator = QAuthenticator();
+        return;
+    }
+    if (!mayAsk()) {
+        proxyLogin_ = ProxyLogin::Cancelled;
+        *authenticator = QAuthenticator();
+        emit loginPutOff();
         return;
     }
     proxyDialogOpen_ = true;

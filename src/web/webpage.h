@@ -62,6 +62,9 @@ public:
     // explained by our error page with this.
     enum class ProxyLogin { NotAsked, Cancelled, Refused };
     ProxyLogin proxyLogin() const { return proxyLogin_; }
+    // Whether a question may go to the user now: the page's window is on the screen and the program
+    // is not in a pause (the start-up's shows its window only after its pause).
+    bool mayAsk() const;
     // Whether the user sent no certificate to this server when it asked for one, last time.
     static bool CertificateDeclined(const QUrl& url);
 
@@ -69,6 +72,9 @@ signals:
     void frameCompleted(const QString& url);
     // The error page's "Opnieuw proberen".
     void retryRequested();
+    // A login was asked for while no question may go to the user (mayAsk): it was cancelled, and
+    // what the page was loading is to be asked for again once the user has signed in.
+    void loginPutOff();
 
 protected:
     void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;

@@ -40,7 +40,9 @@ QString Text(QWebEnginePage* page)
 
 // The user at the login dialogs: each gets the next answer (a user and password, or "Annuleren").
 struct User {
-    std::deque<std::optional<std::pair<QString, QString>>> answers;
+    using Answer = std::optional<std::pair<QString, QString>>;
+    explicit User(std::initializer_list<Answer> given) : answers(given) {}
+    std::deque<Answer> answers;
     QStringList titles, texts; // of each dialog answered
     testing::ModalWatcher<QDialog> watcher{[this](QDialog* dialog) {
         if (dialog->objectName() != u"LoginDialog" || answers.empty())
@@ -108,7 +110,7 @@ TEST(NetworkE2E, behindAProxyThatAsksThePortalLoadsAfterOneLoginWhichTheProbeUse
         const QString realm = QLatin1String(c.realm), password = QLatin1String(c.password);
         Squid squid(testing::kProxyPort, c.login, realm, QStringLiteral("agent"), password, names);
         ASSERT_TRUE(squid.started());
-        User user{{std::pair(QStringLiteral("agent"), password)}};
+        User user{std::pair(QStringLiteral("agent"), password)};
         s.browser().Navigate(QString(page + u'?' + realm).toStdString());
         EXPECT_TRUE(reached(realm));
         ASSERT_EQ(user.titles.join(u'|').toStdString(),

@@ -13,13 +13,15 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QDir>
+#include <QDialog>
 #include <QDialogButtonBox>
-#include <QPushButton>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -190,6 +192,46 @@ TEST(StartupE2E, anUnreachablePortalSaysWhyAndTryingAgainRepeatsTheStartUpReques
     EXPECT_GE(requests[1][u"t_ms"].toInteger() - clicked, 1900);
     EXPECT_TRUE(waitFor([&] { return browser.title().startsWith(u"Stand-in"); }, 15s));
     EXPECT_EQ(standIn.requests().size(), 2);
+}
+
+// The portal asks for a login at start: the question waits for the window, comes once, and the
+// portal still gets the versions, signed in, before the page.
+TEST(StartupE2E, aLoginTheStartUpMeetsIsAskedOverTheShownWindowAndTheVersionsStillArrive)
+{
+    QFile::remove(registryStorePath());
+    StandIn standIn({QStringLiteral("--portal-login")});
+    ASSERT_TRUE(standIn.started());
+    StartedWindow started;
+    QList<bool> windowShown; // at each question
+    testing::ModalWatcher<QDialog> user([&](QDialog* dialog) {
+        if (!dialog->windowTitle().startsWith(u"Aanmelden"))
+            return;
+        windowShown << started.window.isVisible();
+        dialog->findChild<QLineEdit*>(QStringLiteral("user"))->setText(QStringLiteral("agent"));
+        dialog->findChild<QLineEdit*>(QStringLiteral("password"))->setText(QStringLiteral("portaal"));
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    started.start();
+
+    const auto signedIn = [](const QJsonObject& request) {
+        return request[u"headers"][u"Authorization"].toString() == u"Basic YWdlbnQ6cG9ydGFhbA==";
+    };
+    QList<QJsonObject> signedRequests;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            signedRequests.clear();
+            for (const QJsonObject& request : standIn.requestsTo(QStringLiteral("/")))
+                if (signedIn(request))
+                    signedRequests << request;
+            return signedRequests.size() >= 3 && started.window.WebBrowser->title().startsWith(u"Stand-in");
+        },
+        30s));
+    EXPECT_EQ(windowShown, QList<bool>{true});
+    // The page the user signed in for, then the start-up once more: the versions, then the page.
+    ASSERT_EQ(signedRequests.size(), 3);
+    EXPECT_EQ(signedRequests[1][u"method"].toString(), u"POST");
+    EXPECT_EQ(signedRequests[1][u"body"].toString(), u"version=6.9&citrixversion=");
+    EXPECT_EQ(signedRequests[2][u"target"].toString(), u"/?version=6.9");
 }
 
 // A store that somebody damaged, or wrote in the Windows code page, does not keep the portal away:

@@ -83,7 +83,7 @@ bool PrepareOffice(const QString& home)
     for (const char* variable :
          {"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})
         qunsetenv(variable);
-    qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(kProxyPort));
+    qputenv("http_proxy", QByteArray("http://127.0.0.1:" + QByteArray::number(kProxyPort)));
     return true;
 }
 

@@ -66,10 +66,13 @@ constexpr std::size_t kNamedSize = 1024;
 constexpr std::size_t kBigPieceSize = 64u << 10;
 // ostrel:secret, the only credentials /auth accepts.
 constexpr std::string_view kAuthCredentials = "b3N0cmVsOnNlY3JldA==";
+// agent:portaal, what the portal takes with --portal-login: another login than /auth's, so that a
+// browser that signed in there has not signed in here.
+constexpr std::string_view kPortalCredentials = "YWdlbnQ6cG9ydGFhbA==";
 
 const char kUsage[] =
     "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]... [--open-window]\n"
-    "                      [--bench-page] [--start-page PATH]\n"
+    "                      [--bench-page] [--portal-login] [--start-page PATH]\n"
     "                      [--https ROLE=PORT... --cert FILE --key FILE [--client-ca FILE]]\n"
     "                      ROLE=ORIGIN...\n"
     "\n"
@@ -88,6 +91,7 @@ const char kUsage[] =
     "  --bench-page        the portal's \"/\" is a 5 KB page with one image,\n"
     "                      /bench/image.png, for timing page loads; its key \"p\"\n"
     "                      opens /bench/popup, which closes itself\n"
+    "  --portal-login      the portal's \"/\" (POST and GET) asks for a login: agent:portaal\n"
     "  --start-page PATH   the portal's version-stamped page (GET \"/\" with a query)\n"
     "                      redirects to PATH, e.g. one of the /hostile/ pages\n";
 
@@ -222,6 +226,7 @@ std::atomic<unsigned long long> g_broken_served{0};
 bool g_open_window = false; // set once before the listeners start
 bool g_bench_page = false;  // likewise
 std::string g_start_page;   // likewise
+bool g_portal_login = false; // likewise
 
 // Set by the route handler, consumed by the library's logger hook: requests
 // the library rejects before routing (bad request line, oversized body) never
@@ -792,20 +797,25 @@ bool starts_with_ci(std::string_view s, std::string_view prefix)
     return s.size() >= prefix.size() && equal_ci(s.substr(0, prefix.size()), prefix);
 }
 
-void serve_auth(const httplib::Request& req, const Arrival& a, httplib::Response& res)
+bool signed_in(const httplib::Request& req, std::string_view credentials = kAuthCredentials)
 {
     const std::string header = req.get_header_value("Authorization");
     std::string_view given = header;
-    bool admitted = false;
-    if (starts_with_ci(given, "Basic ")) {
-        given.remove_prefix(6);
-        while (!given.empty() && given.front() == ' ')
-            given.remove_prefix(1);
-        admitted = given == kAuthCredentials;
-    }
+    if (!starts_with_ci(given, "Basic "))
+        return false;
+    given.remove_prefix(6);
+    while (!given.empty() && given.front() == ' ')
+        given.remove_prefix(1);
+    return given == credentials;
+}
+
+void serve_auth(const httplib::Request& req, const Arrival& a, httplib::Response& res,
+                std::string_view credentials = kAuthCredentials, const char* realm = "Ostrel")
+{
+    const bool admitted = signed_in(req, credentials);
     if (!admitted) {
         res.status = 401;
-        res.set_header("WWW-Authenticate", "Basic realm=\"Ostrel\"");
+        res.set_header("WWW-Authenticate", std::string("Basic realm=\"") + realm + '"');
     }
     res.set_content(standin::auth_page(a, admitted), kHtml);
 }
@@ -886,7 +896,10 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
     // so the log reflects every navigation.
     res.set_header("Cache-Control", path == "/cached" ? "max-age=3600" : "no-store");
 
-    if (path == "/vpn/index.html") {
+    if (g_portal_login && path == "/" && (addressed ? addressed->name == "portal" : serves_portal(l)) &&
+        !signed_in(req, kPortalCredentials)) {
+        serve_auth(req, a, res, kPortalCredentials, "Ostrel portaal");
+    } else if (path == "/vpn/index.html") {
         serve_gateway(l, addressed, a, res);
     } else if (path == "/frames") {
         res.set_content(standin::frames_page(a), kHtml);
@@ -1138,6 +1151,8 @@ int main(int argc, char** argv)
             g_open_window = true;
         } else if (arg == "--bench-page") {
             g_bench_page = true;
+        } else if (arg == "--portal-login") {
+            g_portal_login = true;
         } else if (arg == "--start-page" || arg.rfind("--start-page=", 0) == 0) {
             g_start_page = value("--start-page");
             if (g_start_page.empty() || g_start_page.front() != '/' ||
