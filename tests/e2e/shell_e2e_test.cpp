@@ -4,6 +4,7 @@
 #include "modalwatcher.h"
 #include "pagescript.h"
 #include "qtprint.h"
+#include "readonscreen.h"
 #include "standin.h"
 
 #include "host/guipause.h"
@@ -276,18 +277,36 @@ TEST(ShellE2E, permissionRequestsAreDeniedAtOnce)
         << s.browser().title().toStdString();
 }
 
-TEST(ShellE2E, thePagesPrintRequestOpensThePrintDialog)
+// The page's print request opens the print dialog, and it and a page's confirm() read in Dutch on
+// the screen (what Qt's translation and our own dialog put there, read back by OCR).
+TEST(ShellE2E, thePagesPrintRequestAndConfirmAskInDutch)
 {
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Shell s;
-    bool asked = false;
+    QString printDialog;
     testing::ModalWatcher<QPrintDialog> watch([&](QPrintDialog* dialog) {
-        asked = true;
+        if (printDialog.isEmpty())
+            printDialog = testing::ReadOnScreen(dialog, QStringLiteral("print-dialog"));
         dialog->reject();
     });
     s.browser().Navigate(portal("/print").toStdString());
-    EXPECT_TRUE(waitFor([&] { return asked; }, 15s));
+    ASSERT_TRUE(waitFor([&] { return !printDialog.isEmpty(); }, 15s));
+    for (const char* word : {"afdrukken", "Eigenschappen", "Annuleren", "Opties"})
+        EXPECT_TRUE(printDialog.contains(QLatin1String(word))) << word << " in " << printDialog.toStdString();
+    EXPECT_FALSE(printDialog.contains(u"Cancel")) << printDialog.toStdString();
+
+    QString confirm;
+    testing::PageDialogWatcher answer(&s.browser(), [&](web::PageDialog* dialog) {
+        confirm = testing::ReadOnScreen(dialog, QStringLiteral("confirm"));
+        for (QPushButton* button : dialog->findChildren<QPushButton*>())
+            if (button->text() == u"Annuleren")
+                button->click();
+    });
+    s.browser().Navigate(portal("/hostile/confirm").toStdString());
+    EXPECT_TRUE(waitFor([&] { return s.browser().title() == u"confirm:false"; }, 15s));
+    for (const char* words : {"meldt:", "Doorgaan?", "OK", "Annuleren"})
+        EXPECT_TRUE(confirm.contains(QLatin1String(words))) << words << " in " << confirm.toStdString();
 }
 
 TEST(ShellE2E, ctrlPPrintsAndTheZoomKeysZoom)
