@@ -31,7 +31,8 @@ QLabel* TextLine(const QString& text)
 }
 
 // The form every login shares: the lines about who asks, the two fields and the buttons.
-bool AskWith(QWidget* parent, const QString& title, const QStringList& lines, QAuthenticator* authenticator)
+bool AskWith(QWidget* parent, const QString& title, const QStringList& lines, const QString& knownUser,
+             QAuthenticator* authenticator)
 {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("LoginDialog"));
@@ -55,7 +56,8 @@ bool AskWith(QWidget* parent, const QString& title, const QStringList& lines, QA
     layout->addRow(QStringLiteral("&Gebruikersnaam"), user);
     layout->addRow(QStringLiteral("&Wachtwoord"), password);
     layout->addRow(buttons);
-    user->setFocus();
+    user->setText(knownUser);
+    (knownUser.isEmpty() ? user : password)->setFocus();
     if (dialog.exec() != QDialog::Accepted)
         return false;
     authenticator->setUser(user->text());
@@ -88,12 +90,12 @@ bool LoginDialog::Ask(QWidget* parent, const QUrl& url, const QUrl& page, QAuthe
         lines << QStringLiteral("Een ander adres in deze pagina vraagt om uw gegevens");
     if (url.scheme() != QLatin1String("https"))
         lines << Unencrypted();
-    return AskWith(parent, QStringLiteral("Aanmelden bij ") + origin, lines, authenticator);
+    return AskWith(parent, QStringLiteral("Aanmelden bij ") + origin, lines, {}, authenticator);
 }
 
 // A proxy is reached over plain HTTP: what it asks for goes as readable as its method makes it.
 bool LoginDialog::AskForProxy(QWidget* parent, const QString& proxy, int attempt, int attempts,
-                              QAuthenticator* authenticator)
+                              const QString& user, QAuthenticator* authenticator)
 {
     QStringList lines{
         QStringLiteral("De proxy %1 van uw netwerk vraagt om een gebruikersnaam en wachtwoord.").arg(proxy)};
@@ -105,7 +107,7 @@ bool LoginDialog::AskForProxy(QWidget* parent, const QString& proxy, int attempt
                      .arg(attempt)
                      .arg(attempts);
     lines << Unencrypted();
-    return AskWith(parent, QStringLiteral("Aanmelden bij proxy ") + proxy, lines, authenticator);
+    return AskWith(parent, QStringLiteral("Aanmelden bij proxy ") + proxy, lines, user, authenticator);
 }
 
 } // namespace ostrel::web

@@ -16,9 +16,9 @@ public:
     // authenticator), false when cancelled.
     static bool Ask(QWidget* parent, const QUrl& url, const QUrl& page, QAuthenticator* authenticator);
     // proxy: "host:port" of the proxy that asks; attempt: 1 for the first time for this request,
-    // more once the proxy refused what was given.
+    // more once the proxy refused what was given; user: the name given last, filled in.
     static bool AskForProxy(QWidget* parent, const QString& proxy, int attempt, int attempts,
-                            QAuthenticator* authenticator);
+                            const QString& user, QAuthenticator* authenticator);
 };
 
 } // namespace ostrel::web

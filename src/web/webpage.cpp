@@ -244,7 +244,9 @@ void WebPage::askForProxyLogin(const QUrl& url, QAuthenticator* authenticator, c
         return;
     }
     proxyDialogOpen_ = true;
-    const bool given = LoginDialog::AskForProxy(view(), proxy, attempt, kProxyLoginAttempts, authenticator);
+    const auto earlier = known ? host::ProxyLogins::For(route) : std::nullopt;
+    const bool given = LoginDialog::AskForProxy(view(), proxy, attempt, kProxyLoginAttempts,
+                                                earlier ? earlier->user : QString(), authenticator);
     proxyDialogOpen_ = false;
     if (!given) {
         proxyLogin_ = ProxyLogin::Cancelled;

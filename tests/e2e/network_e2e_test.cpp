@@ -6,6 +6,7 @@
 #include "modalwatcher.h"
 #include "office.h"
 #include "pagescript.h"
+#include "qtprint.h"
 #include "squid.h"
 #include "standin.h"
 
@@ -43,7 +44,7 @@ struct User {
     using Answer = std::optional<std::pair<QString, QString>>;
     explicit User(std::initializer_list<Answer> given) : answers(given) {}
     std::deque<Answer> answers;
-    QStringList titles, texts; // of each dialog answered
+    QStringList titles, texts, users; // of each dialog answered
     testing::ModalWatcher<QDialog> watcher{[this](QDialog* dialog) {
         if (dialog->objectName() != u"LoginDialog" || answers.empty())
             return;
@@ -52,13 +53,15 @@ struct User {
         for (const QLabel* label : dialog->findChildren<QLabel*>())
             lines += label->text() + u'\n';
         texts << lines;
+        auto* user = dialog->findChild<QLineEdit*>(QStringLiteral("user"));
+        users << user->text(); // as the dialog filled it in
         const auto answer = answers.front();
         answers.pop_front();
         if (!answer) {
             dialog->reject();
             return;
         }
-        dialog->findChild<QLineEdit*>(QStringLiteral("user"))->setText(answer->first);
+        user->setText(answer->first);
         auto* password = dialog->findChild<QLineEdit*>(QStringLiteral("password"));
         password->setText(answer->second);
         QTest::keyClick(password, Qt::Key_Return);
@@ -121,7 +124,7 @@ TEST(NetworkE2E, behindAProxyThatAsksThePortalLoadsAfterOneLoginWhichTheProbeUse
                  QStringLiteral("Let op: uw gegevens gaan onversleuteld over het netwerk")})
             EXPECT_TRUE(user.texts[0].contains(line)) << user.texts[0].toStdString();
         EXPECT_EQ(host::CurlProbe("Ostrel Web").Probe(gateway.toStdString()), 200);
-        EXPECT_TRUE(squid.requests().contains(u"200 agent GET " + gateway))
+        EXPECT_TRUE(waitFor([&] { return squid.requests().contains(u"200 agent GET " + gateway); }, 5s))
             << squid.requests().join(u'\n').toStdString();
     }
 
@@ -145,6 +148,7 @@ TEST(NetworkE2E, behindAProxyThatAsksThePortalLoadsAfterOneLoginWhichTheProbeUse
         << Text(s.browser().page()).toStdString();
     ASSERT_EQ(user.texts.size(), 4);
     EXPECT_TRUE(user.texts[3].contains(u"geweigerd (poging 3 van 3)")) << user.texts[3].toStdString();
+    EXPECT_EQ(user.users[3], QStringLiteral("agent")) << "the name given before is filled in";
     ASSERT_TRUE(testing::ClickWhenBuilt(s.browser().page(), QStringLiteral("retry")));
     EXPECT_TRUE(reached(QStringLiteral("streng")));
     EXPECT_EQ(user.titles.size(), 5);
