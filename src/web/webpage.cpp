@@ -158,7 +158,8 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* link
             proxyLogin_ = ProxyLogin::NotAsked;
         }
     });
-    // Once the page the program took it to is there, that page may ask.
+    // Once the page the program took it to is there, that page may ask (also told by our script,
+    // which comes earlier; this for a page without scripts).
     connect(this, &QWebEnginePage::urlChanged, this, [this] { leaving_ = false; });
     connect(this, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         if (ok && url() != crashedUrl_)
@@ -420,8 +421,10 @@ bool WebPage::IsOutsideAddress(const QUrl& url)
 
 // Two scripts of ours, in the application's own script world where the page's scripts cannot
 // reach them: loadFinished covers the top-level frame only, so every other frame reports its
-// completion; and the top-level page reports each link the user himself clicked (a script's click
-// is not trusted), which is what may hand a link to another program.
+// completion; and the top-level page reports that it is there, before any script of its own runs
+// (urlChanged is no sign: Qt 6.8 tells it after the page's first scripts have asked their
+// questions), and each link the user himself clicked (a script's click is not trusted), which is
+// what may hand a link to another program.
 void WebPage::installPageScripts()
 {
     const QString token = JsString(scriptToken_ + QLatin1Char(' '));
@@ -441,7 +444,8 @@ void WebPage::installPageScripts()
     links.setInjectionPoint(QWebEngineScript::DocumentCreation);
     links.setWorldId(QWebEngineScript::ApplicationWorld);
     links.setRunsOnSubFrames(false);
-    links.setSourceCode(QStringLiteral("window.addEventListener('click', function (e) {"
+    links.setSourceCode(QStringLiteral("console.log(%1 + 'document');"
+                                       " window.addEventListener('click', function (e) {"
                                        " if (!e.isTrusted) return;"
                                        " var t = e.composedPath()[0];"
                                        " if (t && t.nodeType !== 1) t = t.parentElement;"
@@ -524,6 +528,8 @@ void WebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, cons
         emit frameCompleted(report.mid(6).toString());
     else if (report.startsWith(u"link "))
         linkClicked(QUrl(report.mid(5).toString()));
+    else if (report == u"document")
+        leaving_ = false; // the page the program took it to is there: it may ask
 }
 
 } // namespace ostrel::web

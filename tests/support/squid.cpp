@@ -3,6 +3,7 @@
 #include "standin.h"
 
 #include <QFile>
+#include <QStandardPaths>
 #include <QTcpSocket>
 
 namespace ostrel::testing {
@@ -63,11 +64,20 @@ Squid::Squid(int port, Login login, const QString& realm, const QString& user, c
         !Write(dir_.filePath(QStringLiteral("squid.conf")), config))
         return;
     process_.setProcessChannelMode(QProcess::ForwardedChannels);
-    process_.start(QStringLiteral("squid"),
+    // In /usr/sbin, which a user's PATH may leave out (Debian 13's root does).
+    QString squid = QStandardPaths::findExecutable(QStringLiteral("squid"));
+    if (squid.isEmpty())
+        squid = QStandardPaths::findExecutable(QStringLiteral("squid"), {QStringLiteral("/usr/sbin")});
+    process_.start(squid,
                    {QStringLiteral("-N"), QStringLiteral("-f"), dir_.filePath(QStringLiteral("squid.conf"))});
     started_ = process_.waitForStarted(5000) &&
                waitFor([&] { return process_.state() == QProcess::Running && Listening(port); },
                        std::chrono::seconds(15));
+    if (!started_) {
+        QFile log(dir_.filePath(QStringLiteral("cache.log")));
+        if (log.open(QIODevice::ReadOnly))
+            qWarning("squid did not start (%s): %s", qPrintable(squid), log.readAll().constData());
+    }
 }
 
 Squid::~Squid()
