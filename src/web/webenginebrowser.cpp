@@ -166,6 +166,7 @@ void WebEngineBrowser::retryUnreachable()
         return;
     host::Request request = std::move(unreachable_->request);
     unreachable_.reset();
+    WebPage::ForgetDeclinedCertificates();
     if (request.retry)
         request.retry();
     else

@@ -280,25 +280,46 @@ bool WebPage::CertificateDeclined(const QUrl& url)
     return choice != CertificateChoices().cend() && !choice->has_value();
 }
 
-// The certificate chosen for a server is sent again while it is offered; otherwise the user
-// chooses (never a page in a pause or while silent: those send none).
+void WebPage::ForgetDeclinedCertificates()
+{
+    CertificateChoices().removeIf([](const auto& choice) { return !choice.value().has_value(); });
+}
+
+// The certificate chosen for a server is sent again while it is offered, and none where the user
+// sent none, until they try again (ForgetDeclinedCertificates): a page cannot bring the question
+// back by asking again. Otherwise the user chooses; while silent none is sent, and while no
+// question may go to the user none either, to be asked again later (loginPutOff).
 void WebPage::chooseCertificate(QWebEngineClientCertificateSelection selection)
 {
     const QString server = ServerOf(selection.host());
     const QList<QSslCertificate> offered = selection.certificates();
-    const auto earlier = CertificateChoices().value(server);
-    if (earlier && offered.contains(*earlier)) {
-        selection.select(*earlier);
-        return;
+    auto& choices = CertificateChoices();
+    if (const auto earlier = choices.constFind(server); earlier != choices.cend()) {
+        if (!earlier->has_value()) {
+            selection.selectNone();
+            return;
+        }
+        if (offered.contains(**earlier)) {
+            selection.select(**earlier);
+            return;
+        }
     }
-    const std::optional<qsizetype> chosen =
-        silent || offered.isEmpty() ? std::nullopt : CertificateChooser::Choose(view(), server, offered);
-    if (!chosen) {
-        CertificateChoices().insert(server, std::nullopt);
+    if (silent || offered.isEmpty()) {
         selection.selectNone();
         return;
     }
-    CertificateChoices().insert(server, offered.at(*chosen));
+    if (!mayAsk()) {
+        selection.selectNone();
+        emit loginPutOff();
+        return;
+    }
+    const std::optional<qsizetype> chosen = CertificateChooser::Choose(view(), server, offered);
+    if (!chosen) {
+        choices.insert(server, std::nullopt);
+        selection.selectNone();
+        return;
+    }
+    choices.insert(server, offered.at(*chosen));
     selection.select(offered.at(*chosen));
 }
 

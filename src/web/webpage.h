@@ -67,6 +67,8 @@ public:
     bool mayAsk() const;
     // Whether the user sent no certificate to this server when it asked for one, last time.
     static bool CertificateDeclined(const QUrl& url);
+    // The user tries again: servers they sent no certificate get the question again.
+    static void ForgetDeclinedCertificates();
 
 signals:
     void frameCompleted(const QString& url);

@@ -1229,6 +1229,10 @@ int main(int argc, char** argv)
                              cert_path->c_str(), key_path->c_str());
                 return kExitUsage;
             }
+            // A client that comes back resumes its TLS session; with client certificates asked
+            // for, OpenSSL refuses that unless the sessions have a context to belong to.
+            static const unsigned char kSessionContext[] = "ostrel-standin";
+            SSL_CTX_set_session_id_context(tls->ssl_context(), kSessionContext, sizeof kSessionContext - 1);
             l.server = std::move(tls);
         } else {
             l.server = std::make_unique<httplib::Server>();
