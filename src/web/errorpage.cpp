@@ -164,8 +164,10 @@ QString ErrorPageHtml(Unreachable why, const QUrl& address, const QString& proxy
                                   .arg(WebPage::kProxyLoginAttempts);
         break;
     case Unreachable::NoCertificate:
+        // The engine may keep "none" for the server until the program ends, whatever we ask.
         sentence = QStringLiteral("De server vraagt om een certificaat waarmee u zich bekendmaakt, en heeft "
-                                  "er geen gekregen dat hij aanneemt.");
+                                  "er geen gekregen dat hij aanneemt. Hebt u geen certificaat gekozen? "
+                                  "Start Ostrel Web dan opnieuw om er alsnog een te kiezen.");
         break;
     }
     return QStringLiteral("<!DOCTYPE html><html lang=nl><head><meta charset=utf-8>"
