@@ -20,6 +20,27 @@ constexpr int kTimedOut = -7, kSocketNotConnected = -15, kNetworkChanged = -21, 
 constexpr int kProxyAuthenticationRequired = 407; // HTTP's status
 constexpr int kCertCommonNameInvalid = -200, kCertDateInvalid = -201, kCertAuthorityInvalid = -202,
               kCertRevoked = -206;
+
+// Our pages' one look: a title, a heading, and the paragraphs that follow (made already).
+QString PageHtml(const QString& title, const QString& heading, const QString& body)
+{
+    return QStringLiteral("<!DOCTYPE html><html lang=nl><head><meta charset=utf-8><title>%1</title></head>"
+                          "<body style='font-family:sans-serif;margin:2em;color:#222'>"
+                          "<h1 style='font-size:1.4em'>%2</h1>%3</body></html>")
+        .arg(title, heading, body);
+}
+
+// A paragraph of plain text; a remark (the address, a code) in grey.
+QString Paragraph(const char* id, const QString& text, bool remark = false)
+{
+    return QStringLiteral("<p id=%1%2>%3</p>")
+        .arg(QLatin1String(id), remark ? QStringLiteral(" style='color:#555'") : QString(), text.toHtmlEscaped());
+}
+
+QString Shown(const QUrl& address)
+{
+    return address.toString(QUrl::FullyEncoded);
+}
 } // namespace
 
 std::optional<Unreachable> UnreachableBecause(const QWebEngineLoadingInfo& info)
@@ -96,19 +117,14 @@ std::optional<QString> CertificatePageHtml(const QWebEngineLoadingInfo& info)
         sentence = QStringLiteral("Het certificaat van de server is ongeldig.");
         break;
     }
-    return QStringLiteral("<!DOCTYPE html><html lang=nl><head><meta charset=utf-8>"
-                          "<title>Verbinding niet veilig</title></head>"
-                          "<body style='font-family:sans-serif;margin:2em;color:#222'>"
-                          "<h1 style='font-size:1.4em'>Deze verbinding is niet veilig</h1>"
-                          "<p id=why>%1</p><p id=address style='color:#555'>%2</p>"
-                          "<p id=who>Iemand op het netwerk kan zich voordoen als deze server en meelezen of "
-                          "veranderen wat u "
-                          "verstuurt en ontvangt. Dat kan een aanvaller zijn, maar ook een proxy of "
-                          "inspectieapparaat van het "
-                          "netwerk waarop u werkt. Daarom opent Ostrel Web deze pagina niet.</p>"
-                          "<p id=code style='color:#555'>Foutcode %3</p></body></html>")
-        .arg(sentence, info.url().toString(QUrl::FullyEncoded).toHtmlEscaped(),
-             QString::number(info.errorCode()));
+    return PageHtml(QStringLiteral("Verbinding niet veilig"), QStringLiteral("Deze verbinding is niet veilig"),
+                    Paragraph("why", sentence) + Paragraph("address", Shown(info.url()), true) +
+                        Paragraph("who", QStringLiteral("Iemand op het netwerk kan zich voordoen als deze server "
+                                                        "en meelezen of veranderen wat u verstuurt en ontvangt. "
+                                                        "Dat kan een aanvaller zijn, maar ook een proxy of "
+                                                        "inspectieapparaat van het netwerk waarop u werkt. "
+                                                        "Daarom opent Ostrel Web deze pagina niet.")) +
+                        Paragraph("code", QStringLiteral("Foutcode ") + QString::number(info.errorCode()), true));
 }
 
 bool ForWantOfNetwork(Unreachable why)
@@ -118,13 +134,11 @@ bool ForWantOfNetwork(Unreachable why)
 
 QString CrashPageHtml(const QUrl& address, int times)
 {
-    return QStringLiteral(
-               "<!DOCTYPE html><html><head><meta charset=utf-8><title>Pagina gestopt</title></head>"
-               "<body style='font-family:sans-serif;margin:2em'><h1>Deze pagina is gestopt</h1>"
-               "<p>De pagina %1 is %2 keer achter elkaar vastgelopen.</p>"
-               "<p><a href='%1'>Opnieuw laden</a></p></body></html>")
-        .arg(address.toString(QUrl::FullyEncoded).toHtmlEscaped())
-        .arg(times);
+    return PageHtml(QStringLiteral("Pagina gestopt"), QStringLiteral("Deze pagina is gestopt"),
+                    Paragraph("why", QStringLiteral("De pagina %1 is %2 keer achter elkaar vastgelopen.")
+                                         .arg(Shown(address))
+                                         .arg(times)) +
+                        QStringLiteral("<p><a href='%1'>Opnieuw laden</a></p>").arg(Shown(address).toHtmlEscaped()));
 }
 
 QString ErrorPageHtml(Unreachable why, const QUrl& address, const QString& proxy)
@@ -170,14 +184,11 @@ QString ErrorPageHtml(Unreachable why, const QUrl& address, const QString& proxy
                                   "Start Ostrel Web dan opnieuw om er alsnog een te kiezen.");
         break;
     }
-    return QStringLiteral("<!DOCTYPE html><html lang=nl><head><meta charset=utf-8>"
-                          "<title>Pagina niet bereikbaar</title></head>"
-                          "<body style='font-family:sans-serif;margin:2em;color:#222'>"
-                          "<h1 style='font-size:1.4em'>Deze pagina is niet bereikbaar</h1>"
-                          "<p id=why>%1</p><p id=address style='color:#555'>%2</p>"
-                          "<p><button id=retry type=button style='font-size:1em;padding:.3em 1em'"
-                          " onclick=\"location.href='%3:'\">Opnieuw proberen</button></p></body></html>")
-        .arg(sentence, address.toString(QUrl::FullyEncoded).toHtmlEscaped(), QLatin1String(kRetryScheme));
+    return PageHtml(QStringLiteral("Pagina niet bereikbaar"), QStringLiteral("Deze pagina is niet bereikbaar"),
+                    Paragraph("why", sentence) + Paragraph("address", Shown(address), true) +
+                        QStringLiteral("<p><button id=retry type=button style='font-size:1em;padding:.3em 1em'"
+                                       " onclick=\"location.href='%1:'\">Opnieuw proberen</button></p>")
+                            .arg(QLatin1String(kRetryScheme)));
 }
 
 } // namespace ostrel::web
