@@ -223,8 +223,8 @@ void WebPage::askForProxyLogin(const QUrl& url, QAuthenticator* authenticator, c
     const QString proxy = known ? route.name() : proxyHost;
     int& asks = proxyAsks_[url];
     ++asks;
-    if (asks == 1 && known) {
-        if (const auto login = host::ProxyLogins::For(route)) {
+    if (asks == 1) {
+        if (const auto login = known ? host::ProxyLogins::For(route) : std::nullopt) {
             authenticator->setUser(login->user);
             authenticator->setPassword(login->password);
             return;
