@@ -128,6 +128,22 @@ TEST(NetworkE2E, behindAProxyThatAsksThePortalLoadsAfterOneLoginWhichTheProbeUse
             << squid.requests().join(u'\n').toStdString();
     }
 
+    // NTLM, as the probe does it (the engine does its own): the login given this session answers
+    // the proxy's challenge. (Squid's test helper takes any login, and logs it in its own way.)
+    {
+        Squid squid(testing::kProxyPort, Squid::Login::NtlmAnyLogin, {}, {}, {}, names);
+        ASSERT_TRUE(squid.started());
+        EXPECT_EQ(host::CurlProbe("Ostrel Web").Probe(gateway.toStdString()), 200);
+        EXPECT_TRUE(waitFor(
+            [&] {
+                const QStringList lines = squid.requests().filter(gateway);
+                return !lines.isEmpty() && lines.last().startsWith(u"200 ") &&
+                       lines.last().contains(u"agent");
+            },
+            5s))
+            << squid.requests().join(u'\n').toStdString();
+    }
+
     // A stricter proxy: the user cancels, then gives a wrong password three times, then the right one,
     // each time after "Opnieuw proberen".
     Squid squid(testing::kProxyPort, Squid::Login::Basic, QStringLiteral("streng"), QStringLiteral("agent"),

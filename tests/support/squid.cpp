@@ -46,9 +46,15 @@ Squid::Squid(int port, Login login, const QString& realm, const QString& user, c
     QByteArray hosts;
     for (const QString& name : names)
         hosts += "127.0.0.1 " + name.toUtf8() + '\n';
-    const QByteArray helper = login == Login::Basic ? "basic program /usr/lib/squid/basic_ncsa_auth "
-                                                    : "digest program /usr/lib/squid/digest_file_auth ";
-    const QByteArray scheme = login == Login::Basic ? "basic" : "digest";
+    const QByteArray helper =
+        login == Login::Basic    ? "basic program /usr/lib/squid/basic_ncsa_auth " + users.toUtf8()
+        : login == Login::Digest ? "digest program /usr/lib/squid/digest_file_auth " + users.toUtf8()
+                                 : QByteArray("ntlm program /usr/lib/squid/ntlm_fake_auth");
+    const QByteArray realmLine = login == Login::NtlmAnyLogin
+                                     ? QByteArray()
+                                     : "auth_param " +
+                                           QByteArray(login == Login::Basic ? "basic" : "digest") +
+                                           " realm " + realm.toUtf8() + "\n";
     const QByteArray d = dir_.path().toUtf8();
     const QByteArray config =
         "http_port 127.0.0.1:" + QByteArray::number(port) + "\n" + "pid_filename " + d + "/squid.pid\n" +
@@ -56,8 +62,8 @@ Squid::Squid(int port, Login login, const QString& realm, const QString& user, c
         "/access.log lines\n" + "hosts_file " + d + "/hosts\n" + "coredump_dir " + d + "\n" +
         "cache deny all\nnetdb_filename none\npinger_enable off\n"
         "shutdown_lifetime 0 seconds\n" +
-        "auth_param " + helper + users.toUtf8() + "\n" + "auth_param " + scheme + " realm " + realm.toUtf8() +
-        "\n" + "acl users proxy_auth REQUIRED\nhttp_access allow users\nhttp_access deny all\n";
+        "auth_param " + helper + "\n" + realmLine +
+        "acl users proxy_auth REQUIRED\nhttp_access allow users\nhttp_access deny all\n";
     if (!Write(users, usersLine) || !Write(dir_.filePath(QStringLiteral("hosts")), hosts) ||
         !Write(dir_.filePath(QStringLiteral("access.log")), {}) ||
         !Write(dir_.filePath(QStringLiteral("cache.log")), {}) ||

@@ -12,8 +12,9 @@ namespace ostrel::testing {
 
 class Squid {
 public:
-    enum class Login { Basic, Digest };
-    // The one user it takes, with the password, under realm.
+    // NtlmAnyLogin: squid's fake NTLM helper, which takes any user and password.
+    enum class Login { Basic, Digest, NtlmAnyLogin };
+    // The one user it takes, with the password, under realm (not for NTLM).
     Squid(int port, Login login, const QString& realm, const QString& user, const QString& password,
           const QStringList& names);
     ~Squid();
