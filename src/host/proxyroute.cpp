@@ -75,22 +75,13 @@ void ProxyLogins::Remember(const QString& host, std::uint16_t port, const ProxyL
     g_logins.insert(Key(host, port), login);
 }
 
-std::optional<ProxyLogin> ProxyLogins::Find(const QString& host, std::uint16_t port)
-{
-    const QMutexLocker lock(&g_loginsMutex);
-    const auto found = g_logins.constFind(Key(host, port));
-    if (found == g_logins.cend())
-        return std::nullopt;
-    return *found;
-}
-
 std::optional<ProxyLogin> ProxyLogins::For(const ProxyRoute& route)
 {
     if (route.direct())
         return std::nullopt;
-    if (auto given = Find(route.host, route.port))
-        return given;
-    return route.login;
+    const QMutexLocker lock(&g_loginsMutex);
+    const auto given = g_logins.constFind(Key(route.host, route.port));
+    return given != g_logins.cend() ? std::optional(*given) : route.login;
 }
 
 } // namespace ostrel::host

@@ -40,7 +40,6 @@ ProxyRoute SystemProxyRoute(const QUrl& target);
 class ProxyLogins {
 public:
     static void Remember(const QString& host, std::uint16_t port, const ProxyLogin& login);
-    static std::optional<ProxyLogin> Find(const QString& host, std::uint16_t port);
     // The login for a route: the one the user gave this session, else the one the setting carries.
     static std::optional<ProxyLogin> For(const ProxyRoute& route);
 };

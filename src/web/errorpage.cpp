@@ -132,6 +132,12 @@ bool ForWantOfNetwork(Unreachable why)
     return why == Unreachable::NoNetwork || why == Unreachable::NameNotFound;
 }
 
+bool OfTheProxy(Unreachable why)
+{
+    return why == Unreachable::ProxyUnreachable || why == Unreachable::ProxyFailed ||
+           why == Unreachable::ProxyLoginCancelled || why == Unreachable::ProxyLoginRefused;
+}
+
 QString CrashPageHtml(const QUrl& address, int times)
 {
     return PageHtml(QStringLiteral("Pagina gestopt"), QStringLiteral("Deze pagina is gestopt"),

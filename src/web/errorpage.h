@@ -32,6 +32,8 @@ std::optional<Unreachable> UnreachableBecause(const QWebEngineLoadingInfo& info)
 
 // A failure that the network coming back may mend.
 bool ForWantOfNetwork(Unreachable why);
+// A failure of the proxy on the way, which the page names.
+bool OfTheProxy(Unreachable why);
 
 // The page; its button navigates to the kRetryScheme address, which the page never loads. proxy:
 // "host:port" of the proxy on the way, named in the page when the failure is the proxy's.

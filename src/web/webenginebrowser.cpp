@@ -137,9 +137,7 @@ void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreac
         why = Unreachable::NoCertificate;
     // Only a proxy's failure asks which proxy: with a proxy found automatically (WPAD) the
     // question itself may wait on the network.
-    const bool proxys = why == Unreachable::ProxyUnreachable || why == Unreachable::ProxyFailed ||
-                        why == Unreachable::ProxyLoginCancelled || why == Unreachable::ProxyLoginRefused;
-    const host::ProxyRoute route = proxys ? host::SystemProxyRoute(info.url()) : host::ProxyRoute{};
+    const host::ProxyRoute route = OfTheProxy(why) ? host::SystemProxyRoute(info.url()) : host::ProxyRoute{};
     host::Request request = sameAddress(toUrl(lastRequest_.url), info.url())
                                 ? lastRequest_
                                 : host::Request{info.url().toString(QUrl::FullyEncoded).toStdString(), 0, {}, {}, {}};
