@@ -20,8 +20,6 @@
 namespace ostrel::app {
 
 namespace {
-int g_errorBoxesOpen = 0;
-
 QString qs(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -126,14 +124,7 @@ void TApplication::HandleException(std::exception_ptr error)
     // the picture: the object name is Qt's own).
     if (auto* icon = box.findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label")))
         icon->setAccessibleName(QStringLiteral("Fout"));
-    ++g_errorBoxesOpen;
     box.exec();
-    --g_errorBoxesOpen;
-}
-
-bool TApplication::ErrorBoxOpen()
-{
-    return g_errorBoxesOpen > 0;
 }
 
 TApplicationEvents::TApplicationEvents(QObject* parent) : QObject(parent)

@@ -29,8 +29,6 @@ public:
 
     // The default exception handler: one modal error box with the error's message.
     static void HandleException(std::exception_ptr error);
-    // True while the error box is open (the shortcuts stay off then).
-    static bool ErrorBoxOpen();
 
     bool notify(QObject* receiver, QEvent* event) override;
 };

@@ -54,6 +54,9 @@ public:
     // Raised for a top-level address that the browser cannot open itself (ftp://), once per
     // request, instead of loading it.
     virtual void SetOnOutsideAddress(OutsideAddressHandler handler) = 0;
+    // Raised instead when a page of the insurer's takes its top-level document to such an address
+    // by itself (its script's or a link's navigation).
+    virtual void SetOnPageOutsideAddress(OutsideAddressHandler handler) = 0;
 };
 
 } // namespace ostrel::host

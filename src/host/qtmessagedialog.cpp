@@ -12,6 +12,7 @@ void QtMessageDialog::ShowMessage(const std::string& text)
     QMessageBox box(QMessageBox::NoIcon,
                     QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()),
                     QString::fromStdString(text), QMessageBox::Ok);
+    box.setObjectName(QLatin1String(kMessageDialogName));
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     // A message has a title and a close button, nothing to minimise or maximise. (openbox draws

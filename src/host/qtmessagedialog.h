@@ -4,6 +4,9 @@
 
 namespace ostrel::host {
 
+// The object name of the message dialog's window.
+inline constexpr char kMessageDialogName[] = "MessageDialog";
+
 class QtMessageDialog final : public MessageDialog {
 public:
     void ShowMessage(const std::string& text) override;

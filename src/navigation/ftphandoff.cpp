@@ -23,4 +23,12 @@ void FtpHandOff::DocumentCompleted(host::Browser& browser, const std::string& ev
     browser.Navigate(target.empty() ? eventUrl : target);
 }
 
+void FtpHandOff::PageWentTo(host::Browser& browser, const std::string& url)
+{
+    if (guard_)
+        return;
+    guard_ = true;
+    browser.Navigate(url);
+}
+
 } // namespace ostrel::navigation

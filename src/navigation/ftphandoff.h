@@ -13,6 +13,9 @@ namespace ostrel::navigation {
 class FtpHandOff {
 public:
     void DocumentCompleted(host::Browser& browser, const std::string& eventUrl);
+    // A page of the insurer's went to an ftp:// address that the browser cannot show: that is the
+    // document the hand-off opens once more, where it can be opened, until a document completes.
+    void PageWentTo(host::Browser& browser, const std::string& url);
     // True when the previous completion handed off; it keeps a hand-off from following itself.
     bool Guarded() const { return guard_; }
 

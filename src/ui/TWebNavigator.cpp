@@ -45,6 +45,14 @@ constexpr QSize kMinimumClientSize(kDesignPanelWidth, 761);
 constexpr int kWindowFontHeight = 14;
 constexpr int kRestoreMaximisedWindowMs = 1000;
 
+QList<QUrl> insurerOrigins()
+{
+    QList<QUrl> insurer;
+    for (const std::string_view address : navigation::InsurerAddresses())
+        insurer.append(QUrl(QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size()))));
+    return insurer;
+}
+
 // The gateway probes as the program asks them, each kept with the local time it was asked.
 class ProbeLog final : public host::ConnectionProbe {
 public:
@@ -67,7 +75,7 @@ private:
 } // namespace
 
 TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
-    : QWidget(parent), WebBrowser(new web::WebEngineBrowser(this)), PnlMenu(new TPanel(this, kHeaderColour)),
+    : QWidget(parent), WebBrowser(new web::WebEngineBrowser(insurerOrigins(), this)), PnlMenu(new TPanel(this, kHeaderColour)),
       services_(services), header_(new Header(PnlMenu, *services.shell)),
       probeLog_(std::make_unique<ProbeLog>(*services.probe,
                                            [this](app::ProbeRecord probe) {
@@ -87,10 +95,7 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(PnlMenu);
     layout->addWidget(WebBrowser, 1);
-    QList<QUrl> insurer;
-    for (const std::string_view address : navigation::InsurerAddresses())
-        insurer.append(QUrl(QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size()))));
-    downloads_ = new web::DownloadBar(this, WebBrowser->page()->profile(), *services.shell, insurer);
+    downloads_ = new web::DownloadBar(this, WebBrowser->page()->profile(), *services.shell, WebBrowser->trust());
     layout->addWidget(downloads_);
 
     setMinimumSize(kMinimumClientSize);
@@ -110,6 +115,9 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
         app::TApplication::Guarded([&] { WebBrowserDocumentComplete(topLevel, url); });
     });
     WebBrowser->SetOnOutsideAddress([this](const std::string& url) { services_.shell->OpenUrl(url); });
+    WebBrowser->SetOnPageOutsideAddress([this](const std::string& url) {
+        app::TApplication::Guarded([&] { ftpHandOff_.PageWentTo(*WebBrowser, url); });
+    });
     WebBrowser->SetProgramNames([this](const QString& scheme) {
         return QString::fromStdString(services_.shell->ProgramForScheme(scheme.toStdString()));
     });
@@ -281,14 +289,17 @@ void TWebNavigator::bindHeader()
             return {};
         return [this, method] { app::TApplication::Guarded([&] { (this->*method)(); }); };
     };
-    // The header acts whatever a page's dialog asks: the dialog goes first, and the click runs once
-    // the engine has its answer.
+    // The header acts whatever a page or the program asks: the question goes first (a window of
+    // ours is cancelled, a page's dialog dismissed), and the click runs once the engine has its
+    // answer.
     auto clicked = [this, guarded](Method method) -> Handler {
         return [this, run = guarded(method)] {
-            if (web::PageDialog::Dismiss())
-                QTimer::singleShot(0, this, run);
-            else
-                run();
+            web::Trust::AfterQuestions(this, [this, run] {
+                if (web::PageDialog::Dismiss())
+                    QTimer::singleShot(0, this, run);
+                else
+                    run();
+            });
         };
     };
     for (const Binding& binding : kBindings) {
@@ -534,9 +545,30 @@ int virtualKeyOf(const QKeyEvent& key)
 }
 } // namespace
 
+namespace {
+// A click or an activating key of the user's on a page, in this window or one a page opened, not
+// on a dialog over it: what lets a page make one thing happen outside itself (web/trust.h). A
+// page's script makes no such event.
+bool userActsOnAPage(const QWidget* widget, const QEvent& event)
+{
+    const bool click = event.type() == QEvent::MouseButtonPress && event.spontaneous();
+    const auto* key = event.type() == QEvent::KeyPress ? static_cast<const QKeyEvent*>(&event) : nullptr;
+    const bool activates = key && !key->isAutoRepeat() &&
+                           (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space);
+    if (!widget || !(click || activates) || web::PageDialog::Holds(widget))
+        return false;
+    for (const QWidget* parent = widget->parentWidget(); parent; parent = parent->parentWidget())
+        if (qobject_cast<const QWebEngineView*>(parent))
+            return true;
+    return false;
+}
+} // namespace
+
 void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bool& Handled)
 {
     auto* widget = qobject_cast<QWidget*>(target);
+    if (userActsOnAPage(widget, *event))
+        WebBrowser->trust().UserActed();
     const bool inBrowser = widget && widget != WebBrowser && WebBrowser->isAncestorOf(widget);
     app::Message message;
     message.targetInBrowser = inBrowser;
@@ -601,8 +633,8 @@ void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bo
     } else {
         return;
     }
-    // No shortcut fires while the error box is open.
-    if (app::TApplication::ErrorBoxOpen() && key)
+    // No shortcut fires while a question of ours waits for its answer (the error box among them).
+    if (web::Trust::QuestionOpen() && key)
         return;
 
     const app::FilterResult result = app::FilterMessage(message, compactMode_);

@@ -6,6 +6,7 @@
 #include "web/downloadrow.h"
 #include "web/initiators.h"
 #include "web/launchfile.h"
+#include "web/trust.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,10 +70,9 @@ QPushButton* plainButton(const QString& text, QWidget* parent)
 }
 } // namespace
 
-DownloadBar::DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shell& shell,
-                         QList<QUrl> insurerOrigins)
+DownloadBar::DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shell& shell, Trust& trust)
     : QWidget(parent), shell_(shell), profile_(profile), initiators_(new NavigationInitiators(this)),
-      insurerOrigins_(std::move(insurerOrigins)), scroll_(new QScrollArea(this)), summary_(new QWidget(this)),
+      trust_(trust), scroll_(new QScrollArea(this)), summary_(new QWidget(this)),
       summaryText_(new QLabel(summary_)), showAll_(plainButton(QStringLiteral("Alles tonen"), summary_))
 {
     setObjectName(QStringLiteral("DownloadBar"));
@@ -200,7 +200,8 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
     if (folder.isEmpty())
         folder = QDir::homePath();
     QDir().mkpath(folder);
-    const QString name = FreeFileName(folder, download->suggestedFileName(), inProgress_);
+    const QString suggested = LaunchFileName(download->suggestedFileName(), download->mimeType());
+    const QString name = FreeFileName(folder, suggested, inProgress_);
     download->setDownloadDirectory(folder);
     download->setDownloadFileName(name);
     const QString path = QDir(folder).filePath(name);
@@ -209,7 +210,7 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
     connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this,
             [this, path] { inProgress_.removeAll(path); });
 
-    auto* row = new DownloadRow(nullptr, download, path, initiators_->InitiatorOf(download->url()));
+    auto* row = new DownloadRow(nullptr, download, path, askedOfTheInsurer(*download, name));
     rows_.append(row);
     column_->insertWidget(column_->count() - 1, row);
     connect(row, &DownloadRow::Completed, this, [this, row] { completed(row); });
@@ -224,28 +225,30 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
     arrange();
 }
 
-// Only a launch file that the insurer's page asked for starts the remote workplace by itself: what
-// the user asked for is the workplace, not the file. A name alone or a type alone says nothing, and
-// a page that sends many gets one opened at a time.
-bool DownloadBar::opensByItself(const DownloadRow& row) const
+// Only a launch file that the user asked the insurer for starts the remote workplace by itself:
+// what the user asked for is the workplace, not the file. The page that asked and the address the
+// file finally came from (after redirects; a data: address has none) are the insurer's, and the
+// user acted a moment before: the act it came by, or 0. A name alone or a type alone says nothing.
+quint64 DownloadBar::askedOfTheInsurer(const QWebEngineDownloadRequest& download, const QString& name) const
 {
-    if (!HasLaunchFileName(row.Path()) || (lastOpened_.isValid() && lastOpened_.elapsed() < kOpenIntervalMs))
-        return false;
-    if (!OnOrigin(row.RequestedBy(), insurerOrigins_))
-        return false;
-    QFile file(row.Path());
-    return file.open(QIODevice::ReadOnly) && IsLaunchFileContent(file.read(kLaunchFileMaxBytes + 1));
+    const bool insurers = HasLaunchFileName(name) && trust_.IsInsurers(initiators_->InitiatorOf(download.url())) &&
+                          trust_.IsInsurers(download.url());
+    return insurers ? trust_.RecentAct() : 0;
 }
 
+// One act, one launch: the first such file to come in that reads as a launch file.
 void DownloadBar::completed(DownloadRow* row)
 {
-    if (opensByItself(*row))
+    if (row->LaunchAct() == 0)
+        return;
+    QFile file(row->Path());
+    if (file.open(QIODevice::ReadOnly) && IsLaunchFileContent(file.read(kLaunchFileMaxBytes + 1)) &&
+        trust_.TakeAct(row->LaunchAct()))
         open(row->Path());
 }
 
 void DownloadBar::open(const QString& path)
 {
-    lastOpened_.start();
     if (!shell_.OpenUrl(QUrl::fromLocalFile(path).toString().toStdString()))
         qCWarning(lcFailures, "nothing opened %s", qPrintable(path));
 }

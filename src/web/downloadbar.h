@@ -1,14 +1,12 @@
 // Downloads: every file a page offers is saved into the user's download folder under a safe name of
 // its own (never over an existing file) and shown in a slim bar along the bottom of the window while
 // there are downloads to show. The program opens a file by itself only when it is a remote-workplace
-// launch file from a page of the insurer's (see launchfile.h), one at a time; any other file the user
-// opens with the row's "Openen".
+// launch file that the user asked the insurer for (launchfile.h, trust.h), one per click of theirs;
+// any other file the user opens with the row's "Openen".
 #pragma once
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QString>
-#include <QUrl>
 #include <QWidget>
 
 class QLabel;
@@ -26,18 +24,17 @@ namespace ostrel::web {
 
 class DownloadRow;
 class NavigationInitiators;
+class Trust;
 
 class DownloadBar final : public QWidget {
     Q_OBJECT
 public:
-    // insurerOrigins: the pages that may hand over a launch file to be opened at once.
-    DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shell& shell, QList<QUrl> insurerOrigins);
+    // trust: who asked for a download, and whether the user did.
+    DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shell& shell, Trust& trust);
     ~DownloadBar() override;
 
     // More rows than this fold into one line.
     static constexpr int kMaxRows = 5;
-    // After a file was opened, none is opened by itself for this long.
-    static constexpr int kOpenIntervalMs = 2000;
     // The longest name in bytes that the file systems take, less what the engine adds while the
     // file comes in (".download").
     static constexpr int kMaxNameBytes = 246;
@@ -61,7 +58,7 @@ public:
 private:
     void start(QWebEngineDownloadRequest* download);
     void completed(DownloadRow* row);
-    bool opensByItself(const DownloadRow& row) const;
+    quint64 askedOfTheInsurer(const QWebEngineDownloadRequest& download, const QString& name) const;
     void open(const QString& path);
     void clearAll();
     void cancelAll();
@@ -70,10 +67,9 @@ private:
     host::Shell& shell_;
     QWebEngineProfile* profile_;
     NavigationInitiators* initiators_;
-    QList<QUrl> insurerOrigins_;
+    Trust& trust_;
     QList<DownloadRow*> rows_;
     QStringList inProgress_; // paths that downloads under way will write
-    QElapsedTimer lastOpened_;
     QScrollArea* scroll_;
     QVBoxLayout* column_;
     QWidget* summary_;

@@ -61,8 +61,8 @@ QString DownloadRow::Reason(int interruptReason)
 }
 
 DownloadRow::DownloadRow(QWidget* parent, QWebEngineDownloadRequest* download, const QString& path,
-                         const QUrl& requestedBy)
-    : QWidget(parent), download_(download), path_(path), requestedBy_(requestedBy),
+                         quint64 launchAct)
+    : QWidget(parent), download_(download), path_(path), launchAct_(launchAct),
       progress_(new QProgressBar(this)), status_(plainLabel({}, this)),
       cancel_(new QPushButton(QStringLiteral("Annuleren"), this)),
       retry_(new QPushButton(QStringLiteral("Opnieuw"), this)),

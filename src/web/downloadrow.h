@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QString>
-#include <QUrl>
 #include <QWidget>
 
 class QLabel;
@@ -19,12 +18,12 @@ class DownloadRow final : public QWidget {
 public:
     enum class State { Running, Completed, Failed, Cancelled };
 
-    // Shows the download that will be written to path, asked for by a page of that origin.
-    DownloadRow(QWidget* parent, QWebEngineDownloadRequest* download, const QString& path,
-                const QUrl& requestedBy);
+    // Shows the download that will be written to path; launchAct: the user's act (web/trust.h) by
+    // which they asked the insurer for it as a launch file, or 0.
+    DownloadRow(QWidget* parent, QWebEngineDownloadRequest* download, const QString& path, quint64 launchAct);
 
     QString Path() const { return path_; }
-    QUrl RequestedBy() const { return requestedBy_; }
+    quint64 LaunchAct() const { return launchAct_; }
     State Outcome() const { return state_; }
     QWebEngineDownloadRequest* Download() const { return download_; }
     // The engine hands a download that is tried again over as a new request: the row follows it.
@@ -49,7 +48,7 @@ private:
 
     QWebEngineDownloadRequest* download_;
     QString path_;
-    QUrl requestedBy_;
+    quint64 launchAct_;
     State state_ = State::Running;
     QProgressBar* progress_;
     QLabel* status_;

@@ -7,12 +7,22 @@ bool HasLaunchFileName(const QString& fileName)
     return fileName.endsWith(QLatin1String(".ica"), Qt::CaseInsensitive);
 }
 
+QString LaunchFileName(const QString& suggested, const QString& mimeType)
+{
+    if (mimeType.compare(QLatin1String("application/x-ica"), Qt::CaseInsensitive) != 0 ||
+        HasLaunchFileName(suggested))
+        return suggested;
+    const qsizetype dot = suggested.lastIndexOf(QLatin1Char('.'));
+    return (dot > 0 ? suggested.left(dot) : suggested) + QLatin1String(".ica");
+}
+
 bool IsLaunchFileContent(const QByteArray& content)
 {
     if (content.size() > kLaunchFileMaxBytes)
         return false;
+    const QByteArray text = content.startsWith("\xEF\xBB\xBF") ? content.mid(3) : content;
     bool launchSection = false;
-    for (QByteArray line : content.split('\n')) {
+    for (QByteArray line : text.split('\n')) {
         if (line.endsWith('\r'))
             line.chop(1);
         for (const char c : line)
@@ -30,16 +40,6 @@ bool IsLaunchFileContent(const QByteArray& content)
             return false; // neither a section nor a key with its value
     }
     return launchSection;
-}
-
-bool OnOrigin(const QUrl& url, const QList<QUrl>& origins)
-{
-    const auto port = [](const QUrl& u) { return u.port(u.scheme() == QLatin1String("https") ? 443 : 80); };
-    for (const QUrl& origin : origins)
-        if (!url.host().isEmpty() && url.scheme() == origin.scheme() &&
-            url.host().compare(origin.host(), Qt::CaseInsensitive) == 0 && port(url) == port(origin))
-            return true;
-    return false;
 }
 
 } // namespace ostrel::web

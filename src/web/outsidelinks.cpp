@@ -2,6 +2,7 @@
 
 #include "host/failurelog.h"
 #include "web/pagedialog.h"
+#include "web/trust.h"
 
 #include <QWebEngineView>
 
@@ -46,6 +47,19 @@ bool OutsideLinks::Denied(const QString& scheme)
         if (scheme.compare(QLatin1String(denied.scheme), Qt::CaseInsensitive) == 0)
             return true;
     return false;
+}
+
+bool OutsideLinks::DesktopOnly(const QUrl& url)
+{
+    return url.scheme() == QLatin1String("ftp");
+}
+
+bool OutsideLinks::HandOff(const QUrl& url, const QUrl& asker)
+{
+    if (!DesktopOnly(url) || !trust_.IsInsurers(asker))
+        return false;
+    handOff_(url);
+    return true;
 }
 
 void OutsideLinks::Clicked(QWebEngineView* view, const QUrl& url)

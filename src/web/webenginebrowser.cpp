@@ -66,12 +66,17 @@ bool sameAddress(QUrl a, QUrl b)
 
 } // namespace
 
-WebEngineBrowser::WebEngineBrowser(QWidget* parent)
-    : QWebEngineView(parent), profile_(BrowserProfile()),
+WebEngineBrowser::WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent)
+    : QWebEngineView(parent), profile_(BrowserProfile()), trust_(std::move(insurerOrigins)),
       outsideLinks_(
+          trust_,
           [this](const QUrl& url) {
               if (onOutsideAddress_)
                   onOutsideAddress_(url.toString(QUrl::FullyEncoded).toStdString());
+          },
+          [this](const QUrl& url) {
+              if (onPageOutsideAddress_)
+                  onPageOutsideAddress_(url.toString(QUrl::FullyEncoded).toStdString());
           },
           [this](const QString& scheme) { return programNames_ ? programNames_(scheme) : QString(); }),
       page_(new WebPage(profile_, this, &outsideLinks_))
@@ -95,14 +100,16 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
         case QWebEngineLoadingInfo::LoadStoppedStatus:
             if (pending_ == Pending::Started)
                 pending_ = Pending::None;
+            endHoldWhenLanded();
             reloadWhenReady();
             return;
         case QWebEngineLoadingInfo::LoadSucceededStatus:
         case QWebEngineLoadingInfo::LoadFailedStatus:
             if (pending_ == Pending::Started)
                 pending_ = Pending::None;
-            if (loginPutOff_ && pending_ == Pending::None && page_->mayAsk())
-                repeatAfterLogin(info);
+            if (hold_ == Hold::Held)
+                return; // what the user is not asked yet is no answer: nothing to show for it
+            endHoldWhenLanded();
             if (const auto why = UnreachableBecause(info)) {
                 showUnreachable(info, *why); // our page takes the engine's place; its load is the document
                 return;
@@ -118,7 +125,7 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent)
         }
     });
 
-    connect(page_, &WebPage::loginPutOff, this, [this] { loginPutOff_ = true; });
+    connect(page_, &WebPage::questionPutOff, this, &WebEngineBrowser::holdForTheQuestion);
     connect(page_, &WebPage::frameCompleted, this,
             [this](const QString& url) { raiseDocumentComplete(false, url); });
     // Not from inside the engine's navigation callback: a retry may pause (the start-up's does).
@@ -147,18 +154,36 @@ void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreac
         retryWhenTheNetworkIsBack();
 }
 
-// A login put off while the window was not yet there or a pause ran (the start-up's POST) cost
-// that request; once the user has signed in for the page that came after it, what trying that page
-// again means for its sender is done once (the start-up's repeats the POST). A page that still
-// failed is left for "Opnieuw proberen": repeating it would only put the next login off again.
-void WebEngineBrowser::repeatAfterLogin(const QWebEngineLoadingInfo& info)
+// A login or certificate asked for while our navigation was under way and no question could go to
+// the user (the start-up's POST, before its window is there): that navigation is held, and ours that
+// come meanwhile (the start-up's page) wait for it. Once the user can be asked, the question comes
+// (a certificate the engine still waits for), or the navigation is made again (a login the engine
+// had to be told no), and what waited goes once it has landed: the portal gets its versions, then
+// the page, each once.
+void WebEngineBrowser::holdForTheQuestion(bool lost)
 {
-    loginPutOff_ = false;
-    const bool signedIn =
-        info.status() == QWebEngineLoadingInfo::LoadSucceededStatus &&
-        !(info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain && info.errorCode() >= 400);
-    if (signedIn && lastRequest_.retry)
-        QTimer::singleShot(0, this, [retry = lastRequest_.retry] { retry(); });
+    if (hold_ != Hold::None || pending_ == Pending::None)
+        return;
+    hold_ = Hold::Held;
+    held_ = {lastRequest_, lost};
+    page_->WhenMayAsk([this] {
+        hold_ = Hold::Asking;
+        page_->AskHeldQuestions();
+        if (held_.lost)
+            navigateNow(held_.request);
+        endHoldWhenLanded();
+    });
+}
+
+void WebEngineBrowser::endHoldWhenLanded()
+{
+    if (hold_ != Hold::Asking || pending_ != Pending::None)
+        return;
+    hold_ = Hold::None;
+    if (queued_)
+        navigateNow(*std::exchange(queued_, std::nullopt));
+    else
+        reloadWhenReady();
 }
 
 // Trying again is the failed request once more, or what its sender said trying again means.
@@ -208,11 +233,20 @@ void WebEngineBrowser::load(const QWebEngineHttpRequest& request)
 
 void WebEngineBrowser::Navigate(const host::Request& asked)
 {
+    if (hold_ != Hold::None) {
+        queued_ = asked;
+        return;
+    }
+    navigateNow(asked);
+}
+
+void WebEngineBrowser::navigateNow(const host::Request& asked)
+{
     lastRequest_ = asked;
     unreachable_.reset();
     const QUrl url = toUrl(asked.url);
     const bool post = !asked.body.empty();
-    if (!post && WebPage::IsOutsideAddress(url)) {
+    if (!post && OutsideLinks::DesktopOnly(url)) {
         if (onOutsideAddress_)
             onOutsideAddress_(asked.url);
         return;
@@ -289,8 +323,8 @@ void WebEngineBrowser::reloadWhenReady()
         Navigate(*std::exchange(interrupted_, std::nullopt));
         return;
     }
-    if (pending_ != Pending::None)
-        return; // the end of our navigation asks again
+    if (pending_ != Pending::None || hold_ != Hold::None)
+        return; // the end of our navigation, or of the one held, asks again
     reloadWanted_ = false;
     if (unreachable_) { // reloading our error page would only show it again
         retryUnreachable();
@@ -393,6 +427,11 @@ void WebEngineBrowser::endAnUnresponsivePage()
 void WebEngineBrowser::SetOnOutsideAddress(OutsideAddressHandler handler)
 {
     onOutsideAddress_ = std::move(handler);
+}
+
+void WebEngineBrowser::SetOnPageOutsideAddress(OutsideAddressHandler handler)
+{
+    onPageOutsideAddress_ = std::move(handler);
 }
 
 void WebEngineBrowser::SetSilent(bool silent)

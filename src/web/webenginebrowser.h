@@ -5,6 +5,7 @@
 #include "web/errorpage.h"
 #include "web/outsidelinks.h"
 #include "web/pagemenu.h"
+#include "web/trust.h"
 #include "web/webpage.h"
 
 #include <QElapsedTimer>
@@ -26,7 +27,8 @@ namespace ostrel::web {
 class WebEngineBrowser final : public QWebEngineView, public host::Browser {
     Q_OBJECT
 public:
-    explicit WebEngineBrowser(QWidget* parent = nullptr);
+    // insurerOrigins: the insurer's compiled-in hosts, which its pages, windows and downloads trust.
+    WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent);
     ~WebEngineBrowser() override;
 
     using Browser::Navigate;
@@ -39,16 +41,21 @@ public:
 
     void ClearCache() override;
     void SetOnOutsideAddress(host::Browser::OutsideAddressHandler handler) override;
+    void SetOnPageOutsideAddress(host::Browser::OutsideAddressHandler handler) override;
 
     WebPage* webPage() const { return page_; }
+    // Who asks, for this browser's page, the windows it opens and their downloads.
+    web::Trust& trust() { return trust_; }
     // Names the desktop's program for a scheme, for the question before a link goes to it.
     void SetProgramNames(std::function<QString(const QString& scheme)> name);
     // The program's own entry, last in the page menu of this view and of the windows its page opens.
     void SetProgramMenuEntry(QString text, std::function<void()> run);
 
     // Our navigation has not got through after this long and the page's renderer has not answered
-    // meanwhile: it is ended, and the navigation made afresh.
-    static constexpr int kUnresponsiveMs = 1000;
+    // meanwhile: it is hung, not busy, and is ended, and the navigation made afresh. (A renderer
+    // answered within 0.2 s at worst on any page of the stand-in, with both cores taken by other
+    // work; a page whose script keeps it a second or two is busy, not hung.)
+    static constexpr int kUnresponsiveMs = 5000;
 
     // The print dialog for the current page (Ctrl+P, or the page's own window.print()).
     void PrintWithDialog();
@@ -62,7 +69,9 @@ private:
     void reloadWhenReady();
     void showUnreachable(const QWebEngineLoadingInfo& info, Unreachable why);
     void retryUnreachable();
-    void repeatAfterLogin(const QWebEngineLoadingInfo& info);
+    void navigateNow(const host::Request& request);
+    void holdForTheQuestion(bool lost);
+    void endHoldWhenLanded();
     void retryWhenTheNetworkIsBack();
     void watchForAnUnresponsivePage();
     void endAnUnresponsivePage();
@@ -71,10 +80,12 @@ private:
     std::unique_ptr<QPrinter> printer_; // lives until the engine has printed
     std::function<QString(const QString&)> programNames_;
     ProgramMenuEntry programEntry_; // shared with the windows the page opens
+    Trust trust_;
     OutsideLinks outsideLinks_; // shared with the windows the page opens
     WebPage* page_;
     host::Browser::DocumentCompleteHandler onDocumentComplete_;
     host::Browser::OutsideAddressHandler onOutsideAddress_;
+    host::Browser::OutsideAddressHandler onPageOutsideAddress_;
     enum class Pending { None, Requested, Started };
     Pending pending_ = Pending::None; // a navigation of ours that has not landed yet
     bool reloadWanted_ = false;       // Refresh2 was asked for and has not reloaded yet
@@ -89,7 +100,16 @@ private:
     };
     std::optional<Failed> unreachable_; // shown on our error page
     bool watchingNetwork_ = false;
-    bool loginPutOff_ = false; // a login was put off (WebPage::loginPutOff) and not yet made up for
+    // Our navigation that met a question no one could be asked yet (WebPage::questionPutOff): held
+    // until the user can be asked, then asking, until it has landed.
+    enum class Hold { None, Held, Asking };
+    Hold hold_ = Hold::None;
+    struct Held {
+        host::Request request;
+        bool lost = false; // made again once the user can be asked
+    };
+    Held held_;
+    std::optional<host::Request> queued_; // ours asked for while one is held: made once it has landed
     int pings_ = 0;         // our navigations so far, each with its question to the page
     bool answered_ = false; // the page's renderer answered since our last navigation
     qint64 watchedRenderer_ = 0;

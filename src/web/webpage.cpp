@@ -151,7 +151,12 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* link
     // A page that starts loading is a new one: it may ask again. (A navigation to another
     // program's scheme starts a load too, and leaves the page where it is.)
     connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus && isWebScheme(info.url())) {
+        const bool started = info.status() == QWebEngineLoadingInfo::LoadStartedStatus;
+        if (started && leaving_ == Leaving::Asked)
+            leaving_ = Leaving::Loading;
+        else if (!started && leaving_ == Leaving::Loading)
+            leaving_ = Leaving::No;
+        if (started && isWebScheme(info.url())) {
             dialogsOff_ = false;
             lastDialog_.invalidate();
             proxyAsks_.clear();
@@ -160,7 +165,7 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* link
     });
     // Once the page the program took it to is there, that page may ask (also told by our script,
     // which comes earlier; this for a page without scripts).
-    connect(this, &QWebEnginePage::urlChanged, this, [this] { leaving_ = false; });
+    connect(this, &QWebEnginePage::urlChanged, this, [this] { leaving_ = Leaving::No; });
     connect(this, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         if (ok && url() != crashedUrl_)
             crashReloads_ = 0;
@@ -175,7 +180,7 @@ QWebEngineView* WebPage::view() const
 
 void WebPage::Leave()
 {
-    leaving_ = true;
+    leaving_ = Leaving::Asked;
     if (QWebEngineView* shown = view())
         PageDialog::Dismiss(shown);
 }
@@ -191,14 +196,15 @@ void WebPage::EndUnresponsiveRenderer(std::function<void()> then)
 
 // Silent, a login request is cancelled at once: an empty answer would only be asked again. So is
 // one that comes before the window is on the screen or in a pause (the start-up's POST meets both),
-// to be asked again (loginPutOff). The page is the one being loaded (a frame of it asks with
-// another address), else the one shown.
+// to be asked again (questionPutOff): the engine wants its answer before the signal returns, and
+// no window of ours may come up before the main window. The page is the one being loaded (a frame
+// of it asks with another address), else the one shown.
 void WebPage::askForLogin(const QUrl& url, QAuthenticator* authenticator)
 {
     const QUrl page = requestedUrl().isEmpty() ? this->url() : requestedUrl();
     if (!silent && !mayAsk()) {
         *authenticator = QAuthenticator();
-        emit loginPutOff();
+        emit questionPutOff(true);
         return;
     }
     if (silent || !LoginDialog::Ask(view(), url, page, authenticator))
@@ -209,6 +215,22 @@ bool WebPage::mayAsk() const
 {
     const QWebEngineView* shown = view();
     return shown && shown->window()->isVisible() && !host::GuiPause::Active();
+}
+
+void WebPage::WhenMayAsk(std::function<void()> fn)
+{
+    if (mayAsk()) {
+        fn();
+        return;
+    }
+    // Rare (the start-up's requests, a pause's), and over in seconds: looked at again shortly.
+    QTimer::singleShot(kWhenMayAskPollMs, this, [this, fn = std::move(fn)]() mutable { WhenMayAsk(std::move(fn)); });
+}
+
+void WebPage::AskHeldQuestions()
+{
+    for (QWebEngineClientCertificateSelection& selection : std::exchange(heldCertificates_, {}))
+        chooseCertificate(selection);
 }
 
 // A proxy that wants a login first gets the one known for it (given this session, or in the proxy
@@ -241,7 +263,7 @@ void WebPage::askForProxyLogin(const QUrl& url, QAuthenticator* authenticator, c
     if (!mayAsk()) {
         proxyLogin_ = ProxyLogin::Cancelled;
         *authenticator = QAuthenticator();
-        emit loginPutOff();
+        emit questionPutOff(true);
         return;
     }
     proxyDialogOpen_ = true;
@@ -287,8 +309,9 @@ void WebPage::ForgetDeclinedCertificates()
 
 // The certificate chosen for a server is sent again while it is offered, and none where the user
 // sent none, until they try again (ForgetDeclinedCertificates): a page cannot bring the question
-// back by asking again. Otherwise the user chooses; while silent none is sent, and while no
-// question may go to the user none either, to be asked again later (loginPutOff).
+// back by asking again. Otherwise the user chooses; while silent none is sent. One that comes while
+// no question may go to the user waits, unanswered, until one may (AskHeldQuestions): the engine
+// takes the answer later, and a "none" would stay with the server until the program ends.
 void WebPage::chooseCertificate(QWebEngineClientCertificateSelection selection)
 {
     const QString server = ServerOf(selection.host());
@@ -309,8 +332,8 @@ void WebPage::chooseCertificate(QWebEngineClientCertificateSelection selection)
         return;
     }
     if (!mayAsk()) {
-        selection.selectNone();
-        emit loginPutOff();
+        heldCertificates_.append(selection);
+        emit questionPutOff(false);
         return;
     }
     const std::optional<qsizetype> chosen = CertificateChooser::Choose(view(), server, offered);
@@ -389,8 +412,9 @@ void WebPage::openWindow(QWebEngineNewWindowRequest& request)
 }
 
 // The engine cannot load ftp:// at all, and other schemes belong to other programs: such a
-// navigation goes to the desktop instead, for a link the user clicked in the page itself (not in a
-// frame, not a script's or a redirect's), once per click, after the user said yes.
+// navigation goes to the desktop instead. The insurer's top-level page gets its ftp:// hand-off;
+// any other page only a link the user clicked in the page itself (not in a frame, not a script's
+// or a redirect's), once per click, after the user said yes.
 bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
 {
     if (url.scheme() == QLatin1String(kRetryScheme)) {
@@ -399,6 +423,8 @@ bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool
         return false;
     }
     if (!isWebScheme(url)) {
+        if (isMainFrame && links_ && links_->HandOff(url, this->url()))
+            return false;
         if (isMainFrame && type == NavigationTypeLinkClicked)
             outsideLink(url);
         return false;
@@ -433,11 +459,6 @@ void WebPage::linkClicked(const QUrl& url)
     QElapsedTimer now;
     now.start();
     clickedLinks_.append({url, now});
-}
-
-bool WebPage::IsOutsideAddress(const QUrl& url)
-{
-    return url.scheme() == QLatin1String("ftp");
 }
 
 // Two scripts of ours, in the application's own script world where the page's scripts cannot
@@ -482,7 +503,7 @@ void WebPage::installPageScripts()
 WebPage::Asked WebPage::ask(const QUrl& origin, PageDialog::Question question)
 {
     QWebEngineView* shown = view();
-    if (silent || leaving_ || dialogsOff_ || host::GuiPause::Active() || !shown)
+    if (silent || leaving_ != Leaving::No || dialogsOff_ || host::GuiPause::Active() || !shown)
         return {};
     QString host = origin.host();
     if (origin.port() > 0)
@@ -514,7 +535,7 @@ bool WebPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg)
         question.text = msg;
         return ask(securityOrigin, question).accepted;
     }
-    if (silent || leaving_ || dialogsOff_ || host::GuiPause::Active())
+    if (silent || leaving_ != Leaving::No || dialogsOff_ || host::GuiPause::Active())
         return true;
     question.text =
         QStringLiteral("Deze pagina verlaten? Wat u hebt ingevuld, is dan misschien niet bewaard.");
@@ -550,7 +571,7 @@ void WebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, cons
     else if (report.startsWith(u"link "))
         linkClicked(QUrl(report.mid(5).toString()));
     else if (report == u"document")
-        leaving_ = false; // the page the program took it to is there: it may ask
+        leaving_ = Leaving::No; // the page the program took it to is there: it may ask
 }
 
 } // namespace ostrel::web

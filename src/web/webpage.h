@@ -38,11 +38,9 @@ public:
     // The program's entry of the page menu, handed on to the windows this page opens.
     const ProgramMenuEntry* programEntry = nullptr;
 
-    // True for an address that only the desktop can open (the engine cannot load ftp:// at all).
-    static bool IsOutsideAddress(const QUrl& url);
-
     // The program takes the page elsewhere: its open dialog goes, and the dialogs it asks for until
-    // the next page is there are answered at once as if cancelled.
+    // the next page is there are answered at once as if cancelled. A load that ends without a new
+    // page (stopped, an empty answer, a download) leaves the page as it was, asking again.
     void Leave();
     // Ends the page's renderer, which no longer answers; then() runs instead of the crash recovery.
     void EndUnresponsiveRenderer(std::function<void()> then);
@@ -57,6 +55,8 @@ public:
     static constexpr int kClickValidMs = 1000;
     // A proxy that refuses a login is asked this often per request, then the page shows why.
     static constexpr int kProxyLoginAttempts = 3;
+    // How often WhenMayAsk looks again.
+    static constexpr int kWhenMayAskPollMs = 20;
 
     // How the proxy logins of the page's current load went: a page the proxy refused (its 407) is
     // explained by our error page with this.
@@ -65,6 +65,11 @@ public:
     // Whether a question may go to the user now: the page's window is on the screen and the program
     // is not in a pause (the start-up's shows its window only after its pause).
     bool mayAsk() const;
+    // Runs fn once a question may go to the user (at once, if it may now).
+    void WhenMayAsk(std::function<void()> fn);
+    // Asks the questions that came while none could be asked and that the engine still waits for
+    // (a certificate for a server): over the window, now that it is there.
+    void AskHeldQuestions();
     // Whether the user sent no certificate to this server when it asked for one, last time.
     static bool CertificateDeclined(const QUrl& url);
     // The user tries again: servers they sent no certificate get the question again.
@@ -74,9 +79,10 @@ signals:
     void frameCompleted(const QString& url);
     // The error page's "Opnieuw proberen".
     void retryRequested();
-    // A login was asked for while no question may go to the user (mayAsk): it was cancelled, and
-    // what the page was loading is to be asked for again once the user has signed in.
-    void loginPutOff();
+    // A login or certificate was asked for while no question may go to the user (mayAsk). lost: a
+    // login, which the engine wants at once, was cancelled, and what the page was loading is to be
+    // asked for again once the user can be asked; otherwise the engine waits for the held question.
+    void questionPutOff(bool lost);
 
 protected:
     void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
@@ -112,7 +118,8 @@ private:
     QUrl crashedUrl_;
     int crashReloads_ = 0;
     std::function<void()> afterEnd_;
-    bool leaving_ = false;
+    enum class Leaving { No, Asked, Loading }; // Leave() was asked; the load it brought is under way
+    Leaving leaving_ = Leaving::No;
     bool dialogsOff_ = false;                            // the user turned this page's dialogs off
     QElapsedTimer lastDialog_;                           // when the page's last dialog closed
     QList<std::pair<QUrl, QElapsedTimer>> clickedLinks_; // links the user clicked, not yet followed
@@ -120,6 +127,7 @@ private:
     QHash<QUrl, int> proxyAsks_; // the proxy's requests for a login per address in this load
     bool proxyDialogOpen_ = false;
     ProxyLogin proxyLogin_ = ProxyLogin::NotAsked;
+    QList<QWebEngineClientCertificateSelection> heldCertificates_; // asked for before mayAsk
 };
 
 // Where the program's browser windows keep their cookies and cache: one profile for the process.

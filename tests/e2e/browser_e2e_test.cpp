@@ -30,7 +30,7 @@ struct Completion {
 
 struct Browsing {
     StandIn standIn;
-    web::WebEngineBrowser browser;
+    web::WebEngineBrowser browser{{}, nullptr};
     std::vector<Completion> completions;
 
     Browsing()

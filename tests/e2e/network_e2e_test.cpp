@@ -10,9 +10,14 @@
 #include "squid.h"
 #include "standin.h"
 
+#include "app/TApplication.h"
 #include "host/curlprobe.h"
+#include "host/guipause.h"
+#include "ui/TWebNavigator.h"
+#include "web/webenginebrowser.h"
 
 #include <QDialog>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -230,6 +235,43 @@ TEST(NetworkE2E, aServerThatAsksForACertificateGetsTheOneTheUserChose)
         EXPECT_EQ(titles.size(), 2);
     }
     EXPECT_EQ(standIn.requests().size(), 2) << "nothing reached the server that got no certificate";
+}
+
+// The portal asks for the user's certificate from the start-up's first request on: the question
+// waits for the window, and the versions and the page each reach the portal once.
+TEST(NetworkE2E, aCertificateTheStartUpMeetsIsChosenOverTheShownWindow)
+{
+    const testing::Office& office = testing::TheOffice();
+    StandIn standIn({QStringLiteral("--portal-at"), QStringLiteral("https://127.0.0.1:47295/"),
+                     QStringLiteral("--https"), QStringLiteral("secure=47295"), QStringLiteral("--cert"),
+                     office.serverCertificate, QStringLiteral("--key"), office.serverKey,
+                     QStringLiteral("--client-ca"), office.caCertificate});
+    ASSERT_TRUE(standIn.started());
+    testing::FakeServices fakes;
+    fakes.services.pause = std::make_unique<host::GuiPause>();
+    ui::TWebNavigator window(fakes.services);
+    QList<bool> windowShown; // at each question
+    testing::ModalWatcher<QDialog> chooser([&](QDialog* dialog) {
+        windowShown << window.isVisible();
+        QTest::keyClick(dialog->findChild<QTreeWidget*>(QStringLiteral("certificates")), Qt::Key_Return);
+    });
+    app::TApplication::Guarded([&] { window.FormCreate(); });
+    window.show();
+    QList<QJsonObject> sent; // with the certificate
+    EXPECT_TRUE(waitFor(
+        [&] {
+            sent.clear();
+            for (const QJsonObject& request : standIn.requestsTo(QStringLiteral("/")))
+                if (!request[u"client"].toString().isEmpty())
+                    sent << request;
+            return window.WebBrowser->title().startsWith(u"Stand-in") && !window.WebBrowser->page()->isLoading();
+        },
+        30s))
+        << Text(window.WebBrowser->page()).toStdString();
+    EXPECT_EQ(windowShown, QList<bool>{true});
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(sent[0][u"body"].toString(), u"version=6.9&citrixversion=");
+    EXPECT_EQ(sent[1][u"target"].toString(), u"/?version=6.9");
 }
 
 } // namespace

@@ -38,6 +38,7 @@ public:
     void Refresh2() override { log_.push_back("Refresh2"); }
     void ClearCache() override { log_.push_back("ClearCache"); }
     void SetOnOutsideAddress(OutsideAddressHandler handler) override { onOutside = std::move(handler); }
+    void SetOnPageOutsideAddress(OutsideAddressHandler) override {}
     void SetSilent(bool silent) override
     {
         silent_ = silent;

@@ -1,6 +1,7 @@
 // What a page may put into a download's name, and which saved files read as launch files.
 #include "web/downloadbar.h"
 #include "web/launchfile.h"
+#include "web/trust.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,6 +78,7 @@ TEST(LaunchFiles, onlyAnIniTextWithARemoteWorkplaceSectionReadsAsALaunchFile)
         {"<html><body>owned</body></html>\n", false},
         {"[Desktop Entry]\nType=Application\nName=Evil\nExec=sh -c 'echo owned'\n", false},
         {"[WFClient]\nVersion=2\nrm -rf ~\n", false}, // a line that is no INI line
+        {"\xEF\xBB\xBF[ApplicationServers]\r\nOstrel=\r\n", true},     // as Windows tools write it
         {"", false},
     };
     for (const Case& c : cases)
@@ -85,20 +87,32 @@ TEST(LaunchFiles, onlyAnIniTextWithARemoteWorkplaceSectionReadsAsALaunchFile)
     EXPECT_FALSE(IsLaunchFileContent("[WFClient]\n" + QByteArray(kLaunchFileMaxBytes, ';'))) << "too long";
     EXPECT_TRUE(HasLaunchFileName(QStringLiteral("/home/a/Downloads/LAUNCH.ICA")));
     EXPECT_FALSE(HasLaunchFileName(QStringLiteral("launch.ica.sh")));
+    const QString ica = QStringLiteral("application/x-ica");
+    EXPECT_EQ(LaunchFileName(QStringLiteral("launcher.aspx"), ica), u"launcher.ica") << "named by its type";
+    EXPECT_EQ(LaunchFileName(QStringLiteral("noext"), ica), u"noext.ica");
+    EXPECT_EQ(LaunchFileName(QStringLiteral("Launch.ICA"), ica), u"Launch.ICA");
+    EXPECT_EQ(LaunchFileName(QStringLiteral("launcher.aspx"), QStringLiteral("text/html")), u"launcher.aspx");
 }
 
-TEST(LaunchFiles, anOriginIsSchemeHostAndPort)
+TEST(Trust, theInsurersOriginIsSchemeHostAndPortAndAnActCountsOnce)
 {
-    const QList<QUrl> insurer{QUrl(QStringLiteral("https://ows.ostrel.nl")),
-                              QUrl(QStringLiteral("http://127.0.0.1:47201/ostrelsupport"))};
-    EXPECT_TRUE(OnOrigin(QUrl(QStringLiteral("https://ows.ostrel.nl:443/")), insurer));
-    EXPECT_TRUE(OnOrigin(QUrl(QStringLiteral("https://OWS.ostrel.nl/x")), insurer));
-    EXPECT_TRUE(OnOrigin(QUrl(QStringLiteral("http://127.0.0.1:47201/")), insurer));
-    EXPECT_FALSE(OnOrigin(QUrl(QStringLiteral("http://ows.ostrel.nl/")), insurer)) << "another scheme";
-    EXPECT_FALSE(OnOrigin(QUrl(QStringLiteral("https://ows.ostrel.nl:8443/")), insurer)) << "another port";
-    EXPECT_FALSE(OnOrigin(QUrl(QStringLiteral("http://127.0.0.1:47290/")), insurer));
-    EXPECT_FALSE(OnOrigin(QUrl(QStringLiteral("https://ows.ostrel.nl.evil.example/")), insurer));
-    EXPECT_FALSE(OnOrigin(QUrl(), insurer)) << "nobody known asked";
+    Trust trust({QUrl(QStringLiteral("https://ows.ostrel.nl")),
+                 QUrl(QStringLiteral("http://127.0.0.1:47201/ostrelsupport"))});
+    EXPECT_TRUE(trust.IsInsurers(QUrl(QStringLiteral("https://ows.ostrel.nl:443/"))));
+    EXPECT_TRUE(trust.IsInsurers(QUrl(QStringLiteral("https://OWS.ostrel.nl/x"))));
+    EXPECT_TRUE(trust.IsInsurers(QUrl(QStringLiteral("http://127.0.0.1:47201/"))));
+    EXPECT_FALSE(trust.IsInsurers(QUrl(QStringLiteral("http://ows.ostrel.nl/")))) << "another scheme";
+    EXPECT_FALSE(trust.IsInsurers(QUrl(QStringLiteral("https://ows.ostrel.nl:8443/")))) << "another port";
+    EXPECT_FALSE(trust.IsInsurers(QUrl(QStringLiteral("http://127.0.0.1:47290/"))));
+    EXPECT_FALSE(trust.IsInsurers(QUrl(QStringLiteral("https://ows.ostrel.nl.evil.example/"))));
+    EXPECT_FALSE(trust.IsInsurers(QUrl())) << "nobody known asked";
+    EXPECT_FALSE(trust.IsInsurers(QUrl(QStringLiteral("data:application/x-ica,x")))) << "no host";
+    EXPECT_EQ(trust.RecentAct(), 0u) << "before any";
+    trust.UserActed();
+    const quint64 act = trust.RecentAct();
+    EXPECT_TRUE(trust.TakeAct(act));
+    EXPECT_FALSE(trust.TakeAct(act)) << "one act, one thing";
+    EXPECT_EQ(trust.RecentAct(), 0u);
 }
 
 } // namespace

@@ -93,7 +93,9 @@ const char kUsage[] =
     "                      opens /bench/popup, which closes itself\n"
     "  --portal-login      the portal's \"/\" (POST and GET) asks for a login: agent:portaal\n"
     "  --start-page PATH   the portal's version-stamped page (GET \"/\" with a query)\n"
-    "                      redirects to PATH, e.g. one of the /hostile/ pages\n";
+    "                      redirects to PATH, e.g. one of the /hostile/ pages\n"
+    "  --portal-at URL     the portal's \"/\" (POST and GET) answers 307 to URL with the\n"
+    "                      request's query, e.g. an --https port that asks for a certificate\n";
 
 struct Role {
     std::string name;
@@ -227,6 +229,7 @@ bool g_open_window = false; // set once before the listeners start
 bool g_bench_page = false;  // likewise
 std::string g_start_page;   // likewise
 bool g_portal_login = false; // likewise
+std::string g_portal_at;     // likewise
 
 // Set by the route handler, consumed by the library's logger hook: requests
 // the library rejects before routing (bad request line, oversized body) never
@@ -693,6 +696,13 @@ bool serve_file(std::string_view name, const httplib::Request& req, const Arriva
     } else if (name == "launch.ica") {
         attachment(res, name);
         res.set_content("[ApplicationServers]\r\nOstrel=\r\n", "application/x-ica");
+    } else if (name == "bom.ica") {
+        // As Windows tools write text: a byte-order mark first.
+        attachment(res, name);
+        res.set_content("\xEF\xBB\xBF[ApplicationServers]\r\nOstrel=\r\n", "application/x-ica");
+    } else if (name == "launcher.aspx") {
+        // A gateway's launch page: a launch file by its type alone, with no name of its own.
+        res.set_content("[ApplicationServers]\r\nOstrel=\r\n", "application/x-ica");
     } else if (name == "evil.ica" || name == "script.sh") {
         // Named as a launch file or a script, a shell script inside: the name decides nothing.
         attachment(res, name);
@@ -844,6 +854,11 @@ bool serve_hostile(std::string_view name, const Arrival& a, std::string_view bas
                             kHtml);
     } else if (name == "links") {
         res.set_content(standin::hostile_links_page(a, base), kHtml);
+    } else if (name == "link") {
+        if (!standin::form_value(a.query, "to", text) || text.empty())
+            refuse("/hostile/link needs ?to=URL");
+        else
+            res.set_content(standin::hostile_link_page(a, text), kHtml);
     } else if (name == "linkframe") {
         res.set_content(standin::hostile_linkframe_page(a), kHtml);
     } else if (name == "alerts") {
@@ -856,7 +871,9 @@ bool serve_hostile(std::string_view name, const Arrival& a, std::string_view bas
         else
             refuse("/hostile/confirm asks confirm or prompt");
     } else if (name == "hang") {
-        res.set_content(standin::hostile_hang_page(a, query_number(a, "after", 200, 60000)), kHtml);
+        res.set_content(standin::hostile_hang_page(a, query_number(a, "after", 200, 60000),
+                                                       query_number(a, "busy", 0, 60000)),
+                        kHtml);
     } else if (name == "popups") {
         res.set_content(standin::hostile_popups_page(a, base, query_number(a, "n", 10, 200)), kHtml);
     } else if (name == "bigpopup") {
@@ -896,7 +913,10 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
     // so the log reflects every navigation.
     res.set_header("Cache-Control", path == "/cached" ? "max-age=3600" : "no-store");
 
-    if (g_portal_login && path == "/" && (addressed ? addressed->name == "portal" : serves_portal(l)) &&
+    if (!g_portal_at.empty() && path == "/" && (addressed ? addressed->name == "portal" : serves_portal(l))) {
+        res.status = 307; // the method and body go along
+        res.set_header("Location", g_portal_at + (a.query.empty() ? "" : "?" + a.query));
+    } else if (g_portal_login && path == "/" && (addressed ? addressed->name == "portal" : serves_portal(l)) &&
         !signed_in(req, kPortalCredentials)) {
         serve_auth(req, a, res, kPortalCredentials, "Ostrel portaal");
     } else if (path == "/vpn/index.html") {
@@ -1158,6 +1178,10 @@ int main(int argc, char** argv)
             if (g_start_page.empty() || g_start_page.front() != '/' ||
                 g_start_page.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
                 usage_error("--start-page needs a path that starts with /");
+        } else if (arg == "--portal-at" || arg.rfind("--portal-at=", 0) == 0) {
+            g_portal_at = value("--portal-at");
+            if (g_portal_at.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+                usage_error("--portal-at needs a URL");
         } else if (arg == "--cert" || arg.rfind("--cert=", 0) == 0) {
             cert_path = value("--cert");
         } else if (arg == "--key" || arg.rfind("--key=", 0) == 0) {

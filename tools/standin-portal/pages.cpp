@@ -701,6 +701,12 @@ std::string hostile_links_page(const Arrival& a, std::string_view base)
     return page(title, body);
 }
 
+std::string hostile_link_page(const Arrival& a, std::string_view to)
+{
+    const std::string title = "Stand-in link";
+    return page(title, heading(title, "A link on a page of " + a.roles) + clickable_link("link", to, to));
+}
+
 std::string hostile_linkframe_page(const Arrival& a)
 {
     // No heading: the link has to show within the 80 pixels of its frame.
@@ -728,13 +734,17 @@ std::string hostile_confirm_page(const Arrival& a, bool prompt)
                                   : "document.title = 'confirm:' + confirm('Doorgaan?');"));
 }
 
-std::string hostile_hang_page(const Arrival& a, long after_ms)
+std::string hostile_hang_page(const Arrival& a, long after_ms, long busy_ms)
 {
     const std::string title = "Stand-in hostile hang";
+    const std::string how = busy_ms > 0 ? "for " + std::to_string(busy_ms) + " ms" : std::string("for ever");
     return page(title,
-                heading(title, "Its script loops for ever " + std::to_string(after_ms) +
+                heading(title, "Its script loops " + how + " " + std::to_string(after_ms) +
                                    " ms after loading (" + a.roles + ")"),
-                after_load("for (;;) {}", after_ms));
+                after_load(busy_ms > 0 ? "var end = Date.now() + " + std::to_string(busy_ms) +
+                                             "; while (Date.now() < end) {}"
+                                       : std::string("for (;;) {}"),
+                           after_ms));
 }
 
 std::string hostile_popups_page(const Arrival& a, std::string_view base, long count)

@@ -83,10 +83,13 @@ std::string hostile_navigate_page(const Arrival& a, std::string_view to, long co
 // Links to the places a click should not take the user unasked, and one inside a frame.
 std::string hostile_links_page(const Arrival& a, std::string_view base);
 std::string hostile_linkframe_page(const Arrival& a);
+// One link, id "link", to `to`: what the user clicks on a page of this origin.
+std::string hostile_link_page(const Arrival& a, std::string_view to);
 std::string hostile_alerts_page(const Arrival& a);
 // `prompt` false asks confirm(), true asks prompt(); the answer ends up in the title.
 std::string hostile_confirm_page(const Arrival& a, bool prompt);
-std::string hostile_hang_page(const Arrival& a, long after_ms);
+// busy_ms: how long the script runs; 0: for ever.
+std::string hostile_hang_page(const Arrival& a, long after_ms, long busy_ms);
 std::string hostile_popups_page(const Arrival& a, std::string_view base, long count);
 std::string hostile_bigpopup_page(const Arrival& a, std::string_view base);
 std::string hostile_cover_page(const Arrival& a);

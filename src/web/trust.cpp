@@ -1,0 +1,75 @@
+#include "web/trust.h"
+
+#include "host/qtmessagedialog.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <QWidget>
+
+namespace ostrel::web {
+
+bool Trust::IsInsurers(const QUrl& url) const
+{
+    const auto port = [](const QUrl& u) { return u.port(u.scheme() == QLatin1String("https") ? 443 : 80); };
+    if (url.host().isEmpty())
+        return false;
+    for (const QUrl& origin : insurer_)
+        if (url.scheme() == origin.scheme() && url.host().compare(origin.host(), Qt::CaseInsensitive) == 0 &&
+            port(url) == port(origin))
+            return true;
+    return false;
+}
+
+void Trust::UserActed()
+{
+    ++acts_;
+    lastAct_.start();
+}
+
+quint64 Trust::RecentAct() const
+{
+    return acts_ > taken_ && lastAct_.elapsed() <= kActMs ? acts_ : 0;
+}
+
+bool Trust::TakeAct(quint64 act)
+{
+    if (act == 0 || act <= taken_)
+        return false;
+    taken_ = act;
+    return true;
+}
+
+namespace {
+QWidget* openQuestion()
+{
+    if (QWidget* menu = QApplication::activePopupWidget())
+        return menu;
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal && modal->objectName() != QLatin1String(host::kMessageDialogName) ? modal : nullptr;
+}
+} // namespace
+
+bool Trust::QuestionOpen()
+{
+    return openQuestion() != nullptr;
+}
+
+void Trust::AfterQuestions(QObject* context, std::function<void()> fn)
+{
+    QWidget* open = openQuestion();
+    if (!open) {
+        fn();
+        return;
+    }
+    // Every such window of ours lives on the stack of the call that waits for its answer, or
+    // deletes itself when closed (the page menu): once it is gone, that call has returned.
+    QObject::connect(open, &QObject::destroyed, context,
+                     [context, fn = std::move(fn)] { QTimer::singleShot(0, context, fn); });
+    if (auto* dialog = qobject_cast<QDialog*>(open))
+        dialog->reject();
+    else
+        open->close();
+}
+
+} // namespace ostrel::web
