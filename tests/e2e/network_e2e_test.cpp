@@ -264,7 +264,8 @@ TEST(NetworkE2E, aCertificateTheStartUpMeetsIsChosenOverTheShownWindow)
             for (const QJsonObject& request : standIn.requestsTo(QStringLiteral("/")))
                 if (!request[u"client"].toString().isEmpty())
                     sent << request;
-            return window.WebBrowser->title().startsWith(u"Stand-in") && !window.WebBrowser->page()->isLoading();
+            return !sent.isEmpty() && sent.last()[u"method"].toString() == u"GET" &&
+                   window.WebBrowser->title().startsWith(u"Stand-in") && !window.WebBrowser->page()->isLoading();
         },
         30s))
         << Text(window.WebBrowser->page()).toStdString();

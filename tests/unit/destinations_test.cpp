@@ -150,6 +150,7 @@ TEST(FtpHandOff, handsOffOnceAndTheNextCompletionOnlyClearsTheGuard)
         std::string eventUrl;
         CallLog calls;
         bool guardAfter;
+        bool pageWentThere = false; // the insurer's page went to the address, which does not load
     };
     const std::vector<Step> steps{
         {"https://portal.example/", {"Silent off"}, false},
@@ -159,10 +160,17 @@ TEST(FtpHandOff, handsOffOnceAndTheNextCompletionOnlyClearsTheGuard)
         {"https://other.example/", {"Silent off"}, false},
         {"FTP://files.example/", {"Silent off"}, false},
         {"ftp://files.example/frame", {"Silent off", "Navigate https://portal.example/page"}, true},
+        {"https://portal.example/", {"Silent off"}, false},
+        {"ftp://files.example/b", {"Navigate ftp://files.example/b"}, true, true},
+        {"ftp://files.example/b", {}, true, true},
+        {"https://portal.example/", {"Silent off"}, false},
     };
     for (const Step& step : steps) {
         log.clear();
-        handOff.DocumentCompleted(browser, step.eventUrl);
+        if (step.pageWentThere)
+            handOff.PageWentTo(browser, step.eventUrl);
+        else
+            handOff.DocumentCompleted(browser, step.eventUrl);
         EXPECT_EQ(log, step.calls) << step.eventUrl;
         EXPECT_EQ(handOff.Guarded(), step.guardAfter) << step.eventUrl;
     }

@@ -780,6 +780,7 @@ std::string hostile_cover_page(const Arrival& a)
         "  setTimeout(function () {\n"
         "    window.moveTo(-50, -50);\n"
         "    window.resizeTo(6000, 6000);\n"
+        "    document.title += ' (moved again)';\n"
         "  }, 500);\n"
         "});</script>");
 }
