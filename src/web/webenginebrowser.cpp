@@ -388,22 +388,33 @@ void WebEngineBrowser::SetProgramMenuEntry(QString text, std::function<void()> r
 
 // A page whose script never ends holds its renderer, and with it every navigation done in the page
 // (a no-history navigation is the page's own location.replace()) or committed to it: the header
-// would do nothing. A question the renderer answers within the bound tells it is alive.
+// would do nothing. While our navigation is under way the renderer is asked a question every
+// kPingMs; one that has answered none for kUnresponsiveMs is hung. (One answer alone proves
+// nothing: it may come just before the page's script starts its loop.)
 void WebEngineBrowser::watchForAnUnresponsivePage()
 {
-    const int ping = ++pings_;
-    answered_ = false;
+    const int watch = ++watches_;
+    lastAnswer_.start();
     watchedRenderer_ = page_->renderProcessPid();
+    pingRenderer(watch);
+}
+
+void WebEngineBrowser::pingRenderer(int watch)
+{
     page_->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
-                         [self = QPointer(this), ping](const QVariant&) {
-                             if (self && self->pings_ == ping)
-                                 self->answered_ = true;
+                         [self = QPointer(this), watch](const QVariant&) {
+                             if (self && self->watches_ == watch)
+                                 self->lastAnswer_.start();
                          });
     // Not in a pause of ours, which takes the page nowhere: once it is over, if no navigation of
     // ours came meanwhile.
-    QTimer::singleShot(kUnresponsiveMs, this, [this, ping] {
-        host::GuiPause::RunOutsidePause([self = QPointer(this), ping] {
-            if (self && self->pings_ == ping)
+    QTimer::singleShot(kPingMs, this, [this, watch] {
+        host::GuiPause::RunOutsidePause([self = QPointer(this), watch] {
+            if (!self || self->watches_ != watch || self->pending_ == Pending::None)
+                return;
+            if (self->lastAnswer_.elapsed() < kUnresponsiveMs)
+                self->pingRenderer(watch);
+            else
                 self->endAnUnresponsivePage();
         });
     });
@@ -413,8 +424,7 @@ void WebEngineBrowser::endAnUnresponsivePage()
 {
     // The page being left asks no questions meanwhile (WebPage::Leave). A navigation to another
     // site may have got through in a renderer of its own: the one left behind is the engine's.
-    if (answered_ || pending_ == Pending::None || watchedRenderer_ <= 0 ||
-        page_->renderProcessPid() != watchedRenderer_)
+    if (watchedRenderer_ <= 0 || page_->renderProcessPid() != watchedRenderer_)
         return;
     qCWarning(lcFailures, "the page did not answer for %d ms: its renderer is ended for %s", kUnresponsiveMs,
               lastRequest_.url.c_str());

@@ -56,6 +56,7 @@ public:
     // answered within 0.2 s at worst on any page of the stand-in, with both cores taken by other
     // work; a page whose script keeps it a second or two is busy, not hung.)
     static constexpr int kUnresponsiveMs = 5000;
+    static constexpr int kPingMs = 500;
 
     // The print dialog for the current page (Ctrl+P, or the page's own window.print()).
     void PrintWithDialog();
@@ -74,6 +75,7 @@ private:
     void endHoldWhenLanded();
     void retryWhenTheNetworkIsBack();
     void watchForAnUnresponsivePage();
+    void pingRenderer(int watch);
     void endAnUnresponsivePage();
 
     QWebEngineProfile* profile_;
@@ -110,8 +112,8 @@ private:
     };
     Held held_;
     std::optional<host::Request> queued_; // ours asked for while one is held: made once it has landed
-    int pings_ = 0;         // our navigations so far, each with its question to the page
-    bool answered_ = false; // the page's renderer answered since our last navigation
+    int watches_ = 0;          // our navigations so far, each watched while it is under way
+    QElapsedTimer lastAnswer_; // since the renderer last answered, or our navigation began
     qint64 watchedRenderer_ = 0;
 };
 
