@@ -75,8 +75,9 @@ private:
 } // namespace
 
 TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
-    : QWidget(parent), WebBrowser(new web::WebEngineBrowser(insurerOrigins(), this)), PnlMenu(new TPanel(this, kHeaderColour)),
-      services_(services), header_(new Header(PnlMenu, *services.shell)),
+    : QWidget(parent), WebBrowser(new web::WebEngineBrowser(insurerOrigins(), this)),
+      PnlMenu(new TPanel(this, kHeaderColour)), services_(services),
+      header_(new Header(PnlMenu, *services.shell)),
       probeLog_(std::make_unique<ProbeLog>(*services.probe,
                                            [this](app::ProbeRecord probe) {
                                                facts_.RecordProbe(std::move(probe));
@@ -95,7 +96,8 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(PnlMenu);
     layout->addWidget(WebBrowser, 1);
-    downloads_ = new web::DownloadBar(this, WebBrowser->page()->profile(), *services.shell, WebBrowser->trust());
+    downloads_ =
+        new web::DownloadBar(this, WebBrowser->page()->profile(), *services.shell, WebBrowser->trust());
     layout->addWidget(downloads_);
 
     setMinimumSize(kMinimumClientSize);
@@ -553,8 +555,9 @@ bool userActsOnAPage(const QWidget* widget, const QEvent& event)
 {
     const bool click = event.type() == QEvent::MouseButtonPress && event.spontaneous();
     const auto* key = event.type() == QEvent::KeyPress ? static_cast<const QKeyEvent*>(&event) : nullptr;
-    const bool activates = key && !key->isAutoRepeat() &&
-                           (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space);
+    const bool activates =
+        key && !key->isAutoRepeat() &&
+        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space);
     if (!widget || !(click || activates) || web::PageDialog::Holds(widget))
         return false;
     for (const QWidget* parent = widget->parentWidget(); parent; parent = parent->parentWidget())

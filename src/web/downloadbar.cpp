@@ -231,7 +231,8 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
 // user acted a moment before: the act it came by, or 0. A name alone or a type alone says nothing.
 quint64 DownloadBar::askedOfTheInsurer(const QWebEngineDownloadRequest& download, const QString& name) const
 {
-    const bool insurers = HasLaunchFileName(name) && trust_.IsInsurers(initiators_->InitiatorOf(download.url())) &&
+    const bool insurers = HasLaunchFileName(name) &&
+                          trust_.IsInsurers(initiators_->InitiatorOf(download.url())) &&
                           trust_.IsInsurers(download.url());
     return insurers ? trust_.RecentAct() : 0;
 }

@@ -55,15 +55,6 @@ QUrl toUrl(const std::string& url)
     return QUrl(QString::fromStdString(url));
 }
 
-// The engine reports "http://host?query" as "http://host/?query".
-bool sameAddress(QUrl a, QUrl b)
-{
-    for (QUrl* url : {&a, &b})
-        if (url->path().isEmpty() && !url->host().isEmpty())
-            url->setPath(QStringLiteral("/"));
-    return a == b;
-}
-
 } // namespace
 
 WebEngineBrowser::WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent)
@@ -98,15 +89,13 @@ WebEngineBrowser::WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent)
                 pending_ = Pending::Started;
             return;
         case QWebEngineLoadingInfo::LoadStoppedStatus:
-            if (pending_ == Pending::Started)
-                pending_ = Pending::None;
+            endOurNavigation(info);
             endHoldWhenLanded();
             reloadWhenReady();
             return;
         case QWebEngineLoadingInfo::LoadSucceededStatus:
         case QWebEngineLoadingInfo::LoadFailedStatus:
-            if (pending_ == Pending::Started)
-                pending_ = Pending::None;
+            endOurNavigation(info);
             if (hold_ == Hold::Held)
                 return; // what the user is not asked yet is no answer: nothing to show for it
             endHoldWhenLanded();
@@ -145,7 +134,7 @@ void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreac
     // Only a proxy's failure asks which proxy: with a proxy found automatically (WPAD) the
     // question itself may wait on the network.
     const host::ProxyRoute route = OfTheProxy(why) ? host::SystemProxyRoute(info.url()) : host::ProxyRoute{};
-    host::Request request = sameAddress(toUrl(lastRequest_.url), info.url())
+    host::Request request = SameAddress(toUrl(lastRequest_.url), info.url())
                                 ? lastRequest_
                                 : host::Request{info.url().toString(QUrl::FullyEncoded).toStdString(), 0, {}, {}, {}};
     unreachable_ = Failed{std::move(request), why};
@@ -167,8 +156,7 @@ void WebEngineBrowser::holdForTheQuestion(bool lost)
     hold_ = Hold::Held;
     held_ = {lastRequest_, lost};
     page_->WhenMayAsk([this] {
-        hold_ = Hold::Asking;
-        page_->AskHeldQuestions();
+        hold_ = Hold::Asking; // a certificate is asked by the page itself
         if (held_.lost)
             navigateNow(held_.request);
         endHoldWhenLanded();
@@ -224,6 +212,15 @@ WebEngineBrowser::~WebEngineBrowser()
     delete page_;
 }
 
+// Our navigation has ended with the load that started after it; one that brought no document (an
+// empty answer) ends with no start reported, under its own address.
+void WebEngineBrowser::endOurNavigation(const QWebEngineLoadingInfo& info)
+{
+    if (pending_ == Pending::Started ||
+        (pending_ == Pending::Requested && SameAddress(info.url(), toUrl(lastRequest_.url))))
+        pending_ = Pending::None;
+}
+
 void WebEngineBrowser::load(const QWebEngineHttpRequest& request)
 {
     pending_ = Pending::Requested;
@@ -251,7 +248,7 @@ void WebEngineBrowser::navigateNow(const host::Request& asked)
             onOutsideAddress_(asked.url);
         return;
     }
-    page_->Leave();
+    page_->Leave(url);
     watchForAnUnresponsivePage();
     if (!post && (asked.flags & host::navNoHistory)) {
         // Qt has no load that replaces the current history entry; the page's own location.replace()
@@ -293,7 +290,7 @@ void WebEngineBrowser::navigateNow(const host::Request& asked)
 // takes its place.
 void WebEngineBrowser::Refresh2()
 {
-    page_->Leave();
+    page_->Leave(page_->url());
     reloadWanted_ = true;
     reloadWhenReady();
 }

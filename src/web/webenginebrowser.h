@@ -67,6 +67,7 @@ protected:
 private:
     void raiseDocumentComplete(bool topLevel, const QString& url);
     void load(const QWebEngineHttpRequest& request);
+    void endOurNavigation(const QWebEngineLoadingInfo& info);
     void reloadWhenReady();
     void showUnreachable(const QWebEngineLoadingInfo& info, Unreachable why);
     void retryUnreachable();
@@ -112,8 +113,8 @@ private:
     };
     Held held_;
     std::optional<host::Request> queued_; // ours asked for while one is held: made once it has landed
-    int watches_ = 0;          // our navigations so far, each watched while it is under way
-    QElapsedTimer lastAnswer_; // since the renderer last answered, or our navigation began
+    int watches_ = 0;                     // our navigations so far, each watched while it is under way
+    QElapsedTimer lastAnswer_;            // since the renderer last answered, or our navigation began
     qint64 watchedRenderer_ = 0;
 };
 

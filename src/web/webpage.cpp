@@ -57,7 +57,7 @@ bool isLeaveQuestion(const QString& message)
                "Are you sure you want to leave this page? Changes that you made may not be saved.");
 }
 
-QString sameAddress(const QUrl& url)
+QString comparable(const QUrl& url)
 {
     return url.toString(QUrl::FullyEncoded);
 }
@@ -74,7 +74,7 @@ bool take(QList<std::pair<QUrl, QElapsedTimer>>& entries, const QUrl& url)
 {
     const auto found =
         std::find_if(entries.begin(), entries.end(), [&](const std::pair<QUrl, QElapsedTimer>& entry) {
-            return sameAddress(entry.first) == sameAddress(url);
+            return comparable(entry.first) == comparable(url);
         });
     if (found == entries.end())
         return false;
@@ -83,6 +83,14 @@ bool take(QList<std::pair<QUrl, QElapsedTimer>>& entries, const QUrl& url)
 }
 
 } // namespace
+
+bool SameAddress(QUrl a, QUrl b)
+{
+    for (QUrl* url : {&a, &b})
+        if (url->path().isEmpty() && !url->host().isEmpty())
+            url->setPath(QStringLiteral("/"));
+    return a == b;
+}
 
 // A JavaScript string literal holding text, escaped by the JSON writer.
 QString JsString(const QString& text)
@@ -151,10 +159,13 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* link
     // A page that starts loading is a new one: it may ask again. (A navigation to another
     // program's scheme starts a load too, and leaves the page where it is.)
     connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        // A load that ends without having started is one that brought no document (an empty
+        // answer): the engine reports no start for it.
         const bool started = info.status() == QWebEngineLoadingInfo::LoadStartedStatus;
         if (started && leaving_ == Leaving::Asked)
             leaving_ = Leaving::Loading;
-        else if (!started && leaving_ == Leaving::Loading)
+        else if (!started && (leaving_ == Leaving::Loading ||
+                              (leaving_ == Leaving::Asked && SameAddress(info.url(), leavingTo_))))
             leaving_ = Leaving::No;
         if (started && isWebScheme(info.url())) {
             dialogsOff_ = false;
@@ -178,9 +189,10 @@ QWebEngineView* WebPage::view() const
     return qobject_cast<QWebEngineView*>(parent());
 }
 
-void WebPage::Leave()
+void WebPage::Leave(const QUrl& to)
 {
     leaving_ = Leaving::Asked;
+    leavingTo_ = to;
     if (QWebEngineView* shown = view())
         PageDialog::Dismiss(shown);
 }
@@ -224,10 +236,13 @@ void WebPage::WhenMayAsk(std::function<void()> fn)
         return;
     }
     // Rare (the start-up's requests, a pause's), and over in seconds: looked at again shortly.
-    QTimer::singleShot(kWhenMayAskPollMs, this, [this, fn = std::move(fn)]() mutable { WhenMayAsk(std::move(fn)); });
+    QTimer::singleShot(kWhenMayAskPollMs, this,
+                       [this, fn = std::move(fn)]() mutable { WhenMayAsk(std::move(fn)); });
 }
 
-void WebPage::AskHeldQuestions()
+// The questions that came while none could be asked and that the engine still waits for (a
+// certificate for a server): over the window, now that it is there.
+void WebPage::askHeldQuestions()
 {
     for (QWebEngineClientCertificateSelection& selection : std::exchange(heldCertificates_, {}))
         chooseCertificate(selection);
@@ -310,7 +325,7 @@ void WebPage::ForgetDeclinedCertificates()
 // The certificate chosen for a server is sent again while it is offered, and none where the user
 // sent none, until they try again (ForgetDeclinedCertificates): a page cannot bring the question
 // back by asking again. Otherwise the user chooses; while silent none is sent. One that comes while
-// no question may go to the user waits, unanswered, until one may (AskHeldQuestions): the engine
+// no question may go to the user waits, unanswered, until one may (askHeldQuestions): the engine
 // takes the answer later, and a "none" would stay with the server until the program ends.
 void WebPage::chooseCertificate(QWebEngineClientCertificateSelection selection)
 {
@@ -333,6 +348,8 @@ void WebPage::chooseCertificate(QWebEngineClientCertificateSelection selection)
     }
     if (!mayAsk()) {
         heldCertificates_.append(selection);
+        if (heldCertificates_.size() == 1)
+            WhenMayAsk([this] { askHeldQuestions(); });
         emit questionPutOff(false);
         return;
     }

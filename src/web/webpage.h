@@ -38,10 +38,10 @@ public:
     // The program's entry of the page menu, handed on to the windows this page opens.
     const ProgramMenuEntry* programEntry = nullptr;
 
-    // The program takes the page elsewhere: its open dialog goes, and the dialogs it asks for until
-    // the next page is there are answered at once as if cancelled. A load that ends without a new
-    // page (stopped, an empty answer, a download) leaves the page as it was, asking again.
-    void Leave();
+    // The program takes the page elsewhere (to): its open dialog goes, and the dialogs it asks for
+    // until the next page is there are answered at once as if cancelled. A load that ends without a
+    // new page (stopped, an empty answer, a download) leaves the page as it was, asking again.
+    void Leave(const QUrl& to);
     // Ends the page's renderer, which no longer answers; then() runs instead of the crash recovery.
     void EndUnresponsiveRenderer(std::function<void()> then);
 
@@ -67,9 +67,6 @@ public:
     bool mayAsk() const;
     // Runs fn once a question may go to the user (at once, if it may now).
     void WhenMayAsk(std::function<void()> fn);
-    // Asks the questions that came while none could be asked and that the engine still waits for
-    // (a certificate for a server): over the window, now that it is there.
-    void AskHeldQuestions();
     // Whether the user sent no certificate to this server when it asked for one, last time.
     static bool CertificateDeclined(const QUrl& url);
     // The user tries again: servers they sent no certificate get the question again.
@@ -108,6 +105,7 @@ private:
     void askForLogin(const QUrl& url, QAuthenticator* authenticator);
     void askForProxyLogin(const QUrl& url, QAuthenticator* authenticator, const QString& proxyHost);
     void chooseCertificate(QWebEngineClientCertificateSelection selection);
+    void askHeldQuestions();
     void recoverFromCrash(RenderProcessTerminationStatus status);
     void openWindow(QWebEngineNewWindowRequest& request);
     void outsideLink(const QUrl& url);
@@ -120,6 +118,7 @@ private:
     std::function<void()> afterEnd_;
     enum class Leaving { No, Asked, Loading }; // Leave() was asked; the load it brought is under way
     Leaving leaving_ = Leaving::No;
+    QUrl leavingTo_;
     bool dialogsOff_ = false;                            // the user turned this page's dialogs off
     QElapsedTimer lastDialog_;                           // when the page's last dialog closed
     QList<std::pair<QUrl, QElapsedTimer>> clickedLinks_; // links the user clicked, not yet followed
@@ -138,5 +137,8 @@ void ReleaseBrowserProfile();
 
 // A JavaScript string literal holding text, escaped by the JSON writer.
 QString JsString(const QString& text);
+
+// The engine reports "http://host?query" as "http://host/?query": the same address.
+bool SameAddress(QUrl a, QUrl b);
 
 } // namespace ostrel::web

@@ -298,44 +298,24 @@ TEST(CommandsE2E, aPageCannotCloseTheBrowser)
     EXPECT_TRUE(r.showing(portal("/still-works")));
 }
 
-TEST(CommandsE2E, shortcutsWorkBehindTheProgramsOwnMessage)
+// F12 behind the program's own message runs, as it always has; behind every other window of ours
+// that waits for an answer (the page's login, the print dialog, the page menu) no shortcut fires,
+// and a press on the header, as a screen reader makes it, closes that window first, then acts.
+TEST(CommandsE2E, shortcutsWorkBehindTheProgramsOwnMessageButNoOtherQuestionOfOurs)
 {
     StandIn standIn({QStringLiteral("--status"), QStringLiteral("gateway1=500"), QStringLiteral("--status"),
                      QStringLiteral("gateway2=500")});
     ASSERT_TRUE(standIn.started());
     Running r;
     r.dialogs.stop();
-    bool shortcutRan = false;
-    QTimer::singleShot(0, [&] {
-        // The connection message is open now: F12 still reaches its button.
-        QTimer::singleShot(300, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            QTest::keyClick(box->windowHandle(), Qt::Key_F12);
-            shortcutRan = r.fakes.shell->started == std::vector<std::string>{"calc.exe"};
-            box->accept();
-        });
-    });
-    r.key(Qt::Key_F2);
-    EXPECT_TRUE(shortcutRan);
-}
-
-// Behind every other window of ours that waits for an answer (the page's login, the print dialog,
-// the page menu) no shortcut fires; a press on the header, as a screen reader makes it, closes the
-// window first and then acts.
-TEST(CommandsE2E, noShortcutBehindOurOtherQuestionsAndAHeaderPressClosesThemFirst)
-{
-    StandIn standIn;
-    ASSERT_TRUE(standIn.started());
-    Running r;
     ASSERT_TRUE(r.open(portal("/")));
     const std::function<void()> questions[] = {
+        [&] { r.key(Qt::Key_F2); },
         [&] { r.browser().Navigate(portal("/auth").toStdString()); },
         [&] { r.browser().PrintWithDialog(); },
         [&] { QTest::mouseClick(r.browser().focusProxy(), Qt::RightButton, {}, QPoint(60, 60)); },
     };
-    QStringList seen;
+    QList<std::size_t> calculators; // started once each question's F12 was pressed
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
         QWidget* open = QApplication::activePopupWidget() ? QApplication::activePopupWidget()
@@ -343,19 +323,21 @@ TEST(CommandsE2E, noShortcutBehindOurOtherQuestionsAndAHeaderPressClosesThemFirs
         if (!open)
             return;
         user.stop();
-        seen << QString::fromLatin1(open->metaObject()->className());
         QTest::keyClick(open, Qt::Key_F12);
+        calculators << r.fakes.shell->started.size();
         r.window->BtnBestanden->Click();
+        if (auto* message = qobject_cast<QMessageBox*>(open))
+            message->accept();
     });
     for (qsizetype i = 0; i < qsizetype(std::size(questions)); ++i) {
         user.start(50);
         QTimer::singleShot(0, questions[i]);
-        EXPECT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/index.php")).size() == i + 1; }, 15s))
-            << seen.join(u' ').toStdString();
-        EXPECT_TRUE(waitFor([] { return !QApplication::activeModalWidget() && !QApplication::activePopupWidget(); }, 5s));
+        // Bestanden's page has loaded once its silent flag is off again: the next question may come.
+        EXPECT_TRUE(waitFor(
+            [&] { return standIn.requestsTo(QStringLiteral("/index.php")).size() == i + 1 && !r.browser().Silent(); },
+            15s));
     }
-    EXPECT_EQ(seen.size(), 3) << seen.join(u' ').toStdString();
-    EXPECT_TRUE(r.fakes.shell->started.empty()) << "F12 behind " << r.fakes.shell->started.size();
+    EXPECT_EQ(calculators, (QList<std::size_t>{1, 1, 1, 1})) << "F12 behind the message only";
 }
 
 TEST(CommandsE2E, ftpAddressIsOpenedOnceMoreAndThenLeftAlone)
@@ -430,7 +412,8 @@ TEST(CommandsE2E, ftpAddressesOfOursAndOfTheInsurersPagesGoToTheDesktopWithoutAQ
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Running r;
-    ASSERT_TRUE(r.open(portal("/hostile/navigate?n=20&every=40&to=ftp%3A%2F%2F127.0.0.1%3A47299%2Ffile.txt")));
+    ASSERT_TRUE(
+        r.open(portal("/hostile/navigate?n=20&every=40&to=ftp%3A%2F%2F127.0.0.1%3A47299%2Ffile.txt")));
     const std::string file = "ftp://127.0.0.1:47299/file.txt";
     const auto handedOver = [&](std::size_t n) {
         return waitFor([&] { return r.fakes.shell->opened.size() >= n; }, 5s) &&

@@ -265,7 +265,8 @@ TEST(NetworkE2E, aCertificateTheStartUpMeetsIsChosenOverTheShownWindow)
                 if (!request[u"client"].toString().isEmpty())
                     sent << request;
             return !sent.isEmpty() && sent.last()[u"method"].toString() == u"GET" &&
-                   window.WebBrowser->title().startsWith(u"Stand-in") && !window.WebBrowser->page()->isLoading();
+                   window.WebBrowser->title().startsWith(u"Stand-in") &&
+                   !window.WebBrowser->page()->isLoading();
         },
         30s))
         << Text(window.WebBrowser->page()).toStdString();

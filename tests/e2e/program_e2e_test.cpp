@@ -470,7 +470,8 @@ TEST(ProgramE2E, aPagesHiddenDownloadsOpenNothing)
     ASSERT_TRUE(waitFor([&] { return program.saved().size() == 7; }, 20s))
         << program.saved().join(u' ').toStdString();
     waitFor([] { return false; }, 1500ms);
-    EXPECT_TRUE(program.handedToTheDesktop().isEmpty()) << program.handedToTheDesktop().join(u" | ").toStdString();
+    EXPECT_TRUE(program.handedToTheDesktop().isEmpty())
+        << program.handedToTheDesktop().join(u" | ").toStdString();
 }
 
 // A script of the insurer's page navigates to ftp:// fifty times, with no click: the address goes

@@ -82,6 +82,7 @@ public:
     std::string DocumentUrl() const override { return {}; }
     void SetOnDocumentComplete(DocumentCompleteHandler) override {}
     void SetOnOutsideAddress(OutsideAddressHandler) override {}
+    void SetOnPageOutsideAddress(OutsideAddressHandler) override {}
 
 private:
     bool silent_ = true;

@@ -77,8 +77,8 @@ TEST(LaunchFiles, onlyAnIniTextWithARemoteWorkplaceSectionReadsAsALaunchFile)
         {"#!/bin/sh\necho owned\n", false},
         {"<html><body>owned</body></html>\n", false},
         {"[Desktop Entry]\nType=Application\nName=Evil\nExec=sh -c 'echo owned'\n", false},
-        {"[WFClient]\nVersion=2\nrm -rf ~\n", false}, // a line that is no INI line
-        {"\xEF\xBB\xBF[ApplicationServers]\r\nOstrel=\r\n", true},     // as Windows tools write it
+        {"[WFClient]\nVersion=2\nrm -rf ~\n", false},              // a line that is no INI line
+        {"\xEF\xBB\xBF[ApplicationServers]\r\nOstrel=\r\n", true}, // as Windows tools write it
         {"", false},
     };
     for (const Case& c : cases)

@@ -872,7 +872,7 @@ bool serve_hostile(std::string_view name, const Arrival& a, std::string_view bas
             refuse("/hostile/confirm asks confirm or prompt");
     } else if (name == "hang") {
         res.set_content(standin::hostile_hang_page(a, query_number(a, "after", 200, 60000),
-                                                       query_number(a, "busy", 0, 60000)),
+                                                   query_number(a, "busy", 0, 60000)),
                         kHtml);
     } else if (name == "popups") {
         res.set_content(standin::hostile_popups_page(a, base, query_number(a, "n", 10, 200)), kHtml);
@@ -916,8 +916,9 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
     if (!g_portal_at.empty() && path == "/" && (addressed ? addressed->name == "portal" : serves_portal(l))) {
         res.status = 307; // the method and body go along
         res.set_header("Location", g_portal_at + (a.query.empty() ? "" : "?" + a.query));
-    } else if (g_portal_login && path == "/" && (addressed ? addressed->name == "portal" : serves_portal(l)) &&
-        !signed_in(req, kPortalCredentials)) {
+    } else if (g_portal_login && path == "/" &&
+               (addressed ? addressed->name == "portal" : serves_portal(l)) &&
+               !signed_in(req, kPortalCredentials)) {
         serve_auth(req, a, res, kPortalCredentials, "Ostrel portaal");
     } else if (path == "/vpn/index.html") {
         serve_gateway(l, addressed, a, res);
