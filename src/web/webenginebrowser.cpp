@@ -55,6 +55,15 @@ QUrl toUrl(const std::string& url)
     return QUrl(QString::fromStdString(url));
 }
 
+// The engine reports "http://host?query" as "http://host/?query".
+bool sameAddress(QUrl a, QUrl b)
+{
+    for (QUrl* url : {&a, &b})
+        if (url->path().isEmpty() && !url->host().isEmpty())
+            url->setPath(QStringLiteral("/"));
+    return a == b;
+}
+
 } // namespace
 
 WebEngineBrowser::WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent)
@@ -134,7 +143,7 @@ void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreac
     // Only a proxy's failure asks which proxy: with a proxy found automatically (WPAD) the
     // question itself may wait on the network.
     const host::ProxyRoute route = OfTheProxy(why) ? host::SystemProxyRoute(info.url()) : host::ProxyRoute{};
-    host::Request request = SameAddress(toUrl(lastRequest_.url), info.url())
+    host::Request request = sameAddress(toUrl(lastRequest_.url), info.url())
                                 ? lastRequest_
                                 : host::Request{info.url().toString(QUrl::FullyEncoded).toStdString(), 0, {}, {}, {}};
     unreachable_ = Failed{std::move(request), why};
@@ -212,18 +221,19 @@ WebEngineBrowser::~WebEngineBrowser()
     delete page_;
 }
 
-// Our navigation has ended with the load that started after it; one that brought no document (an
-// empty answer) ends with no start reported, under its own address.
+// Our navigation has ended with the load that started after it, or, for a load of ours that cut
+// another short and brought nothing, with the one end the engine reports, under its address.
 void WebEngineBrowser::endOurNavigation(const QWebEngineLoadingInfo& info)
 {
     if (pending_ == Pending::Started ||
-        (pending_ == Pending::Requested && SameAddress(info.url(), toUrl(lastRequest_.url))))
+        (pending_ == Pending::Requested && !replacing_ && sameAddress(info.url(), toUrl(lastRequest_.url))))
         pending_ = Pending::None;
 }
 
 void WebEngineBrowser::load(const QWebEngineHttpRequest& request)
 {
     pending_ = Pending::Requested;
+    replacing_ = false;
     reloadWanted_ = false; // a reload asked for before this navigation was for the page it leaves
     page_->load(request);
 }
@@ -248,15 +258,17 @@ void WebEngineBrowser::navigateNow(const host::Request& asked)
             onOutsideAddress_(asked.url);
         return;
     }
-    page_->Leave(url);
+    const bool replace = !post && (asked.flags & host::navNoHistory);
+    page_->Leave(!replace);
     watchForAnUnresponsivePage();
-    if (!post && (asked.flags & host::navNoHistory)) {
+    if (replace) {
         // Qt has no load that replaces the current history entry; the page's own location.replace()
         // does, unless a load in progress swallows it, so that is stopped first.
         // location.replace() would send the page being left as Referer; a navigation of the
         // program's own sends none, as a typed address does not, so the page's policy is set first.
         page_->triggerAction(QWebEnginePage::Stop);
         pending_ = Pending::Requested;
+        replacing_ = true;
         reloadWanted_ = false;
         // A document that has only just committed may have no element yet to hold the policy.
         page_->runJavaScript(
@@ -281,6 +293,11 @@ void WebEngineBrowser::navigateNow(const host::Request& asked)
     }
     for (const auto& [name, value] : asked.headers)
         request.setHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
+    // A load in progress is stopped first, as for a no-history navigation: otherwise the engine may
+    // report only that load's end, and no start or end of ours when it brings no document (an
+    // empty answer), which would leave the page being left for good.
+    if (page_->isLoading())
+        page_->triggerAction(QWebEnginePage::Stop);
     load(request);
 }
 
@@ -290,7 +307,7 @@ void WebEngineBrowser::navigateNow(const host::Request& asked)
 // takes its place.
 void WebEngineBrowser::Refresh2()
 {
-    page_->Leave(page_->url());
+    page_->Leave();
     reloadWanted_ = true;
     reloadWhenReady();
 }

@@ -91,6 +91,7 @@ private:
     host::Browser::OutsideAddressHandler onPageOutsideAddress_;
     enum class Pending { None, Requested, Started };
     Pending pending_ = Pending::None; // a navigation of ours that has not landed yet
+    bool replacing_ = false;          // it goes by the page's own location.replace()
     bool reloadWanted_ = false;       // Refresh2 was asked for and has not reloaded yet
     QStringList cacheLeftovers_;      // cache entries that the clear under way has not removed yet
     bool cacheCleared_ = true;        // from Qt 6.7 the engine says when a clear is done

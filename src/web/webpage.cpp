@@ -57,7 +57,7 @@ bool isLeaveQuestion(const QString& message)
                "Are you sure you want to leave this page? Changes that you made may not be saved.");
 }
 
-QString comparable(const QUrl& url)
+QString sameAddress(const QUrl& url)
 {
     return url.toString(QUrl::FullyEncoded);
 }
@@ -74,7 +74,7 @@ bool take(QList<std::pair<QUrl, QElapsedTimer>>& entries, const QUrl& url)
 {
     const auto found =
         std::find_if(entries.begin(), entries.end(), [&](const std::pair<QUrl, QElapsedTimer>& entry) {
-            return comparable(entry.first) == comparable(url);
+            return sameAddress(entry.first) == sameAddress(url);
         });
     if (found == entries.end())
         return false;
@@ -83,14 +83,6 @@ bool take(QList<std::pair<QUrl, QElapsedTimer>>& entries, const QUrl& url)
 }
 
 } // namespace
-
-bool SameAddress(QUrl a, QUrl b)
-{
-    for (QUrl* url : {&a, &b})
-        if (url->path().isEmpty() && !url->host().isEmpty())
-            url->setPath(QStringLiteral("/"));
-    return a == b;
-}
 
 // A JavaScript string literal holding text, escaped by the JSON writer.
 QString JsString(const QString& text)
@@ -159,13 +151,10 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* link
     // A page that starts loading is a new one: it may ask again. (A navigation to another
     // program's scheme starts a load too, and leaves the page where it is.)
     connect(this, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-        // A load that ends without having started is one that brought no document (an empty
-        // answer): the engine reports no start for it.
         const bool started = info.status() == QWebEngineLoadingInfo::LoadStartedStatus;
         if (started && leaving_ == Leaving::Asked)
             leaving_ = Leaving::Loading;
-        else if (!started && (leaving_ == Leaving::Loading ||
-                              (leaving_ == Leaving::Asked && SameAddress(info.url(), leavingTo_))))
+        else if (!started && (leaving_ == Leaving::Loading || (leaving_ == Leaving::Asked && byLoad_)))
             leaving_ = Leaving::No;
         if (started && isWebScheme(info.url())) {
             dialogsOff_ = false;
@@ -189,10 +178,10 @@ QWebEngineView* WebPage::view() const
     return qobject_cast<QWebEngineView*>(parent());
 }
 
-void WebPage::Leave(const QUrl& to)
+void WebPage::Leave(bool byLoad)
 {
     leaving_ = Leaving::Asked;
-    leavingTo_ = to;
+    byLoad_ = byLoad;
     if (QWebEngineView* shown = view())
         PageDialog::Dismiss(shown);
 }

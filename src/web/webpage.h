@@ -38,10 +38,13 @@ public:
     // The program's entry of the page menu, handed on to the windows this page opens.
     const ProgramMenuEntry* programEntry = nullptr;
 
-    // The program takes the page elsewhere (to): its open dialog goes, and the dialogs it asks for
-    // until the next page is there are answered at once as if cancelled. A load that ends without a
-    // new page (stopped, an empty answer, a download) leaves the page as it was, asking again.
-    void Leave(const QUrl& to);
+    // The program takes the page elsewhere: its open dialog goes, and the dialogs it asks for until
+    // the next page is there are answered at once as if cancelled. A load that ends without a new
+    // page (stopped, an empty answer, a download) leaves the page as it was, asking again. byLoad:
+    // the program loads the next page itself, and the end of any load ends the leaving (the engine
+    // reports no start of ours when it cut a load short and brought nothing); otherwise the page
+    // goes itself (location.replace, a reload), and the load must have started.
+    void Leave(bool byLoad = false);
     // Ends the page's renderer, which no longer answers; then() runs instead of the crash recovery.
     void EndUnresponsiveRenderer(std::function<void()> then);
 
@@ -118,7 +121,7 @@ private:
     std::function<void()> afterEnd_;
     enum class Leaving { No, Asked, Loading }; // Leave() was asked; the load it brought is under way
     Leaving leaving_ = Leaving::No;
-    QUrl leavingTo_;
+    bool byLoad_ = false;
     bool dialogsOff_ = false;                            // the user turned this page's dialogs off
     QElapsedTimer lastDialog_;                           // when the page's last dialog closed
     QList<std::pair<QUrl, QElapsedTimer>> clickedLinks_; // links the user clicked, not yet followed
@@ -137,8 +140,5 @@ void ReleaseBrowserProfile();
 
 // A JavaScript string literal holding text, escaped by the JSON writer.
 QString JsString(const QString& text);
-
-// The engine reports "http://host?query" as "http://host/?query": the same address.
-bool SameAddress(QUrl a, QUrl b);
 
 } // namespace ostrel::web
