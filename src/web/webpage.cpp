@@ -186,6 +186,15 @@ void WebPage::Leave(bool byLoad)
         PageDialog::Dismiss(shown);
 }
 
+// The load the leaving brought has ended once the engine no longer loads, even while its report of
+// the end is still on its way (a page's question can come first).
+bool WebPage::beingLeft()
+{
+    if (leaving_ == Leaving::Loading && !isLoading())
+        leaving_ = Leaving::No;
+    return leaving_ != Leaving::No;
+}
+
 void WebPage::EndUnresponsiveRenderer(std::function<void()> then)
 {
     afterEnd_ = std::move(then);
@@ -509,7 +518,7 @@ void WebPage::installPageScripts()
 WebPage::Asked WebPage::ask(const QUrl& origin, PageDialog::Question question)
 {
     QWebEngineView* shown = view();
-    if (silent || leaving_ != Leaving::No || dialogsOff_ || host::GuiPause::Active() || !shown)
+    if (silent || beingLeft() || dialogsOff_ || host::GuiPause::Active() || !shown)
         return {};
     QString host = origin.host();
     if (origin.port() > 0)
@@ -541,7 +550,7 @@ bool WebPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg)
         question.text = msg;
         return ask(securityOrigin, question).accepted;
     }
-    if (silent || leaving_ != Leaving::No || dialogsOff_ || host::GuiPause::Active())
+    if (silent || beingLeft() || dialogsOff_ || host::GuiPause::Active())
         return true;
     question.text =
         QStringLiteral("Deze pagina verlaten? Wat u hebt ingevuld, is dan misschien niet bewaard.");

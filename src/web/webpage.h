@@ -104,6 +104,7 @@ private:
         QString input;
     };
     Asked ask(const QUrl& origin, PageDialog::Question question);
+    bool beingLeft();
     void installPageScripts();
     void askForLogin(const QUrl& url, QAuthenticator* authenticator);
     void askForProxyLogin(const QUrl& url, QAuthenticator* authenticator, const QString& proxyHost);
