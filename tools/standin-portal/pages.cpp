@@ -741,9 +741,10 @@ std::string hostile_hang_page(const Arrival& a, long after_ms, long busy_ms)
     return page(title,
                 heading(title, "Its script loops " + how + " " + std::to_string(after_ms) +
                                    " ms after loading (" + a.roles + ")"),
-                after_load(busy_ms > 0 ? "var end = Date.now() + " + std::to_string(busy_ms) +
-                                             "; while (Date.now() < end) {}"
-                                       : std::string("for (;;) {}"),
+                after_load("document.title += ' (looping)';\n    " +
+                               (busy_ms > 0 ? "var end = Date.now() + " + std::to_string(busy_ms) +
+                                                  "; while (Date.now() < end) {}"
+                                            : std::string("for (;;) {}")),
                            after_ms));
 }
 
