@@ -430,6 +430,8 @@ TEST(CommandsE2E, ftpAddressesOfOursAndOfTheInsurersPagesGoToTheDesktopWithoutAQ
     EXPECT_TRUE(handedOver(2)) << "our own no-history navigation";
     r.browser().Navigate(file);
     EXPECT_TRUE(handedOver(3)) << "our own plain navigation";
+    // The page's last navigation is made: another then would take the place of the next of ours.
+    ASSERT_TRUE(waitFor([&] { return r.browser().title().endsWith(u"(done)"); }, 10s));
     QTest::mouseClick(r.window->BtnFormulieren, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(r.showing(originOf(QStringLiteral("website")) + QStringLiteral("/download/download.asp")));
     EXPECT_EQ(r.fakes.shell->opened.size(), 3u) << "the page's twenty, once";

@@ -671,6 +671,8 @@ std::string hostile_navigate_page(const Arrival& a, std::string_view to, long co
                                "    if (--left <= 0)\n"
                                "      clearInterval(timer);\n"
                                "    location.href = to;\n"
+                               "    if (left <= 0)\n"
+                               "      document.title += ' (done)';\n"
                                "  }, " +
                                std::to_string(every_ms) + ");\n});</script>";
     return page(title, body, script);
