@@ -295,14 +295,7 @@ void TWebNavigator::bindHeader()
     // ours is cancelled, a page's dialog dismissed), and the click runs once the engine has its
     // answer.
     auto clicked = [this, guarded](Method method) -> Handler {
-        return [this, run = guarded(method)] {
-            web::Trust::AfterQuestions(this, [this, run] {
-                if (web::PageDialog::Dismiss())
-                    QTimer::singleShot(0, this, run);
-                else
-                    run();
-            });
-        };
+        return [this, run = guarded(method)] { web::Trust::AfterQuestions(this, run); };
     };
     for (const Binding& binding : kBindings) {
         TGraphicControl* control = header_->Widget(binding.control);

@@ -1,6 +1,7 @@
 #include "web/trust.h"
 
 #include "host/qtmessagedialog.h"
+#include "web/pagedialog.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -57,19 +58,23 @@ bool Trust::QuestionOpen()
 
 void Trust::AfterQuestions(QObject* context, std::function<void()> fn)
 {
-    QWidget* open = openQuestion();
-    if (!open) {
-        fn();
+    if (QWidget* open = openQuestion()) {
+        // Every such window of ours lives on the stack of the call that waits for its answer, or
+        // deletes itself when closed (the page menu): once it is gone, that call has returned.
+        QObject::connect(open, &QObject::destroyed, context, [context, fn = std::move(fn)] {
+            QTimer::singleShot(0, context, [context, fn] { AfterQuestions(context, fn); });
+        });
+        if (auto* dialog = qobject_cast<QDialog*>(open))
+            dialog->reject();
+        else
+            open->close();
         return;
     }
-    // Every such window of ours lives on the stack of the call that waits for its answer, or
-    // deletes itself when closed (the page menu): once it is gone, that call has returned.
-    QObject::connect(open, &QObject::destroyed, context,
-                     [context, fn = std::move(fn)] { QTimer::singleShot(0, context, fn); });
-    if (auto* dialog = qobject_cast<QDialog*>(open))
-        dialog->reject();
+    // A page's dialog goes too; the engine takes its answer once the event loop runs again.
+    if (PageDialog::Dismiss())
+        QTimer::singleShot(0, context, std::move(fn));
     else
-        open->close();
+        fn();
 }
 
 } // namespace ostrel::web

@@ -36,9 +36,9 @@ public:
     // error box, a question before quitting) or a menu is open. The program's message dialog is
     // none: its shortcuts work on behind it, as the program has always done.
     static bool QuestionOpen();
-    // Runs fn at once when no question of ours is open; otherwise cancels the open one and runs fn
-    // from the event loop once its window has gone: never inside the engine's own wait for an
-    // answer (a login, a certificate), which a navigation would pull the ground from under.
+    // Runs fn at once when no question is open; otherwise cancels the open one (a window of ours,
+    // then a page's dialog over its page) and runs fn from the event loop once it has gone: never
+    // inside the engine's own wait for an answer, which a navigation would pull the ground from under.
     static void AfterQuestions(QObject* context, std::function<void()> fn);
 
 private:

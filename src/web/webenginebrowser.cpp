@@ -162,12 +162,11 @@ void WebEngineBrowser::holdForTheQuestion(bool lost)
 {
     if (hold_ != Hold::None || pending_ == Pending::None)
         return;
-    hold_ = Hold::Held;
-    held_ = {lastRequest_, lost};
-    page_->WhenMayAsk([this] {
+    hold_ = Hold::Held; // ours that come meanwhile wait: lastRequest_ stays the one held
+    page_->WhenMayAsk([this, lost] {
         hold_ = Hold::Asking; // a certificate is asked by the page itself
-        if (held_.lost)
-            navigateNow(held_.request);
+        if (lost)
+            navigateNow(host::Request(lastRequest_));
         endHoldWhenLanded();
     });
 }

@@ -108,11 +108,6 @@ private:
     // until the user can be asked, then asking, until it has landed.
     enum class Hold { None, Held, Asking };
     Hold hold_ = Hold::None;
-    struct Held {
-        host::Request request;
-        bool lost = false; // made again once the user can be asked
-    };
-    Held held_;
     std::optional<host::Request> queued_; // ours asked for while one is held: made once it has landed
     int watches_ = 0;                     // our navigations so far, each watched while it is under way
     QElapsedTimer lastAnswer_;            // since the renderer last answered, or our navigation began

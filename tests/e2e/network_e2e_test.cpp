@@ -10,11 +10,7 @@
 #include "squid.h"
 #include "standin.h"
 
-#include "app/TApplication.h"
 #include "host/curlprobe.h"
-#include "host/guipause.h"
-#include "ui/TWebNavigator.h"
-#include "web/webenginebrowser.h"
 
 #include <QDialog>
 #include <QJsonObject>
@@ -247,16 +243,14 @@ TEST(NetworkE2E, aCertificateTheStartUpMeetsIsChosenOverTheShownWindow)
                      office.serverCertificate, QStringLiteral("--key"), office.serverKey,
                      QStringLiteral("--client-ca"), office.caCertificate});
     ASSERT_TRUE(standIn.started());
-    testing::FakeServices fakes;
-    fakes.services.pause = std::make_unique<host::GuiPause>();
-    ui::TWebNavigator window(fakes.services);
+    testing::LiveWindow s;
     QList<bool> windowShown; // at each question
     testing::ModalWatcher<QDialog> chooser([&](QDialog* dialog) {
-        windowShown << window.isVisible();
+        windowShown << s.window->isVisible();
         QTest::keyClick(dialog->findChild<QTreeWidget*>(QStringLiteral("certificates")), Qt::Key_Return);
     });
-    app::TApplication::Guarded([&] { window.FormCreate(); });
-    window.show();
+    s.start(/*startUp=*/true);
+    const ui::TWebNavigator& window = *s.window;
     QList<QJsonObject> sent; // with the certificate
     EXPECT_TRUE(waitFor(
         [&] {

@@ -5,6 +5,7 @@
 #include "fakes.h"
 #include "standin.h"
 
+#include "app/TApplication.h"
 #include "host/guipause.h"
 #include "ui/TWebNavigator.h"
 #include "web/webenginebrowser.h"
@@ -21,11 +22,14 @@ struct LiveWindow {
     FakeServices fakes;
     std::unique_ptr<ui::TWebNavigator> window;
 
-    // Replace services in fakes before calling start().
-    void start()
+    // Replace services in fakes before calling start(). startUp: as the program's entry does it,
+    // the start-up sequence runs before the window shows.
+    void start(bool startUp = false)
     {
         fakes.services.pause = std::make_unique<host::GuiPause>();
         window = std::make_unique<ui::TWebNavigator>(fakes.services);
+        if (startUp)
+            app::TApplication::Guarded([&] { window->FormCreate(); });
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
