@@ -1,6 +1,7 @@
 // The end-to-end tests drive the real browser engine in this process, with its own empty
-// configuration, data and cache folders.
+// configuration, data and cache folders, network and X display.
 #include "app/TApplication.h"
+#include "isolation.h"
 #ifdef OSTREL_E2E_OFFICE
 #include "office.h"
 #endif
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     if (::testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS(); // listing needs no display
+    ostrel::testing::IsolateProcess();
 
     // The engine refuses to run as root with its sandbox on (the program itself never turns it off);
     // with it off, renderers after two deleted pages hang without --no-zygote.
