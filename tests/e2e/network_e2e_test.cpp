@@ -101,6 +101,22 @@ TEST(NetworkE2E, behindAProxyThatAsksThePortalLoadsAfterOneLoginWhichTheProbeUse
     EXPECT_TRUE(failedWith(u"De proxy " + proxy + u" van uw netwerk is niet bereikbaar."))
         << Text(s.browser().page()).toStdString();
 
+    // No login known yet, and a wrong one each time: three questions, then the proxy's refusal.
+    const auto wrong = std::pair(QStringLiteral("agent"), QStringLiteral("fout"));
+    {
+        Squid squid(testing::kProxyPort, Squid::Login::Basic, QStringLiteral("streng"), QStringLiteral("agent"),
+                    QStringLiteral("juist"), names);
+        ASSERT_TRUE(squid.started());
+        User user{{wrong, wrong, wrong, wrong}};
+        s.browser().Navigate(QString(page + QStringLiteral("?eerst")).toStdString());
+        EXPECT_TRUE(failedWith(u"De proxy " + proxy + u" van uw netwerk heeft de gebruikersnaam of het "
+                                                      u"wachtwoord 3 keer geweigerd."))
+            << Text(s.browser().page()).toStdString();
+        ASSERT_EQ(user.texts.size(), 3);
+        EXPECT_FALSE(user.texts[0].contains(u"poging")) << user.texts[0].toStdString();
+        EXPECT_TRUE(user.texts[2].contains(u"geweigerd (poging 3 van 3)")) << user.texts[2].toStdString();
+    }
+
     // Basic, then Digest (with another password: the first login, tried first, is refused): one
     // dialog each, the page through the proxy, and the probe through it with the login just given.
     struct Case {
@@ -150,7 +166,6 @@ TEST(NetworkE2E, behindAProxyThatAsksThePortalLoadsAfterOneLoginWhichTheProbeUse
     Squid squid(testing::kProxyPort, Squid::Login::Basic, QStringLiteral("streng"), QStringLiteral("agent"),
                 QStringLiteral("juist"), names);
     ASSERT_TRUE(squid.started());
-    const auto wrong = std::pair(QStringLiteral("agent"), QStringLiteral("fout"));
     User user{
         {std::nullopt, wrong, wrong, wrong, std::pair(QStringLiteral("agent"), QStringLiteral("juist"))}};
     s.browser().Navigate(QString(page + QStringLiteral("?streng")).toStdString());
