@@ -2,6 +2,7 @@
 // the stand-in portal and gateways.
 #include "livewindow.h"
 #include "modalwatcher.h"
+#include "pagescript.h"
 #include "qtprint.h"
 #include "standin.h"
 
@@ -114,11 +115,9 @@ TEST(CommandsE2E, compactModeSwitchesF2AndF4OffButNotF5F11F12)
     r.window->ApplyCompactLayout();
     r.key(Qt::Key_F2);
     r.key(Qt::Key_F4);
-    waitFor([] { return false; }, 1500ms);
-    EXPECT_TRUE(standIn.requests().isEmpty());
+    r.key(Qt::Key_F11); // acts: what F2 and F4 set off would come before it
+    EXPECT_EQ(standIn.requestsBefore(QStringLiteral("/ostrelsupport"), 0), QList<QJsonObject>());
     EXPECT_TRUE(r.messages.isEmpty());
-
-    r.key(Qt::Key_F11);
     EXPECT_TRUE(r.showing(originOf(QStringLiteral("remotesupport"))));
     r.key(Qt::Key_F12);
     EXPECT_EQ(r.fakes.shell->started, std::vector<std::string>{"calc.exe"});
@@ -128,8 +127,9 @@ TEST(CommandsE2E, compactModeSwitchesF2AndF4OffButNotF5F11F12)
         << "page and reload";
     const int before = standIn.requests().size();
     r.key(Qt::Key_F5, Qt::AltModifier);
-    waitFor([] { return false; }, 1500ms);
-    EXPECT_EQ(standIn.requests().size(), before) << "Alt+F5 fires nothing";
+    r.key(Qt::Key_F11);
+    EXPECT_EQ(standIn.requestsBefore(QStringLiteral("/ostrelsupport"), before), QList<QJsonObject>())
+        << "Alt+F5 fires nothing";
 }
 
 TEST(CommandsE2E, f4OpensTheFileExchangeAndEveryEmbeddedDestinationLoads)
@@ -183,7 +183,7 @@ TEST(CommandsE2E, refreshSaysSoAtOnceAndTheReloadLands)
             ASSERT_TRUE(r.open(portal(c.open)));
         else
             r.browser().Navigate(portal(c.open).toStdString());
-        waitFor([] { return false; }, 300ms);
+        ASSERT_TRUE(waitFor([&] { return !standIn.requestsTo(QString::fromLatin1(c.reloaded)).isEmpty(); }, 10s));
         const qint64 clicked = QDateTime::currentMSecsSinceEpoch();
         QTest::mouseClick(r.window->JvTransparentButton1, Qt::LeftButton, {}, QPoint(5, 5));
         ASSERT_TRUE(waitFor([&] { return r.messages.size() == 1; }, 15s)) << c.what;
@@ -236,7 +236,7 @@ TEST(CommandsE2E, gatewayChoiceAgainstRealGateways)
         if (c.opens.isEmpty()) {
             EXPECT_TRUE(waitFor([&] { return r.messages.size() == 1; }, 30s)) << c.what;
             EXPECT_EQ(r.messages.value(0), u"Er is een probleem met de verbinding!");
-            waitFor([] { return false; }, 500ms);
+            testing::PassQueuedEvents();
             EXPECT_EQ(r.messages.size(), 1) << "the message is shown once";
         } else {
             EXPECT_TRUE(r.showing(c.opens)) << c.what;
@@ -291,7 +291,8 @@ TEST(CommandsE2E, aPageCannotCloseTheBrowser)
     r.browser().page()->runJavaScript(QStringLiteral("window.close()"));
     for (QWidget* inner : r.browser().findChildren<QWidget*>())
         QApplication::sendEvent(inner, new QCloseEvent);
-    waitFor([] { return false; }, 1s);
+    ASSERT_TRUE(testing::PageCaughtUp(r.browser().page())); // the page's request to close is in
+    testing::PassQueuedEvents();
     EXPECT_TRUE(r.window->isVisible());
     EXPECT_EQ(QString::fromStdString(r.browser().DocumentUrl()), portal("/stay"));
     r.browser().Navigate(portal("/still-works").toStdString());
@@ -351,12 +352,19 @@ TEST(CommandsE2E, ftpAddressIsOpenedOnceMoreAndThenLeftAlone)
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Running r;
+    int completed = 0;
+    r.browser().SetOnDocumentComplete([&](bool topLevel, const std::string& url) {
+        completed += topLevel;
+        r.window->WebBrowserDocumentComplete(topLevel, url);
+    });
     r.browser().SetSilent(true);
     r.browser().Navigate(portal("/exchange?next=ftp://files.example/").toStdString());
-    ASSERT_TRUE(waitFor([&] { return standIn.requestsTo(QStringLiteral("/exchange")).size() >= 2; }, 15s));
-    waitFor([] { return false; }, 2s);
-    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/exchange")).size(), 2)
+    ASSERT_TRUE(waitFor([&] { return completed == 2; }, 15s));
+    const qsizetype since = standIn.requests().size();
+    r.browser().Navigate(portal("/marker").toStdString());
+    EXPECT_EQ(standIn.requestsBefore(QStringLiteral("/marker"), since), QList<QJsonObject>())
         << "the guard stops the second hand-off";
+    EXPECT_EQ(standIn.requestsTo(QStringLiteral("/exchange")).size(), 2);
     EXPECT_FALSE(r.browser().Silent());
 }
 
@@ -392,7 +400,6 @@ TEST(CommandsE2E, aStoppedLoadLeavesTheSilentFlagOnUntilTheDestinationHasLoaded)
     Running r;
     r.browser().Navigate(portal("/slow?ms=5000").toStdString());
     ASSERT_TRUE(waitFor([&] { return !standIn.requestsTo(QStringLiteral("/slow")).isEmpty(); }, 10s));
-    waitFor([] { return false; }, 700ms);
     std::vector<bool> silentAtCompletion;
     r.browser().SetOnDocumentComplete([&](bool, const std::string& url) {
         silentAtCompletion.push_back(r.browser().Silent());
@@ -402,7 +409,7 @@ TEST(CommandsE2E, aStoppedLoadLeavesTheSilentFlagOnUntilTheDestinationHasLoaded)
     r.browser().Navigate(portal("/alert").toStdString(), host::navNoHistory);
     ASSERT_TRUE(r.showing(portal("/alert")));
     ASSERT_TRUE(waitFor([&] { return !r.browser().Silent(); }, 10s));
-    waitFor([] { return false; }, 1s); // the page's alert comes on its load event
+    ASSERT_TRUE(testing::PageCaughtUp(r.browser().page())) << "the page's alert on its load event is answered";
     EXPECT_EQ(silentAtCompletion, std::vector<bool>{true}) << "one completion: the destination's";
     EXPECT_TRUE(r.messages.isEmpty())
         << "the alert was shown: " << r.messages.join(QLatin1Char('|')).toStdString();
@@ -504,9 +511,7 @@ TEST(CommandsE2E, aButtonLetGoDuringItsMessageLosesItsHoverFrame)
     r.beforeAnswer = [&] { QCursor::setPos(r.window->mapToGlobal(QPoint(600, 600))); };
     QTest::mouseClick(ows, Qt::LeftButton, {}, QPoint(10, 10));
     ASSERT_EQ(r.messages.size(), 1);
-    waitFor([] { return false; }, 300ms);
-    EXPECT_FALSE(ows->PointerInside());
-    EXPECT_FALSE(ows->MouseButtonDown());
+    EXPECT_TRUE(waitFor([&] { return !ows->PointerInside() && !ows->MouseButtonDown(); }, 5s));
 }
 
 } // namespace

@@ -153,9 +153,9 @@ struct Hostile : testing::LiveWindow {
         return false;
     }
     bool click(const QString& id) { return click(window->WebBrowser, id); }
-    void pause(std::chrono::milliseconds time)
+    bool titled(QStringView ending)
     {
-        waitFor([] { return false; }, time);
+        return waitFor([&] { return browser().title().endsWith(ending); }, 10s);
     }
 };
 
@@ -214,8 +214,9 @@ TEST(HostileE2E, aLaunchFileOpensAfterTheUsersClickWhenTheInsurerAskedAndServedI
             << c.to.toStdString();
         const QString opened = h.fakes.shell->opened.empty() ? QString() : openedFiles(*h.fakes.shell)[0];
         EXPECT_EQ(QFileInfo(opened).fileName(), c.opens) << c.to.toStdString();
-        if (c.opens.isEmpty())
+        if (c.opens.isEmpty()) {
             EXPECT_NE(withText(h.rows().last(), QStringLiteral("Openen")), nullptr) << "the user may open it";
+        }
     }
 }
 
@@ -231,7 +232,9 @@ TEST(HostileE2E, aLinkGoesToAnotherProgramOnlyWhenTheUserClickedItAndSaidYes)
         ASSERT_TRUE(h.open(portal("/hostile/navigate?to=") + query(to)));
     ASSERT_TRUE(h.open(kElsewhere + QStringLiteral("/hostile/navigate?n=50&every=20&to=") +
                        query(QStringLiteral("ftp://ftp.example.nl/x"))));
-    h.pause(2s);
+    ASSERT_TRUE(h.titled(u" (done)")) << "the page's last navigation";
+    ASSERT_TRUE(testing::PageCaughtUp(h.browser().page()));
+    testing::PassQueuedEvents();
     EXPECT_TRUE(h.fakes.shell->opened.empty()) << h.fakes.shell->opened.front();
     EXPECT_EQ(h.dialog(), nullptr);
 
@@ -244,7 +247,10 @@ TEST(HostileE2E, aLinkGoesToAnotherProgramOnlyWhenTheUserClickedItAndSaidYes)
     const QRect frame =
         Hostile::rectOf(h.browser().page(), QStringLiteral("document.getElementById('frame')"));
     QTest::mouseClick(h.browser().focusProxy(), Qt::LeftButton, {}, frame.topLeft() + QPoint(100, 20));
-    h.pause(1500ms);
+    ASSERT_TRUE(h.titled(u" (timer)")) << "the timer's navigation";
+    ASSERT_TRUE(waitFor([&] { return !h.standIn.requestsTo(QStringLiteral("/redirect")).isEmpty(); }, 5s));
+    ASSERT_TRUE(testing::PageCaughtUp(h.browser().page()));
+    testing::PassQueuedEvents();
     EXPECT_TRUE(h.fakes.shell->opened.empty()) << h.fakes.shell->opened.front();
     EXPECT_EQ(h.dialog(), nullptr);
 
@@ -279,8 +285,10 @@ TEST(HostileE2E, aLinkGoesToAnotherProgramOnlyWhenTheUserClickedItAndSaidYes)
     EXPECT_EQ(h.dialog(), nullptr);
 
     // From the keyboard: Enter on the link asks; Escape says no.
-    h.browser().page()->runJavaScript(QStringLiteral("document.getElementById('custom').focus()"));
-    h.pause(300ms);
+    ASSERT_TRUE(testing::Evaluate(h.browser().page(),
+                                  QStringLiteral("document.getElementById('custom').focus(), "
+                                                 "document.activeElement.id == 'custom'"))
+                    .toBool());
     QTest::keyClick(h.browser().focusProxy(), Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return h.dialog() != nullptr; }, 5s));
     EXPECT_TRUE(Hostile::textOf(h.dialog()).contains(u"Testprogramma"));
@@ -336,7 +344,7 @@ TEST(HostileE2E, aPagesDialogsSitOverThePageCanBeTurnedOffAndGoWhenTheHeaderActs
     };
     h.browser().Navigate(portal("/hostile/alerts?again").toStdString());
     ASSERT_TRUE(waitFor([&] { return texts.size() >= 3; }, 10s)) << texts.join(u" | ").toStdString();
-    h.pause(1500ms);
+    ASSERT_TRUE(h.standIn.pageReached(QStringLiteral("alerts=20")));
     EXPECT_EQ(texts.size(), 3) << texts.join(u" | ").toStdString();
     h.browser().Navigate(portal("/alert").toStdString()); // another page asks again
     EXPECT_TRUE(waitFor([&] { return texts.size() == 4; }, 15s)) << texts.join(u" | ").toStdString();
@@ -364,7 +372,7 @@ TEST(HostileE2E, aHungPageIsLeftOnAHeaderClickOrKeyAndABusyOneIsWaitedFor)
     Hostile h;
     ASSERT_TRUE(h.standIn.started());
     ASSERT_TRUE(h.open(portal("/")));
-    const auto looping = [&] { return waitFor([&] { return h.browser().title().endsWith(u"(looping)"); }, 10s); };
+    const auto looping = [&] { return h.titled(u"(looping)"); };
     ASSERT_TRUE(h.open(portal("/hostile/hang?after=0&busy=2500")) && looping());
     const qint64 renderer = h.browser().page()->renderProcessPid();
     const int entries = h.browser().history()->count();
@@ -514,8 +522,7 @@ TEST(HostileE2E, everyDownloadEndsInItsRowWithANameThatIsSafeAndAReasonInDutch)
     for (int i = 0; i < 60; ++i)
         h.browser().page()->download(QUrl(portal("/files/big.bin?kb=1")));
     ASSERT_TRUE(waitFor([&] { return h.rows().size() == 60 && h.allIn(60); }, 30s));
-    h.pause(200ms);
-    EXPECT_LT(h.bar()->height(), 120) << "one line, not sixty";
+    EXPECT_TRUE(waitFor([&] { return h.bar()->height() < 120; }, 5s)) << "one line, not sixty";
     ASSERT_NE(withText(h.bar(), QStringLiteral("Alles wissen")), nullptr);
     withText(h.bar(), QStringLiteral("Alles wissen"))->click();
     EXPECT_TRUE(waitFor([&] { return !h.bar()->isVisible(); }, 5s));
@@ -540,8 +547,8 @@ TEST(HostileE2E, aDownloadToAFullDiskSaysSo)
     const QString shown = h.rows().isEmpty() ? QString() : Hostile::textOf(h.rows()[0]);
     for (web::DownloadRow* row : h.rows())
         row->Dismiss();
-    h.pause(300ms);
-    QProcess::execute(QStringLiteral("umount"), {h.folder});
+    // Until the engine has let go of the partial file.
+    waitFor([&] { return QProcess::execute(QStringLiteral("umount"), {h.folder}) == 0; }, 10s);
     ASSERT_TRUE(failed);
     EXPECT_TRUE(shown.contains(u"Mislukt: de schijf is vol")) << shown.toStdString();
 }

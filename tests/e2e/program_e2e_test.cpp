@@ -23,6 +23,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -83,12 +84,17 @@ void askToClose(Display* display, Window window)
     XFlush(display);
 }
 
-int versionStampedRequests(const StandIn& standIn)
+int versionStamped(const QList<QJsonObject>& requests)
 {
     int count = 0;
-    for (const QJsonObject& request : standIn.requests())
+    for (const QJsonObject& request : requests)
         count += request[u"target"].toString() == u"/?version=6.9";
     return count;
+}
+
+int versionStampedRequests(const StandIn& standIn)
+{
+    return versionStamped(standIn.requests());
 }
 
 bool xdotool(const QStringList& arguments)
@@ -135,6 +141,45 @@ struct Program {
                    attributes.map_state == IsViewable;
         }, 20s);
         return found;
+    }
+    // The program's top-level windows on the screen.
+    int windows()
+    {
+        int count = 0;
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned int n = 0;
+        if (!XQueryTree(display.get(), DefaultRootWindow(display.get()), &root, &parent, &children, &n))
+            return 0;
+        std::unique_ptr<Window, int (*)(void*)> owned(children, XFree);
+        const Atom pidAtom = XInternAtom(display.get(), "_NET_WM_PID", False);
+        for (unsigned int i = 0; i < n; ++i) {
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0, after = 0;
+            unsigned char* data = nullptr;
+            XWindowAttributes attributes{};
+            if (XGetWindowProperty(display.get(), children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type,
+                                   &format, &items, &after, &data) == Success &&
+                data) {
+                count +=
+                    items == 1 &&
+                    static_cast<qint64>(*reinterpret_cast<unsigned long*>(data)) == process.processId() &&
+                    XGetWindowAttributes(display.get(), children[i], &attributes) &&
+                    attributes.map_state == IsViewable;
+                XFree(data);
+            }
+        }
+        return count;
+    }
+    // Presses F11, which acts at once, and so proves that whatever the keys before it set off has
+    // reached the stand-in: the requests after the first `since` and before F11's.
+    QList<QJsonObject> requestsBeforeF11(const StandIn& standIn, qsizetype since)
+    {
+        EXPECT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)}) &&
+                    xdotool({QStringLiteral("key"), QStringLiteral("F11")}));
+        const auto between = standIn.requestsBefore(QStringLiteral("/ostrelsupport"), since);
+        EXPECT_TRUE(between) << "F11 reached no server";
+        return between.value_or(QList<QJsonObject>());
     }
     // Asks the window to close, as a window manager's close button does; the exit code, or -1.
     int close()
@@ -252,8 +297,7 @@ TEST(ProgramE2E, closingTheMainWindowEndsTheProgramWhileAPagesWindowIsOpen)
     ASSERT_TRUE(standIn.started());
     Program program;
     ASSERT_TRUE(program.start(standIn, {}, "Ostrel Web 6.9"));
-    ASSERT_TRUE(waitFor([&] { return !standIn.requestsTo(QStringLiteral("/popup/target")).isEmpty(); }, 10s));
-    waitFor([] { return false; }, 500ms);
+    ASSERT_TRUE(waitFor([&] { return program.windows() == 2; }, 10s)) << "the page's window is on the screen";
     QElapsedTimer closing;
     closing.start();
     EXPECT_EQ(program.close(), 0);
@@ -313,13 +357,12 @@ TEST(ProgramE2E, theRestoredWindowAndTheMessageAreCentredByTheirFrames)
     ASSERT_NE(errorBox, 0u) << "the IE11 error box";
     ASSERT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(errorBox)}));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
-    ASSERT_NE(program.find("Ostrel Web 6.9"), 0u);
-    waitFor([] { return false; }, 1500ms); // framed, and centred again if need be
-    program.window = program.find("Ostrel Web 6.9"); // Qt may have made its X window anew meanwhile
-
     const QPoint screenCentre(DisplayWidth(display, DefaultScreen(display)) / 2,
                               DisplayHeight(display, DefaultScreen(display)) / 2);
-    const QRect window = frameOf(display, program.window);
+    const auto centred = [&](const QRect& frame) { return (frame.center() - screenCentre).manhattanLength() <= 2; };
+    QRect window; // framed, and centred again if need be; Qt may make its X window anew meanwhile
+    waitFor([&] { return centred(window = frameOf(display, program.window = program.find("Ostrel Web 6.9"))); },
+            10s);
     std::cout << "Restored window frame " << window.width() << "x" << window.height() << " at " << window.x() << ","
               << window.y() << "; its centre is " << (window.center() - screenCentre).y() << " px below the screen's\n";
     EXPECT_LE((window.center() - screenCentre).manhattanLength(), 2);
@@ -328,8 +371,8 @@ TEST(ProgramE2E, theRestoredWindowAndTheMessageAreCentredByTheirFrames)
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("F2")}));
     const Window message = program.find("Ostrel Web");
     ASSERT_NE(message, 0u) << "the connection message";
-    waitFor([] { return false; }, 1500ms);
-    const QRect box = frameOf(display, message);
+    QRect box;
+    waitFor([&] { return centred(box = frameOf(display, message)); }, 10s);
     std::cout << "Message frame " << box.width() << "x" << box.height() << "; its centre is "
               << (box.center() - screenCentre).y() << " px below the screen's\n";
     EXPECT_LE((box.center() - screenCentre).manhattanLength(), 2);
@@ -354,14 +397,15 @@ TEST(ProgramE2E, aHeldF5FiresOnceOnItsRelease)
     const Window window = program.window;
     // Real key events through the X server (XTEST), which repeats a held key by itself.
     ASSERT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)}));
-    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("F5")}));
-    waitFor([] { return false; }, 1500ms);
-    EXPECT_EQ(versionStampedRequests(standIn), 1) << "nothing fires while the key is held";
+    // A key pressed again while down is what the X server sends for a held key: its repeats.
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("F5"), QStringLiteral("keydown"),
+                         QStringLiteral("F5"), QStringLiteral("keydown"), QStringLiteral("F5")}));
+    EXPECT_EQ(versionStamped(program.requestsBeforeF11(standIn, 0)), 1) << "nothing fires while the key is held";
+    qsizetype since = standIn.requests().size();
     ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("F5")}));
     // The page, then its reload a second later; and nothing more.
     EXPECT_TRUE(waitFor([&] { return versionStampedRequests(standIn) == 3; }, 10s));
-    waitFor([] { return false; }, 2s);
-    EXPECT_EQ(versionStampedRequests(standIn), 3);
+    EXPECT_EQ(versionStamped(program.requestsBeforeF11(standIn, since)), 2);
 
     EXPECT_EQ(program.close(), 0);
 }
@@ -405,6 +449,23 @@ struct ProgramAtHome : Program {
                    ? QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts)
                    : QStringList();
     }
+    // Presses F12, whose calculator writes its line after those of whatever was handed to the desktop
+    // before: those lines.
+    QStringList handedBeforeTheCalculator()
+    {
+        EXPECT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)}) &&
+                    xdotool({QStringLiteral("key"), QStringLiteral("F12")}));
+        QStringList before;
+        EXPECT_TRUE(waitFor([&] {
+            const QStringList lines = handedToTheDesktop();
+            const auto calculator = std::find_if(lines.begin(), lines.end(), [](const QString& line) {
+                return line.contains(u"gnome-calculator");
+            });
+            before = QStringList(lines.begin(), calculator);
+            return calculator != lines.end();
+        }, 10s)) << "F12 started no calculator";
+        return before;
+    }
     QStringList saved() const { return QDir(downloads).entryList(QDir::Files); }
     // A click of the user's on a header control, through the X server.
     bool click(int x, int y)
@@ -417,35 +478,6 @@ struct ProgramAtHome : Program {
     int formsRequests() const
     {
         return static_cast<int>(standIn.requestsTo(QStringLiteral("/download/download.asp")).size());
-    }
-    // The program's top-level windows on the screen.
-    int windows()
-    {
-        int count = 0;
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned int n = 0;
-        if (!XQueryTree(display.get(), DefaultRootWindow(display.get()), &root, &parent, &children, &n))
-            return 0;
-        std::unique_ptr<Window, int (*)(void*)> owned(children, XFree);
-        const Atom pidAtom = XInternAtom(display.get(), "_NET_WM_PID", False);
-        for (unsigned int i = 0; i < n; ++i) {
-            Atom type = 0;
-            int format = 0;
-            unsigned long items = 0, after = 0;
-            unsigned char* data = nullptr;
-            XWindowAttributes attributes{};
-            if (XGetWindowProperty(display.get(), children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type,
-                                   &format, &items, &after, &data) == Success &&
-                data) {
-                count +=
-                    items == 1 &&
-                    static_cast<qint64>(*reinterpret_cast<unsigned long*>(data)) == process.processId() &&
-                    XGetWindowAttributes(display.get(), children[i], &attributes) &&
-                    attributes.map_state == IsViewable;
-                XFree(data);
-            }
-        }
-        return count;
     }
 };
 
@@ -469,9 +501,8 @@ TEST(ProgramE2E, aPagesHiddenDownloadsOpenNothing)
     ASSERT_NE(program.window, 0u);
     ASSERT_TRUE(waitFor([&] { return program.saved().size() == 7; }, 20s))
         << program.saved().join(u' ').toStdString();
-    waitFor([] { return false; }, 1500ms);
-    EXPECT_TRUE(program.handedToTheDesktop().isEmpty())
-        << program.handedToTheDesktop().join(u" | ").toStdString();
+    const QStringList handed = program.handedBeforeTheCalculator();
+    EXPECT_TRUE(handed.isEmpty()) << handed.join(u" | ").toStdString();
 }
 
 // A script of the insurer's page navigates to ftp:// fifty times, with no click: the address goes
@@ -483,10 +514,8 @@ TEST(ProgramE2E, theInsurersPageGoingToFtpFiftyTimesHandsItOverOnce)
     AttackedProgram program(
         QStringLiteral("/hostile/navigate?n=50&every=20&to=ftp%3A%2F%2Fftp.example.nl%2Fx"));
     ASSERT_NE(program.window, 0u);
-    ASSERT_TRUE(waitFor(
-        [&] { return !program.standIn.requestsTo(QStringLiteral("/hostile/navigate")).isEmpty(); }, 10s));
-    waitFor([] { return false; }, 3s);
-    const QStringList handed = program.handedToTheDesktop();
+    ASSERT_TRUE(program.standIn.pageReached(QStringLiteral("navigated")));
+    const QStringList handed = program.handedBeforeTheCalculator();
     ASSERT_EQ(handed.size(), 1) << handed.join(u" | ").toStdString();
     EXPECT_TRUE(handed[0].endsWith(u"/xdg-open ftp://ftp.example.nl/x")) << handed[0].toStdString();
 }
@@ -500,7 +529,7 @@ TEST(ProgramE2E, anAlertLoopHoldsNeitherTheHeaderNorTheCloseButton)
     {
         AttackedProgram program(QStringLiteral("/hostile/alerts"));
         ASSERT_NE(program.window, 0u);
-        waitFor([] { return false; }, 1500ms);
+        ASSERT_TRUE(program.standIn.pageReached(QStringLiteral("alerts=0")));
         QElapsedTimer clock;
         clock.start();
         ASSERT_TRUE(program.clickFormulieren());
@@ -510,7 +539,7 @@ TEST(ProgramE2E, anAlertLoopHoldsNeitherTheHeaderNorTheCloseButton)
     {
         AttackedProgram program(QStringLiteral("/hostile/alerts"));
         ASSERT_NE(program.window, 0u);
-        waitFor([] { return false; }, 1500ms);
+        ASSERT_TRUE(program.standIn.pageReached(QStringLiteral("alerts=0")));
         EXPECT_EQ(program.close(), 0);
     }
     if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
@@ -518,7 +547,7 @@ TEST(ProgramE2E, anAlertLoopHoldsNeitherTheHeaderNorTheCloseButton)
     WindowManager manager;
     AttackedProgram program(QStringLiteral("/hostile/alerts"));
     ASSERT_NE(program.window, 0u);
-    waitFor([] { return false; }, 1500ms);
+    ASSERT_TRUE(program.standIn.pageReached(QStringLiteral("alerts=0")));
     ASSERT_TRUE(
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(program.window)}));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")}));
@@ -533,7 +562,7 @@ TEST(ProgramE2E, aPageWhoseScriptNeverEndsIsLeftOnAHeaderClick)
         GTEST_SKIP() << "needs an X server";
     AttackedProgram program(QStringLiteral("/hostile/hang?after=200"));
     ASSERT_NE(program.window, 0u);
-    waitFor([] { return false; }, 1500ms);
+    ASSERT_TRUE(program.standIn.pageReached(QStringLiteral("looping")));
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(program.clickFormulieren());
@@ -548,8 +577,8 @@ TEST(ProgramE2E, aPageOpensAtMostThreeWindowsByItself)
         GTEST_SKIP() << "needs an X server";
     AttackedProgram program(QStringLiteral("/hostile/popups?n=30"));
     ASSERT_NE(program.window, 0u);
-    ASSERT_TRUE(waitFor([&] { return program.windows() >= 2; }, 10s));
-    waitFor([] { return false; }, 2s);
+    ASSERT_TRUE(program.standIn.pageReached(QStringLiteral("opened"))) << "the page asked for every window";
+    program.requestsBeforeF11(program.standIn, 0); // the program has handled every one of them
     EXPECT_EQ(program.windows(), 4) << "the main window and three";
 }
 
@@ -595,7 +624,14 @@ struct ScreenReaderListening {
                        {QStringLiteral("--launch-immediately")});
         listener.setProcessEnvironment(env);
         listener.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        waitFor([] { return false; }, 500ms); // the accessibility bus comes up
+        waitFor([&] { // the accessibility bus is up
+            QProcess ask;
+            ask.setProcessEnvironment(env);
+            ask.start(QStringLiteral("dbus-send"),
+                      {QStringLiteral("--session"), QStringLiteral("--print-reply"), QStringLiteral("--dest=org.a11y.Bus"),
+                       QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus.GetAddress")});
+            return ask.waitForFinished(5000) && ask.exitStatus() == QProcess::NormalExit && ask.exitCode() == 0;
+        }, 10s);
         listener.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(OSTREL_ATSPI_LISTENER), heard});
         return listener.waitForStarted(5000) &&
                waitFor([&] { return listener.canReadLine() && listener.readLine().startsWith("listening"); },
@@ -637,7 +673,7 @@ TEST(ProgramE2E, theFunctionKeysAndTheMessagesEnterWorkWhileAScreenReaderListens
                            QStringLiteral("--status"), QStringLiteral("gateway2=500")},
                           accessible);
     ASSERT_NE(program.window, 0u);
-    waitFor([] { return false; }, 1s); // the start-up's page is in
+    ASSERT_TRUE(waitFor([&] { return versionStampedRequests(program.standIn) == 1; }, 10s)) << "the start-up's page";
     const auto press = [&](const char* key) {
         return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
                         QString::number(program.window)}) &&
@@ -672,7 +708,7 @@ TEST(ProgramE2E, theFunctionKeysAndTheMessagesEnterWorkWhileAScreenReaderListens
         },
         5s))
         << "Enter answers the message";
-    waitFor([] { return false; }, 1s);
+    program.requestsBeforeF11(program.standIn, 0); // what the keys before it set off is in
     EXPECT_EQ(versionStampedRequests(program.standIn), 3) << "each key once";
     EXPECT_EQ(requestsTo("/index.php"), 1);
 }
@@ -851,9 +887,15 @@ TEST(ProgramE2E, theKeysDoTheSameWithAndWithoutAScreenReader)
                                QStringLiteral("--status"), QStringLiteral("gateway2=500")},
                               env);
         ASSERT_NE(program.window, 0u);
-        ASSERT_TRUE(
-            waitFor([&] { return !program.standIn.requestsTo(QStringLiteral("/keys")).isEmpty(); }, 10s));
-        waitFor([] { return false; }, 1s); // laid out
+        ASSERT_TRUE(waitFor(
+            [&] {
+                for (const QJsonObject& request : program.standIn.requestsTo(QStringLiteral("/keylog")))
+                    if (request[u"query"].toString() == u"type=shown")
+                        return true;
+                return false;
+            },
+            10s))
+            << "the page is laid out";
         const auto focusWindow = [&] {
             return xdotool(
                 {QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(program.window)});
@@ -910,20 +952,30 @@ TEST(ProgramE2E, theKeysDoTheSameWithAndWithoutAScreenReader)
         // F5 acts on its release, once (the start page comes back from the version-stamped
         // address, which the reload does not ask again); with Shift or Ctrl held it still does, with
         // Alt held it does not. (xdotool's "alt+F5" lets Alt go first: that is a plain F5.)
-        int before = versionStampedRequests(program.standIn);
-        ASSERT_TRUE(focusWindow() && xdotool({QStringLiteral("keydown"), QStringLiteral("F5")}));
-        waitFor([] { return false; }, 1500ms);
-        EXPECT_EQ(versionStampedRequests(program.standIn), before) << "nothing on the press";
+        qsizetype since = program.standIn.requests().size();
+        ASSERT_TRUE(focusWindow() && xdotool({QStringLiteral("keydown"), QStringLiteral("F5"), QStringLiteral("keydown"),
+                                              QStringLiteral("F5")})); // held: pressed again while down
+        EXPECT_EQ(versionStamped(program.requestsBeforeF11(program.standIn, since)), 0) << "nothing on the press";
+        // While a screen reader listens, a key's release may be handed on after the next key's: where
+        // a key acts, its request is waited for before F11 marks that no second one came.
+        const auto stampedSince = [&](qsizetype since) {
+            return waitFor([&] { return versionStamped(program.standIn.requests().mid(since)) > 0; }, 10s);
+        };
+        since = program.standIn.requests().size();
         ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("F5")}));
-        EXPECT_TRUE(waitFor([&] { return versionStampedRequests(program.standIn) == before + 1; }, 10s));
+        EXPECT_TRUE(stampedSince(since));
+        EXPECT_EQ(versionStamped(program.requestsBeforeF11(program.standIn, since)), 1);
         for (const auto& [modifier, acts] :
              {std::pair{"shift", true}, std::pair{"ctrl", true}, std::pair{"alt", false}}) {
-            before = versionStampedRequests(program.standIn);
+            since = program.standIn.requests().size();
             ASSERT_TRUE(focusWindow() &&
                         xdotool({QStringLiteral("keydown"), QLatin1String(modifier), QStringLiteral("key"),
                                  QStringLiteral("F5"), QStringLiteral("keyup"), QLatin1String(modifier)}));
-            waitFor([] { return false; }, 2500ms);
-            EXPECT_EQ(versionStampedRequests(program.standIn), before + (acts ? 1 : 0)) << modifier << "+F5";
+            if (acts) {
+                EXPECT_TRUE(stampedSince(since)) << modifier << "+F5";
+            }
+            EXPECT_EQ(versionStamped(program.requestsBeforeF11(program.standIn, since)), acts ? 1 : 0)
+                << modifier << "+F5";
         }
 
         // F2 behind the connection message it showed: the gateways are asked again.

@@ -180,8 +180,12 @@ TEST(ShellE2E, silentLoginIsCancelledAtOnceAndAnOrdinaryOneAsksTheUser)
     ASSERT_TRUE(standIn.started());
     Shell s;
     s.browser().SetSilent(true);
+    bool ended = false; // a retry storm would be within the load
+    const auto connection =
+        QObject::connect(s.browser().page(), &QWebEnginePage::loadFinished, [&] { ended = true; });
     s.browser().Navigate(portal("/auth").toStdString());
-    waitFor([] { return false; }, 2s);
+    ASSERT_TRUE(waitFor([&] { return ended; }, 15s));
+    QObject::disconnect(connection);
     EXPECT_EQ(standIn.requestsTo(QStringLiteral("/auth")).size(), 1) << "no retry storm";
 
     s.browser().SetSilent(false);
@@ -359,19 +363,23 @@ TEST(ShellE2E, fileFieldOpensTheFileDialogOnlyWhenNotSilent)
     // The silent flag goes off when a document completes: set it only once the page has.
     bool loaded = false;
     QObject::connect(s.browser().page(), &QWebEnginePage::loadFinished, [&] { loaded = true; });
-    s.browser().setHtml(QStringLiteral("<input type=file id=file style='width:300px;height:40px'>"),
+    s.browser().setHtml(QStringLiteral("<input type=file id=file style='width:300px;height:40px'><script>"
+                                       "clicks = 0; addEventListener('click', () => ++clicks, true)</script>"),
                         QUrl(portal("/upload")));
     ASSERT_TRUE(waitFor([&] { return loaded; }, 15s));
-    // A real click: the page may open the chooser only on a user's gesture.
+    // A real click: the page may open the chooser only on a user's gesture. The chooser is asked for
+    // in the task that handles the click, so the page having counted it proves it has been.
     const auto clickField = [&] {
+        const int before = testing::Evaluate(s.browser().page(), QStringLiteral("clicks")).toInt();
         QTest::mouseClick(s.browser().focusProxy(), Qt::LeftButton, {}, QPoint(60, 25));
+        return waitFor([&] { return testing::Evaluate(s.browser().page(), QStringLiteral("clicks")).toInt() > before; },
+                       10s);
     };
     s.browser().SetSilent(true);
-    clickField();
-    waitFor([] { return false; }, 1500ms);
+    ASSERT_TRUE(clickField());
     EXPECT_EQ(dialogs.count, 0);
     s.browser().SetSilent(false);
-    clickField();
+    ASSERT_TRUE(clickField());
     EXPECT_TRUE(waitFor([&] { return dialogs.count == 1; }, 10s));
 }
 

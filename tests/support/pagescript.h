@@ -25,6 +25,15 @@ inline QVariant Evaluate(QWebEnginePage* page, const QString& script,
     return answer;
 }
 
+// Proves that the page has done what its load set off: its load event has run, and every task it
+// queued then, a dialog it asked for among them (the page waits for its answer), is behind it.
+inline bool PageCaughtUp(QWebEnginePage* page)
+{
+    return waitFor([&] { return Evaluate(page, QStringLiteral("document.readyState")).toString() == u"complete"; },
+                   std::chrono::seconds(15)) &&
+           Evaluate(page, QStringLiteral("true")).toBool();
+}
+
 // A script's click() on the element with the id, once the page shows a document that has it; false
 // when none does in 15 s. Each try asks the page anew: a script that waited inside the page could
 // be left running in the document before the one that commits.

@@ -6,6 +6,9 @@
 #include <QJsonDocument>
 #include <QThread>
 
+#include <algorithm>
+#include <memory>
+
 namespace ostrel::testing {
 
 namespace {
@@ -73,6 +76,30 @@ QList<QJsonObject> StandIn::requestsTo(const QString& path) const
     return found;
 }
 
+std::optional<QList<QJsonObject>> StandIn::requestsBefore(const QString& marker, qsizetype since) const
+{
+    std::optional<QList<QJsonObject>> between;
+    waitFor([&] {
+        const QList<QJsonObject> all = requests();
+        for (qsizetype i = since; i < all.size(); ++i)
+            if (all[i][u"path"].toString() == marker) {
+                between = all.mid(since, i - since);
+                return true;
+            }
+        return false;
+    }, std::chrono::seconds(20));
+    return between;
+}
+
+bool StandIn::pageReached(const QString& stage) const
+{
+    return waitFor([&] {
+        const QList<QJsonObject> told = requestsTo(QStringLiteral("/hostile/reached"));
+        return std::any_of(told.begin(), told.end(),
+                           [&](const QJsonObject& request) { return request[u"query"].toString() == stage; });
+    }, std::chrono::seconds(20));
+}
+
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
     QElapsedTimer timer;
@@ -84,6 +111,13 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
         QThread::msleep(5);
     }
     return true;
+}
+
+void PassQueuedEvents()
+{
+    const auto passed = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [passed] { *passed = true; }, Qt::QueuedConnection);
+    waitFor([&] { return *passed; }, std::chrono::seconds(10));
 }
 
 QString originOf(const QString& role)

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 namespace ostrel::testing {
 
@@ -25,6 +26,14 @@ public:
     QList<QJsonObject> requests() const;
     // Those for one path.
     QList<QJsonObject> requestsTo(const QString& path) const;
+    // Proves that what a test did has had its effect: after the action, the test asks for a marker
+    // path by the same way the action's requests would go (and through the same waits); once the
+    // marker has arrived after the first `since` requests, whatever the action set off has arrived
+    // before it. The requests in between, or nothing if the marker did not come in 20 s.
+    std::optional<QList<QJsonObject>> requestsBefore(const QString& marker, qsizetype since) const;
+    // True once a hostile page has told the stand-in that it got to a stage of its script
+    // ("looping", "alerts=20", "navigated", "opened"; the stand-in's README lists them).
+    bool pageReached(const QString& stage) const;
 
 private:
     QTemporaryDir dir_;
@@ -34,6 +43,9 @@ private:
 
 // Runs the event loop until condition() holds or the time is up; returns condition().
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+// Runs the event loop until what was posted to it before this call has been handled.
+void PassQueuedEvents();
 
 // Origin of a role as compiled in, e.g. "http://127.0.0.1:47201".
 QString originOf(const QString& role);

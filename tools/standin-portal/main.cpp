@@ -838,7 +838,9 @@ bool serve_hostile(std::string_view name, const Arrival& a, std::string_view bas
         res.set_content(standin::error_page(a, 400, why), kHtml);
     };
     std::string text;
-    if (name == "frames") {
+    if (name == "reached") {
+        res.status = 204; // a hostile page telling the log how far it got (pages.cpp: reached)
+    } else if (name == "frames") {
         if (!standin::form_value(a.query, "src", text) || text.empty())
             refuse("/hostile/frames needs ?src=URL");
         else

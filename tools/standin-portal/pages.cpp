@@ -135,6 +135,14 @@ std::string after_load(std::string_view script, long delay_ms = 0)
            std::string(script) + "\n  }, " + std::to_string(delay_ms) + ");\n});</script>";
 }
 
+// A synchronous GET of /hostile/reached?STAGE: in the log, a test in another process sees how far a
+// hostile page got, even one that then blocks or loops for ever.
+std::string reached(std::string_view stage_expression)
+{
+    return "try { var r = new XMLHttpRequest(); r.open('GET', '/hostile/reached?' + " +
+           std::string(stage_expression) + ", false); r.send(); } catch (e) {}";
+}
+
 // The size of every link a test clicks: big enough to hit, stacked one below the other.
 const char* const kClickable = "display:block;width:400px;height:30px;margin:8px";
 
@@ -569,7 +577,9 @@ std::string keys_page(const Arrival& a)
                     "<button id=\"c\" style=\"position:absolute;left:20px;top:120px\">Verstuur</button>",
                 "<script>function note(e) { fetch('/keylog?' + new URLSearchParams({type: e.type,"
                 " id: e.target.id || '', key: e.key || '', value: e.target.value || ''})).catch(() => {}); }"
-                " addEventListener('keydown', note, true); addEventListener('input', note, true);</script>");
+                " addEventListener('keydown', note, true); addEventListener('input', note, true);"
+                " addEventListener('load', () => requestAnimationFrame(() => fetch('/keylog?type=shown')"
+                ".catch(() => {})));</script>");
 }
 
 std::string crash_page(const Arrival& a)
@@ -671,8 +681,10 @@ std::string hostile_navigate_page(const Arrival& a, std::string_view to, long co
                                "    if (--left <= 0)\n"
                                "      clearInterval(timer);\n"
                                "    location.href = to;\n"
-                               "    if (left <= 0)\n"
-                               "      document.title += ' (done)';\n"
+                               "    if (left <= 0) {\n"
+                               "      document.title += ' (done)';\n      " +
+                               reached("'navigated'") +
+                               "\n    }\n"
                                "  }, " +
                                std::to_string(every_ms) + ");\n});</script>";
     return page(title, body, script);
@@ -691,7 +703,8 @@ std::string hostile_links_page(const Arrival& a, std::string_view base)
     body += clickable_link("scripted", "#", "Script goes to ostrel-test:scripted",
                            "onclick=\"location.href='ostrel-test:scripted'; return false;\"");
     body += clickable_link("timer", "#", "Script goes to ostrel-test:timer 300 ms after the click",
-                           "onclick=\"setTimeout(function () { location.href='ostrel-test:timer'; }, 300); "
+                           "onclick=\"setTimeout(function () { location.href='ostrel-test:timer'; document.title += ' (timer)'; "
+                           "}, 300); "
                            "return false;\"");
     body += clickable_link("redirect", std::string(base) + "/redirect?to=ostrel-test%3Aredirected",
                            "Redirect to ostrel-test:redirected");
@@ -722,8 +735,10 @@ std::string hostile_alerts_page(const Arrival& a)
 {
     const std::string title = "Stand-in hostile alerts";
     return page(
-        title, heading(title, "Once loaded, raises one alert after the other, without end (" + a.roles + ")"),
-        after_load("for (var i = 1; ; ++i) alert('Melding ' + i);"));
+        title,
+        heading(title, "Once loaded, raises one alert after the other, without end (" + a.roles + ")"),
+        after_load("for (var i = 1; ; ++i) { if (i % 10 == 1) { " + reached("'alerts=' + (i - 1)") +
+                   " } alert('Melding ' + i); }"));
 }
 
 std::string hostile_confirm_page(const Arrival& a, bool prompt)
@@ -743,7 +758,7 @@ std::string hostile_hang_page(const Arrival& a, long after_ms, long busy_ms)
     return page(title,
                 heading(title, "Its script loops " + how + " " + std::to_string(after_ms) +
                                    " ms after loading (" + a.roles + ")"),
-                after_load("document.title += ' (looping)';\n    " +
+                after_load("document.title += ' (looping)';\n    " + reached("'looping'") + "\n    " +
                                (busy_ms > 0 ? "var end = Date.now() + " + std::to_string(busy_ms) +
                                                   "; while (Date.now() < end) {}"
                                             : std::string("for (;;) {}")),
@@ -758,7 +773,7 @@ std::string hostile_popups_page(const Arrival& a, std::string_view base, long co
                                    (count == 1 ? "" : "s") + " without a click (" + a.roles + ")"),
                 after_load("for (var i = 1; i <= " + std::to_string(count) + "; ++i)\n      window.open(" +
                            script_string(std::string(base) + "/popup/target?i=") +
-                           " + i, 'w' + i, 'width=300,height=200');"));
+                           " + i, 'w' + i, 'width=300,height=200');\n    " + reached("'opened'")));
 }
 
 std::string hostile_bigpopup_page(const Arrival& a, std::string_view base)
