@@ -107,6 +107,10 @@ WebEngineBrowser::WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent)
             endOurNavigation(info);
             if (hold_ == Hold::Held)
                 return; // what the user is not asked yet is no answer: nothing to show for it
+            // On a busy machine a load's failure can be told after our next navigation was asked for
+            // (the start-up's POST, after its pause): our page for it would take that one's place.
+            if (pending_ == Pending::Requested && info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+                return;
             endHoldWhenLanded();
             if (const auto why = UnreachableBecause(info)) {
                 showUnreachable(info, *why); // our page takes the engine's place; its load is the document
