@@ -1,6 +1,8 @@
 // The program itself, as a user starts and closes it.
 #include "standin.h"
 
+#include "ui/headerlayout.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -474,7 +476,12 @@ struct ProgramAtHome : Program {
                         QString::number(x), QString::number(y), QStringLiteral("click"),
                         QStringLiteral("1")});
     }
-    bool clickFormulieren() { return click(183, 47); } // the middle of its button at design size
+    bool clickFormulieren() // the middle of its button at design size
+    {
+        const auto& row = *std::find_if(ui::kHeaderLayout.begin(), ui::kHeaderLayout.end(),
+                                        [](const ui::ControlLayout& r) { return r.control == Control::BtnFormulieren; });
+        return click(row.left + row.width / 2, row.top + row.height / 2);
+    }
     int formsRequests() const
     {
         return static_cast<int>(standIn.requestsTo(QStringLiteral("/download/download.asp")).size());
@@ -917,19 +924,27 @@ TEST(ProgramE2E, theKeysDoTheSameWithAndWithoutAScreenReader)
                         q.queryItemValue(QStringLiteral("value"), QUrl::FullyDecoded);
             }
         };
-        ASSERT_TRUE(focusWindow() && program.click(120, 97 + 35)); // into field a
-        ASSERT_TRUE(
-            keys(QStringLiteral("a b c Left Left Delete Home x End BackSpace KP_Add KP_Subtract Tab y "
-                                "shift+Tab Return Right")));
         QStringList downs;
         QMap<QString, QString> values;
-        EXPECT_TRUE(waitFor(
-            [&] {
-                downs.clear();
-                heard(&downs, &values);
-                return downs.size() >= 17;
-            },
-            10s));
+        const auto pageHeard = [&](qsizetype count) {
+            return waitFor(
+                [&] {
+                    downs.clear();
+                    heard(&downs, &values);
+                    return downs.size() >= count;
+                },
+                10s);
+        };
+        ASSERT_TRUE(focusWindow() && program.click(120, 97 + 35)); // into field a
+        // One key at a time, each once the page has heard the one before (a modifier is a key of its
+        // own): while a screen reader answers late, the bridge may hand keys on in another order.
+        qsizetype typed = 0;
+        for (const QString& name : QStringLiteral("a b c Left Left Delete Home x End BackSpace KP_Add KP_Subtract "
+                                                  "Tab y shift+Tab Return Right")
+                                       .split(u' ')) {
+            typed += name.count(u'+') + 1;
+            ASSERT_TRUE(keys(name) && pageHeard(typed)) << name.toStdString() << ": " << downs.join(u' ').toStdString();
+        }
         EXPECT_EQ(values[QStringLiteral("a")], u"xa+-") << downs.join(u' ').toStdString();
         EXPECT_EQ(values[QStringLiteral("b")], u"y");
         for (const char* down : {"a:Tab", "b:Tab", "a:Enter", "a:ArrowRight", "a:Home", "a:End", "a:Delete"})

@@ -1,9 +1,11 @@
 #include "isolation.h"
 
+#include <fcntl.h>
 #include <net/if.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -58,7 +60,7 @@ bool LoopbackUp()
 
 // Xvfb picks a free display itself (-displayfd) and writes its number when it is ready; it gets
 // SIGTERM when this process ends, however it ends.
-bool OwnDisplay()
+bool StartXvfb()
 {
     int ready[2];
     if (pipe(ready) != 0)
@@ -89,6 +91,19 @@ bool OwnDisplay()
     setenv("DISPLAY", (':' + number).c_str(), 1);
     unsetenv("XAUTHORITY");
     return true;
+}
+
+// Xvfb servers started at the same moment fail now and then to set up their keyboard ("Failed to
+// activate virtual core keyboard"), so the test processes of a machine start theirs one at a time.
+bool OwnDisplay()
+{
+    const int lock = open("/tmp/ostrel-test-xvfb.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+    if (lock >= 0)
+        flock(lock, LOCK_EX);
+    const bool started = StartXvfb();
+    if (lock >= 0)
+        close(lock); // and with it the lock
+    return started;
 }
 
 } // namespace
