@@ -35,6 +35,14 @@ for release in debian12 debian13; do
         failed=1
     fi
 done
-tests/package/install_check.sh bookworm "$(ls "$out"/debian12/ostrel-web_*.deb)" build/test || failed=1
-tests/package/install_check.sh trixie "$(ls "$out"/debian13/ostrel-web_*.deb)" build/test || failed=1
+# Both fresh roots at once: each waits mostly on apt.
+tests/package/install_check.sh bookworm "$(ls "$out"/debian12/ostrel-web_*.deb)" build/test \
+    >"$out/debian12/install.log" 2>&1 &
+bookworm=$!
+tests/package/install_check.sh trixie "$(ls "$out"/debian13/ostrel-web_*.deb)" build/test \
+    >"$out/debian13/install.log" 2>&1 &
+trixie=$!
+wait "$bookworm" || failed=1
+wait "$trixie" || failed=1
+cat "$out/debian12/install.log" "$out/debian13/install.log"
 exit $failed

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # The Windows host layer: cross-built with mingw-w64 and run as Windows programs under Wine, in a
-# fresh Wine prefix of its own, with every Wine process of that prefix ended afterwards.
+# fresh Wine prefix of its own, with every Wine process of that prefix ended afterwards. The stand-in
+# portal and the store's reader come from the test build.
+#   scripts/wine-tests.sh [TEST_BUILD_DIR]   (default build/test; the test suite's Wine test)
 set -euo pipefail
+tests=${1:+$(realpath "$1")}
 cd "$(dirname "$0")/.."
+tests=${tests:-$PWD/build/test}
 
 build=build/win
 cmake -S tests/win -B "$build" --toolchain "$PWD/cmake/mingw-w64.cmake" -G Ninja >/dev/null
@@ -25,7 +29,7 @@ trap cleanup EXIT
 # Loopback servers for the probe: the stand-in portal (built by the main build), one role that
 # answers and one that accepts and never answers.
 log="$WINEPREFIX/standin.jsonl"
-build/test/tools/standin-portal/ostrel-standin --log "$log" --status gateway1=hang \
+"$tests/tools/standin-portal/ostrel-standin" --log "$log" --status gateway1=hang \
     portal=http://127.0.0.1:47301 gateway1=http://127.0.0.1:47302 >"$WINEPREFIX/standin.out" &
 standin=$!
 for _ in $(seq 100); do grep -q ready "$WINEPREFIX/standin.out" && break; sleep 0.1; done
@@ -37,7 +41,7 @@ export OSTREL_PROBE_LOG="Z:${log//\//\\}"
 
 # The registry store against Wine's regedit: each file of tests/regedit is imported by regedit and
 # exported again; what the store reads from the file must be what it reads from the export.
-regdump=build/test/tests/ostrel_regdump
+regdump=$tests/tests/ostrel_regdump
 key='HKEY_CURRENT_USER\Software\OstrelTest'
 winpath() { echo "Z:$(realpath "$1" | sed 's|/|\\|g')"; }
 differ=0 files=0
