@@ -66,25 +66,13 @@ process_tree() {
 }
 
 # Where each visible header button and image of the window is on the screen, one "NAME X Y" a line,
-# from the layout table (right-anchored ones follow the window's right edge).
+# from the program's layout table (right-anchored ones follow the window's right edge).
 header_controls() {
     local origin_x origin_y width
     origin_x=$(xwininfo -id "$1" | awk '/Absolute upper-left X/ {print $4}')
     origin_y=$(xwininfo -id "$1" | awk '/Absolute upper-left Y/ {print $4}')
     width=$(xwininfo -id "$1" | awk '/Width:/ {print $2}')
-    python3 - "$origin_x" "$origin_y" "$width" <<'PY'
-import re, sys
-ox, oy, width = map(int, sys.argv[1:])
-for m in re.finditer(r'ControlLayout\{(\w+),\s*(\w+),\s*(\d+),\s*(-?\d+),\s*(\d+),\s*(\d+),\s*([LR]),\s*(true|false)',
-                     open('src/ui/headerlayout.cpp').read()):
-    name, kind, x, y, w, h, anchor, visible = m.groups()
-    if kind not in ('Button', 'Image') or visible != 'true':
-        continue
-    x, y, w, h = int(x), int(y), int(w), int(h)
-    if anchor == 'R':
-        x += width - 1259
-    print(name, ox + x + min(w // 2, 20), oy + y + h // 2)
-PY
+    "$build/tools/header-controls/ostrel-header-controls" "$width" | awk -v ox="$origin_x" -v oy="$origin_y" '{print $1, ox + $2, oy + $3}'
 }
 
 print_requests() {

@@ -7,6 +7,7 @@
 // The fakes check each call as it comes instead of logging it (as tests/support/fakes.h does): a
 // long command line makes thousands of caption changes, and a log of them all would make every run
 // slow.
+#include "fuzzrequire.h"
 #include "app/startup.h"
 #include "app/switches.h"
 #include "host/browser.h"
@@ -14,23 +15,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 namespace {
 
-[[noreturn]] void violated(const char* what)
-{
-    std::fprintf(stderr, "arguments: property violated: %s\n", what);
-    std::abort();
-}
-#define REQUIRE(condition)                                                                         \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            violated(#condition);                                                                  \
-    } while (false)
+using ostrel::testing::Violated;
 
 using namespace ostrel;
 
@@ -45,16 +35,16 @@ public:
         else if (grownBy(caption, app::kLightSuffix))
             ++lightSuffixes;
         else
-            violated("the caption changed other than by one known suffix");
+            Violated("the caption changed other than by one known suffix");
         caption_ = caption;
     }
     std::string Caption() const override { return caption_; }
-    void Maximise() override { violated("the switches maximised the window"); }
-    void Minimise() override { violated("the switches minimised the window"); }
+    void Maximise() override { Violated("the switches maximised the window"); }
+    void Minimise() override { Violated("the switches minimised the window"); }
     void ApplyCompactLayout() override { ++compactLayouts; }
-    void ShowIntranetButton() override { violated("the switches showed the intranet button"); }
+    void ShowIntranetButton() override { Violated("the switches showed the intranet button"); }
     void EnableDiagnostics() override { ++diagnostics; }
-    void enableIE8Standard() override { violated("the switches changed the browser emulation"); }
+    void enableIE8Standard() override { Violated("the switches changed the browser emulation"); }
 
     std::size_t debugSuffixes = 0;
     std::size_t lightSuffixes = 0;
@@ -74,9 +64,9 @@ private:
 
 class SilentFlagBrowser final : public host::Browser {
 public:
-    void Navigate(const host::Request&) override { violated("the switches navigated"); }
-    void Refresh2() override { violated("the switches refreshed"); }
-    void ClearCache() override { violated("the switches cleared the cache"); }
+    void Navigate(const host::Request&) override { Violated("the switches navigated"); }
+    void Refresh2() override { Violated("the switches refreshed"); }
+    void ClearCache() override { Violated("the switches cleared the cache"); }
     void SetSilent(bool silent) override { silent_ = silent; }
     bool Silent() const override { return silent_; }
     std::string DocumentUrl() const override { return {}; }

@@ -2,30 +2,18 @@
 // always exactly "version" = the program's version and "citrixversion" = the encoded value; the value
 // holds nothing but the characters that stay, '+' for a blank and "%XX" (upper-case hex) for any
 // other byte, and decoding it gives the version back byte for byte.
+#include "fuzzrequire.h"
 #include "base/version.h"
 #include "navigation/formencode.h"
 #include "navigation/portal.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace {
-
-[[noreturn]] void violated(const char* what)
-{
-    std::fprintf(stderr, "formbody: property violated: %s\n", what);
-    std::abort();
-}
-#define REQUIRE(condition)                                                                                   \
-    do {                                                                                                     \
-        if (!(condition))                                                                                    \
-            violated(#condition);                                                                            \
-    } while (false)
 
 std::vector<std::string_view> split(std::string_view text, char separator)
 {

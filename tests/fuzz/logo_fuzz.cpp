@@ -1,5 +1,6 @@
 // The logo decoder over arbitrary bytes: never a crash, and always exactly one of a picture (RGB888,
 // within the decoder's size limits) and an error.
+#include "fuzzrequire.h"
 #include "ui/jpegimage.h"
 
 #include <QByteArrayView>
@@ -7,23 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-[[noreturn]] void violated(const char* what)
-{
-    std::fprintf(stderr, "logo: property violated: %s\n", what);
-    std::abort();
-}
-#define REQUIRE(condition)                                                                         \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            violated(#condition);                                                                  \
-    } while (false)
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -3,6 +3,7 @@
 // one instead); reads every value it lists; writes the browser-emulation DWORD so that a fresh parse
 // reads it back, leaves every other value as it was (in its own key too), and writing it once more
 // changes nothing.
+#include "fuzzrequire.h"
 #include "base/errors.h"
 #include "host/regstore.h"
 
@@ -14,7 +15,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <set>
 #include <string>
@@ -31,16 +31,7 @@ constexpr char kName[] = "ostrel-web";
 constexpr std::uint32_t kData = 11001;
 const std::string kDataBytes("\xF9\x2A\x00\x00", 4); // 11001, little-endian
 
-[[noreturn]] void violated(const char* what)
-{
-    std::fprintf(stderr, "store: property violated: %s\n", what);
-    std::abort();
-}
-#define REQUIRE(condition)                                                                                   \
-    do {                                                                                                     \
-        if (!(condition))                                                                                    \
-            violated(#condition);                                                                            \
-    } while (false)
+using ostrel::testing::Violated;
 
 // Nothing but blanks and line ends (and a BOM) to the eye, read as the store reads text: UTF-16LE
 // after its BOM, UTF-8, or Windows-1252 for bytes that are no UTF-8 (whose blanks are those of
@@ -127,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         again.emplace(written);
     } catch (const ostrel::RegistryError& error) {
         std::fprintf(stderr, "store: %s\n", error.what());
-        violated("the written image is no registry file");
+        Violated("the written image is no registry file");
     }
     const RegValueRead back = again->Read(kKey, kName);
     REQUIRE(back.status == RegValueRead::Status::Ok && back.type == 4 && back.data == kDataBytes);
