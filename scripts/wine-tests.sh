@@ -29,10 +29,8 @@ trap cleanup EXIT
 # Loopback servers for the probe: the stand-in portal (built by the main build), one role that
 # answers and one that accepts and never answers.
 log="$WINEPREFIX/standin.jsonl"
-"$tests/tools/standin-portal/ostrel-standin" --log "$log" --status gateway1=hang \
-    portal=http://127.0.0.1:47301 gateway1=http://127.0.0.1:47302 >"$WINEPREFIX/standin.out" &
-standin=$!
-for _ in $(seq 100); do grep -q ready "$WINEPREFIX/standin.out" && break; sleep 0.1; done
+source scripts/lib/standin.sh
+standin_start "$tests" "$log" --status gateway1=hang portal=http://127.0.0.1:47301 gateway1=http://127.0.0.1:47302
 export OSTREL_PROBE_BASE=http://127.0.0.1:47301 OSTREL_PROBE_HANG=http://127.0.0.1:47302/vpn/index.html
 export OSTREL_PROBE_LOG="Z:${log//\//\\}"
 "$wine" wineboot --init >/dev/null 2>&1

@@ -7,6 +7,7 @@ cmake --preset standin >/dev/null
 cmake --build --preset standin
 
 source scripts/lib/engine.sh # the flags the engine needs as root
+source scripts/lib/standin.sh
 export QT_LOGGING_RULES="${QT_LOGGING_RULES:-qt.webenginecontext.info=false}"
 
 pids=()
@@ -20,12 +21,8 @@ start_standin() {
     log="$build/standin-requests.jsonl"
     [ -e "$log" ] && [ -n "${keep_log:-}" ] || : >"$log"
     mapfile -t roles < <(grep -v "^${without_role:-}=" "$build/standin-args.txt")
-    : >"$build/standin.out"
-    "$build/tools/standin-portal/ostrel-standin" --log "$log" "$@" "${roles[@]}" >"$build/standin.out" &
-    standin=$!
+    standin_start "$build" "$log" "$@" "${roles[@]}" || exit 1
     pids+=($standin)
-    for _ in $(seq 100); do grep -q ready "$build/standin.out" && break; sleep 0.1; done
-    grep -q ready "$build/standin.out" || { echo "The stand-in portal did not start." >&2; exit 1; }
     echo "Stand-in portal: ${roles[0]#*=} (requests logged to $log)"
 }
 

@@ -40,13 +40,8 @@ struct Keys : testing::LiveWindow {
     // Shows html as the page at url and waits until it has loaded.
     bool show(const QString& html, const QString& url)
     {
-        bool loaded = false;
-        auto connection =
-            QObject::connect(browser().page(), &QWebEnginePage::loadFinished, [&] { loaded = true; });
-        browser().page()->setHtml(html, QUrl(url));
-        const bool ok = waitFor([&] { return loaded; }, 10s);
-        QObject::disconnect(connection);
-        return ok;
+        return testing::LoadFinishes(browser().page(), [&] { browser().page()->setHtml(html, QUrl(url)); })
+            .has_value();
     }
     // A key reaches the page only once the window is active and the page's surface has the focus:
     // before that the window itself gets it (seen under a loaded CI machine). The engine hears of
@@ -64,13 +59,8 @@ struct Keys : testing::LiveWindow {
     // The centre of a page element, in the view's coordinates.
     QPoint centreOf(const char* id)
     {
-        const QVariantList box =
-            evaluate(QStringLiteral("(function () { var r = document.getElementById('%1')"
-                                    ".getBoundingClientRect(); return [r.x + r.width / 2,"
-                                    " r.y + r.height / 2]; })()")
-                         .arg(QLatin1String(id)))
-                .toList();
-        return box.size() == 2 ? QPoint(box[0].toInt(), box[1].toInt()) : QPoint();
+        return testing::RectOf(browser().page(), QStringLiteral("document.getElementById('%1')").arg(QLatin1String(id)))
+            .center();
     }
     QStringList menuAfterRightClick(const char* id)
     {

@@ -108,51 +108,7 @@ struct Hostile : testing::LiveWindow {
             texts << label->text();
         return texts.join(u'\n');
     }
-    // Where an element of the page is, in the view, once the page has built it (null if never).
-    static QRect rectOf(QWebEnginePage* page, const QString& script)
-    {
-        QRect rect;
-        waitFor(
-            [&] {
-                const QVariantList r =
-                    testing::Evaluate(page, QStringLiteral("(function () { var e = %1; if (!e) return null;"
-                                             " var r = e.getBoundingClientRect(); return [r.x, r.y, r.width,"
-                                             " r.height]; })()")
-                                  .arg(script))
-                        .toList();
-                if (r.size() == 4)
-                    rect = QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
-                return rect.isValid();
-            },
-            10s);
-        return rect;
-    }
-    // A real click of the user's, through the window system's events, on the element. A click sent
-    // before the engine's first frame of a new page has its hit-test data is dropped without a trace,
-    // so the page notes the clicks it gets and a dropped one is sent again.
-    static bool click(QWebEngineView* view, const QString& id)
-    {
-        const QRect rect = rectOf(view->page(), QStringLiteral("document.getElementById('%1')").arg(id));
-        if (!rect.isValid())
-            return false;
-        const auto ask = [&](const QString& script) { return testing::Evaluate(view->page(), script); };
-        ask(QStringLiteral("if (!window.testClicks) { window.testClicks = [];"
-                           " addEventListener('mousedown', e => testClicks.push((e.target.closest('[id]') || "
-                           "{}).id), true); }"
-                           " testClicks.length = 0;"));
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            QTest::mouseClick(view->focusProxy(), Qt::LeftButton, {}, rect.center());
-            // -1: not yet; -2: the page went away on the click, so it got it.
-            const auto landed = [&] {
-                return ask(QStringLiteral("window.testClicks ? testClicks.indexOf('%1') : -2").arg(id))
-                           .toInt() != -1;
-            };
-            if (waitFor(landed, 2s))
-                return true;
-        }
-        return false;
-    }
-    bool click(const QString& id) { return click(window->WebBrowser, id); }
+    bool click(const QString& id) { return testing::Click(window->WebBrowser, id); }
     bool titled(QStringView ending)
     {
         return waitFor([&] { return browser().title().endsWith(ending); }, 10s);
@@ -245,7 +201,7 @@ TEST(HostileE2E, aLinkGoesToAnotherProgramOnlyWhenTheUserClickedItAndSaidYes)
          {QStringLiteral("scripted"), QStringLiteral("timer"), QStringLiteral("redirect")})
         ASSERT_TRUE(h.click(id)) << id.toStdString();
     const QRect frame =
-        Hostile::rectOf(h.browser().page(), QStringLiteral("document.getElementById('frame')"));
+        testing::RectOf(h.browser().page(), QStringLiteral("document.getElementById('frame')"));
     QTest::mouseClick(h.browser().focusProxy(), Qt::LeftButton, {}, frame.topLeft() + QPoint(100, 20));
     ASSERT_TRUE(h.titled(u" (timer)")) << "the timer's navigation";
     ASSERT_TRUE(waitFor([&] { return !h.standIn.requestsTo(QStringLiteral("/redirect")).isEmpty(); }, 5s));

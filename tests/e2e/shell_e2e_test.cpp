@@ -180,12 +180,8 @@ TEST(ShellE2E, silentLoginIsCancelledAtOnceAndAnOrdinaryOneAsksTheUser)
     ASSERT_TRUE(standIn.started());
     Shell s;
     s.browser().SetSilent(true);
-    bool ended = false; // a retry storm would be within the load
-    const auto connection =
-        QObject::connect(s.browser().page(), &QWebEnginePage::loadFinished, [&] { ended = true; });
-    s.browser().Navigate(portal("/auth").toStdString());
-    ASSERT_TRUE(waitFor([&] { return ended; }, 15s));
-    QObject::disconnect(connection);
+    // A retry storm would be within the load.
+    ASSERT_TRUE(testing::LoadFinishes(s.browser().page(), [&] { s.browser().Navigate(portal("/auth").toStdString()); }));
     EXPECT_EQ(standIn.requestsTo(QStringLiteral("/auth")).size(), 1) << "no retry storm";
 
     s.browser().SetSilent(false);
@@ -233,15 +229,11 @@ TEST(ShellE2E, certificateErrorsAreNeverAcceptedAndAskNothing)
     Shell s;
     int dialogs = 0;
     testing::ModalWatcher<> watch([&](QWidget*) { ++dialogs; });
-    bool finished = false, ok = true;
-    QObject::connect(s.browser().page(), &QWebEnginePage::loadFinished, [&](bool result) {
-        finished = true;
-        ok = result;
-    });
     s.browser().SetSilent(false);
-    s.browser().Navigate("https://127.0.0.1:" + port.toStdString() + "/");
-    ASSERT_TRUE(waitFor([&] { return finished; }, 15s));
-    EXPECT_FALSE(ok);
+    const auto ok = testing::LoadFinishes(
+        s.browser().page(), [&] { s.browser().Navigate("https://127.0.0.1:" + port.toStdString() + "/"); });
+    ASSERT_TRUE(ok);
+    EXPECT_FALSE(*ok);
     // Our page, in Dutch: what is wrong, who could be listening, the address, and no way on.
     EXPECT_TRUE(waitFor([&] { return s.browser().title() == u"Verbinding niet veilig"; }, 10s))
         << s.browser().title().toStdString();
@@ -361,12 +353,11 @@ TEST(ShellE2E, fileFieldOpensTheFileDialogOnlyWhenNotSilent)
     Shell s;
     testing::DialogRejecter dialogs;
     // The silent flag goes off when a document completes: set it only once the page has.
-    bool loaded = false;
-    QObject::connect(s.browser().page(), &QWebEnginePage::loadFinished, [&] { loaded = true; });
-    s.browser().setHtml(QStringLiteral("<input type=file id=file style='width:300px;height:40px'><script>"
-                                       "clicks = 0; addEventListener('click', () => ++clicks, true)</script>"),
-                        QUrl(portal("/upload")));
-    ASSERT_TRUE(waitFor([&] { return loaded; }, 15s));
+    ASSERT_TRUE(testing::LoadFinishes(s.browser().page(), [&] {
+        s.browser().setHtml(QStringLiteral("<input type=file id=file style='width:300px;height:40px'><script>"
+                                           "clicks = 0; addEventListener('click', () => ++clicks, true)</script>"),
+                            QUrl(portal("/upload")));
+    }));
     // A real click: the page may open the chooser only on a user's gesture. The chooser is asked for
     // in the task that handles the click, so the page having counted it proves it has been.
     const auto clickField = [&] {
@@ -388,14 +379,10 @@ TEST(ShellE2E, policyConditionsInPdfOpenInTheBuiltInViewer)
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Shell s;
-    bool finished = false, ok = false;
-    QObject::connect(s.browser().page(), &QWebEnginePage::loadFinished, [&](bool result) {
-        finished = true;
-        ok = result;
-    });
-    s.browser().Navigate(portal("/files/conditions.pdf").toStdString());
-    ASSERT_TRUE(waitFor([&] { return finished; }, 15s));
-    EXPECT_TRUE(ok);
+    const auto ok = testing::LoadFinishes(
+        s.browser().page(), [&] { s.browser().Navigate(portal("/files/conditions.pdf").toStdString()); });
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(*ok);
     EXPECT_EQ(QString::fromStdString(s.browser().DocumentUrl()), portal("/files/conditions.pdf"));
     EXPECT_FALSE(s.window->findChild<web::DownloadBar*>()->isVisible()) << "shown, not downloaded";
 

@@ -50,7 +50,8 @@ unshare --mount --net --pid --fork bash -c '
     # /tmp); the program reaches it from the root through the abstract socket of this network.
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$log.display" >/dev/null 2>&1 &
     mapfile -t roles <"$standin_build/standin-args.txt"
-    "$standin_build/tools/standin-portal/ostrel-standin" --log "$log" "${roles[@]}" >/dev/null &
+    source scripts/lib/standin.sh
+    standin_start "$standin_build" "$log" "${roles[@]}"
     for _ in $(seq 100); do [ -s "$log.display" ] && break; sleep 0.1; done
     display=:$(head -n 1 "$log.display")
     chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY=$display \
