@@ -247,6 +247,14 @@ void WebEngineBrowser::Navigate(const host::Request& asked)
         queued_ = asked;
         return;
     }
+    if (cacheClearTime_.isValid()) {
+        // A load made while the cache is emptied never ends either: it goes once the clear is over,
+        // in the place of the reload that may be waiting for it.
+        interrupted_ = asked;
+        reloadWanted_ = true;
+        reloadWhenReady();
+        return;
+    }
     navigateNow(asked);
 }
 

@@ -258,7 +258,10 @@ TEST(BrowserKeysE2E, theKeyboardAloneReachesEveryDestinationThroughTheHeader)
     }
     EXPECT_EQ(focus(), w.BtnHome) << "round again";
 
-    // With the downloads showing, F6 goes round the page, the header and the bar.
+    // With the downloads showing, F6 goes round the page, the header and the bar. The download starts
+    // on a page that has landed, after Refresh's emptying of the cache (a download, like a load, made
+    // while the cache is emptied never starts).
+    ASSERT_TRUE(k.open(portal("/keys")) && waitFor([&] { return !k.browser().page()->isLoading(); }, 15s));
     k.browser().page()->download(QUrl(portal("/files/page.html")));
     const auto* downloads = w.findChild<web::DownloadBar*>();
     ASSERT_TRUE(waitFor([&] { return downloads->isVisible(); }, 10s));
