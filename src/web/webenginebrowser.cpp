@@ -251,7 +251,6 @@ void WebEngineBrowser::Navigate(const host::Request& asked)
         // A load made while the cache is emptied never ends either: it goes once the clear is over,
         // in the place of the reload that may be waiting for it.
         interrupted_ = asked;
-        reloadWanted_ = true;
         reloadWhenReady();
         return;
     }
@@ -325,7 +324,7 @@ void WebEngineBrowser::Refresh2()
 
 void WebEngineBrowser::reloadWhenReady()
 {
-    if (!reloadWanted_)
+    if (!reloadWanted_ && !interrupted_)
         return;
     if (cacheClearTime_.isValid()) {
         const qint64 elapsed = cacheClearTime_.elapsed();

@@ -95,7 +95,7 @@ private:
     bool reloadWanted_ = false;       // Refresh2 was asked for and has not reloaded yet
     QStringList cacheLeftovers_;      // cache entries that the clear under way has not removed yet
     bool cacheCleared_ = true;        // from Qt 6.7 the engine says when a clear is done
-    std::optional<host::Request> interrupted_; // our navigation that the clear stopped, to ask again
+    std::optional<host::Request> interrupted_; // ours the clear stopped or held back: made once it is over
     QElapsedTimer cacheClearTime_;
     host::Request lastRequest_; // our last navigation, to try again if it could not be reached
     struct Failed {
