@@ -261,7 +261,7 @@ TEST(BrowserKeysE2E, theKeyboardAloneReachesEveryDestinationThroughTheHeader)
     // With the downloads showing, F6 goes round the page, the header and the bar. The download starts
     // on a page that has landed, after Refresh's emptying of the cache (a download, like a load, made
     // while the cache is emptied never starts).
-    ASSERT_TRUE(k.open(portal("/keys")) && waitFor([&] { return !k.browser().page()->isLoading(); }, 15s));
+    ASSERT_TRUE(k.open(portal("/keys")));
     k.browser().page()->download(QUrl(portal("/files/page.html")));
     const auto* downloads = w.findChild<web::DownloadBar*>();
     ASSERT_TRUE(waitFor([&] { return downloads->isVisible(); }, 10s));

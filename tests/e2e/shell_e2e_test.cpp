@@ -141,9 +141,7 @@ TEST(ShellE2E, linksAndScriptsOpenAWindowOfOursThatSharesTheSessionAndMayCloseIt
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Shell s;
-    // The session's cookie comes with the login's answer: its load ends before the next begins (the
-    // address shows as soon as a navigation starts, before the answer is in).
-    ASSERT_TRUE(testing::LoadFinishes(s.browser().page(), [&] { s.browser().Navigate(portal("/login").toStdString()); }));
+    ASSERT_TRUE(s.open(portal("/login")));
     ASSERT_TRUE(s.open(portal("/popup")));
 
     const auto popups = [] {

@@ -34,17 +34,19 @@ struct LiveWindow {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
     web::WebEngineBrowser& browser() { return *window->WebBrowser; }
-    // Navigates and waits until the page at url has committed.
+    // Navigates and waits until the page at url has landed.
     bool open(const QString& url)
     {
         browser().Navigate(url.toStdString());
         return showing(url);
     }
-    // True once the page at url has committed.
+    // True once the page at url has landed: the view shows a navigation's address as soon as it
+    // starts, so its load must be over too.
     bool showing(const QString& url)
     {
-        return waitFor([&] { return QString::fromStdString(browser().DocumentUrl()) == url; },
-                       std::chrono::seconds(15));
+        return waitFor(
+            [&] { return QString::fromStdString(browser().DocumentUrl()) == url && !browser().page()->isLoading(); },
+            std::chrono::seconds(15));
     }
 };
 
