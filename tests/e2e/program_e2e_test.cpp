@@ -38,6 +38,22 @@ using namespace std::chrono_literals;
 using testing::StandIn;
 using testing::waitFor;
 
+// Whether a window belongs to the process (its _NET_WM_PID).
+bool ofProcess(Display* display, Window window, qint64 pid)
+{
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL,
+                           &type, &format, &items, &after, &data) != Success ||
+        !data)
+        return false;
+    const bool ours = items == 1 && static_cast<qint64>(*reinterpret_cast<unsigned long*>(data)) == pid;
+    XFree(data);
+    return ours;
+}
+
 // The top-level X window of a process with the given title, as a window manager would see it.
 Window findWindow(Display* display, Window parent, qint64 pid, const char* title)
 {
@@ -46,25 +62,13 @@ Window findWindow(Display* display, Window parent, qint64 pid, const char* title
     if (!XQueryTree(display, parent, &root, &up, &children, &count))
         return 0;
     std::unique_ptr<Window, int (*)(void*)> owned(children, XFree);
-    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
     for (unsigned int i = 0; i < count; ++i) {
         XTextProperty name{};
         const bool titled = XGetWMName(display, children[i], &name) && name.value &&
                             std::strcmp(reinterpret_cast<const char*>(name.value), title) == 0;
         if (name.value)
             XFree(name.value);
-        Atom type = 0;
-        int format = 0;
-        unsigned long items = 0, after = 0;
-        unsigned char* data = nullptr;
-        bool ours = false;
-        if (XGetWindowProperty(display, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items,
-                               &after, &data) == Success &&
-            data) {
-            ours = items == 1 && static_cast<qint64>(*reinterpret_cast<unsigned long*>(data)) == pid;
-            XFree(data);
-        }
-        if (titled && ours)
+        if (titled && ofProcess(display, children[i], pid))
             return children[i];
         if (Window w = findWindow(display, children[i], pid, title))
             return w;
@@ -102,6 +106,13 @@ int versionStampedRequests(const StandIn& standIn)
 bool xdotool(const QStringList& arguments)
 {
     return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+// Gives the window the keyboard focus and sends it keys through the X server ("key F5", "keydown F5").
+bool keysTo(unsigned long window, const QStringList& keys)
+{
+    return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)}) &&
+           xdotool(keys);
 }
 
 // The program on the X server, started as a user starts it, found by its window's title once its
@@ -153,23 +164,11 @@ struct Program {
         if (!XQueryTree(display.get(), DefaultRootWindow(display.get()), &root, &parent, &children, &n))
             return 0;
         std::unique_ptr<Window, int (*)(void*)> owned(children, XFree);
-        const Atom pidAtom = XInternAtom(display.get(), "_NET_WM_PID", False);
         for (unsigned int i = 0; i < n; ++i) {
-            Atom type = 0;
-            int format = 0;
-            unsigned long items = 0, after = 0;
-            unsigned char* data = nullptr;
             XWindowAttributes attributes{};
-            if (XGetWindowProperty(display.get(), children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type,
-                                   &format, &items, &after, &data) == Success &&
-                data) {
-                count +=
-                    items == 1 &&
-                    static_cast<qint64>(*reinterpret_cast<unsigned long*>(data)) == process.processId() &&
-                    XGetWindowAttributes(display.get(), children[i], &attributes) &&
-                    attributes.map_state == IsViewable;
-                XFree(data);
-            }
+            count += ofProcess(display.get(), children[i], process.processId()) &&
+                     XGetWindowAttributes(display.get(), children[i], &attributes) &&
+                     attributes.map_state == IsViewable;
         }
         return count;
     }
@@ -177,8 +176,7 @@ struct Program {
     // reached the stand-in: the requests after the first `since` and before F11's.
     QList<QJsonObject> requestsBeforeF11(const StandIn& standIn, qsizetype since)
     {
-        EXPECT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)}) &&
-                    xdotool({QStringLiteral("key"), QStringLiteral("F11")}));
+        EXPECT_TRUE(keysTo(window, {QStringLiteral("key"), QStringLiteral("F11")}));
         const auto between = standIn.requestsBefore(QStringLiteral("/ostrelsupport"), since);
         EXPECT_TRUE(between) << "F11 reached no server";
         return between.value_or(QList<QJsonObject>());
@@ -357,8 +355,7 @@ TEST(ProgramE2E, theRestoredWindowAndTheMessageAreCentredByTheirFrames)
     Display* display = program.display.get();
     const Window errorBox = program.find("Ostrel Web");
     ASSERT_NE(errorBox, 0u) << "the IE11 error box";
-    ASSERT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(errorBox)}));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+    ASSERT_TRUE(keysTo(errorBox, {QStringLiteral("key"), QStringLiteral("Return")}));
     const QPoint screenCentre(DisplayWidth(display, DefaultScreen(display)) / 2,
                               DisplayHeight(display, DefaultScreen(display)) / 2);
     const auto centred = [&](const QRect& frame) { return (frame.center() - screenCentre).manhattanLength() <= 2; };
@@ -369,8 +366,7 @@ TEST(ProgramE2E, theRestoredWindowAndTheMessageAreCentredByTheirFrames)
               << window.y() << "; its centre is " << (window.center() - screenCentre).y() << " px below the screen's\n";
     EXPECT_LE((window.center() - screenCentre).manhattanLength(), 2);
 
-    ASSERT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(program.window)}));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("F2")}));
+    ASSERT_TRUE(keysTo(program.window, {QStringLiteral("key"), QStringLiteral("F2")}));
     const Window message = program.find("Ostrel Web");
     ASSERT_NE(message, 0u) << "the connection message";
     QRect box;
@@ -383,8 +379,7 @@ TEST(ProgramE2E, theRestoredWindowAndTheMessageAreCentredByTheirFrames)
     EXPECT_FALSE(actions.contains(QStringLiteral("_NET_WM_ACTION_MAXIMIZE_VERT"))) << actions.join(u' ').toStdString();
     const unsigned long decorations = motifDecorations(display, message);
     EXPECT_FALSE(decorations & (kMotifMinimizeButton | kMotifMaximizeButton)) << "decorations " << decorations;
-    ASSERT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(message)}));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+    ASSERT_TRUE(keysTo(message, {QStringLiteral("key"), QStringLiteral("Return")}));
     EXPECT_EQ(program.close(), 0);
 }
 
@@ -398,10 +393,9 @@ TEST(ProgramE2E, aHeldF5FiresOnceOnItsRelease)
     ASSERT_TRUE(program.start(standIn, {}, "Ostrel Web 6.9"));
     const Window window = program.window;
     // Real key events through the X server (XTEST), which repeats a held key by itself.
-    ASSERT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)}));
     // A key pressed again while down is what the X server sends for a held key: its repeats.
-    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("F5"), QStringLiteral("keydown"),
-                         QStringLiteral("F5"), QStringLiteral("keydown"), QStringLiteral("F5")}));
+    ASSERT_TRUE(keysTo(window, {QStringLiteral("keydown"), QStringLiteral("F5"), QStringLiteral("keydown"),
+                                QStringLiteral("F5"), QStringLiteral("keydown"), QStringLiteral("F5")}));
     EXPECT_EQ(versionStamped(program.requestsBeforeF11(standIn, 0)), 1) << "nothing fires while the key is held";
     qsizetype since = standIn.requests().size();
     ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("F5")}));
@@ -455,8 +449,7 @@ struct ProgramAtHome : Program {
     // before: those lines.
     QStringList handedBeforeTheCalculator()
     {
-        EXPECT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(window)}) &&
-                    xdotool({QStringLiteral("key"), QStringLiteral("F12")}));
+        EXPECT_TRUE(keysTo(window, {QStringLiteral("key"), QStringLiteral("F12")}));
         QStringList before;
         EXPECT_TRUE(waitFor([&] {
             const QStringList lines = handedToTheDesktop();
@@ -555,9 +548,7 @@ TEST(ProgramE2E, anAlertLoopHoldsNeitherTheHeaderNorTheCloseButton)
     AttackedProgram program(QStringLiteral("/hostile/alerts"));
     ASSERT_NE(program.window, 0u);
     ASSERT_TRUE(program.standIn.pageReached(QStringLiteral("alerts=0")));
-    ASSERT_TRUE(
-        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(program.window)}));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")}));
+    ASSERT_TRUE(keysTo(program.window, {QStringLiteral("key"), QStringLiteral("alt+F4")}));
     EXPECT_TRUE(program.process.waitForFinished(10000)) << "Alt+F4";
     EXPECT_EQ(program.process.exitCode(), 0);
 }
@@ -682,9 +673,7 @@ TEST(ProgramE2E, theFunctionKeysAndTheMessagesEnterWorkWhileAScreenReaderListens
     ASSERT_NE(program.window, 0u);
     ASSERT_TRUE(waitFor([&] { return versionStampedRequests(program.standIn) == 1; }, 10s)) << "the start-up's page";
     const auto press = [&](const char* key) {
-        return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
-                        QString::number(program.window)}) &&
-               xdotool({QStringLiteral("key"), QLatin1String(key)});
+        return keysTo(program.window, {QStringLiteral("key"), QLatin1String(key)});
     };
     const auto requestsTo = [&](const char* path) {
         return program.standIn.requestsTo(QLatin1String(path)).size();
@@ -705,8 +694,7 @@ TEST(ProgramE2E, theFunctionKeysAndTheMessagesEnterWorkWhileAScreenReaderListens
     ASSERT_TRUE(press("F2"));
     const Window message = program.find("Ostrel Web");
     ASSERT_NE(message, 0u) << "F2: both gateways fail, the connection message";
-    ASSERT_TRUE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(message)}));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+    ASSERT_TRUE(keysTo(message, {QStringLiteral("key"), QStringLiteral("Return")}));
     EXPECT_TRUE(waitFor(
         [&] {
             XWindowAttributes attributes{};
@@ -907,11 +895,7 @@ TEST(ProgramE2E, theKeysDoTheSameWithAndWithoutAScreenReader)
             return xdotool(
                 {QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(program.window)});
         };
-        const auto keys = [&](const QString& names) {
-            return focusWindow() && xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"),
-                                                        QStringLiteral("80")} +
-                                            names.split(u' '));
-        };
+        const auto keys = [&](const QString& name) { return keysTo(program.window, {QStringLiteral("key"), name}); };
         // What the page heard: each keydown as "id:key", and the fields' last values.
         const auto heard = [&](QStringList* downs, QMap<QString, QString>* values) {
             for (const QJsonObject& request : program.standIn.requestsTo(QStringLiteral("/keylog"))) {
@@ -968,8 +952,8 @@ TEST(ProgramE2E, theKeysDoTheSameWithAndWithoutAScreenReader)
         // address, which the reload does not ask again); with Shift or Ctrl held it still does, with
         // Alt held it does not. (xdotool's "alt+F5" lets Alt go first: that is a plain F5.)
         qsizetype since = program.standIn.requests().size();
-        ASSERT_TRUE(focusWindow() && xdotool({QStringLiteral("keydown"), QStringLiteral("F5"), QStringLiteral("keydown"),
-                                              QStringLiteral("F5")})); // held: pressed again while down
+        ASSERT_TRUE(keysTo(program.window, {QStringLiteral("keydown"), QStringLiteral("F5"), QStringLiteral("keydown"),
+                                            QStringLiteral("F5")})); // held: pressed again while down
         EXPECT_EQ(versionStamped(program.requestsBeforeF11(program.standIn, since)), 0) << "nothing on the press";
         // While a screen reader listens, a key's release may be handed on after the next key's: where
         // a key acts, its request is waited for before F11 marks that no second one came.
@@ -983,9 +967,8 @@ TEST(ProgramE2E, theKeysDoTheSameWithAndWithoutAScreenReader)
         for (const auto& [modifier, acts] :
              {std::pair{"shift", true}, std::pair{"ctrl", true}, std::pair{"alt", false}}) {
             since = program.standIn.requests().size();
-            ASSERT_TRUE(focusWindow() &&
-                        xdotool({QStringLiteral("keydown"), QLatin1String(modifier), QStringLiteral("key"),
-                                 QStringLiteral("F5"), QStringLiteral("keyup"), QLatin1String(modifier)}));
+            ASSERT_TRUE(keysTo(program.window, {QStringLiteral("keydown"), QLatin1String(modifier), QStringLiteral("key"),
+                                                QStringLiteral("F5"), QStringLiteral("keyup"), QLatin1String(modifier)}));
             if (acts) {
                 EXPECT_TRUE(stampedSince(since)) << modifier << "+F5";
             }
@@ -1001,9 +984,7 @@ TEST(ProgramE2E, theKeysDoTheSameWithAndWithoutAScreenReader)
         const Window message = program.find("Ostrel Web");
         ASSERT_NE(message, 0u);
         const qsizetype asked = probes();
-        ASSERT_TRUE(
-            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(message)}) &&
-            xdotool({QStringLiteral("key"), QStringLiteral("F2")}));
+        ASSERT_TRUE(keysTo(message, {QStringLiteral("key"), QStringLiteral("F2")}));
         EXPECT_TRUE(waitFor([&] { return probes() == asked + 2; }, 10s)) << probes() - asked;
     }
 }
