@@ -292,7 +292,6 @@ TEST(CommandsE2E, aPageCannotCloseTheBrowser)
     for (QWidget* inner : r.browser().findChildren<QWidget*>())
         QApplication::sendEvent(inner, new QCloseEvent);
     ASSERT_TRUE(testing::PageCaughtUp(r.browser().page())); // the page's request to close is in
-    testing::PassQueuedEvents();
     EXPECT_TRUE(r.window->isVisible());
     EXPECT_EQ(QString::fromStdString(r.browser().DocumentUrl()), portal("/stay"));
     r.browser().Navigate(portal("/still-works").toStdString());
@@ -438,7 +437,7 @@ TEST(CommandsE2E, ftpAddressesOfOursAndOfTheInsurersPagesGoToTheDesktopWithoutAQ
     r.browser().Navigate(file);
     EXPECT_TRUE(handedOver(3)) << "our own plain navigation";
     // The page's last navigation is made: another then would take the place of the next of ours.
-    ASSERT_TRUE(waitFor([&] { return r.browser().title().endsWith(u"(done)"); }, 10s));
+    ASSERT_TRUE(r.titled(u"(done)"));
     QTest::mouseClick(r.window->BtnFormulieren, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(r.showing(originOf(QStringLiteral("website")) + QStringLiteral("/download/download.asp")));
     EXPECT_EQ(r.fakes.shell->opened.size(), 3u) << "the page's twenty, once";

@@ -40,6 +40,11 @@ struct LiveWindow {
         browser().Navigate(url.toStdString());
         return showing(url);
     }
+    // True once the page's title ends so (the stand-in's pages say so when their script got there).
+    bool titled(QStringView ending)
+    {
+        return waitFor([&] { return browser().title().endsWith(ending); }, std::chrono::seconds(10));
+    }
     // True once the page at url has landed: the view shows a navigation's address as soon as it
     // starts, so its load must be over too.
     bool showing(const QString& url)

@@ -30,13 +30,17 @@ inline QVariant Evaluate(QWebEnginePage* page, const QString& script,
     return answer;
 }
 
-// Proves that the page has done what its load set off: its load event has run, and every task it
-// queued then, a dialog it asked for among them (the page waits for its answer), is behind it.
+// Proves that the page has done what its load set off and the program has handled it: its load
+// event has run, every task it queued then is behind it (a dialog it asked for among them: the page
+// waits for its answer), and so are the events that brought its requests to the program.
 inline bool PageCaughtUp(QWebEnginePage* page)
 {
-    return waitFor([&] { return Evaluate(page, QStringLiteral("document.readyState")).toString() == u"complete"; },
-                   std::chrono::seconds(15)) &&
-           Evaluate(page, QStringLiteral("true")).toBool();
+    const bool caughtUp =
+        waitFor([&] { return Evaluate(page, QStringLiteral("document.readyState")).toString() == u"complete"; },
+                std::chrono::seconds(15)) &&
+        Evaluate(page, QStringLiteral("true")).toBool();
+    PassQueuedEvents();
+    return caughtUp;
 }
 
 // Starts a load (a navigation, setHtml) and waits for the page's next loadFinished: its result, or
