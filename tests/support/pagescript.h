@@ -79,7 +79,8 @@ inline QRect RectOf(QWebEnginePage* page, const QString& element)
 
 // A real click of the user's, through the window system's events, on the element with the id. A
 // click sent before the engine's first frame of a new page has its hit-test data is dropped without
-// a trace, so the page notes the clicks it gets and a dropped one is sent again.
+// a trace, so the page notes the clicks it gets and a dropped one is sent again. Once it returns
+// true, what the click's own task asked for (a navigation, a file chooser) has been asked.
 inline bool Click(QWebEngineView* view, const QString& id)
 {
     const QRect rect = RectOf(view->page(), QStringLiteral("document.getElementById('%1')").arg(id));
@@ -87,7 +88,7 @@ inline bool Click(QWebEngineView* view, const QString& id)
         return false;
     const auto ask = [&](const QString& script) { return Evaluate(view->page(), script); };
     ask(QStringLiteral("if (!window.testClicks) { window.testClicks = [];"
-                       " addEventListener('mousedown', e => testClicks.push((e.target.closest('[id]') || "
+                       " addEventListener('click', e => testClicks.push((e.target.closest('[id]') || "
                        "{}).id), true); }"
                        " testClicks.length = 0;"));
     for (int attempt = 0; attempt < 3; ++attempt) {
