@@ -882,15 +882,7 @@ TEST(ProgramE2E, theKeysDoTheSameWithAndWithoutAScreenReader)
                                QStringLiteral("--status"), QStringLiteral("gateway2=500")},
                               env);
         ASSERT_NE(program.window, 0u);
-        ASSERT_TRUE(waitFor(
-            [&] {
-                for (const QJsonObject& request : program.standIn.requestsTo(QStringLiteral("/keylog")))
-                    if (request[u"query"].toString() == u"type=shown")
-                        return true;
-                return false;
-            },
-            10s))
-            << "the page is laid out";
+        ASSERT_TRUE(program.standIn.pageReached(QStringLiteral("shown"))) << "the page is laid out";
         const auto focusWindow = [&] {
             return xdotool(
                 {QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(program.window)});

@@ -32,7 +32,7 @@ public:
     // before it. The requests in between, or nothing if the marker did not come in 20 s.
     std::optional<QList<QJsonObject>> requestsBefore(const QString& marker, qsizetype since) const;
     // True once a hostile page has told the stand-in that it got to a stage of its script
-    // ("looping", "alerts=20", "navigated", "opened"; the stand-in's README lists them).
+    // ("looping", "alerts=20", "navigated", "opened", "shown"; the stand-in's README lists them).
     bool pageReached(const QString& stage) const;
 
 private:

@@ -578,8 +578,8 @@ std::string keys_page(const Arrival& a)
                 "<script>function note(e) { fetch('/keylog?' + new URLSearchParams({type: e.type,"
                 " id: e.target.id || '', key: e.key || '', value: e.target.value || ''})).catch(() => {}); }"
                 " addEventListener('keydown', note, true); addEventListener('input', note, true);"
-                " addEventListener('load', () => requestAnimationFrame(() => fetch('/keylog?type=shown')"
-                ".catch(() => {})));</script>");
+                " addEventListener('load', () => requestAnimationFrame(() => { " + reached("'shown'") +
+                    " }));</script>");
 }
 
 std::string crash_page(const Arrival& a)
