@@ -1,10 +1,11 @@
-# Shared by the run, screenshot, soak and bench scripts: build the stand-in build, start the
-# stand-in portal, and, without a display, an X server with a window manager. Everything started is
-# ended on exit.
+# Shared by the run, screenshot, soak, closes and bench scripts: build the stand-in build (or the
+# build of the preset in $preset), start the stand-in portal, and, without a display, an X server
+# with a window manager. Everything started is ended on exit.
 
-build=build/standin
-cmake --preset standin >/dev/null
-cmake --build --preset standin
+preset=${preset:-standin}
+build=build/$preset
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
 
 source scripts/lib/engine.sh # the flags the engine needs as root
 source scripts/lib/standin.sh
