@@ -98,12 +98,16 @@ WebEngineBrowser::WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent)
                 pending_ = Pending::Started;
             return;
         case QWebEngineLoadingInfo::LoadStoppedStatus:
+            if (askAgainIfDisplaced(info))
+                return;
             endOurNavigation(info);
             endHoldWhenLanded();
             reloadWhenReady();
             return;
         case QWebEngineLoadingInfo::LoadSucceededStatus:
         case QWebEngineLoadingInfo::LoadFailedStatus:
+            if (askAgainIfDisplaced(info))
+                return;
             endOurNavigation(info);
             if (hold_ == Hold::Held)
                 return; // what the user is not asked yet is no answer: nothing to show for it
@@ -226,6 +230,24 @@ WebEngineBrowser::~WebEngineBrowser()
 
 // Our navigation has ended with the load that started after it, or, for a load of ours that cut
 // another short and brought nothing, with the one end the engine reports, under its address.
+// A page's script that goes to another program's address while our navigation is on its way takes
+// its place in the engine, which then ends, refused, and leaves the page where it was: ours is asked
+// for again, a few times at most, so that a header click is not lost to such a page.
+bool WebEngineBrowser::askAgainIfDisplaced(const QWebEngineLoadingInfo& info)
+{
+    constexpr int kMostAskedAgain = 5;
+    if (pending_ != Pending::Started || IsWebScheme(info.url()) || askedAgain_ >= kMostAskedAgain ||
+        sameAddress(info.url(), toUrl(lastRequest_.url)))
+        return false;
+    pending_ = Pending::Requested;
+    const int attempt = ++askedAgain_;
+    QTimer::singleShot(0, this, [this, attempt] { // not from inside the engine's report
+        if (askedAgain_ == attempt && pending_ == Pending::Requested)
+            navigateNow(lastRequest_);
+    });
+    return true;
+}
+
 void WebEngineBrowser::endOurNavigation(const QWebEngineLoadingInfo& info)
 {
     if (pending_ == Pending::Started ||
@@ -243,6 +265,7 @@ void WebEngineBrowser::load(const QWebEngineHttpRequest& request)
 
 void WebEngineBrowser::Navigate(const host::Request& asked)
 {
+    askedAgain_ = 0;
     if (hold_ != Hold::None) {
         queued_ = asked;
         return;

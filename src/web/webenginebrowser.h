@@ -67,6 +67,7 @@ protected:
 private:
     void raiseDocumentComplete(bool topLevel, const QString& url);
     void load(const QWebEngineHttpRequest& request);
+    bool askAgainIfDisplaced(const QWebEngineLoadingInfo& info);
     void endOurNavigation(const QWebEngineLoadingInfo& info);
     void reloadWhenReady();
     void showUnreachable(const QWebEngineLoadingInfo& info, Unreachable why);
@@ -92,6 +93,7 @@ private:
     enum class Pending { None, Requested, Started };
     Pending pending_ = Pending::None; // a navigation of ours that has not landed yet
     bool replacing_ = false;          // it goes by the page's own location.replace()
+    int askedAgain_ = 0;              // times it was asked for again after a page's navigation took its place
     bool reloadWanted_ = false;       // Refresh2 was asked for and has not reloaded yet
     QStringList cacheLeftovers_;      // cache entries that the clear under way has not removed yet
     bool cacheCleared_ = true;        // from Qt 6.7 the engine says when a clear is done

@@ -35,10 +35,8 @@
 
 namespace ostrel::web {
 
-namespace {
-
-// The schemes the engine shows itself.
-bool isWebScheme(const QUrl& url)
+// The schemes the engine shows itself; any other is refused (and may be handed to the desktop).
+bool IsWebScheme(const QUrl& url)
 {
     static const QStringList kSchemes{
         QStringLiteral("http"),     QStringLiteral("https"),       QStringLiteral("file"),
@@ -47,6 +45,8 @@ bool isWebScheme(const QUrl& url)
         QStringLiteral("devtools"), QStringLiteral("javascript")};
     return kSchemes.contains(url.scheme());
 }
+
+namespace {
 
 // The engine asks before a page is left through javaScriptConfirm, with this text of its own.
 bool isLeaveQuestion(const QString& message)
@@ -156,7 +156,7 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* link
             leaving_ = Leaving::Loading;
         else if (!started && (leaving_ == Leaving::Loading || (leaving_ == Leaving::Asked && byLoad_)))
             leaving_ = Leaving::No;
-        if (started && isWebScheme(info.url())) {
+        if (started && IsWebScheme(info.url())) {
             dialogsOff_ = false;
             lastDialog_.invalidate();
             proxyAsks_.clear();
@@ -403,7 +403,7 @@ QWebEnginePage* WebPage::createWindow(WebWindowType /*type*/)
 void WebPage::openWindow(QWebEngineNewWindowRequest& request)
 {
     const QUrl url = request.requestedUrl();
-    if (!isWebScheme(url) && url.isValid()) {
+    if (!IsWebScheme(url) && url.isValid()) {
         // A link for another program with a target: it opens no window.
         outsideLink(url);
         return;
@@ -437,7 +437,7 @@ bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool
             emit retryRequested();
         return false;
     }
-    if (!isWebScheme(url)) {
+    if (!IsWebScheme(url)) {
         if (isMainFrame && links_ && links_->HandOff(url, this->url()))
             return false;
         if (isMainFrame && type == NavigationTypeLinkClicked)

@@ -141,5 +141,6 @@ void ReleaseBrowserProfile();
 
 // A JavaScript string literal holding text, escaped by the JSON writer.
 QString JsString(const QString& text);
+bool IsWebScheme(const QUrl& url);
 
 } // namespace ostrel::web
