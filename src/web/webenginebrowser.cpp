@@ -132,12 +132,6 @@ WebEngineBrowser::WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent)
     });
 
     connect(page_, &WebPage::questionPutOff, this, &WebEngineBrowser::holdForTheQuestion);
-    // A page that answers our leaving with one dialog after the other never lets it go on (its
-    // renderer is busy in the loop, between the pings): it is ended now, not after kUnresponsiveMs.
-    connect(page_, &WebPage::keepsAskingWhileLeft, this, [this] {
-        if (pending_ != Pending::None)
-            endAnUnresponsivePage("kept asking while it was left");
-    }, Qt::QueuedConnection);
     connect(page_, &WebPage::frameCompleted, this,
             [this](const QString& url) { raiseDocumentComplete(false, url); });
     // Not from inside the engine's navigation callback: a retry may pause (the start-up's does).
@@ -468,18 +462,19 @@ void WebEngineBrowser::pingRenderer(int watch)
             if (self->lastAnswer_.elapsed() < kUnresponsiveMs)
                 self->pingRenderer(watch);
             else
-                self->endAnUnresponsivePage("did not answer");
+                self->endAnUnresponsivePage();
         });
     });
 }
 
-void WebEngineBrowser::endAnUnresponsivePage(const char* why)
+void WebEngineBrowser::endAnUnresponsivePage()
 {
     // The page being left asks no questions meanwhile (WebPage::Leave). A navigation to another
     // site may have got through in a renderer of its own: the one left behind is the engine's.
     if (watchedRenderer_ <= 0 || page_->renderProcessPid() != watchedRenderer_)
         return;
-    qCWarning(lcFailures, "the page %s: its renderer is ended for %s", why, lastRequest_.url.c_str());
+    qCWarning(lcFailures, "the page did not answer for %d ms: its renderer is ended for %s", kUnresponsiveMs,
+              lastRequest_.url.c_str());
     // Without the page there is nothing to replace: the navigation is a plain load.
     host::Request request = lastRequest_;
     request.flags &= ~host::navNoHistory;

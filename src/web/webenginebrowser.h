@@ -78,7 +78,7 @@ private:
     void retryWhenTheNetworkIsBack();
     void watchForAnUnresponsivePage();
     void pingRenderer(int watch);
-    void endAnUnresponsivePage(const char* why);
+    void endAnUnresponsivePage();
 
     QWebEngineProfile* profile_;
     std::unique_ptr<QPrinter> printer_; // lives until the engine has printed

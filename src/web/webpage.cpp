@@ -182,7 +182,6 @@ void WebPage::Leave(bool byLoad)
 {
     leaving_ = Leaving::Asked;
     byLoad_ = byLoad;
-    asksWhileLeft_ = 0;
     if (QWebEngineView* shown = view())
         PageDialog::Dismiss(shown);
 }
@@ -519,8 +518,6 @@ void WebPage::installPageScripts()
 WebPage::Asked WebPage::ask(const QUrl& origin, PageDialog::Question question)
 {
     QWebEngineView* shown = view();
-    if (beingLeft() && ++asksWhileLeft_ == 2)
-        emit keepsAskingWhileLeft();
     if (silent || beingLeft() || dialogsOff_ || host::GuiPause::Active() || !shown)
         return {};
     QString host = origin.host();

@@ -83,9 +83,6 @@ signals:
     // login, which the engine wants at once, was cancelled, and what the page was loading is to be
     // asked for again once the user can be asked; otherwise the engine waits for the held question.
     void questionPutOff(bool lost);
-    // The page asked a question again while the program takes it elsewhere: its script runs in a
-    // loop that keeps the renderer, and with it the navigation, from going on.
-    void keepsAskingWhileLeft();
 
 protected:
     void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
@@ -126,7 +123,6 @@ private:
     enum class Leaving { No, Asked, Loading }; // Leave() was asked; the load it brought is under way
     Leaving leaving_ = Leaving::No;
     bool byLoad_ = false;
-    int asksWhileLeft_ = 0; // the questions the page asked since Leave()
     bool dialogsOff_ = false;                            // the user turned this page's dialogs off
     QElapsedTimer lastDialog_;                           // when the page's last dialog closed
     QList<std::pair<QUrl, QElapsedTimer>> clickedLinks_; // links the user clicked, not yet followed
