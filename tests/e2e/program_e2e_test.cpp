@@ -520,6 +520,11 @@ TEST(ProgramE2E, theInsurersPageGoingToFtpFiftyTimesHandsItOverOnce)
     EXPECT_TRUE(handed[0].endsWith(u"/xdg-open ftp://ftp.example.nl/x")) << handed[0].toStdString();
 }
 
+// A header click away from a page whose script holds its renderer goes once the program has ended
+// that renderer (after 5 s without an answer) and started another: how long it may take on a busy
+// machine, which says that it got there, not how fast (the tests print that).
+constexpr auto kPastAHeldRenderer = 30s;
+
 // An alert that comes back as soon as it is answered: the header still acts, and the window's
 // close button ends the program.
 TEST(ProgramE2E, anAlertLoopHoldsNeitherTheHeaderNorTheCloseButton)
@@ -533,7 +538,7 @@ TEST(ProgramE2E, anAlertLoopHoldsNeitherTheHeaderNorTheCloseButton)
         QElapsedTimer clock;
         clock.start();
         ASSERT_TRUE(program.clickFormulieren());
-        EXPECT_TRUE(waitFor([&] { return program.formsRequests() == 1; }, 10s));
+        EXPECT_TRUE(waitFor([&] { return program.formsRequests() == 1; }, kPastAHeldRenderer));
         std::cout << "Formulieren during an alert loop: at the server after " << clock.elapsed() << " ms\n";
     }
     {
@@ -553,7 +558,7 @@ TEST(ProgramE2E, anAlertLoopHoldsNeitherTheHeaderNorTheCloseButton)
     EXPECT_EQ(program.process.exitCode(), 0);
 }
 
-// A script that never ends: a header click still takes the user away, within about a second.
+// A script that never ends: a header click still takes the user away.
 TEST(ProgramE2E, aPageWhoseScriptNeverEndsIsLeftOnAHeaderClick)
 {
     if (!haveX())
@@ -564,7 +569,7 @@ TEST(ProgramE2E, aPageWhoseScriptNeverEndsIsLeftOnAHeaderClick)
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(program.clickFormulieren());
-    EXPECT_TRUE(waitFor([&] { return program.formsRequests() == 1; }, 15s));
+    EXPECT_TRUE(waitFor([&] { return program.formsRequests() == 1; }, kPastAHeldRenderer));
     std::cout << "Formulieren from a page in for(;;){}: at the server after " << clock.elapsed() << " ms\n";
 }
 
