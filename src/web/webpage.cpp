@@ -513,12 +513,14 @@ void WebPage::installPageScripts()
 }
 
 // The page's own dialogs sit over the page. They are not shown while silent, while the program
-// takes the page elsewhere, in a pause of ours (which takes no input), or once the user turned
-// them off: then they are answered at once as if cancelled.
+// takes the page elsewhere, in a pause of ours (which takes no input), once the window is closed,
+// or once the user turned them off: then they are answered at once as if cancelled.
+// (A dialog's nested event loop drops the Quit that closing the last window has posted: with Qt 6.8
+// a page asking again and again would keep the program from ending.)
 WebPage::Asked WebPage::ask(const QUrl& origin, PageDialog::Question question)
 {
     QWebEngineView* shown = view();
-    if (silent || beingLeft() || dialogsOff_ || host::GuiPause::Active() || !shown)
+    if (silent || beingLeft() || dialogsOff_ || !mayAsk())
         return {};
     QString host = origin.host();
     if (origin.port() > 0)
