@@ -228,8 +228,6 @@ WebEngineBrowser::~WebEngineBrowser()
     delete page_;
 }
 
-// Our navigation has ended with the load that started after it, or, for a load of ours that cut
-// another short and brought nothing, with the one end the engine reports, under its address.
 // A page's script that goes to another program's address while our navigation is on its way takes
 // its place in the engine, which then ends, refused, and leaves the page where it was: ours is asked
 // for again, a few times at most, so that a header click is not lost to such a page.
@@ -248,6 +246,8 @@ bool WebEngineBrowser::askAgainIfDisplaced(const QWebEngineLoadingInfo& info)
     return true;
 }
 
+// Our navigation has ended with the load that started after it, or, for a load of ours that cut
+// another short and brought nothing, with the one end the engine reports, under its address.
 void WebEngineBrowser::endOurNavigation(const QWebEngineLoadingInfo& info)
 {
     if (pending_ == Pending::Started ||

@@ -35,7 +35,6 @@
 
 namespace ostrel::web {
 
-// The schemes the engine shows itself; any other is refused (and may be handed to the desktop).
 bool IsWebScheme(const QUrl& url)
 {
     static const QStringList kSchemes{

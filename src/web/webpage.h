@@ -141,6 +141,8 @@ void ReleaseBrowserProfile();
 
 // A JavaScript string literal holding text, escaped by the JSON writer.
 QString JsString(const QString& text);
+// Whether the engine shows an address of this scheme itself; any other is refused (and may be
+// handed to the desktop).
 bool IsWebScheme(const QUrl& url);
 
 } // namespace ostrel::web
