@@ -27,7 +27,7 @@ for round in $(seq "$count"); do
     program=$!
     window=
     for _ in $(seq 300); do
-        grep -q '"method":"GET","path":"/","query":"version=' "$log" &&
+        started_up &&
             window=$(xdotool search --onlyvisible --pid "$program" --name '^Ostrel Web' 2>/dev/null | head -1) &&
             [ -n "$window" ] && break
         sleep 0.1

@@ -39,12 +39,15 @@ start_x() { # [WIDTHxHEIGHT], 1920x1080 unless given
     for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q '#' && break; sleep 0.1; done
 }
 
+# True once start-up has asked the stand-in for the version-stamped portal page.
+started_up() { grep -q '"method":"GET","path":"/","query":"version=' "$log"; }
+
 # Runs the program in the background and waits until start-up has asked for the portal page.
 start_program() {
     "$build/src/ostrel-web" "$@" &
     program=$!
     pids+=("$program")
-    for _ in $(seq 300); do grep -q '"method":"GET","path":"/","query":"version=' "$log" && break; sleep 0.1; done
+    for _ in $(seq 300); do started_up && break; sleep 0.1; done
     sleep 3 # time to draw the page
 }
 

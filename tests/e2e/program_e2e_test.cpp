@@ -98,11 +98,6 @@ int versionStamped(const QList<QJsonObject>& requests)
     return count;
 }
 
-int versionStampedRequests(const StandIn& standIn)
-{
-    return versionStamped(standIn.requests());
-}
-
 bool xdotool(const QStringList& arguments)
 {
     return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
@@ -131,7 +126,7 @@ struct Program {
 
     bool start(const StandIn& standIn, const QStringList& arguments, const char* title)
     {
-        return launch(arguments) && waitFor([&] { return versionStampedRequests(standIn) == 1; }, 20s) &&
+        return launch(arguments) && waitFor([&] { return versionStamped(standIn.requests()) == 1; }, 20s) &&
                (window = find(title)) != 0;
     }
     bool launch(const QStringList& arguments, const QProcessEnvironment& base = QProcessEnvironment::systemEnvironment())
@@ -400,7 +395,7 @@ TEST(ProgramE2E, aHeldF5FiresOnceOnItsRelease)
     qsizetype since = standIn.requests().size();
     ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("F5")}));
     // The page, then its reload a second later; and nothing more.
-    EXPECT_TRUE(waitFor([&] { return versionStampedRequests(standIn) == 3; }, 10s));
+    EXPECT_TRUE(waitFor([&] { return versionStamped(standIn.requests()) == 3; }, 10s));
     EXPECT_EQ(versionStamped(program.requestsBeforeF11(standIn, since)), 2);
 
     EXPECT_EQ(program.close(), 0);
@@ -676,7 +671,7 @@ TEST(ProgramE2E, theFunctionKeysAndTheMessagesEnterWorkWhileAScreenReaderListens
                            QStringLiteral("--status"), QStringLiteral("gateway2=500")},
                           accessible);
     ASSERT_NE(program.window, 0u);
-    ASSERT_TRUE(waitFor([&] { return versionStampedRequests(program.standIn) == 1; }, 10s)) << "the start-up's page";
+    ASSERT_TRUE(waitFor([&] { return versionStamped(program.standIn.requests()) == 1; }, 10s)) << "the start-up's page";
     const auto press = [&](const char* key) {
         return keysTo(program.window, {QStringLiteral("key"), QLatin1String(key)});
     };
@@ -685,7 +680,7 @@ TEST(ProgramE2E, theFunctionKeysAndTheMessagesEnterWorkWhileAScreenReaderListens
     };
 
     ASSERT_TRUE(press("F5"));
-    EXPECT_TRUE(waitFor([&] { return versionStampedRequests(program.standIn) == 3; }, 10s))
+    EXPECT_TRUE(waitFor([&] { return versionStamped(program.standIn.requests()) == 3; }, 10s))
         << "F5: the page and its reload";
     EXPECT_GT(reader.keysHeard(), 0) << "the reader heard the keys";
     ASSERT_TRUE(press("F4"));
@@ -709,7 +704,7 @@ TEST(ProgramE2E, theFunctionKeysAndTheMessagesEnterWorkWhileAScreenReaderListens
         5s))
         << "Enter answers the message";
     program.requestsBeforeF11(program.standIn, 0); // what the keys before it set off is in
-    EXPECT_EQ(versionStampedRequests(program.standIn), 3) << "each key once";
+    EXPECT_EQ(versionStamped(program.standIn.requests()), 3) << "each key once";
     EXPECT_EQ(requestsTo("/index.php"), 1);
 }
 
