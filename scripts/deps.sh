@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-webengine-dev libcpp-httplib-dev libgtest-dev libx11-dev libjpeg62-turbo-dev libcurl4-openssl-dev
     g++-mingw-w64-x86-64-posix wine64
-    clang libclang-rt-14-dev
+    clang clang-tidy libclang-rt-14-dev
     xvfb xauth x11-utils xdotool openbox wmctrl imagemagick fonts-dejavu-core fonts-liberation2 xdg-utils
     dpkg-dev desktop-file-utils appstream man-db
     dbus-daemon at-spi2-core python3-pyatspi

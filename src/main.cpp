@@ -1,8 +1,10 @@
 #include "app/TApplication.h"
 #include "app/startup.h"
 #include "app/startuptrace.h"
+#include "host/proxyroute.h"
 #include "host/services.h"
 #include "ui/TWebNavigator.h"
+#include "web/browserprofile.h"
 #include "web/popupwindow.h"
 #include "web/versions.h"
 #include "web/webenginebrowser.h"
@@ -77,12 +79,16 @@ int main(int argc, char* argv[])
     ostrel::app::PrepareApplication();
     TApplication application(argc, argv);
     StartupMark("application made");
-    ostrel::host::Services services = ostrel::host::PlatformServices(process);
+    // The session's proxy logins and the browser profile are the program's: the pages and the
+    // gateway probe share the logins, and the profile goes after every page, before the application.
+    ostrel::host::ProxyLogins proxyLogins;
+    ostrel::host::Services services = ostrel::host::PlatformServices(process, proxyLogins);
     StartupMark("services made");
+    ostrel::web::BrowserProfile profile(proxyLogins);
 
     std::unique_ptr<ostrel::ui::TWebNavigator> webNavigator;
     try {
-        webNavigator = std::make_unique<ostrel::ui::TWebNavigator>(services);
+        webNavigator = std::make_unique<ostrel::ui::TWebNavigator>(services, profile);
     } catch (const std::exception& error) {
         showApplicationError(error);
         return 1;

@@ -3,7 +3,6 @@
 #include "app/errorbox.h"
 #include "base/version.h"
 #include "host/keyboard.h"
-#include "web/webpage.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -107,10 +106,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     setWindowIcon(icon);
 }
 
-TApplication::~TApplication()
-{
-    web::ReleaseBrowserProfile();
-}
+TApplication::~TApplication() = default;
 
 void TApplication::HandleException(std::exception_ptr error)
 {

@@ -78,7 +78,7 @@ size_t OnBody(char*, size_t size, size_t count, void* user)
 
 } // namespace
 
-CurlProbe::CurlProbe(std::string agent) : agent_(std::move(agent)) {}
+CurlProbe::CurlProbe(std::string agent, const ProxyLogins& logins) : agent_(std::move(agent)), logins_(logins) {}
 
 int CurlProbe::Probe(const std::string& url)
 {
@@ -107,7 +107,7 @@ int CurlProbe::Probe(const std::string& url)
     curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str());
     curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
     std::string proxyUser, proxyPassword;
-    if (const auto login = ProxyLogins::For(route)) {
+    if (const auto login = logins_.For(route)) {
         proxyUser = login->user.toStdString();
         proxyPassword = login->password.toStdString();
         curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, proxyUser.c_str());

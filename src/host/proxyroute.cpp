@@ -1,8 +1,6 @@
 #include "host/proxyroute.h"
 
 #include <QHostAddress>
-#include <QMap>
-#include <QMutex>
 #include <QNetworkProxy>
 #include <QUrl>
 
@@ -23,9 +21,6 @@ QString Key(const QString& host, std::uint16_t port)
 {
     return host.toLower() + u':' + QString::number(port);
 }
-
-QMutex g_loginsMutex;
-QMap<QString, ProxyLogin> g_logins; // by Key()
 } // namespace
 
 QString ProxyRoute::name() const
@@ -71,17 +66,17 @@ ProxyRoute SystemProxyRoute(const QUrl& target)
 
 void ProxyLogins::Remember(const QString& host, std::uint16_t port, const ProxyLogin& login)
 {
-    const QMutexLocker lock(&g_loginsMutex);
-    g_logins.insert(Key(host, port), login);
+    const QMutexLocker lock(&mutex_);
+    logins_.insert(Key(host, port), login);
 }
 
-std::optional<ProxyLogin> ProxyLogins::For(const ProxyRoute& route)
+std::optional<ProxyLogin> ProxyLogins::For(const ProxyRoute& route) const
 {
     if (route.direct())
         return std::nullopt;
-    const QMutexLocker lock(&g_loginsMutex);
-    const auto given = g_logins.constFind(Key(route.host, route.port));
-    return given != g_logins.cend() ? std::optional(*given) : route.login;
+    const QMutexLocker lock(&mutex_);
+    const auto given = logins_.constFind(Key(route.host, route.port));
+    return given != logins_.cend() ? std::optional(*given) : route.login;
 }
 
 } // namespace ostrel::host

@@ -2,6 +2,8 @@
 // the gateway probe take the same way, and a proxy's login, once known, serves both.
 #pragma once
 
+#include <QMap>
+#include <QMutex>
 #include <QString>
 
 #include <cstdint>
@@ -36,12 +38,18 @@ struct ProxyRoute {
 // engine never sends them through a proxy. Safe from any thread.
 ProxyRoute SystemProxyRoute(const QUrl& target);
 
-// The logins the user gave for proxies in this session, in memory only; safe from any thread.
+// The logins the user gave for proxies in this session, in memory only. One for the program, made
+// by its entry and handed to the pages and the gateway probe, whose thread reads it too: safe from
+// any thread.
 class ProxyLogins {
 public:
-    static void Remember(const QString& host, std::uint16_t port, const ProxyLogin& login);
+    void Remember(const QString& host, std::uint16_t port, const ProxyLogin& login);
     // The login for a route: the one the user gave this session, else the one the setting carries.
-    static std::optional<ProxyLogin> For(const ProxyRoute& route);
+    std::optional<ProxyLogin> For(const ProxyRoute& route) const;
+
+private:
+    mutable QMutex mutex_;
+    QMap<QString, ProxyLogin> logins_; // by "host:port", the host in lower case
 };
 
 } // namespace ostrel::host

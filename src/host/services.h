@@ -14,6 +14,8 @@
 
 namespace ostrel::host {
 
+class ProxyLogins;
+
 struct Services {
     std::unique_ptr<CurrentUserRegistry> registry;
     std::unique_ptr<Pause> pause;
@@ -22,9 +24,12 @@ struct Services {
     std::unique_ptr<ConnectionProbe> probe;
     std::unique_ptr<MessageDialog> messages;
     ProcessInfo process;
+    // The session's proxy logins, which the pages and the probe share; owned by the program's entry.
+    ProxyLogins* proxyLogins = nullptr;
 };
 
-// This machine's implementations, for the process started with these arguments.
-Services PlatformServices(const ProcessInfo& process);
+// This machine's implementations, for the process started with these arguments; proxyLogins
+// outlive them.
+Services PlatformServices(const ProcessInfo& process, ProxyLogins& proxyLogins);
 
 } // namespace ostrel::host

@@ -3,19 +3,21 @@
 #include "host/curlprobe.h"
 #include "host/desktopshell.h"
 #include "host/guipause.h"
+#include "host/proxyroute.h"
 #include "host/qtmessagedialog.h"
 #include "host/regstore.h"
 #include "host/services.h"
 
 namespace ostrel::host {
 
-Services PlatformServices(const ProcessInfo& process)
+Services PlatformServices(const ProcessInfo& process, ProxyLogins& proxyLogins)
 {
     Services services;
     services.process = process;
+    services.proxyLogins = &proxyLogins;
     services.account = std::make_unique<SystemAccountDomain>();
     services.probe =
-        std::make_unique<BackgroundProbe>(std::make_unique<CurlProbe>(std::string(kApplicationTitle)));
+        std::make_unique<BackgroundProbe>(std::make_unique<CurlProbe>(std::string(kApplicationTitle), proxyLogins));
     services.messages = std::make_unique<QtMessageDialog>();
     services.registry = std::make_unique<RegFileStore>(RegFileStore::DefaultPath());
     services.pause = std::make_unique<GuiPause>();

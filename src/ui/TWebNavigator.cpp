@@ -74,8 +74,8 @@ private:
 };
 } // namespace
 
-TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
-    : QWidget(parent), WebBrowser(new web::WebEngineBrowser(insurerOrigins(), this)),
+TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& profile, QWidget* parent)
+    : QWidget(parent), WebBrowser(new web::WebEngineBrowser(profile, insurerOrigins(), this)),
       PnlMenu(new TPanel(this, kHeaderColour)), services_(services),
       header_(new Header(PnlMenu, *services.shell)),
       probeLog_(std::make_unique<ProbeLog>(*services.probe,
@@ -97,7 +97,7 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     layout->addWidget(PnlMenu);
     layout->addWidget(WebBrowser, 1);
     downloads_ =
-        new web::DownloadBar(this, WebBrowser->page()->profile(), *services.shell, WebBrowser->trust());
+        new web::DownloadBar(this, profile, *services.shell, WebBrowser->trust());
     layout->addWidget(downloads_);
 
     setMinimumSize(kMinimumClientSize);

@@ -32,6 +32,7 @@ struct Services;
 namespace ostrel::web {
 class DownloadBar;
 class FindBar;
+class BrowserProfile;
 class WebEngineBrowser;
 } // namespace ostrel::web
 
@@ -48,7 +49,8 @@ class HeaderKeys;
 class TWebNavigator final : public QWidget, public app::StartupWindow {
     Q_OBJECT
 public:
-    explicit TWebNavigator(host::Services& services, QWidget* parent = nullptr);
+    // profile: the program's browser profile, which outlives the window.
+    TWebNavigator(host::Services& services, web::BrowserProfile& profile, QWidget* parent = nullptr);
     ~TWebNavigator() override;
 
     // The start-up sequence; runs once, after construction and before the window is first shown.

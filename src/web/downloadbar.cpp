@@ -4,7 +4,7 @@
 #include "host/failurelog.h"
 #include "host/shell.h"
 #include "web/downloadrow.h"
-#include "web/initiators.h"
+#include "web/browserprofile.h"
 #include "web/launchfile.h"
 #include "web/trust.h"
 
@@ -70,9 +70,8 @@ QPushButton* plainButton(const QString& text, QWidget* parent)
 }
 } // namespace
 
-DownloadBar::DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shell& shell, Trust& trust)
-    : QWidget(parent), shell_(shell), profile_(profile), initiators_(new NavigationInitiators(this)),
-      trust_(trust), scroll_(new QScrollArea(this)), summary_(new QWidget(this)),
+DownloadBar::DownloadBar(QWidget* parent, BrowserProfile& profile, host::Shell& shell, Trust& trust)
+    : QWidget(parent), shell_(shell), profile_(profile), trust_(trust), scroll_(new QScrollArea(this)), summary_(new QWidget(this)),
       summaryText_(new QLabel(summary_)), showAll_(plainButton(QStringLiteral("Alles tonen"), summary_))
 {
     setObjectName(QStringLiteral("DownloadBar"));
@@ -105,14 +104,13 @@ DownloadBar::DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shel
     layout->addWidget(summary_);
     layout->addWidget(scroll_);
 
-    profile_->setUrlRequestInterceptor(initiators_);
-    connect(profile, &QWebEngineProfile::downloadRequested, this, &DownloadBar::start);
+    profile_.SetOnDownload([this](QWebEngineDownloadRequest* download) { start(download); });
     arrange(); // takes no room while there is nothing to show
 }
 
 DownloadBar::~DownloadBar()
 {
-    profile_->setUrlRequestInterceptor(nullptr);
+    profile_.SetOnDownload({});
 }
 
 QString DownloadBar::SafeFileName(const QString& suggested)
@@ -231,10 +229,8 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
 // user acted a moment before: the act it came by, or 0. A name alone or a type alone says nothing.
 quint64 DownloadBar::askedOfTheInsurer(const QWebEngineDownloadRequest& download, const QString& name) const
 {
-    const bool insurers = HasLaunchFileName(name) &&
-                          trust_.IsInsurers(initiators_->InitiatorOf(download.url())) &&
-                          trust_.IsInsurers(download.url());
-    return insurers ? trust_.RecentAct() : 0;
+    const Trust::Answer asked = trust_.AskForDownload(download.url());
+    return HasLaunchFileName(name) && asked.insurers ? asked.act : 0;
 }
 
 // One act, one launch: the first such file to come in that reads as a launch file.

@@ -22,15 +22,15 @@ class Shell;
 
 namespace ostrel::web {
 
+class BrowserProfile;
 class DownloadRow;
-class NavigationInitiators;
 class Trust;
 
 class DownloadBar final : public QWidget {
     Q_OBJECT
 public:
-    // trust: who asked for a download, and whether the user did.
-    DownloadBar(QWidget* parent, QWebEngineProfile* profile, host::Shell& shell, Trust& trust);
+    // profile: whose downloads come here; trust: who asked for a download, and whether the user did.
+    DownloadBar(QWidget* parent, BrowserProfile& profile, host::Shell& shell, Trust& trust);
     ~DownloadBar() override;
 
     // More rows than this fold into one line.
@@ -65,8 +65,7 @@ private:
     void arrange();
 
     host::Shell& shell_;
-    QWebEngineProfile* profile_;
-    NavigationInitiators* initiators_;
+    BrowserProfile& profile_;
     Trust& trust_;
     QList<DownloadRow*> rows_;
     QStringList inProgress_; // paths that downloads under way will write

@@ -181,7 +181,7 @@ QString ErrorPageHtml(Unreachable why, const QUrl& address, const QString& proxy
     case Unreachable::ProxyLoginRefused:
         sentence = theProxy + QStringLiteral(" van uw netwerk heeft de gebruikersnaam of het wachtwoord "
                                              "%1 keer geweigerd.")
-                                  .arg(WebPage::kProxyLoginAttempts);
+                                  .arg(ProxyAttempts::kAttempts);
         break;
     case Unreachable::NoCertificate:
         // The engine may keep "none" for the server until the program ends, whatever we ask.

@@ -56,7 +56,7 @@ bool OutsideLinks::DesktopOnly(const QUrl& url)
 
 bool OutsideLinks::HandOff(const QUrl& url, const QUrl& asker)
 {
-    if (!DesktopOnly(url) || !trust_.IsInsurers(asker))
+    if (!DesktopOnly(url) || !trust_.Ask({asker, {}, nullptr}).insurers)
         return false;
     handOff_(url);
     return true;

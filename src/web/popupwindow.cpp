@@ -19,25 +19,28 @@ namespace {
 // once no window has closed for this long.
 constexpr int kReturnMemoryAfterMs = 1000;
 
+// The one timer for it is the application object's, made when the first window closes.
 void returnFreedMemorySoon()
 {
-    static QTimer* timer = [] {
-        auto* created = new QTimer(qApp);
-        created->setSingleShot(true);
-        created->setInterval(kReturnMemoryAfterMs);
-        QObject::connect(created, &QTimer::timeout, &host::ReturnFreedMemory);
-        return created;
-    }();
+    const QString name = QStringLiteral("ostrel-return-freed-memory");
+    auto* timer = qApp->findChild<QTimer*>(name, Qt::FindDirectChildrenOnly);
+    if (!timer) {
+        timer = new QTimer(qApp);
+        timer->setObjectName(name);
+        timer->setSingleShot(true);
+        timer->setInterval(kReturnMemoryAfterMs);
+        QObject::connect(timer, &QTimer::timeout, &host::ReturnFreedMemory);
+    }
     timer->start();
 }
 } // namespace
 
-PopupWindow::PopupWindow(QWebEngineProfile* profile, OutsideLinks* links, bool clicked) : clicked_(clicked)
+PopupWindow::PopupWindow(const PageContext& context, bool clicked) : clicked_(clicked)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     // The program ends when its main window closes, whatever pages have opened (see CloseAll).
     setAttribute(Qt::WA_QuitOnClose, false);
-    auto* page = new WebPage(profile, this, links);
+    auto* page = new WebPage(context, this);
     setPage(page);
     // The window follows what the page asks of it, as far as the screen holds it: its size and
     // place, its title, being closed. The first request is the size window.open() asked for; the
@@ -64,9 +67,9 @@ PopupWindow::~PopupWindow()
     returnFreedMemorySoon();
 }
 
-WebPage* PopupWindow::Open(QWebEngineProfile* profile, OutsideLinks* links, bool clicked)
+WebPage* PopupWindow::Open(const PageContext& context, bool clicked)
 {
-    auto* window = new PopupWindow(profile, links, clicked);
+    auto* window = new PopupWindow(context, clicked);
     window->show();
     return static_cast<WebPage*>(window->page());
 }
@@ -101,7 +104,7 @@ void PopupWindow::CloseAll()
 
 void PopupWindow::contextMenuEvent(QContextMenuEvent* event)
 {
-    ShowPageMenu(*this, event->globalPos(), static_cast<WebPage*>(page())->programEntry);
+    ShowPageMenu(*this, event->globalPos(), static_cast<WebPage*>(page())->context().programEntry);
 }
 
 } // namespace ostrel::web

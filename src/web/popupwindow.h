@@ -4,11 +4,7 @@
 
 #include <QWebEngineView>
 
-class QWebEngineProfile;
-
 namespace ostrel::web {
-
-class OutsideLinks;
 
 // A plain browser window for pages that open one (target=_blank, window.open), on the main
 // window's profile so the portal session carries over. Its own page may close it; it stays on the
@@ -18,7 +14,7 @@ class PopupWindow final : public QWebEngineView {
 public:
     // Makes and shows a window; returns its page for the engine to load into. clicked: the user
     // asked for it (a link, a button), not the page by itself.
-    static WebPage* Open(QWebEngineProfile* profile, OutsideLinks* links, bool clicked);
+    static WebPage* Open(const PageContext& context, bool clicked);
     // Windows that pages opened without a click and that are still open.
     static int OpenedWithoutClick();
     // Closes every such window: they go with the main window, before the profile they use.
@@ -30,7 +26,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    PopupWindow(QWebEngineProfile* profile, OutsideLinks* links, bool clicked);
+    PopupWindow(const PageContext& context, bool clicked);
 
     bool clicked_;
 };

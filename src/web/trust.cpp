@@ -1,6 +1,8 @@
 #include "web/trust.h"
 
+#include "host/guipause.h"
 #include "host/qtmessagedialog.h"
+#include "web/initiators.h"
 #include "web/pagedialog.h"
 
 #include <QApplication>
@@ -10,7 +12,7 @@
 
 namespace ostrel::web {
 
-bool Trust::IsInsurers(const QUrl& url) const
+bool Trust::isInsurers(const QUrl& url) const
 {
     const auto port = [](const QUrl& u) { return u.port(u.scheme() == QLatin1String("https") ? 443 : 80); };
     if (url.host().isEmpty())
@@ -28,9 +30,19 @@ void Trust::UserActed()
     lastAct_.start();
 }
 
-quint64 Trust::RecentAct() const
+Trust::Answer Trust::Ask(const Asker& asker) const
 {
-    return acts_ > taken_ && lastAct_.elapsed() <= kActMs ? acts_ : 0;
+    Answer answer;
+    answer.insurers = isInsurers(asker.page) && (asker.from.isEmpty() || isInsurers(asker.from));
+    answer.act = acts_ > taken_ && lastAct_.elapsed() <= kActMs ? acts_ : 0;
+    answer.questionOpen = QuestionOpen();
+    answer.mayAsk = asker.view && asker.view->window()->isVisible() && !host::GuiPause::Active();
+    return answer;
+}
+
+Trust::Answer Trust::AskForDownload(const QUrl& url) const
+{
+    return Ask({initiators_.InitiatorOf(url), url});
 }
 
 bool Trust::TakeAct(quint64 act)

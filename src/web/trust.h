@@ -10,23 +10,44 @@
 #include <QObject>
 #include <QUrl>
 
+class QWidget;
+
 #include <functional>
 
 namespace ostrel::web {
 
+class NavigationInitiators;
+
 class Trust {
 public:
-    explicit Trust(QList<QUrl> insurerOrigins) : insurer_(std::move(insurerOrigins)) {}
+    // initiators: who asked for each navigation of the profile's pages (which page a download came
+    // from); they outlive this.
+    Trust(QList<QUrl> insurerOrigins, const NavigationInitiators& initiators)
+        : insurer_(std::move(insurerOrigins)), initiators_(initiators)
+    {
+    }
 
-    // True for an address on one of the insurer's origins (scheme, host and port).
-    bool IsInsurers(const QUrl& url) const;
+    // Who is asking.
+    struct Asker {
+        QUrl page;                 // the page or frame that asks
+        QUrl from;                 // where what it asks for finally comes from (after redirects); empty: nothing
+        const QWidget* view = nullptr; // where a question for it would show; none: it shows no question
+    };
+    struct Answer {
+        bool insurers = false;     // the page, and where the thing comes from if it comes from anywhere, are the insurer's
+        quint64 act = 0;           // the user's act it may stand for: a click or key of theirs within kActMs that
+                                   // nothing was done for yet (TakeAct), else 0
+        bool questionOpen = false; // a question of ours is open (QuestionOpen)
+        bool mayAsk = false;       // a question may go to the user now: the view's window is on the screen and
+                                   // the program is not in a pause (the start-up's shows its window after its pause)
+    };
+    Answer Ask(const Asker& asker) const;
+    // For a download: the page that asked is the one whose navigation brought the file.
+    Answer AskForDownload(const QUrl& url) const;
 
     // The user's own click or key, as the window system (or a screen reader) delivered it; a
     // page's script never gets here.
     void UserActed();
-    // The user's latest act, when it came within kActMs and nothing has been done for it yet;
-    // 0 when there is none.
-    quint64 RecentAct() const;
     // True, once per act: one act of the user's stands for one thing outside the page.
     bool TakeAct(quint64 act);
     // As long as the engine's own user activation lasts.
@@ -42,7 +63,11 @@ public:
     static void AfterQuestions(QObject* context, std::function<void()> fn);
 
 private:
+    // True for an address on one of the insurer's origins (scheme, host and port).
+    bool isInsurers(const QUrl& url) const;
+
     QList<QUrl> insurer_;
+    const NavigationInitiators& initiators_;
     QElapsedTimer lastAct_;
     quint64 acts_ = 0;  // the user's acts so far
     quint64 taken_ = 0; // the latest act that something was done for

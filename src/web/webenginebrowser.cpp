@@ -3,6 +3,7 @@
 #include "host/failurelog.h"
 #include "host/guipause.h"
 #include "host/proxyroute.h"
+#include "web/browserprofile.h"
 #include "web/pagemenu.h"
 
 #include <QContextMenuEvent>
@@ -66,8 +67,8 @@ bool sameAddress(QUrl a, QUrl b)
 
 } // namespace
 
-WebEngineBrowser::WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent)
-    : QWebEngineView(parent), profile_(BrowserProfile()), trust_(std::move(insurerOrigins)),
+WebEngineBrowser::WebEngineBrowser(BrowserProfile& profile, QList<QUrl> insurerOrigins, QWidget* parent)
+    : QWebEngineView(parent), profile_(profile.engine()), trust_(std::move(insurerOrigins), profile.initiators()),
       outsideLinks_(
           trust_,
           [this](const QUrl& url) {
@@ -79,9 +80,8 @@ WebEngineBrowser::WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent)
                   onPageOutsideAddress_(url.toString(QUrl::FullyEncoded).toStdString());
           },
           [this](const QString& scheme) { return programNames_ ? programNames_(scheme) : QString(); }),
-      page_(new WebPage(profile_, this, &outsideLinks_))
+      page_(new WebPage({profile, trust_, outsideLinks_, &programEntry_}, this))
 {
-    page_->programEntry = &programEntry_;
     setPage(page_);
     // A page cannot close the main window's browser: its window.close() asks, and nobody listens.
     connect(page_, &QWebEnginePage::printRequested, this, &WebEngineBrowser::PrintWithDialog);
@@ -144,9 +144,9 @@ WebEngineBrowser::WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent)
 // sending no certificate.
 void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreachable why)
 {
-    if (why == Unreachable::ProxyLoginCancelled && page_->proxyLogin() == WebPage::ProxyLogin::Refused)
+    if (why == Unreachable::ProxyLoginCancelled && page_->logins().proxyLogin() == PageLogins::ProxyLogin::Refused)
         why = Unreachable::ProxyLoginRefused;
-    if (why == Unreachable::Failed && WebPage::CertificateDeclined(info.url()))
+    if (why == Unreachable::Failed && page_->logins().CertificateDeclined(info.url()))
         why = Unreachable::NoCertificate;
     // Only a proxy's failure asks which proxy: with a proxy found automatically (WPAD) the
     // question itself may wait on the network.
@@ -197,7 +197,7 @@ void WebEngineBrowser::retryUnreachable()
         return;
     host::Request request = std::move(unreachable_->request);
     unreachable_.reset();
-    WebPage::ForgetDeclinedCertificates();
+    page_->logins().ForgetDeclinedCertificates();
     if (request.retry)
         request.retry();
     else

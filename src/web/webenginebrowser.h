@@ -24,11 +24,14 @@ class QPrinter;
 
 namespace ostrel::web {
 
+class BrowserProfile;
+
 class WebEngineBrowser final : public QWebEngineView, public host::Browser {
     Q_OBJECT
 public:
-    // insurerOrigins: the insurer's compiled-in hosts, which its pages, windows and downloads trust.
-    WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent);
+    // profile: the program's, which outlives the view; insurerOrigins: the insurer's compiled-in
+    // hosts, which its pages, windows and downloads trust.
+    WebEngineBrowser(BrowserProfile& profile, QList<QUrl> insurerOrigins, QWidget* parent);
     ~WebEngineBrowser() override;
 
     using Browser::Navigate;

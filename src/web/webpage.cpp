@@ -3,16 +3,14 @@
 #include "host/endprocess.h"
 #include "host/failurelog.h"
 #include "host/guipause.h"
-#include "host/proxyroute.h"
 #include "web/blockedwindowbar.h"
-#include "web/certificatechooser.h"
+#include "web/browserprofile.h"
 #include "web/errorpage.h"
-#include "web/logindialog.h"
 #include "web/outsidelinks.h"
 #include "web/pagedialog.h"
 #include "web/popupwindow.h"
+#include "web/trust.h"
 
-#include <QAuthenticator>
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -56,31 +54,6 @@ bool isLeaveQuestion(const QString& message)
                "Are you sure you want to leave this page? Changes that you made may not be saved.");
 }
 
-QString sameAddress(const QUrl& url)
-{
-    return url.toString(QUrl::FullyEncoded);
-}
-
-// Drops the entries older than ms.
-void forgetOlder(QList<std::pair<QUrl, QElapsedTimer>>& entries, int ms)
-{
-    entries.removeIf(
-        [ms](const std::pair<QUrl, QElapsedTimer>& entry) { return entry.second.elapsed() > ms; });
-}
-
-// Takes the entry for url out of the list; false when there is none.
-bool take(QList<std::pair<QUrl, QElapsedTimer>>& entries, const QUrl& url)
-{
-    const auto found =
-        std::find_if(entries.begin(), entries.end(), [&](const std::pair<QUrl, QElapsedTimer>& entry) {
-            return sameAddress(entry.first) == sameAddress(url);
-        });
-    if (found == entries.end())
-        return false;
-    entries.erase(found);
-    return true;
-}
-
 } // namespace
 
 // A JavaScript string literal holding text, escaped by the JSON writer.
@@ -90,34 +63,9 @@ QString JsString(const QString& text)
     return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
-namespace {
-QWebEngineProfile* g_profile = nullptr;
-}
-
-// One persistent profile for the process (cookies and HTTP cache on disk; Qt's default profile is
-// off the record). Two profiles on the same storage would fight over its lock, so views share it.
-// It lives until the application object goes, after every page.
-QWebEngineProfile* BrowserProfile()
-{
-    static QWebEngineProfile* profile = [] {
-        auto* created = new QWebEngineProfile(QStringLiteral("ostrel-web"), qApp);
-        g_profile = created;
-        created->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true); // the PDF viewer
-        created->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
-        // Pages are asked for Dutch first, whatever the desktop's language.
-        created->setHttpAcceptLanguage(QStringLiteral("nl-NL,nl;q=0.9,en;q=0.8"));
-        return created;
-    }();
-    return profile;
-}
-
-void ReleaseBrowserProfile()
-{
-    delete std::exchange(g_profile, nullptr);
-}
-
-WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* links)
-    : QWebEnginePage(profile, parent), links_(links), scriptToken_(QUuid::createUuid().toString(QUuid::Id128))
+WebPage::WebPage(const PageContext& context, QObject* parent)
+    : QWebEnginePage(context.profile.engine(), parent), context_(context), logins_(new PageLogins(*this)),
+      scriptToken_(QUuid::createUuid().toString(QUuid::Id128))
 {
     installPageScripts();
     // The engine asks acceptNavigationRequest about a scheme it does not know (ftp:// among them,
@@ -142,9 +90,9 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* link
         auto refused = error;
         refused.rejectCertificate();
     });
-    connect(this, &QWebEnginePage::authenticationRequired, this, &WebPage::askForLogin);
-    connect(this, &QWebEnginePage::proxyAuthenticationRequired, this, &WebPage::askForProxyLogin);
-    connect(this, &QWebEnginePage::selectClientCertificate, this, &WebPage::chooseCertificate);
+    connect(this, &QWebEnginePage::authenticationRequired, logins_, &PageLogins::ForSite);
+    connect(this, &QWebEnginePage::proxyAuthenticationRequired, logins_, &PageLogins::ForProxy);
+    connect(this, &QWebEnginePage::selectClientCertificate, logins_, &PageLogins::ChooseCertificate);
     connect(this, &QWebEnginePage::renderProcessTerminated, this, &WebPage::recoverFromCrash);
     connect(this, &QWebEnginePage::newWindowRequested, this, &WebPage::openWindow);
     // A page that starts loading is a new one: it may ask again. (A navigation to another
@@ -158,8 +106,7 @@ WebPage::WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* link
         if (started && IsWebScheme(info.url())) {
             dialogsOff_ = false;
             lastDialog_.invalidate();
-            proxyAsks_.clear();
-            proxyLogin_ = ProxyLogin::NotAsked;
+            logins_->LoadStarted();
         }
     });
     // Once the page the program took it to is there, that page may ask (also told by our script,
@@ -203,27 +150,9 @@ void WebPage::EndUnresponsiveRenderer(std::function<void()> then)
     }
 }
 
-// Silent, a login request is cancelled at once: an empty answer would only be asked again. So is
-// one that comes before the window is on the screen or in a pause (the start-up's POST meets both),
-// to be asked again (questionPutOff): the engine wants its answer before the signal returns, and
-// no window of ours may come up before the main window. The page is the one being loaded (a frame
-// of it asks with another address), else the one shown.
-void WebPage::askForLogin(const QUrl& url, QAuthenticator* authenticator)
-{
-    const QUrl page = requestedUrl().isEmpty() ? this->url() : requestedUrl();
-    if (!silent && !mayAsk()) {
-        *authenticator = QAuthenticator();
-        emit questionPutOff(true);
-        return;
-    }
-    if (silent || !LoginDialog::Ask(view(), url, page, authenticator))
-        *authenticator = QAuthenticator();
-}
-
 bool WebPage::mayAsk() const
 {
-    const QWebEngineView* shown = view();
-    return shown && shown->window()->isVisible() && !host::GuiPause::Active();
+    return context_.trust.Ask({url(), {}, view()}).mayAsk;
 }
 
 void WebPage::WhenMayAsk(std::function<void()> fn)
@@ -235,129 +164,6 @@ void WebPage::WhenMayAsk(std::function<void()> fn)
     // Rare (the start-up's requests, a pause's), and over in seconds: looked at again shortly.
     QTimer::singleShot(kWhenMayAskPollMs, this,
                        [this, fn = std::move(fn)]() mutable { WhenMayAsk(std::move(fn)); });
-}
-
-// The questions that came while none could be asked and that the engine still waits for (a
-// certificate for a server): over the window, now that it is there.
-void WebPage::askHeldQuestions()
-{
-    for (QWebEngineClientCertificateSelection& selection : std::exchange(heldCertificates_, {}))
-        chooseCertificate(selection);
-}
-
-// A proxy that wants a login first gets the one known for it (given this session, or in the proxy
-// setting) without a question; then the user is asked, up to three times for the same address.
-// Once the user cancelled or the attempts are used up, the rest of the load (the proxy's own refusal
-// page among it) is refused at once, and so is what comes while the dialog is open: the engine
-// wants the answer before the signal returns.
-void WebPage::askForProxyLogin(const QUrl& url, QAuthenticator* authenticator, const QString& proxyHost)
-{
-    const host::ProxyRoute route = host::SystemProxyRoute(url);
-    const bool known = !route.direct() && route.host.compare(proxyHost, Qt::CaseInsensitive) == 0;
-    const QString proxy = known ? route.name() : proxyHost;
-    int& asks = proxyAsks_[url];
-    ++asks;
-    if (asks == 1) {
-        if (const auto login = known ? host::ProxyLogins::For(route) : std::nullopt) {
-            authenticator->setUser(login->user);
-            authenticator->setPassword(login->password);
-            return;
-        }
-        ++asks; // nothing to try silently: the first question is the first attempt
-    }
-    const int attempt = asks - 1;
-    if (silent || proxyDialogOpen_ || proxyLogin_ != ProxyLogin::NotAsked || attempt > kProxyLoginAttempts) {
-        if (attempt > kProxyLoginAttempts)
-            proxyLogin_ = ProxyLogin::Refused;
-        *authenticator = QAuthenticator();
-        return;
-    }
-    if (!mayAsk()) {
-        proxyLogin_ = ProxyLogin::Cancelled;
-        *authenticator = QAuthenticator();
-        emit questionPutOff(true);
-        return;
-    }
-    proxyDialogOpen_ = true;
-    const auto earlier = known ? host::ProxyLogins::For(route) : std::nullopt;
-    const bool given = LoginDialog::AskForProxy(view(), proxy, attempt, kProxyLoginAttempts,
-                                                earlier ? earlier->user : QString(), authenticator);
-    proxyDialogOpen_ = false;
-    if (!given) {
-        proxyLogin_ = ProxyLogin::Cancelled;
-        *authenticator = QAuthenticator();
-        return;
-    }
-    if (known)
-        host::ProxyLogins::Remember(route.host, route.port,
-                                    {authenticator->user(), authenticator->password()});
-}
-
-namespace {
-// The session's answers to servers that asked for a certificate, by "host:port": the chosen
-// certificate, or none.
-QHash<QString, std::optional<QSslCertificate>>& CertificateChoices()
-{
-    static QHash<QString, std::optional<QSslCertificate>> choices;
-    return choices;
-}
-
-QString ServerOf(const QUrl& url)
-{
-    return url.host() + u':' + QString::number(url.port(443));
-}
-} // namespace
-
-bool WebPage::CertificateDeclined(const QUrl& url)
-{
-    const auto choice = CertificateChoices().constFind(ServerOf(url));
-    return choice != CertificateChoices().cend() && !choice->has_value();
-}
-
-void WebPage::ForgetDeclinedCertificates()
-{
-    CertificateChoices().removeIf([](const auto& choice) { return !choice.value().has_value(); });
-}
-
-// The certificate chosen for a server is sent again while it is offered, and none where the user
-// sent none, until they try again (ForgetDeclinedCertificates): a page cannot bring the question
-// back by asking again. Otherwise the user chooses; while silent none is sent. One that comes while
-// no question may go to the user waits, unanswered, until one may (askHeldQuestions): the engine
-// takes the answer later, and a "none" would stay with the server until the program ends.
-void WebPage::chooseCertificate(QWebEngineClientCertificateSelection selection)
-{
-    const QString server = ServerOf(selection.host());
-    const QList<QSslCertificate> offered = selection.certificates();
-    auto& choices = CertificateChoices();
-    if (const auto earlier = choices.constFind(server); earlier != choices.cend()) {
-        if (!earlier->has_value()) {
-            selection.selectNone();
-            return;
-        }
-        if (offered.contains(**earlier)) {
-            selection.select(**earlier);
-            return;
-        }
-    }
-    if (silent || offered.isEmpty()) {
-        selection.selectNone();
-        return;
-    }
-    if (!mayAsk()) {
-        heldCertificates_.append(selection);
-        if (heldCertificates_.size() == 1)
-            WhenMayAsk([this] { askHeldQuestions(); });
-        emit questionPutOff(false);
-        return;
-    }
-    const std::optional<qsizetype> chosen = CertificateChooser::Choose(view(), server, offered);
-    if (!chosen) {
-        choices.insert(server, std::nullopt);
-        selection.selectNone();
-        return;
-    }
-    choices.insert(server, offered.at(*chosen));
-    selection.select(offered.at(*chosen));
 }
 
 // A dead renderer leaves a grey page: load it again, but a page that always crashes only a few
@@ -413,16 +219,10 @@ void WebPage::openWindow(QWebEngineNewWindowRequest& request)
                   qPrintable(url.toString()));
         if (QWebEngineView* shown = view())
             BlockedWindowBar::Show(
-                shown, url, [profile = profile(), links = links_, entry = programEntry](const QUrl& address) {
-                    WebPage* page = PopupWindow::Open(profile, links, true);
-                    page->programEntry = entry;
-                    page->load(address);
-                });
+                shown, url, [context = context_](const QUrl& address) { PopupWindow::Open(context, true)->load(address); });
         return;
     }
-    WebPage* page = PopupWindow::Open(profile(), links_, clicked);
-    page->programEntry = programEntry;
-    request.openIn(page);
+    request.openIn(PopupWindow::Open(context_, clicked));
 }
 
 // The engine cannot load ftp:// at all, and other schemes belong to other programs: such a
@@ -437,7 +237,7 @@ bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool
         return false;
     }
     if (!IsWebScheme(url)) {
-        if (isMainFrame && links_ && links_->HandOff(url, this->url()))
+        if (isMainFrame && context_.links.HandOff(url, this->url()))
             return false;
         if (isMainFrame && type == NavigationTypeLinkClicked)
             outsideLink(url);
@@ -449,30 +249,8 @@ bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool
 // The report of the user's click on the link and the navigation come in either order.
 void WebPage::outsideLink(const QUrl& url)
 {
-    forgetOlder(clickedLinks_, kClickValidMs);
-    if (!take(clickedLinks_, url)) {
-        forgetOlder(waitingLinks_, kClickValidMs);
-        QElapsedTimer now;
-        now.start();
-        waitingLinks_.append({url, now});
-        return;
-    }
-    if (links_)
-        links_->Clicked(view(), url);
-}
-
-void WebPage::linkClicked(const QUrl& url)
-{
-    forgetOlder(waitingLinks_, kClickValidMs);
-    if (take(waitingLinks_, url)) {
-        if (links_)
-            links_->Clicked(view(), url);
-        return;
-    }
-    forgetOlder(clickedLinks_, kClickValidMs);
-    QElapsedTimer now;
-    now.start();
-    clickedLinks_.append({url, now});
+    if (linkClicks_.Navigated(url))
+        context_.links.Clicked(view(), url);
 }
 
 // Two scripts of ours, in the application's own script world where the page's scripts cannot
@@ -584,8 +362,11 @@ void WebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, cons
     const QStringView report = QStringView(message).mid(scriptToken_.size() + 1);
     if (report.startsWith(u"frame "))
         emit frameCompleted(report.mid(6).toString());
-    else if (report.startsWith(u"link "))
-        linkClicked(QUrl(report.mid(5).toString()));
+    else if (report.startsWith(u"link ")) {
+        const QUrl link(report.mid(5).toString());
+        if (linkClicks_.Clicked(link))
+            context_.links.Clicked(view(), link);
+    }
     else if (report == u"document")
         leaving_ = Leaving::No; // the page the program took it to is there: it may ask
 }

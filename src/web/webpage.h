@@ -12,7 +12,9 @@
 #include <QWebEngineClientCertificateSelection>
 #include <QWebEnginePage>
 
+#include "web/linkclicks.h"
 #include "web/pagedialog.h"
+#include "web/pagelogins.h"
 
 #include <functional>
 #include <utility>
@@ -24,19 +26,30 @@ class QWebEngineView;
 
 namespace ostrel::web {
 
+class BrowserProfile;
 class OutsideLinks;
+class Trust;
 struct ProgramMenuEntry;
+
+// What the main window's page shares with the windows it opens, and they with theirs.
+struct PageContext {
+    BrowserProfile& profile;
+    Trust& trust;          // who asks
+    OutsideLinks& links;   // where the links for other programs go
+    const ProgramMenuEntry* programEntry = nullptr; // the program's entry of the page menu
+};
 
 // The silent flag and frame completions live here.
 class WebPage : public QWebEnginePage {
     Q_OBJECT
 public:
-    // links: where the links for other programs go, shared with the windows this page opens.
-    WebPage(QWebEngineProfile* profile, QObject* parent, OutsideLinks* links);
+    // parent: the view that shows the page.
+    WebPage(const PageContext& context, QObject* parent);
 
     bool silent = false;
-    // The program's entry of the page menu, handed on to the windows this page opens.
-    const ProgramMenuEntry* programEntry = nullptr;
+    const PageContext& context() const { return context_; }
+    PageLogins& logins() { return *logins_; }
+    QWebEngineView* view() const;
 
     // The program takes the page elsewhere: its open dialog goes, and the dialogs it asks for until
     // the next page is there are answered at once as if cancelled. A load that ends without a new
@@ -54,26 +67,14 @@ public:
     static constexpr int kRepeatedDialogMs = 5000;
     // Windows opened without a click that may be open at once; later ones are blocked.
     static constexpr int kWindowsWithoutClick = 3;
-    // A link the user clicked stands for the navigation it starts this long.
-    static constexpr int kClickValidMs = 1000;
-    // A proxy that refuses a login is asked this often per request, then the page shows why.
-    static constexpr int kProxyLoginAttempts = 3;
     // How often WhenMayAsk looks again.
     static constexpr int kWhenMayAskPollMs = 20;
 
-    // How the proxy logins of the page's current load went: a page the proxy refused (its 407) is
-    // explained by our error page with this.
-    enum class ProxyLogin { NotAsked, Cancelled, Refused };
-    ProxyLogin proxyLogin() const { return proxyLogin_; }
     // Whether a question may go to the user now: the page's window is on the screen and the program
     // is not in a pause (the start-up's shows its window only after its pause).
     bool mayAsk() const;
     // Runs fn once a question may go to the user (at once, if it may now).
     void WhenMayAsk(std::function<void()> fn);
-    // Whether the user sent no certificate to this server when it asked for one, last time.
-    static bool CertificateDeclined(const QUrl& url);
-    // The user tries again: servers they sent no certificate get the question again.
-    static void ForgetDeclinedCertificates();
 
 signals:
     void frameCompleted(const QString& url);
@@ -98,7 +99,6 @@ protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
 
 private:
-    QWebEngineView* view() const;
     struct Asked {
         bool accepted = false;
         QString input;
@@ -106,16 +106,12 @@ private:
     Asked ask(const QUrl& origin, PageDialog::Question question);
     bool beingLeft();
     void installPageScripts();
-    void askForLogin(const QUrl& url, QAuthenticator* authenticator);
-    void askForProxyLogin(const QUrl& url, QAuthenticator* authenticator, const QString& proxyHost);
-    void chooseCertificate(QWebEngineClientCertificateSelection selection);
-    void askHeldQuestions();
     void recoverFromCrash(RenderProcessTerminationStatus status);
     void openWindow(QWebEngineNewWindowRequest& request);
     void outsideLink(const QUrl& url);
-    void linkClicked(const QUrl& url);
 
-    OutsideLinks* links_;
+    PageContext context_;
+    PageLogins* logins_;
     QString scriptToken_; // proves that a report comes from our scripts, not from a page
     QUrl crashedUrl_;
     int crashReloads_ = 0;
@@ -125,19 +121,8 @@ private:
     bool byLoad_ = false;
     bool dialogsOff_ = false;                            // the user turned this page's dialogs off
     QElapsedTimer lastDialog_;                           // when the page's last dialog closed
-    QList<std::pair<QUrl, QElapsedTimer>> clickedLinks_; // links the user clicked, not yet followed
-    QList<std::pair<QUrl, QElapsedTimer>> waitingLinks_; // links for other programs, not yet clicked
-    QHash<QUrl, int> proxyAsks_; // the proxy's requests for a login per address in this load
-    bool proxyDialogOpen_ = false;
-    ProxyLogin proxyLogin_ = ProxyLogin::NotAsked;
-    QList<QWebEngineClientCertificateSelection> heldCertificates_; // asked for before mayAsk
+    LinkClicks linkClicks_;
 };
-
-// Where the program's browser windows keep their cookies and cache: one profile for the process.
-QWebEngineProfile* BrowserProfile();
-// Ends the profile, if one was made, once every page has gone: before the application object's
-// end, which takes the engine down before it deletes its children.
-void ReleaseBrowserProfile();
 
 // A JavaScript string literal holding text, escaped by the JSON writer.
 QString JsString(const QString& text);

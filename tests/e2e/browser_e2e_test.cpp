@@ -1,4 +1,5 @@
 // The browser contract over the real engine: completions of frames, cache bypass, the silent flag.
+#include "testprofile.h"
 #include "modalwatcher.h"
 #include "pagescript.h"
 #include "qtprint.h"
@@ -22,6 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::originOf;
 using testing::StandIn;
+using testing::TestProfile;
 using testing::waitFor;
 
 struct Completion {
@@ -31,7 +33,7 @@ struct Completion {
 
 struct Browsing {
     StandIn standIn;
-    web::WebEngineBrowser browser{{}, nullptr};
+    web::WebEngineBrowser browser{TestProfile::Get(), {}, nullptr};
     std::vector<Completion> completions;
 
     Browsing()

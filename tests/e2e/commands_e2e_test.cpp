@@ -59,7 +59,7 @@ struct Running : testing::LiveWindow {
     Running()
     {
         fakes.services.probe =
-            std::make_unique<host::BackgroundProbe>(std::make_unique<host::CurlProbe>("Ostrel Web"));
+            std::make_unique<host::BackgroundProbe>(std::make_unique<host::CurlProbe>("Ostrel Web", testing::TestProfile::Logins()));
         fakes.services.messages = std::make_unique<host::QtMessageDialog>();
         start();
     }

@@ -1,6 +1,7 @@
 // The end-to-end tests drive the real browser engine in this process, with its own empty
 // configuration, data and cache folders, network and X display.
 #include "app/TApplication.h"
+#include "testprofile.h"
 #include "isolation.h"
 #ifdef OSTREL_E2E_OFFICE
 #include "office.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv)
 
     ostrel::app::PrepareApplication();
     ostrel::app::TApplication application(argc, argv);
+    const ostrel::testing::TestProfile profile;
     const int result = RUN_ALL_TESTS();
     // What the tests' windows left for deletion goes while the event loop runs, before the engine
     // is taken down with the application.

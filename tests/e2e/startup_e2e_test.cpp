@@ -4,6 +4,7 @@
 #include "pagescript.h"
 #include "qtprint.h"
 #include "standin.h"
+#include "testprofile.h"
 
 #include "app/TApplication.h"
 #include "app/startup.h"
@@ -41,6 +42,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::portal;
 using testing::StandIn;
+using testing::TestProfile;
 using testing::waitFor;
 
 QString registryStorePath()
@@ -89,8 +91,8 @@ struct ErrorBoxWatcher {
 };
 
 struct StartedWindow {
-    host::Services services = host::PlatformServices({"/opt/ostrel/ostrel-web", {}});
-    ui::TWebNavigator window{services};
+    host::Services services = host::PlatformServices({"/opt/ostrel/ostrel-web", {}}, TestProfile::Logins());
+    ui::TWebNavigator window{services, TestProfile::Get()};
     ShowClock clock;
 
     // As the program's entry does it: create, run the start-up sequence, show.

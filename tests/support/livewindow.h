@@ -4,6 +4,7 @@
 
 #include "fakes.h"
 #include "standin.h"
+#include "testprofile.h"
 
 #include "app/TApplication.h"
 #include "host/guipause.h"
@@ -27,7 +28,7 @@ struct LiveWindow {
     void start(bool startUp = false)
     {
         fakes.services.pause = std::make_unique<host::GuiPause>();
-        window = std::make_unique<ui::TWebNavigator>(fakes.services);
+        window = std::make_unique<ui::TWebNavigator>(fakes.services, TestProfile::Get());
         if (startUp)
             app::TApplication::Guarded([&] { window->FormCreate(); });
         window->show();

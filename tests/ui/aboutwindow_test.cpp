@@ -1,6 +1,7 @@
 // "Over Ostrel Web" as the service desk's caller meets it: opened from the page menu's entry, the
 // facts of this run in a read-only text, "Kopiëren" onto the clipboard, Escape to close.
 #include "fakes.h"
+#include "testprofile.h"
 
 #include "host/regstore.h"
 #include "navigation/destinations.h"
@@ -33,7 +34,7 @@ TEST(AboutWindow, showsThisRunsFactsCopiesThemAndClosesOnEscape)
     damaged.close();
     fakes.services.registry = std::make_unique<host::RegFileStore>(store);
     fakes.probe->statuses[navigation::PrimaryGatewayUrl()] = 503;
-    TWebNavigator window(fakes.services);
+    TWebNavigator window(fakes.services, testing::TestProfile::Get());
     window.enableIE8Standard();
     window.ApplyCompactLayout();
     window.Button1Click(); // F2's click

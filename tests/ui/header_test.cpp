@@ -2,6 +2,7 @@
 // the pointer does to it.
 #include "fakes.h"
 #include "qtprint.h"
+#include "testprofile.h"
 
 #include "ui/TWebNavigator.h"
 #include "ui/headerlayout.h"
@@ -33,7 +34,7 @@ QRgb highlight()
 
 struct Window {
     testing::FakeServices fakes;
-    TWebNavigator window{fakes.services};
+    TWebNavigator window{fakes.services, testing::TestProfile::Get()};
 
     explicit Window(int clientWidth = kDesignPanelWidth)
     {

@@ -1,5 +1,6 @@
 // The header's tests build the real window on Qt's offscreen platform: no display, no pages loaded.
 #include "app/TApplication.h"
+#include "testprofile.h"
 
 #include <QTimer>
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1"); // the window holds a browser view, even unused
     ostrel::app::PrepareApplication();
     ostrel::app::TApplication application(argc, argv);
+    const ostrel::testing::TestProfile profile;
     application.setStyle(QStringLiteral("Fusion")); // the same 3-D colours on every desktop
     const int result = RUN_ALL_TESTS();
     // What the tests' windows left for deletion goes while the event loop runs.

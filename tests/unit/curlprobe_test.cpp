@@ -250,9 +250,9 @@ private:
     LoopbackServer server_; // last: its thread calls Handle, which uses the members above
 };
 
-int ProbeOnce(const std::string& url)
+int ProbeOnce(const std::string& url, const ProxyLogins& logins = ProxyLogins())
 {
-    CurlProbe probe(kAgent);
+    CurlProbe probe(kAgent, logins);
     return probe.Probe(url);
 }
 
@@ -366,7 +366,8 @@ TEST(CurlProbeRedirects, aRedirectStatusWithoutLocationIsReportedAsIs)
 TEST(CurlProbeRequest, sendsAGetForTheAddressWithTheAgentGiven)
 {
     HttpServer server([](const std::string&) { return Response(200); });
-    CurlProbe probe("Ostrel Web");
+    const ProxyLogins logins;
+    CurlProbe probe("Ostrel Web", logins);
     ASSERT_EQ(probe.Probe(server.Url("/vpn/index.html")), 200);
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -377,8 +378,9 @@ TEST(CurlProbeRequest, sendsAGetForTheAddressWithTheAgentGiven)
 TEST(CurlProbeRequest, eachProbeUsesItsOwnAgent)
 {
     HttpServer server([](const std::string&) { return Response(200); });
-    CurlProbe first("First Agent/1.0");
-    CurlProbe second("Second Agent/2.0");
+    const ProxyLogins logins;
+    CurlProbe first("First Agent/1.0", logins);
+    CurlProbe second("Second Agent/2.0", logins);
     ASSERT_EQ(first.Probe(server.Url("/a")), 200);
     ASSERT_EQ(second.Probe(server.Url("/b")), 200);
     const auto requests = server.Requests();
@@ -460,10 +462,11 @@ TEST(CurlProbeRequest, takesTheEnginesWayAndTheProxysLoginByAnyMethod)
         });
         const std::string hostPort = "127.0.0.1:" + std::to_string(proxy.port());
         ScopedEnv setting("http_proxy", (c.inSetting ? "http://agent:geheim@" : "http://") + hostPort);
+        ProxyLogins logins;
         if (!c.inSetting)
-            ProxyLogins::Remember(QStringLiteral("127.0.0.1"), std::uint16_t(proxy.port()),
-                                  {QStringLiteral("agent"), QStringLiteral("geheim")});
-        EXPECT_EQ(ProbeOnce("http://gateway.invalid/vpn/index.html"), c.status);
+            logins.Remember(QStringLiteral("127.0.0.1"), std::uint16_t(proxy.port()),
+                            {QStringLiteral("agent"), QStringLiteral("geheim")});
+        EXPECT_EQ(ProbeOnce("http://gateway.invalid/vpn/index.html", logins), c.status);
     }
 
     HttpServer proxy([](const std::string&) { return Response(502); });
@@ -480,7 +483,8 @@ TEST(CurlProbeRequest, takesTheEnginesWayAndTheProxysLoginByAnyMethod)
 TEST(CurlProbeRequest, probesFromSeveralThreadsAtOnce)
 {
     HttpServer server([](const std::string&) { return Response(200); });
-    CurlProbe probe(kAgent);
+    const ProxyLogins logins;
+    CurlProbe probe(kAgent, logins);
     std::vector<int> results(4, 0);
     std::vector<std::thread> threads;
     for (size_t i = 0; i < results.size(); ++i)

@@ -1,6 +1,7 @@
 // What a page may put into a download's name, and which saved files read as launch files.
 #include "web/downloadbar.h"
 #include "web/launchfile.h"
+#include "web/initiators.h"
 #include "web/trust.h"
 
 #include <QDir>
@@ -94,25 +95,43 @@ TEST(LaunchFiles, onlyAnIniTextWithARemoteWorkplaceSectionReadsAsALaunchFile)
     EXPECT_EQ(LaunchFileName(QStringLiteral("launcher.aspx"), QStringLiteral("text/html")), u"launcher.aspx");
 }
 
-TEST(Trust, theInsurersOriginIsSchemeHostAndPortAndAnActCountsOnce)
+TEST(Trust, answersWhoIsAskingAndCountsEachActOnce)
 {
+    const NavigationInitiators initiators;
     Trust trust({QUrl(QStringLiteral("https://ows.ostrel.nl")),
-                 QUrl(QStringLiteral("http://127.0.0.1:47201/ostrelsupport"))});
-    EXPECT_TRUE(trust.IsInsurers(QUrl(QStringLiteral("https://ows.ostrel.nl:443/"))));
-    EXPECT_TRUE(trust.IsInsurers(QUrl(QStringLiteral("https://OWS.ostrel.nl/x"))));
-    EXPECT_TRUE(trust.IsInsurers(QUrl(QStringLiteral("http://127.0.0.1:47201/"))));
-    EXPECT_FALSE(trust.IsInsurers(QUrl(QStringLiteral("http://ows.ostrel.nl/")))) << "another scheme";
-    EXPECT_FALSE(trust.IsInsurers(QUrl(QStringLiteral("https://ows.ostrel.nl:8443/")))) << "another port";
-    EXPECT_FALSE(trust.IsInsurers(QUrl(QStringLiteral("http://127.0.0.1:47290/"))));
-    EXPECT_FALSE(trust.IsInsurers(QUrl(QStringLiteral("https://ows.ostrel.nl.evil.example/"))));
-    EXPECT_FALSE(trust.IsInsurers(QUrl())) << "nobody known asked";
-    EXPECT_FALSE(trust.IsInsurers(QUrl(QStringLiteral("data:application/x-ica,x")))) << "no host";
-    EXPECT_EQ(trust.RecentAct(), 0u) << "before any";
+                 QUrl(QStringLiteral("http://127.0.0.1:47201/ostrelsupport"))},
+                initiators);
+    struct Case {
+        const char* page;
+        const char* from;
+        bool insurers;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"https://ows.ostrel.nl:443/", "", true, "the default port spelt out"},
+        {"https://OWS.ostrel.nl/x", "", true, "the host in any case"},
+        {"http://127.0.0.1:47201/", "http://127.0.0.1:47201/launch.ica", true, "asked and served by the insurer"},
+        {"http://ows.ostrel.nl/", "", false, "another scheme"},
+        {"https://ows.ostrel.nl:8443/", "", false, "another port"},
+        {"http://127.0.0.1:47290/", "", false, "another loopback port"},
+        {"https://ows.ostrel.nl.evil.example/", "", false, "a longer host"},
+        {"", "http://127.0.0.1:47201/launch.ica", false, "nobody known asked"},
+        {"http://127.0.0.1:47201/", "http://127.0.0.1:47290/launch.ica", false, "redirected elsewhere"},
+        {"http://127.0.0.1:47201/", "data:application/x-ica,x", false, "no host to come from"},
+    };
+    for (const Case& c : cases) {
+        const Trust::Answer answer =
+            trust.Ask({QUrl(QString::fromUtf8(c.page)), QUrl(QString::fromUtf8(c.from)), nullptr});
+        EXPECT_EQ(answer.insurers, c.insurers) << c.why;
+        EXPECT_FALSE(answer.mayAsk) << "no view to ask over";
+    }
+    const Trust::Asker page{QUrl(QStringLiteral("https://ows.ostrel.nl/")), {}, nullptr};
+    EXPECT_EQ(trust.Ask(page).act, 0u) << "before any";
     trust.UserActed();
-    const quint64 act = trust.RecentAct();
+    const quint64 act = trust.Ask(page).act;
     EXPECT_TRUE(trust.TakeAct(act));
     EXPECT_FALSE(trust.TakeAct(act)) << "one act, one thing";
-    EXPECT_EQ(trust.RecentAct(), 0u);
+    EXPECT_EQ(trust.Ask(page).act, 0u);
 }
 
 } // namespace

@@ -10,10 +10,12 @@
 
 namespace ostrel::host {
 
-Services PlatformServices(const ProcessInfo& process)
+// WinINet finds and logs in to the proxy itself: the logins are only the pages'.
+Services PlatformServices(const ProcessInfo& process, ProxyLogins& proxyLogins)
 {
     Services services;
     services.process = process;
+    services.proxyLogins = &proxyLogins;
     services.registry = std::make_unique<WinRegistry>();
     services.pause = std::make_unique<GuiPause>();
     services.shell = std::make_unique<WinShell>();

@@ -1,0 +1,54 @@
+// The program's one browser profile: cookies and HTTP cache on disk (Qt's default profile is off
+// the record), shared by the main window's page and every window a page opens, so the portal's
+// session carries over. Two profiles on the same storage would fight over its lock.
+// The program's entry makes it before the window and ends it after every page has gone (the
+// windows pages opened included), before the application object, which takes the engine down.
+#pragma once
+
+#include <QHash>
+#include <QSslCertificate>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+class QWebEngineDownloadRequest;
+class QWebEngineProfile;
+
+namespace ostrel::host {
+class ProxyLogins;
+}
+
+namespace ostrel::web {
+
+class NavigationInitiators;
+
+class BrowserProfile {
+public:
+    // proxyLogins: the session's, which the gateway probe reads too; it outlives the profile.
+    explicit BrowserProfile(host::ProxyLogins& proxyLogins);
+    ~BrowserProfile();
+    BrowserProfile(const BrowserProfile&) = delete;
+    BrowserProfile& operator=(const BrowserProfile&) = delete;
+
+    QWebEngineProfile* engine() const { return profile_; }
+    // Who asked for each navigation of the profile's pages: which page a download came from.
+    const NavigationInitiators& initiators() const { return *initiators_; }
+    // Where the profile's downloads go: one taker at a time (the download bar), none once it has gone.
+    void SetOnDownload(std::function<void(QWebEngineDownloadRequest*)> take);
+
+    host::ProxyLogins& proxyLogins() const { return proxyLogins_; }
+    // The session's answers to servers that asked for a certificate, by server ("host:port"): the
+    // certificate chosen, or none.
+    QHash<QString, std::optional<QSslCertificate>>& certificateChoices() { return certificateChoices_; }
+
+private:
+    QWebEngineProfile* profile_;
+    NavigationInitiators* initiators_; // the profile's child
+    std::function<void(QWebEngineDownloadRequest*)> onDownload_;
+    host::ProxyLogins& proxyLogins_;
+    QHash<QString, std::optional<QSslCertificate>> certificateChoices_;
+};
+
+} // namespace ostrel::web

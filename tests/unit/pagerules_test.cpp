@@ -1,0 +1,52 @@
+// The page's rules that need no engine: how a proxy's requests for a login are answered within one
+// load, and how the user's clicks on links pair with the navigations they start.
+#include "web/linkclicks.h"
+#include "web/pagelogins.h"
+
+#include <gtest/gtest.h>
+
+namespace ostrel::web {
+namespace {
+
+TEST(ProxyAttempts, theKnownLoginFirstThenThreeQuestionsPerAddressThenRefusal)
+{
+    using Step = ProxyAttempts::Step;
+    const QUrl page(QStringLiteral("http://portaal.example/")), frame(QStringLiteral("http://other.example/"));
+    ProxyAttempts known, unknown;
+    const std::pair<Step, int> withLogin[] = {
+        {Step::UseKnown, 0}, {Step::Ask, 1}, {Step::Ask, 2}, {Step::Ask, 3}, {Step::Refuse, 0}};
+    for (const auto& [step, attempt] : withLogin) {
+        const ProxyAttempts::Next next = known.Asked(page, true);
+        EXPECT_EQ(next.step, step);
+        if (step == Step::Ask)
+            EXPECT_EQ(next.attempt, attempt);
+    }
+    EXPECT_EQ(known.Asked(frame, true).step, Step::UseKnown) << "each address counts for itself";
+    for (const int attempt : {1, 2, 3}) {
+        const ProxyAttempts::Next next = unknown.Asked(page, false);
+        EXPECT_TRUE(next.step == Step::Ask && next.attempt == attempt) << "no login: the first question is attempt 1";
+    }
+    EXPECT_EQ(unknown.Asked(page, false).step, Step::Refuse);
+    unknown.Clear();
+    EXPECT_EQ(unknown.Asked(page, true).step, Step::UseKnown) << "a new load starts afresh";
+}
+
+TEST(LinkClicks, aClickAndItsNavigationPairOnceInEitherOrderWithinTheirTime)
+{
+    qint64 now = 0;
+    LinkClicks links([&] { return now; });
+    const QUrl mail(QStringLiteral("mailto:a@example.nl")), other(QStringLiteral("mailto:b@example.nl"));
+    EXPECT_FALSE(links.Clicked(mail));
+    EXPECT_FALSE(links.Navigated(other)) << "another address";
+    EXPECT_TRUE(links.Navigated(mail));
+    EXPECT_FALSE(links.Navigated(mail)) << "one click, one link";
+    EXPECT_TRUE(links.Clicked(mail)) << "the navigation first, then the click";
+    EXPECT_FALSE(links.Navigated(mail));
+    now += LinkClicks::kClickValidMs + 1;
+    EXPECT_FALSE(links.Clicked(mail)) << "the navigation left waiting has gone stale";
+    now += LinkClicks::kClickValidMs;
+    EXPECT_TRUE(links.Navigated(mail)) << "within its time";
+}
+
+} // namespace
+} // namespace ostrel::web
