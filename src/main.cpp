@@ -28,7 +28,7 @@ QString className(const std::exception& error)
 #if defined(__GNUC__) || defined(__clang__)
     int status = 0;
     char* kind = abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status);
-    const QString name = QString::fromUtf8(status == 0 && kind ? kind : typeid(error).name());
+    QString name = QString::fromUtf8(status == 0 && kind ? kind : typeid(error).name());
     std::free(kind);
     return name;
 #else

@@ -108,7 +108,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 
 TApplication::~TApplication() = default;
 
-void TApplication::HandleException(std::exception_ptr error)
+void TApplication::HandleException(const std::exception_ptr& error)
 {
     if (QWidget* grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();

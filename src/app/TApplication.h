@@ -28,7 +28,7 @@ public:
     }
 
     // The default exception handler: one modal error box with the error's message.
-    static void HandleException(std::exception_ptr error);
+    static void HandleException(const std::exception_ptr& error);
 
     bool notify(QObject* receiver, QEvent* event) override;
 };

@@ -16,7 +16,7 @@ namespace {
 QString desktopCalculator()
 {
     for (const char* name : {"gnome-calculator", "kcalc", "mate-calc", "galculator", "qalculate-gtk", "xcalc"}) {
-        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
         if (!path.isEmpty())
             return path;
     }
@@ -38,7 +38,7 @@ QString defaultHandler(const QString& scheme)
         query.waitForFinished();
         return {};
     }
-    const QString id = QString::fromUtf8(query.readAllStandardOutput()).section(u'\n', 0, 0).trimmed();
+    QString id = QString::fromUtf8(query.readAllStandardOutput()).section(u'\n', 0, 0).trimmed();
     if (id.isEmpty() || (id.endsWith(u".desktop") && !id.contains(u'/')))
         return id;
     qCWarning(lcFailures, "xdg-mime answered %s for %s, which is no desktop entry id", qPrintable(id),
@@ -56,7 +56,7 @@ QString entryFileIn(const QDir& folder, const QString& id)
         const QString prefix = id.left(dash);
         QDir sub = folder;
         if (prefix != u"." && prefix != u".." && sub.cd(prefix)) {
-            const QString found = entryFileIn(sub, id.mid(dash + 1));
+            QString found = entryFileIn(sub, id.mid(dash + 1));
             if (!found.isEmpty())
                 return found;
         }

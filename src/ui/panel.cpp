@@ -23,14 +23,14 @@ void TPanel::mousePressEvent(QMouseEvent* event)
         OnMouseDown(event);
 }
 
-void TPanel::StartWindowMove(QMouseEvent* event)
+void TPanel::StartWindowMove(QMouseEvent* press)
 {
     QWidget* top = window();
     if (top->windowHandle() && top->windowHandle()->startSystemMove())
         return;
     // No window manager to ask: move the window with the pointer until the button is released.
     moving_ = true;
-    moveOrigin_ = event->globalPosition().toPoint() - top->pos();
+    moveOrigin_ = press->globalPosition().toPoint() - top->pos();
 }
 
 void TPanel::mouseMoveEvent(QMouseEvent* event)

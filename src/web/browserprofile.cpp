@@ -2,6 +2,7 @@
 
 #include "web/initiators.h"
 
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 

@@ -98,8 +98,7 @@ void PopupWindow::closeEvent(QCloseEvent* event)
 void PopupWindow::CloseAll()
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* popup = qobject_cast<PopupWindow*>(widget))
-            delete popup;
+        delete qobject_cast<PopupWindow*>(widget);
 }
 
 void PopupWindow::contextMenuEvent(QContextMenuEvent* event)
