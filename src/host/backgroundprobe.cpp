@@ -21,7 +21,10 @@ struct Answer {
 };
 } // namespace
 
-BackgroundProbe::BackgroundProbe(std::unique_ptr<ConnectionProbe> probe) : probe_(std::move(probe)) {}
+BackgroundProbe::BackgroundProbe(std::unique_ptr<ConnectionProbe> probe, GuiPause& pause)
+    : probe_(std::move(probe)), pause_(pause)
+{
+}
 
 int BackgroundProbe::Probe(const std::string& url)
 {
@@ -31,7 +34,7 @@ int BackgroundProbe::Probe(const std::string& url)
         answer->done = true;
     }).detach();
     QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
-    GuiPause::WaitUntil([&] { return answer->done.load(); }, kLongestProbeMs);
+    pause_.WaitUntil([&] { return answer->done.load(); }, kLongestProbeMs);
     QGuiApplication::restoreOverrideCursor();
     return answer->done ? answer->status.load() : kProbeNoResponse;
 }

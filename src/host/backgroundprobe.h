@@ -9,16 +9,20 @@
 
 namespace ostrel::host {
 
+class GuiPause;
+
 class BackgroundProbe final : public ConnectionProbe {
 public:
-    // probe: a blocking probe that is safe to call from another thread.
-    explicit BackgroundProbe(std::unique_ptr<ConnectionProbe> probe);
+    // probe: a blocking probe that is safe to call from another thread; pause: the program's, which
+    // outlives this.
+    BackgroundProbe(std::unique_ptr<ConnectionProbe> probe, GuiPause& pause);
 
     // Returns when the probe has its answer; meanwhile the GUI thread handles everything but input.
     int Probe(const std::string& url) override;
 
 private:
     std::shared_ptr<ConnectionProbe> probe_; // shared with a probe still running at exit
+    GuiPause& pause_;
 };
 
 } // namespace ostrel::host

@@ -1,35 +1,29 @@
 #include "host/guipause.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
-#include <vector>
+#include <utility>
 
 namespace ostrel::host {
 
-namespace {
-int g_depth = 0;
-std::vector<std::function<void()>> g_deferred;
-
-void RunDeferred()
+void GuiPause::runPaused(QEventLoop& loop)
 {
-    if (g_depth > 0)
+    ++depth_;
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    --depth_;
+    if (depth_ == 0 && !deferred_.empty())
+        QTimer::singleShot(0, &context_, [this] { runDeferred(); });
+}
+
+void GuiPause::runDeferred()
+{
+    if (depth_ > 0)
         return; // a new pause began first; its end schedules us again
-    auto pending = std::move(g_deferred);
-    g_deferred.clear();
+    auto pending = std::exchange(deferred_, {});
     for (auto& fn : pending)
         fn();
 }
-void runPaused(QEventLoop& loop)
-{
-    ++g_depth;
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    --g_depth;
-    if (g_depth == 0 && !g_deferred.empty())
-        QTimer::singleShot(0, qApp, &RunDeferred);
-}
-} // namespace
 
 void GuiPause::Sleep(int milliseconds)
 {
@@ -58,17 +52,12 @@ bool GuiPause::WaitUntil(const std::function<bool()>& condition, int maxMillisec
     return condition();
 }
 
-bool GuiPause::Active()
-{
-    return g_depth > 0;
-}
-
 void GuiPause::RunOutsidePause(std::function<void()> fn)
 {
-    if (g_depth == 0)
+    if (depth_ == 0)
         fn();
     else
-        g_deferred.push_back(std::move(fn));
+        deferred_.push_back(std::move(fn));
 }
 
 } // namespace ostrel::host

@@ -16,11 +16,12 @@ Services PlatformServices(const ProcessInfo& process, ProxyLogins& proxyLogins)
     services.process = process;
     services.proxyLogins = &proxyLogins;
     services.account = std::make_unique<SystemAccountDomain>();
-    services.probe =
-        std::make_unique<BackgroundProbe>(std::make_unique<CurlProbe>(std::string(kApplicationTitle), proxyLogins));
+    auto pause = std::make_unique<GuiPause>();
+    services.probe = std::make_unique<BackgroundProbe>(
+        std::make_unique<CurlProbe>(std::string(kApplicationTitle), proxyLogins), *pause);
     services.messages = std::make_unique<QtMessageDialog>();
     services.registry = std::make_unique<RegFileStore>(RegFileStore::DefaultPath());
-    services.pause = std::make_unique<GuiPause>();
+    services.pause = std::move(pause);
     services.shell = std::make_unique<DesktopShell>();
     return services;
 }

@@ -75,7 +75,7 @@ private:
 } // namespace
 
 TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& profile, QWidget* parent)
-    : QWidget(parent), WebBrowser(new web::WebEngineBrowser(profile, insurerOrigins(), this)),
+    : QWidget(parent), WebBrowser(new web::WebEngineBrowser(profile, *services.pause, insurerOrigins(), this)),
       PnlMenu(new TPanel(this, kHeaderColour)), services_(services),
       header_(new Header(PnlMenu, *services.shell)),
       probeLog_(std::make_unique<ProbeLog>(*services.probe,

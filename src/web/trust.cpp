@@ -1,6 +1,6 @@
 #include "web/trust.h"
 
-#include "host/guipause.h"
+#include "host/pause.h"
 #include "host/qtmessagedialog.h"
 #include "web/initiators.h"
 #include "web/pagedialog.h"
@@ -36,7 +36,7 @@ Trust::Answer Trust::Ask(const Asker& asker) const
     answer.insurers = isInsurers(asker.page) && (asker.from.isEmpty() || isInsurers(asker.from));
     answer.act = acts_ > taken_ && lastAct_.elapsed() <= kActMs ? acts_ : 0;
     answer.questionOpen = QuestionOpen();
-    answer.mayAsk = asker.view && asker.view->window()->isVisible() && !host::GuiPause::Active();
+    answer.mayAsk = asker.view && asker.view->window()->isVisible() && !pause_.Active();
     return answer;
 }
 

@@ -14,6 +14,10 @@ class QWidget;
 
 #include <functional>
 
+namespace ostrel::host {
+class Pause;
+}
+
 namespace ostrel::web {
 
 class NavigationInitiators;
@@ -21,9 +25,9 @@ class NavigationInitiators;
 class Trust {
 public:
     // initiators: who asked for each navigation of the profile's pages (which page a download came
-    // from); they outlive this.
-    Trust(QList<QUrl> insurerOrigins, const NavigationInitiators& initiators)
-        : insurer_(std::move(insurerOrigins)), initiators_(initiators)
+    // from); pause: the program's. Both outlive this.
+    Trust(QList<QUrl> insurerOrigins, const NavigationInitiators& initiators, const host::Pause& pause)
+        : insurer_(std::move(insurerOrigins)), initiators_(initiators), pause_(pause)
     {
     }
 
@@ -68,6 +72,7 @@ private:
 
     QList<QUrl> insurer_;
     const NavigationInitiators& initiators_;
+    const host::Pause& pause_;
     QElapsedTimer lastAct_;
     quint64 acts_ = 0;  // the user's acts so far
     quint64 taken_ = 0; // the latest act that something was done for

@@ -1,7 +1,7 @@
 #include "web/webenginebrowser.h"
 
 #include "host/failurelog.h"
-#include "host/guipause.h"
+#include "host/pause.h"
 #include "host/proxyroute.h"
 #include "web/browserprofile.h"
 #include "web/pagemenu.h"
@@ -67,8 +67,10 @@ bool sameAddress(QUrl a, QUrl b)
 
 } // namespace
 
-WebEngineBrowser::WebEngineBrowser(BrowserProfile& profile, QList<QUrl> insurerOrigins, QWidget* parent)
-    : QWebEngineView(parent), profile_(profile.engine()), trust_(std::move(insurerOrigins), profile.initiators()),
+WebEngineBrowser::WebEngineBrowser(BrowserProfile& profile, host::Pause& pause, QList<QUrl> insurerOrigins,
+                                   QWidget* parent)
+    : QWebEngineView(parent), profile_(profile.engine()), pause_(pause),
+      trust_(std::move(insurerOrigins), profile.initiators(), pause),
       outsideLinks_(
           trust_,
           [this](const QUrl& url) {
@@ -80,7 +82,7 @@ WebEngineBrowser::WebEngineBrowser(BrowserProfile& profile, QList<QUrl> insurerO
                   onPageOutsideAddress_(url.toString(QUrl::FullyEncoded).toStdString());
           },
           [this](const QString& scheme) { return programNames_ ? programNames_(scheme) : QString(); }),
-      page_(new WebPage({profile, trust_, outsideLinks_, &programEntry_}, this))
+      page_(new WebPage({profile, trust_, outsideLinks_, pause, &programEntry_}, this))
 {
     setPage(page_);
     // A page cannot close the main window's browser: its window.close() asks, and nobody listens.
@@ -456,7 +458,7 @@ void WebEngineBrowser::pingRenderer(int watch)
     // Not in a pause of ours, which takes the page nowhere: once it is over, if no navigation of
     // ours came meanwhile.
     QTimer::singleShot(kPingMs, this, [this, watch] {
-        host::GuiPause::RunOutsidePause([self = QPointer(this), watch] {
+        pause_.RunOutsidePause([self = QPointer(this), watch] {
             if (!self || self->watches_ != watch || self->pending_ == Pending::None)
                 return;
             if (self->lastAnswer_.elapsed() < kUnresponsiveMs)
@@ -513,7 +515,7 @@ void WebEngineBrowser::SetOnDocumentComplete(DocumentCompleteHandler handler)
 
 void WebEngineBrowser::raiseDocumentComplete(bool topLevel, const QString& url)
 {
-    host::GuiPause::RunOutsidePause([self = QPointer(this), topLevel, url = url.toStdString()] {
+    pause_.RunOutsidePause([self = QPointer(this), topLevel, url = url.toStdString()] {
         if (self && self->onDocumentComplete_)
             self->onDocumentComplete_(topLevel, url);
     });

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host/browser.h"
+#include "host/pause.h"
 #include "web/errorpage.h"
 #include "web/outsidelinks.h"
 #include "web/pagemenu.h"
@@ -29,9 +30,9 @@ class BrowserProfile;
 class WebEngineBrowser final : public QWebEngineView, public host::Browser {
     Q_OBJECT
 public:
-    // profile: the program's, which outlives the view; insurerOrigins: the insurer's compiled-in
-    // hosts, which its pages, windows and downloads trust.
-    WebEngineBrowser(BrowserProfile& profile, QList<QUrl> insurerOrigins, QWidget* parent);
+    // profile and pause: the program's, which outlive the view; insurerOrigins: the insurer's
+    // compiled-in hosts, which its pages, windows and downloads trust.
+    WebEngineBrowser(BrowserProfile& profile, host::Pause& pause, QList<QUrl> insurerOrigins, QWidget* parent);
     ~WebEngineBrowser() override;
 
     using Browser::Navigate;
@@ -84,6 +85,7 @@ private:
     void endAnUnresponsivePage();
 
     QWebEngineProfile* profile_;
+    host::Pause& pause_;
     std::unique_ptr<QPrinter> printer_; // lives until the engine has printed
     std::function<QString(const QString&)> programNames_;
     ProgramMenuEntry programEntry_; // shared with the windows the page opens

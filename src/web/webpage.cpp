@@ -2,7 +2,7 @@
 
 #include "host/endprocess.h"
 #include "host/failurelog.h"
-#include "host/guipause.h"
+#include "host/pause.h"
 #include "web/blockedwindowbar.h"
 #include "web/browserprofile.h"
 #include "web/errorpage.h"
@@ -329,7 +329,7 @@ bool WebPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg)
         question.text = msg;
         return ask(securityOrigin, question).accepted;
     }
-    if (silent || beingLeft() || dialogsOff_ || host::GuiPause::Active())
+    if (silent || beingLeft() || dialogsOff_ || context_.pause.Active())
         return true;
     question.text =
         QStringLiteral("Deze pagina verlaten? Wat u hebt ingevuld, is dan misschien niet bewaard.");

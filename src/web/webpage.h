@@ -26,6 +26,14 @@ class QWebEngineView;
 
 namespace ostrel::web {
 
+} // namespace ostrel::web
+
+namespace ostrel::host {
+class Pause;
+}
+
+namespace ostrel::web {
+
 class BrowserProfile;
 class OutsideLinks;
 class Trust;
@@ -36,6 +44,7 @@ struct PageContext {
     BrowserProfile& profile;
     Trust& trust;          // who asks
     OutsideLinks& links;   // where the links for other programs go
+    host::Pause& pause;    // the program's: no question while it lasts
     const ProgramMenuEntry* programEntry = nullptr; // the program's entry of the page menu
 };
 

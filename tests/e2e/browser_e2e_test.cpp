@@ -1,10 +1,11 @@
 // The browser contract over the real engine: completions of frames, cache bypass, the silent flag.
-#include "testprofile.h"
 #include "modalwatcher.h"
 #include "pagescript.h"
 #include "qtprint.h"
 #include "standin.h"
+#include "testprofile.h"
 
+#include "host/guipause.h"
 #include "web/webenginebrowser.h"
 
 #include <QApplication>
@@ -33,7 +34,8 @@ struct Completion {
 
 struct Browsing {
     StandIn standIn;
-    web::WebEngineBrowser browser{TestProfile::Get(), {}, nullptr};
+    host::GuiPause pause;
+    web::WebEngineBrowser browser{TestProfile::Get(), pause, {}, nullptr};
     std::vector<Completion> completions;
 
     Browsing()

@@ -59,7 +59,8 @@ struct Running : testing::LiveWindow {
     Running()
     {
         fakes.services.probe =
-            std::make_unique<host::BackgroundProbe>(std::make_unique<host::CurlProbe>("Ostrel Web", testing::TestProfile::Logins()));
+            std::make_unique<host::BackgroundProbe>(
+            std::make_unique<host::CurlProbe>("Ostrel Web", testing::TestProfile::Logins()), pause);
         fakes.services.messages = std::make_unique<host::QtMessageDialog>();
         start();
     }

@@ -62,6 +62,8 @@ class FakePause final : public host::Pause {
 public:
     explicit FakePause(CallLog& log) : log_(log) {}
     void Sleep(int milliseconds) override { log_.push_back("Sleep " + std::to_string(milliseconds)); }
+    bool Active() const override { return false; }
+    void RunOutsidePause(std::function<void()> fn) override { fn(); }
 
 private:
     CallLog& log_;

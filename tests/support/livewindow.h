@@ -21,13 +21,15 @@ namespace ostrel::testing {
 
 struct LiveWindow {
     FakeServices fakes;
+    host::GuiPause& pause; // the real one, in fakes
     std::unique_ptr<ui::TWebNavigator> window;
+
+    LiveWindow() : pause(*new host::GuiPause) { fakes.services.pause.reset(&pause); }
 
     // Replace services in fakes before calling start(). startUp: as the program's entry does it,
     // the start-up sequence runs before the window shows.
     void start(bool startUp = false)
     {
-        fakes.services.pause = std::make_unique<host::GuiPause>();
         window = std::make_unique<ui::TWebNavigator>(fakes.services, TestProfile::Get());
         if (startUp)
             app::TApplication::Guarded([&] { window->FormCreate(); });

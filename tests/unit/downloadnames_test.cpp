@@ -1,4 +1,6 @@
 // What a page may put into a download's name, and which saved files read as launch files.
+#include "fakes.h"
+
 #include "web/downloadbar.h"
 #include "web/launchfile.h"
 #include "web/initiators.h"
@@ -98,9 +100,11 @@ TEST(LaunchFiles, onlyAnIniTextWithARemoteWorkplaceSectionReadsAsALaunchFile)
 TEST(Trust, answersWhoIsAskingAndCountsEachActOnce)
 {
     const NavigationInitiators initiators;
+    testing::CallLog log;
+    const testing::FakePause pause(log);
     Trust trust({QUrl(QStringLiteral("https://ows.ostrel.nl")),
                  QUrl(QStringLiteral("http://127.0.0.1:47201/ostrelsupport"))},
-                initiators);
+                initiators, pause);
     struct Case {
         const char* page;
         const char* from;
