@@ -2,6 +2,7 @@
 
 #include "base/errors.h"
 #include "host/failurelog.h"
+#include "host/regencoding.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -54,62 +55,6 @@ struct Section {
     std::vector<ValueLines> values;
     bool deleted = false; // a "[-...]" line further down deletes this key or one above it
 };
-
-// How the file's bytes are text: UTF-16LE (with its BOM), UTF-8 (what the store writes itself), or
-// for a file without BOM that is not UTF-8, the Windows ANSI code page of the Dutch desktop,
-// Windows-1252, as regedit reads such a file.
-enum class Encoding { Utf8, Utf16LE, Windows1252 };
-
-// Windows-1252 is Latin-1 but for 0x80-0x9F; the five codes it leaves undefined stay the C1
-// control characters, as Windows maps them, so that every byte comes back as it was.
-constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QString FromWindows1252(QByteArrayView bytes)
-{
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        *out++ = QChar(b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char16_t(b));
-    }
-    return text;
-}
-
-// Characters the code page cannot hold become "?", as Windows writes them.
-QByteArray ToWindows1252(QStringView text)
-{
-    QByteArray bytes(text.size(), Qt::Uninitialized);
-    char* out = bytes.data();
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        char b = '?';
-        if (u < 0x80 || (u >= 0xA0 && u < 0x100)) {
-            b = char(u);
-        } else {
-            const auto* found = std::find(std::begin(kWindows1252High), std::end(kWindows1252High), u);
-            if (found != std::end(kWindows1252High))
-                b = char(0x80 + (found - std::begin(kWindows1252High)));
-        }
-        *out++ = b;
-    }
-    return bytes;
-}
-
-QByteArray Encode(Encoding encoding, const QString& text)
-{
-    switch (encoding) {
-    case Encoding::Utf16LE:
-        return QStringEncoder(QStringConverter::Utf16LE).encode(text);
-    case Encoding::Windows1252:
-        return ToWindows1252(text);
-    case Encoding::Utf8:
-        break;
-    }
-    return text.toUtf8();
-}
 
 // A file's content that the parser cannot read as a .reg file, as opposed to one that cannot be
 // read at all: the store keeps such a file aside and starts afresh.
@@ -338,37 +283,17 @@ Document EmptyDocument(const QString& path)
     return d;
 }
 
-// A BOM after the first is text (U+FEFF), never dropped.
-constexpr auto kKeepEveryByte = QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless;
-
 // The file's bytes as a document; throws MalformedStore for content that is not a registry file.
 Document Parse(const QByteArray& bytes, const QString& path)
 {
     Document d = EmptyDocument(path);
-    if (bytes.startsWith("\xFF\xFE")) {
-        d.encoding = Encoding::Utf16LE;
-        d.bom = bytes.first(2);
-    } else if (bytes.startsWith("\xEF\xBB\xBF")) {
-        d.bom = bytes.first(3);
-    }
-    const QByteArrayView body = QByteArrayView(bytes).sliced(d.bom.size());
-    QString text;
-    if (d.encoding == Encoding::Utf16LE) {
-        QStringDecoder decoder(QStringConverter::Utf16LE, kKeepEveryByte);
-        text = decoder(body);
-        // Rewriting the file must give back every byte the store did not change.
-        if (decoder.hasError() || body.size() % 2 != 0)
-            Fail(d, QStringLiteral("is not UTF-16 text"));
-    } else {
-        QStringDecoder decoder(QStringConverter::Utf8, kKeepEveryByte);
-        text = decoder(body);
-        if (decoder.hasError()) {
-            if (!d.bom.isEmpty())
-                Fail(d, QStringLiteral("is not UTF-8 text"));
-            d.encoding = Encoding::Windows1252;
-            text = FromWindows1252(body);
-        }
-    }
+    QString whyNot;
+    const std::optional<FileText> file = DecodeFileText(bytes, whyNot);
+    if (!file)
+        Fail(d, whyNot);
+    d.encoding = file->encoding;
+    d.bom = file->bom;
+    const QString& text = file->text;
     // Empty to the eye (nothing, blanks, line ends, a BOM alone): a store without keys.
     if (QStringView(text).trimmed().isEmpty())
         return d;
@@ -406,16 +331,7 @@ QByteArray Bytes(const Document& d)
     QString text;
     for (const Line& line : d.lines)
         text += line.text + line.eol;
-    const QByteArray bytes = Encode(d.encoding, text);
-    // Windows-1252 is how a file that is no UTF-8 reads. Once a write has replaced the only bytes that
-    // made it so, the rest would read back as UTF-8, as other characters: such a file becomes UTF-8.
-    if (d.encoding == Encoding::Windows1252) {
-        QStringDecoder utf8(QStringConverter::Utf8, kKeepEveryByte);
-        const QString readBack = utf8(bytes);
-        if (!utf8.hasError() && readBack != text)
-            return text.toUtf8();
-    }
-    return d.bom + bytes;
+    return EncodeFileText({d.encoding, d.bom, text});
 }
 
 // A write killed at its very end can leave its temporary file ("HKEY_CURRENT_USER.reg.AbC123",
