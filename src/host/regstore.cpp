@@ -2,6 +2,7 @@
 
 #include "base/errors.h"
 #include "host/failurelog.h"
+#include "host/regdocument.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -11,8 +12,6 @@
 #include <QSaveFile>
 #include <QScopeGuard>
 #include <QStandardPaths>
-#include <QStringConverter>
-#include <QStringList>
 
 #include <cerrno>
 #include <cstring>
@@ -20,279 +19,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <optional>
 #include <utility>
-#include <vector>
 
 namespace ostrel::host {
-// The file format, shared by the store on disk and its image in memory.
-namespace regfile {
+namespace {
 
-constexpr QStringView kRoot = u"HKEY_CURRENT_USER";
-constexpr QStringView kHeader = u"Windows Registry Editor Version 5.00";
 // A write of another copy of the program may be under way; one this old is not.
 constexpr int kStaleTemporarySeconds = 2;
-
-struct Line {
-    QString text;
-    QString eol; // "\r\n" or "\n"; empty only for a last line that has none
-};
-
-// A value's place in the file: the line with its name, then the continuations of a long hex list.
-struct ValueLines {
-    QString name;
-    qsizetype first = 0;
-    qsizetype last = 0;
-    qsizetype dataPos = 0; // just after the '=' in the first line
-};
-
-struct Section {
-    QStringList key;      // the names below HKEY_CURRENT_USER
-    qsizetype header = 0; // the line "[HKEY_CURRENT_USER\...]"
-    qsizetype end = 0;    // a new value goes after this line: the header or the last value's last line
-    std::vector<ValueLines> values;
-    bool deleted = false; // a "[-...]" line further down deletes this key or one above it
-};
-
-// How the file's bytes are text: UTF-16LE (with its BOM), UTF-8 (what the store writes itself), or
-// for a file without BOM that is not UTF-8, the Windows ANSI code page of the Dutch desktop,
-// Windows-1252, as regedit reads such a file.
-enum class Encoding { Utf8, Utf16LE, Windows1252 };
-
-// Windows-1252 is Latin-1 but for 0x80-0x9F; the five codes it leaves undefined stay the C1
-// control characters, as Windows maps them, so that every byte comes back as it was.
-constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QString FromWindows1252(QByteArrayView bytes)
-{
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        *out++ = QChar(b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char16_t(b));
-    }
-    return text;
-}
-
-// Characters the code page cannot hold become "?", as Windows writes them.
-QByteArray ToWindows1252(QStringView text)
-{
-    QByteArray bytes(text.size(), Qt::Uninitialized);
-    char* out = bytes.data();
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        char b = '?';
-        if (u < 0x80 || (u >= 0xA0 && u < 0x100)) {
-            b = char(u);
-        } else {
-            const auto* found = std::find(std::begin(kWindows1252High), std::end(kWindows1252High), u);
-            if (found != std::end(kWindows1252High))
-                b = char(0x80 + (found - std::begin(kWindows1252High)));
-        }
-        *out++ = b;
-    }
-    return bytes;
-}
-
-QByteArray Encode(Encoding encoding, const QString& text)
-{
-    switch (encoding) {
-    case Encoding::Utf16LE:
-        return QStringEncoder(QStringConverter::Utf16LE).encode(text);
-    case Encoding::Windows1252:
-        return ToWindows1252(text);
-    case Encoding::Utf8:
-        break;
-    }
-    return text.toUtf8();
-}
-
-// A file's content that the parser cannot read as a .reg file, as opposed to one that cannot be
-// read at all: the store keeps such a file aside and starts afresh.
-class MalformedStore final : public RegistryError {
-public:
-    using RegistryError::RegistryError;
-};
-
-// The file as lines of text, with enough of an index to find keys and values. Lines keep their
-// own line ends, so writing the lines back reproduces every byte the store did not change.
-struct Document {
-    QString path;
-    bool onDisk = false; // false while the file does not exist or is empty
-    Encoding encoding = Encoding::Utf8;
-    QByteArray bom;
-    QString eol = QStringLiteral("\r\n"); // for the lines the store adds
-    bool ansiStrings = false;             // REGEDIT4 holds string-type hex data as 8-bit text, not UTF-16
-    std::vector<Line> lines;
-    std::vector<Section> sections; // HKEY_CURRENT_USER sections only, in file order
-};
-
-// A value as found in the file; its data is only interpreted when somebody reads it.
-struct RawValue {
-    QString name;
-    QString data; // continuation lines joined into one
-};
-
-std::string Reason(const QString& path, const QString& what, qsizetype line = -1)
-{
-    QString message = QStringLiteral("Registry file \"%1\"").arg(QDir::toNativeSeparators(path));
-    if (line >= 0)
-        message += QStringLiteral(", line %1").arg(line + 1);
-    return QString(message + QStringLiteral(": ") + what).toStdString();
-}
-
-// The content is not a registry file.
-[[noreturn]] void Fail(const Document& d, const QString& what, qsizetype line = -1)
-{
-    throw MalformedStore(Reason(d.path, what, line));
-}
 
 // The file cannot be read (or is no file).
 [[noreturn]] void FailToRead(const QString& path, const QString& what)
 {
-    throw RegistryError(Reason(path, what));
-}
-
-bool IsHex(QStringView digits)
-{
-    return !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) {
-        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-    });
-}
-
-// "Software\X" and "\Software\X" name the same key, "" and "\" the root itself. Line breaks would
-// split a section header in two, so no name may hold one.
-std::optional<QStringList> ParseKeyPath(QStringView path)
-{
-    if (path.startsWith(u'\\'))
-        path = path.sliced(1);
-    QStringList key;
-    if (path.isEmpty())
-        return key;
-    for (QStringView name : path.split(u'\\')) {
-        if (name.isEmpty() || name.contains(u'\n') || name.contains(u'\r'))
-            return std::nullopt;
-        key.append(name.toString());
-    }
-    return key;
-}
-
-// The key a section header names, or nothing for another root, a deletion ("[-...]") or a bad path.
-std::optional<QStringList> SectionKey(QStringView inner)
-{
-    const qsizetype cut = inner.indexOf(u'\\');
-    const QStringView root = cut < 0 ? inner : inner.first(cut);
-    if (root.compare(kRoot, Qt::CaseInsensitive) != 0)
-        return std::nullopt;
-    return ParseKeyPath(inner.sliced(root.size()));
-}
-
-bool StartsWith(const QStringList& key, const QStringList& prefix)
-{
-    return key.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), key.begin(), [](const QString& a, const QString& b) {
-               return a.compare(b, Qt::CaseInsensitive) == 0;
-           });
-}
-
-bool SameKey(const QStringList& a, const QStringList& b)
-{
-    return a.size() == b.size() && StartsWith(a, b);
-}
-
-// Reads the quoted string that text starts with and returns it with the length it took, or nothing
-// when the closing quote is missing. Only \" and \\ are escapes: any other backslash stays, since
-// people hand-write Windows paths without doubling them.
-std::optional<std::pair<QString, qsizetype>> Unquote(QStringView text)
-{
-    QString out;
-    for (qsizetype i = 1; i < text.size(); ++i) {
-        if (text[i] == u'"')
-            return std::pair{out, i + 1};
-        if (text[i] == u'\\' && i + 1 < text.size() && (text[i + 1] == u'"' || text[i + 1] == u'\\'))
-            ++i;
-        out += text[i];
-    }
-    return std::nullopt;
-}
-
-QString Quote(QString text)
-{
-    text.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
-    return u'"' + text + u'"';
-}
-
-// Builds the index as regedit imports the file: after the header, a line that is no key, value or
-// comment is passed over (and kept), a key line without its "]" too (the values after it go on
-// into the key before), and a value whose name does not parse. "[-KEY]" deletes the key and the
-// keys below it as far as the file has defined them; a section after it starts the key again.
-void Index(Document& d)
-{
-    d.sections.clear();
-    qsizetype current = -1; // the section the value lines belong to; -1 for one the store ignores
-    bool headerSeen = false;
-    for (qsizetype i = 0; i < qsizetype(d.lines.size()); ++i) {
-        const QString& text = d.lines[i].text;
-        const QStringView line = QStringView(text).trimmed();
-        if (!headerSeen) {
-            if (line.isEmpty())
-                continue;
-            d.ansiStrings = line == u"REGEDIT4";
-            if (!d.ansiStrings && line != kHeader)
-                Fail(d, QStringLiteral("not a registry file; it must begin with \"%1\"").arg(kHeader), i);
-            headerSeen = true;
-        } else if (line.startsWith(u'[') && line.endsWith(u']')) {
-            QStringView inner = line.sliced(1, line.size() - 2);
-            if (inner.startsWith(u'-')) {
-                if (const auto gone = SectionKey(inner.sliced(1)))
-                    for (Section& section : d.sections)
-                        section.deleted = section.deleted || StartsWith(section.key, *gone);
-                current = -1;
-                continue;
-            }
-            current = -1;
-            if (auto key = SectionKey(inner)) {
-                d.sections.push_back({std::move(*key), i, i, {}});
-                current = qsizetype(d.sections.size()) - 1;
-            }
-        } else if (line.startsWith(u'"') || line.startsWith(u'@')) {
-            ValueLines value{{}, i, i, 0};
-            qsizetype pos = line.constData() - text.constData();
-            if (line.startsWith(u'@')) {
-                ++pos;
-            } else {
-                const auto name = Unquote(QStringView(text).sliced(pos));
-                if (!name)
-                    continue;
-                value.name = name->first;
-                pos += name->second;
-            }
-            while (pos < text.size() && text[pos].isSpace())
-                ++pos;
-            if (pos == text.size() || text[pos] != u'=')
-                continue;
-            value.dataPos = pos + 1;
-            // A hex list runs on while its lines end in "\", whatever the next one starts with; a
-            // quoted string ending in "\" does not.
-            const bool hex =
-                QStringView(text).sliced(value.dataPos).trimmed().startsWith(u"hex", Qt::CaseInsensitive);
-            while (hex && QStringView(d.lines[value.last].text).trimmed().endsWith(u'\\') &&
-                   value.last + 1 < qsizetype(d.lines.size()))
-                ++value.last;
-            if (current >= 0) {
-                d.sections[current].values.push_back(value);
-                d.sections[current].end = value.last;
-            }
-            i = value.last;
-        }
-        // Anything else (blank, "; comment", "# comment", a stray line) is passed over.
-    }
-    if (!headerSeen)
-        Fail(d, QStringLiteral("not a registry file; it must begin with \"%1\"").arg(kHeader));
+    throw RegistryError(RegFileProblem(path, what));
 }
 
 // Only a regular file is read (a FIFO would block for ever, a device never end), and only up to
@@ -329,93 +68,12 @@ std::optional<QByteArray> ReadBytes(const QString& path)
     return bytes;
 }
 
-// A document of no keys, as regedit would export them.
-Document EmptyDocument(const QString& path)
-{
-    Document d;
-    d.path = path;
-    d.lines = {{kHeader.toString(), d.eol}, {QString(), d.eol}};
-    return d;
-}
-
-// A BOM after the first is text (U+FEFF), never dropped.
-constexpr auto kKeepEveryByte = QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless;
-
-// The file's bytes as a document; throws MalformedStore for content that is not a registry file.
-Document Parse(const QByteArray& bytes, const QString& path)
-{
-    Document d = EmptyDocument(path);
-    if (bytes.startsWith("\xFF\xFE")) {
-        d.encoding = Encoding::Utf16LE;
-        d.bom = bytes.first(2);
-    } else if (bytes.startsWith("\xEF\xBB\xBF")) {
-        d.bom = bytes.first(3);
-    }
-    const QByteArrayView body = QByteArrayView(bytes).sliced(d.bom.size());
-    QString text;
-    if (d.encoding == Encoding::Utf16LE) {
-        QStringDecoder decoder(QStringConverter::Utf16LE, kKeepEveryByte);
-        text = decoder(body);
-        // Rewriting the file must give back every byte the store did not change.
-        if (decoder.hasError() || body.size() % 2 != 0)
-            Fail(d, QStringLiteral("is not UTF-16 text"));
-    } else {
-        QStringDecoder decoder(QStringConverter::Utf8, kKeepEveryByte);
-        text = decoder(body);
-        if (decoder.hasError()) {
-            if (!d.bom.isEmpty())
-                Fail(d, QStringLiteral("is not UTF-8 text"));
-            d.encoding = Encoding::Windows1252;
-            text = FromWindows1252(body);
-        }
-    }
-    // Empty to the eye (nothing, blanks, line ends, a BOM alone): a store without keys.
-    if (QStringView(text).trimmed().isEmpty())
-        return d;
-
-    // Lines end in CR LF, LF or a CR alone; each keeps its own.
-    d.lines.clear();
-    for (qsizetype start = 0; start < text.size();) {
-        qsizetype end = start;
-        while (end < text.size() && text[end] != u'\n' && text[end] != u'\r')
-            ++end;
-        if (end == text.size()) {
-            d.lines.push_back({text.sliced(start), QString()});
-            break;
-        }
-        const qsizetype next =
-            text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? end + 2 : end + 1;
-        d.lines.push_back({text.sliced(start, end - start), text.sliced(end, next - end)});
-        start = next;
-    }
-    if (!d.lines.empty() && !d.lines.front().eol.isEmpty())
-        d.eol = d.lines.front().eol;
-    Index(d);
-    d.onDisk = true;
-    return d;
-}
-
-Document Load(const QString& path)
+// The file as a document; no file is a store without keys. Throws MalformedRegFile for content that
+// is not a registry file, RegistryError for a file that cannot be read.
+RegDocument Load(const QString& path)
 {
     const std::optional<QByteArray> bytes = ReadBytes(path);
-    return bytes ? Parse(*bytes, path) : EmptyDocument(path);
-}
-
-QByteArray Bytes(const Document& d)
-{
-    QString text;
-    for (const Line& line : d.lines)
-        text += line.text + line.eol;
-    const QByteArray bytes = Encode(d.encoding, text);
-    // Windows-1252 is how a file that is no UTF-8 reads. Once a write has replaced the only bytes that
-    // made it so, the rest would read back as UTF-8, as other characters: such a file becomes UTF-8.
-    if (d.encoding == Encoding::Windows1252) {
-        QStringDecoder utf8(QStringConverter::Utf8, kKeepEveryByte);
-        const QString readBack = utf8(bytes);
-        if (!utf8.hasError() && readBack != text)
-            return text.toUtf8();
-    }
-    return d.bom + bytes;
+    return bytes ? RegDocument(*bytes, path) : RegDocument();
 }
 
 // A write killed at its very end can leave its temporary file ("HKEY_CURRENT_USER.reg.AbC123",
@@ -433,253 +91,50 @@ void RemoveStaleTemporaries(const QString& path)
             QFile::remove(entry.filePath());
 }
 
-bool Save(const Document& d)
+bool Save(const QString& path, const RegDocument& document)
 {
-    const QByteArray bytes = Bytes(d);
-    if (!QDir().mkpath(QFileInfo(d.path).absolutePath())) {
-        qCWarning(lcFailures, "the folder of \"%s\" cannot be made", qPrintable(d.path));
+    const QByteArray bytes = document.Bytes();
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        qCWarning(lcFailures, "the folder of \"%s\" cannot be made", qPrintable(path));
         return false;
     }
-    RemoveStaleTemporaries(d.path);
+    RemoveStaleTemporaries(path);
     struct stat before {};
-    const bool existed = ::stat(QFile::encodeName(d.path).constData(), &before) == 0;
+    const bool existed = ::stat(QFile::encodeName(path).constData(), &before) == 0;
     // Unbuffered, because QSaveFile only notices a failed write() and would commit a file cut
     // short when the failure came at the final flush instead (a full disk, say).
-    QSaveFile file(d.path);
+    QSaveFile file(path);
     if (!(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() &&
           file.commit())) {
-        qCWarning(lcFailures, "\"%s\" cannot be written: %s", qPrintable(d.path), qPrintable(file.errorString()));
+        qCWarning(lcFailures, "\"%s\" cannot be written: %s", qPrintable(path), qPrintable(file.errorString()));
         return false;
     }
     // The new file keeps the old one's mode (QSaveFile gives a mode-000 file 0600).
     if (existed)
-        ::chmod(QFile::encodeName(d.path).constData(), before.st_mode & 07777);
+        ::chmod(QFile::encodeName(path).constData(), before.st_mode & 07777);
     return true;
-}
-
-void InsertLine(Document& d, qsizetype at, const QString& text)
-{
-    if (at == qsizetype(d.lines.size()) && !d.lines.empty() && d.lines.back().eol.isEmpty())
-        d.lines.back().eol = d.eol;
-    d.lines.insert(d.lines.begin() + at, Line{text, d.eol});
-}
-
-// A key exists when a section names it or a key below it, as importing the file would create it;
-// the root whenever the file does. With ownSection only a section naming the key itself counts.
-bool Exists(const Document& d, const QStringList& key, bool ownSection = false)
-{
-    return std::any_of(d.sections.begin(), d.sections.end(),
-                       [&](const Section& s) {
-                           return !s.deleted && (ownSection ? SameKey(s.key, key) : StartsWith(s.key, key));
-                       }) ||
-           (d.onDisk && key.isEmpty() && !ownSection);
-}
-
-// The section whose last value is a hex list that the file ends in the middle of: its last line
-// still ends in "\". Such a list never ends and is passed over on reading; any line after it would
-// end it and bring it in, so nothing new may follow it.
-const Section* HolderOfOpenList(const Document& d)
-{
-    const qsizetype lastLine = qsizetype(d.lines.size()) - 1;
-    for (const Section& section : d.sections) {
-        if (!section.values.empty() && section.values.back().last == lastLine &&
-            QStringView(d.lines[lastLine].text).trimmed().endsWith(u'\\'))
-            return &section;
-    }
-    return nullptr;
-}
-
-// Adds an empty section for the key and for each key above it that the file lacks, parent first
-// and each after an empty line, as regedit lays them out: at the end of the file, or before the
-// section that holds a list the file ends in. With ownSection, a key that exists only through
-// sections below it gets one of its own to hold its values. Leaves the index stale.
-bool AddSections(Document& d, const QStringList& key, bool ownSection)
-{
-    const Section* holder = HolderOfOpenList(d);
-    qsizetype at = holder ? holder->header : qsizetype(d.lines.size());
-    bool added = false;
-    for (qsizetype i = key.isEmpty() ? 0 : 1; i <= key.size(); ++i) {
-        const QStringList name = key.first(i);
-        if (Exists(d, name, ownSection && i == key.size()))
-            continue;
-        if (at == 0 || !QStringView(d.lines[at - 1].text).trimmed().isEmpty())
-            InsertLine(d, at++, QString());
-        const QString path = name.isEmpty() ? QString() : u'\\' + name.join(u'\\');
-        InsertLine(d, at++, u'[' + kRoot.toString() + path + u']');
-        InsertLine(d, at++, QString());
-        added = true;
-    }
-    return added;
-}
-
-std::vector<RawValue> ValuesOf(const Document& d, const QStringList& key)
-{
-    std::vector<RawValue> values;
-    for (const Section& section : d.sections) {
-        if (section.deleted || !SameKey(section.key, key))
-            continue;
-        for (const ValueLines& value : section.values) {
-            QString data;
-            for (qsizetype i = value.first; i <= value.last; ++i) {
-                QStringView piece =
-                    QStringView(d.lines[i].text).sliced(i == value.first ? value.dataPos : 0).trimmed();
-                if (i < value.last)
-                    piece.chop(1); // the '\' that continues the list
-                data += piece;
-            }
-            values.push_back({value.name, data});
-        }
-    }
-    return values;
-}
-
-RegValueRead Decode(QStringView data, bool ansiStrings)
-{
-    RegValueRead read;
-    read.status = RegValueRead::Status::Unreadable;
-    QByteArray bytes;
-    // A ";" after the data starts a comment.
-    const auto beforeComment = [](QStringView rest) {
-        return rest.first(rest.indexOf(u';') < 0 ? rest.size() : rest.indexOf(u';')).trimmed();
-    };
-    if (data.startsWith(u'"')) {
-        const auto text = Unquote(data);
-        if (!text || !beforeComment(data.sliced(text->second)).isEmpty())
-            return read;
-        read.type = std::uint32_t(RegType::Sz);
-        bytes = text->first.toUtf8().append('\0');
-    } else if (data.startsWith(u"dword:", Qt::CaseInsensitive)) {
-        const QStringView digits = beforeComment(data.sliced(6)); // one to eight digits
-        if (digits.size() > 8 || !IsHex(digits))
-            return read;
-        const std::uint32_t number = digits.toUInt(nullptr, 16);
-        for (int shift = 0; shift < 32; shift += 8)
-            bytes.append(char((number >> shift) & 0xff));
-        read.type = std::uint32_t(RegType::Dword);
-    } else if (data.startsWith(u"hex", Qt::CaseInsensitive)) {
-        QStringView rest = beforeComment(data.sliced(3));
-        read.type = std::uint32_t(RegType::Binary);
-        if (rest.startsWith(u'(')) {
-            const qsizetype close = rest.indexOf(u')');
-            const QStringView type = close < 0 ? QStringView() : rest.sliced(1, close - 1);
-            if (type.size() > 8 || !IsHex(type))
-                return read;
-            read.type = type.toUInt(nullptr, 16);
-            rest = rest.sliced(close + 1);
-        }
-        if (!rest.startsWith(u':'))
-            return read;
-        if (!rest.sliced(1).trimmed().isEmpty()) {
-            for (QStringView item : rest.sliced(1).split(u',')) {
-                item = item.trimmed();
-                if (item.size() > 2 || !IsHex(item))
-                    return read;
-                bytes.append(char(item.toUInt(nullptr, 16)));
-            }
-        }
-        const auto type = RegType(read.type);
-        if (!ansiStrings && (type == RegType::Sz || type == RegType::ExpandSz || type == RegType::MultiSz)) {
-            bytes.chop(bytes.size() % 2);
-            QStringDecoder decoder(QStringConverter::Utf16LE, QStringConverter::Flag::ConvertInitialBom);
-            bytes = QString(decoder(bytes)).toUtf8();
-        }
-    } else {
-        return read;
-    }
-    read.status = RegValueRead::Status::Ok;
-    read.data = bytes.toStdString();
-    return read;
-}
-
-enum class Written { Unchanged, Changed };
-
-// Sets a DWORD value in the document, the key (and its section) made where missing; nothing when a
-// line break in the name could not be written.
-std::optional<Written> SetDword(Document& d, const QStringList& key, const QString& valueName,
-                                std::uint32_t data)
-{
-    if (valueName.contains(u'\n') || valueName.contains(u'\r'))
-        return std::nullopt;
-    // The key may have been taken out of the file since it was opened; it comes back.
-    const bool sectionsAdded = AddSections(d, key, true);
-    Index(d);
-    const QString dword = QStringLiteral("dword:%1").arg(data, 8, 16, QChar(u'0'));
-    qsizetype insertAfter = -1;
-    std::optional<ValueLines> old;
-    const Section* holder = HolderOfOpenList(d);
-    for (const Section& section : d.sections) {
-        if (section.deleted || !SameKey(section.key, key))
-            continue;
-        insertAfter = section.end;
-        for (const ValueLines& value : section.values) {
-            if (value.name.compare(valueName, Qt::CaseInsensitive) == 0)
-                old = value;
-        }
-        if (&section == holder) // the new line goes before the open list
-            insertAfter = section.values.back().first - 1;
-    }
-    if (old && old->first == old->last && !sectionsAdded) {
-        const RegValueRead now =
-            Decode(QStringView(d.lines[old->first].text).sliced(old->dataPos).trimmed(), d.ansiStrings);
-        std::string same(4, '\0');
-        for (int shift = 0; shift < 32; shift += 8)
-            same[shift / 8] = char((data >> shift) & 0xff);
-        if (now.status == RegValueRead::Status::Ok && now.type == std::uint32_t(RegType::Dword) &&
-            now.data == same)
-            return Written::Unchanged;
-    }
-    if (old) {
-        // The name stays spelled as the file has it, as Windows keeps a value's name.
-        Line& first = d.lines[old->first];
-        first.text = first.text.first(old->dataPos) + dword;
-        first.eol = d.lines[old->last].eol;
-        d.lines.erase(d.lines.begin() + old->first + 1, d.lines.begin() + old->last + 1);
-    } else {
-        const QString quoted = valueName.isEmpty() ? QStringLiteral("@") : Quote(valueName);
-        InsertLine(d, insertAfter + 1, quoted + u'=' + dword);
-    }
-    Index(d);
-    return Written::Changed;
-}
-
-// A value as importing the file leaves it: the last definition that parses wins ("name"=- deletes
-// it); one whose data does not parse is passed over, as regedit does.
-RegValueRead ReadFrom(const std::vector<RawValue>& values, const std::string& name, bool ansiStrings)
-{
-    const QString wanted = QString::fromUtf8(name);
-    for (auto value = values.rbegin(); value != values.rend(); ++value) {
-        if (value->name.compare(wanted, Qt::CaseInsensitive) != 0)
-            continue;
-        if (value->data == u"-")
-            return {};
-        if (RegValueRead read = Decode(value->data, ansiStrings); read.status == RegValueRead::Status::Ok)
-            return read;
-    }
-    return {};
 }
 
 // A key holds the values it had when opened (or last written through it), like a snapshot; every
 // write reloads the file first so that changes made meanwhile are not lost.
 class FileKey final : public RegistryKey {
 public:
-    FileKey(QString file, QStringList key, bool writable, const Document& d)
-        : file_(std::move(file)), key_(std::move(key)), writable_(writable), ansiStrings_(d.ansiStrings),
-          values_(ValuesOf(d, key_))
+    FileKey(QString file, std::string key, bool writable, RegKeyValues values)
+        : file_(std::move(file)), key_(std::move(key)), writable_(writable), values_(std::move(values))
     {
     }
 
-    RegValueRead ReadValue(const std::string& name) override { return ReadFrom(values_, name, ansiStrings_); }
+    RegValueRead ReadValue(const std::string& name) override { return values_.Read(name); }
 
     bool WriteDword(const std::string& name, std::uint32_t data) override
     {
         if (!writable_)
             return false;
         try {
-            Document d = Load(file_);
-            const std::optional<Written> written = SetDword(d, key_, QString::fromUtf8(name), data);
-            if (!written || (*written == Written::Changed && !Save(d)))
+            RegDocument document = Load(file_);
+            if (!document.WriteDword(key_, name, data) || (document.Edited() && !Save(file_, document)))
                 return false;
-            values_ = ValuesOf(d, key_);
+            values_ = document.Values(key_);
             return true;
         } catch (const std::exception& error) {
             qCWarning(lcFailures, "%s", error.what());
@@ -689,15 +144,55 @@ public:
 
 private:
     QString file_;
-    QStringList key_;
+    std::string key_;
     bool writable_;
-    bool ansiStrings_;
-    std::vector<RawValue> values_;
+    RegKeyValues values_;
 };
 
-} // namespace regfile
+// A reading of the store's file, and how it went, noted for the service desk. A file empty to the
+// eye tells as much as none.
+template <class Read>
+RegDocument Noted(RegistryStoreStatus& status, Read read)
+{
+    using Reading = RegistryStoreStatus::Reading;
+    try {
+        RegDocument document = read();
+        status.reading = document.HadContent() ? Reading::Read : Reading::Absent;
+        status.problem.clear();
+        return document;
+    } catch (const std::exception& error) {
+        status.reading = Reading::Unreadable;
+        status.problem = error.what();
+        throw;
+    }
+}
 
-using namespace regfile;
+// A file whose content is not a registry file is kept aside byte for byte, under a name that says
+// when, and the store starts afresh: a stray edit must not keep the portal away at every start.
+RegDocument LoadOrSetAside(const QString& filePath, RegistryStoreStatus& status)
+{
+    try {
+        return Load(filePath);
+    } catch (const MalformedRegFile& error) {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString kept =
+            filePath + QStringLiteral(".broken-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        QString name = kept;
+        for (int n = 2; QFileInfo::exists(name); ++n)
+            name = kept + u'-' + QString::number(n);
+        if (!QFile::rename(filePath, name)) {
+            qWarning("ostrel-web: %s; it could not be kept aside, so it is left as it is", error.what());
+            throw;
+        }
+        qWarning("ostrel-web: %s; kept as \"%s\", starting a fresh registry store", error.what(),
+                 qPrintable(QDir::toNativeSeparators(name)));
+        status.keptAsidePath = QDir::toNativeSeparators(name).toStdString();
+        status.keptAsideOn = now.toString(QStringLiteral("dd-MM-yyyy HH:mm:ss")).toStdString();
+        return RegDocument();
+    }
+}
+
+} // namespace
 
 RegFileStore::RegFileStore(QString filePath) : filePath_(std::move(filePath))
 {
@@ -710,126 +205,34 @@ QString RegFileStore::DefaultPath()
            QStringLiteral("/ostrel-web/HKEY_CURRENT_USER.reg");
 }
 
-namespace {
-// A reading of the store's file, and how it went, noted for the service desk.
-template <class Read>
-Document Noted(RegistryStoreStatus& status, Read read)
-{
-    using Reading = RegistryStoreStatus::Reading;
-    try {
-        Document d = read();
-        status.reading = d.onDisk ? Reading::Read : Reading::Absent;
-        status.problem.clear();
-        return d;
-    } catch (const std::exception& error) {
-        status.reading = Reading::Unreadable;
-        status.problem = error.what();
-        throw;
-    }
-}
-} // namespace
-
 std::unique_ptr<RegistryKey> RegFileStore::OpenKeyReadOnly(const std::string& path)
 {
-    const auto key = ParseKeyPath(QString::fromUtf8(path));
-    if (!key)
+    if (!RegDocument::IsKeyPath(path))
         return nullptr;
-    const Document d = Noted(status_, [&] { return Load(filePath_); });
-    if (!Exists(d, *key))
+    const RegDocument document = Noted(status_, [&] { return Load(filePath_); });
+    if (!document.HasKey(path))
         return nullptr;
-    return std::make_unique<FileKey>(filePath_, *key, false, d);
+    return std::make_unique<FileKey>(filePath_, path, false, document.Values(path));
 }
-
-// A file whose content is not a registry file is kept aside byte for byte, under a name that says
-// when, and the store starts afresh: a stray edit must not keep the portal away at every start.
-namespace {
-Document LoadOrSetAside(const QString& filePath_, RegistryStoreStatus& status)
-{
-    try {
-        return Load(filePath_);
-    } catch (const MalformedStore& error) {
-        const QDateTime now = QDateTime::currentDateTime();
-        const QString kept =
-            filePath_ + QStringLiteral(".broken-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        QString name = kept;
-        for (int n = 2; QFileInfo::exists(name); ++n)
-            name = kept + u'-' + QString::number(n);
-        if (!QFile::rename(filePath_, name)) {
-            qWarning("ostrel-web: %s; it could not be kept aside, so it is left as it is", error.what());
-            throw;
-        }
-        qWarning("ostrel-web: %s; kept as \"%s\", starting a fresh registry store", error.what(),
-                 qPrintable(QDir::toNativeSeparators(name)));
-        status.keptAsidePath = QDir::toNativeSeparators(name).toStdString();
-        status.keptAsideOn = now.toString(QStringLiteral("dd-MM-yyyy HH:mm:ss")).toStdString();
-        return EmptyDocument(filePath_);
-    }
-}
-} // namespace
 
 std::unique_ptr<RegistryKey> RegFileStore::CreateKey(const std::string& path)
 {
     try {
-        const auto key = ParseKeyPath(QString::fromUtf8(path));
-        if (!key)
+        if (!RegDocument::IsKeyPath(path))
             return nullptr;
-        Document d = Noted(status_, [&] { return LoadOrSetAside(filePath_, status_); });
+        RegDocument document = Noted(status_, [&] { return LoadOrSetAside(filePath_, status_); });
         // Windows persists a created key at once; opening one that exists writes nothing.
-        if (AddSections(d, *key, false)) {
-            Index(d);
-            if (!Save(d))
+        document.AddKey(path);
+        if (document.Edited()) {
+            if (!Save(filePath_, document))
                 return nullptr;
             status_.reading = RegistryStoreStatus::Reading::Read;
         }
-        return std::make_unique<FileKey>(filePath_, *key, true, d);
+        return std::make_unique<FileKey>(filePath_, path, true, document.Values(path));
     } catch (const std::exception& error) {
         qWarning("ostrel-web: %s", error.what());
         return nullptr;
     }
-}
-
-struct RegFileImage::Impl {
-    Document d;
-};
-
-RegFileImage::RegFileImage(const QByteArray& bytes)
-    : impl_(new Impl{Parse(bytes, QStringLiteral("(memory)"))})
-{
-}
-RegFileImage::~RegFileImage() = default;
-
-std::vector<std::string> RegFileImage::Keys() const
-{
-    std::vector<std::string> keys;
-    for (const Section& section : impl_->d.sections)
-        keys.push_back(section.key.join(u'\\').toStdString());
-    return keys;
-}
-
-std::vector<std::string> RegFileImage::ValueNames(const std::string& key) const
-{
-    std::vector<std::string> names;
-    if (const auto path = ParseKeyPath(QString::fromUtf8(key)))
-        for (const RawValue& value : ValuesOf(impl_->d, *path))
-            names.push_back(value.name.toStdString());
-    return names;
-}
-
-RegValueRead RegFileImage::Read(const std::string& key, const std::string& name) const
-{
-    const auto path = ParseKeyPath(QString::fromUtf8(key));
-    return path ? ReadFrom(ValuesOf(impl_->d, *path), name, impl_->d.ansiStrings) : RegValueRead{};
-}
-
-bool RegFileImage::WriteDword(const std::string& key, const std::string& name, std::uint32_t data)
-{
-    const auto path = ParseKeyPath(QString::fromUtf8(key));
-    return path && SetDword(impl_->d, *path, QString::fromUtf8(name), data).has_value();
-}
-
-QByteArray RegFileImage::Bytes() const
-{
-    return regfile::Bytes(impl_->d);
 }
 
 } // namespace ostrel::host

@@ -3,17 +3,16 @@
 // and rewritten (atomically) only when a key is created or a value written. Whatever the store
 // does not change in the file - other keys, comments, spacing, encoding, line ends - it keeps
 // byte for byte, so the file stays the user's to edit. (A Windows-1252 file that a write would
-// leave reading as UTF-8, as other characters, is written in UTF-8.)
+// leave reading as UTF-8, as other characters, is written in UTF-8.) The format in memory is
+// regdocument.h's; how its bytes are text, regencoding.h's.
 #pragma once
 
 #include "host/registry.h"
 
-#include <QByteArray>
 #include <QString>
 
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace ostrel::host {
 
@@ -38,28 +37,6 @@ public:
 private:
     QString filePath_;
     RegistryStoreStatus status_;
-};
-
-// A store's content in memory, in the same format and with the same rules as the file: what
-// drives the format at memory speed (the fuzzing targets).
-class RegFileImage {
-public:
-    // Throws ostrel::RegistryError when the bytes are no registry file.
-    explicit RegFileImage(const QByteArray& bytes);
-    ~RegFileImage();
-
-    // Every key that has a section of its own, in file order, as the file spells it.
-    std::vector<std::string> Keys() const;
-    std::vector<std::string> ValueNames(const std::string& key) const;
-    RegValueRead Read(const std::string& key, const std::string& name) const;
-    // False for a name no file can hold; true once the value is so (written, or already there).
-    bool WriteDword(const std::string& key, const std::string& name, std::uint32_t data);
-    // The file's bytes now: those of the content given, where nothing was written.
-    QByteArray Bytes() const;
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
 };
 
 } // namespace ostrel::host

@@ -5,7 +5,7 @@
 // changes nothing.
 #include "fuzzrequire.h"
 #include "base/errors.h"
-#include "host/regstore.h"
+#include "host/regdocument.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,7 +22,7 @@
 
 namespace {
 
-using ostrel::host::RegFileImage;
+using ostrel::host::RegDocument;
 using ostrel::host::RegValueRead;
 
 constexpr char kKey[] =
@@ -82,7 +82,7 @@ struct Seen {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
-    std::optional<RegFileImage> image;
+    std::optional<RegDocument> image;
     try {
         image.emplace(input);
     } catch (const ostrel::RegistryError&) {
@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (looksEmpty(input)) {
         REQUIRE(keys.empty());
         REQUIRE(image->ValueNames(std::string()).empty());
-        const RegFileImage fresh(image->Bytes());
+        const RegDocument fresh(image->Bytes());
         REQUIRE(fresh.Keys().empty());
     } else {
         REQUIRE(image->Bytes() == input);
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     REQUIRE(inImage.status == RegValueRead::Status::Ok && inImage.type == 4 && inImage.data == kDataBytes);
 
     const QByteArray written = image->Bytes();
-    std::optional<RegFileImage> again;
+    std::optional<RegDocument> again;
     try {
         again.emplace(written);
     } catch (const ostrel::RegistryError& error) {

@@ -2,7 +2,7 @@
 //   ostrel_regdump FILE KEY   ->   key<TAB>value name<TAB>type<TAB>data in hex
 // The comparison with Wine's regedit runs it on a file and on what regedit exported of it.
 #include "base/errors.h"
-#include "host/regstore.h"
+#include "host/regdocument.h"
 
 #include <QFile>
 
@@ -25,7 +25,7 @@ int main(int argc, char** argv)
     };
     const std::string below = lower(argv[2]);
     try {
-        const ostrel::host::RegFileImage image(file.readAll());
+        const ostrel::host::RegDocument image(file.readAll());
         std::set<std::string> lines, keys;
         for (const std::string& key : image.Keys()) {
             const std::string name = lower(key);

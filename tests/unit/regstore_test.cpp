@@ -1,6 +1,7 @@
 // The .reg file that stands in for HKEY_CURRENT_USER on Linux: reading values of every type,
 // creating keys, writing the browser-emulation DWORD and keeping the rest of the file intact.
 #include "base/errors.h"
+#include "host/regdocument.h"
 #include "host/regstore.h"
 #include "writeblock.h"
 
@@ -925,7 +926,7 @@ TEST(RegStoreWrite, aKillAtAnyMomentLeavesTheOldOrTheNewFileAndNothingElse)
         writer.waitForFinished(5000);
         ++kills;
         const QByteArray now = hive.read();
-        RegFileImage image(now);
+        RegDocument image(now);
         const RegValueRead n = image.Read("Hot", "n");
         ASSERT_EQ(n.status, RegValueRead::Status::Ok) << "round " << round;
         ASSERT_EQ(n.data.size(), 4u);
