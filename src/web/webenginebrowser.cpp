@@ -1,6 +1,5 @@
 #include "web/webenginebrowser.h"
 
-#include "host/failurelog.h"
 #include "host/guipause.h"
 #include "host/proxyroute.h"
 #include "web/pagemenu.h"
@@ -81,7 +80,8 @@ WebEngineBrowser::WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent)
           [this](const QString& scheme) { return programNames_ ? programNames_(scheme) : QString(); }),
       page_(new WebPage(profile_, this, &outsideLinks_)),
       nav_([this](const OurNavigation::Decision& decision) { carryOut(decision); },
-           [this] { return clearGoesOn(); })
+           [this] { return clearGoesOn(); }),
+      watch_(page_, nav_, [this](const host::Request& request) { Navigate(request); })
 {
     page_->programEntry = &programEntry_;
     setPage(page_);
@@ -229,7 +229,7 @@ void WebEngineBrowser::navigateNow(const host::Request& asked)
     }
     const bool replace = !post && (asked.flags & host::navNoHistory);
     page_->Leave(!replace);
-    watchForAnUnresponsivePage();
+    watch_.Watch();
     if (replace) {
         // Qt has no load that replaces the current history entry; the page's own location.replace()
         // does, unless a load in progress swallows it, so that is stopped first.
@@ -343,54 +343,6 @@ void WebEngineBrowser::SetProgramNames(std::function<QString(const QString& sche
 void WebEngineBrowser::SetProgramMenuEntry(QString text, std::function<void()> run)
 {
     programEntry_ = {std::move(text), std::move(run)};
-}
-
-// A page whose script never ends holds its renderer, and with it every navigation done in the page
-// (a no-history navigation is the page's own location.replace()) or committed to it: the header
-// would do nothing. While our navigation is under way the renderer is asked a question every
-// kPingMs; one that has answered none for kUnresponsiveMs is hung. (One answer alone proves
-// nothing: it may come just before the page's script starts its loop.)
-void WebEngineBrowser::watchForAnUnresponsivePage()
-{
-    const int watch = ++watches_;
-    lastAnswer_.start();
-    watchedRenderer_ = page_->renderProcessPid();
-    pingRenderer(watch);
-}
-
-void WebEngineBrowser::pingRenderer(int watch)
-{
-    page_->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
-                         [self = QPointer(this), watch](const QVariant&) {
-                             if (self && self->watches_ == watch)
-                                 self->lastAnswer_.start();
-                         });
-    // Not in a pause of ours, which takes the page nowhere: once it is over, if no navigation of
-    // ours came meanwhile.
-    QTimer::singleShot(kPingMs, this, [this, watch] {
-        host::GuiPause::RunOutsidePause([self = QPointer(this), watch] {
-            if (!self || self->watches_ != watch || !self->nav_.UnderWay())
-                return;
-            if (self->lastAnswer_.elapsed() < kUnresponsiveMs)
-                self->pingRenderer(watch);
-            else
-                self->endAnUnresponsivePage();
-        });
-    });
-}
-
-void WebEngineBrowser::endAnUnresponsivePage()
-{
-    // The page being left asks no questions meanwhile (WebPage::Leave). A navigation to another
-    // site may have got through in a renderer of its own: the one left behind is the engine's.
-    if (watchedRenderer_ <= 0 || page_->renderProcessPid() != watchedRenderer_)
-        return;
-    qCWarning(lcFailures, "the page did not answer for %d ms: its renderer is ended for %s", kUnresponsiveMs,
-              nav_.Last().url.c_str());
-    // Without the page there is nothing to replace: the navigation is a plain load.
-    host::Request request = nav_.Last();
-    request.flags &= ~host::navNoHistory;
-    page_->EndUnresponsiveRenderer([this, request] { Navigate(request); });
 }
 
 void WebEngineBrowser::SetOnOutsideAddress(OutsideAddressHandler handler)

@@ -6,6 +6,7 @@
 #include "web/ournavigation.h"
 #include "web/outsidelinks.h"
 #include "web/pagemenu.h"
+#include "web/rendererwatch.h"
 #include "web/trust.h"
 #include "web/webpage.h"
 
@@ -52,13 +53,6 @@ public:
     // The program's own entry, last in the page menu of this view and of the windows its page opens.
     void SetProgramMenuEntry(QString text, std::function<void()> run);
 
-    // Our navigation has not got through after this long and the page's renderer has not answered
-    // meanwhile: it is hung, not busy, and is ended, and the navigation made afresh. (A renderer
-    // answered within 0.2 s at worst on any page of the stand-in, with both cores taken by other
-    // work; a page whose script keeps it a second or two is busy, not hung.)
-    static constexpr int kUnresponsiveMs = 5000;
-    static constexpr int kPingMs = 500;
-
     // The print dialog for the current page (Ctrl+P, or the page's own window.print()).
     void PrintWithDialog();
 
@@ -73,9 +67,6 @@ private:
     void retryUnreachable();
     void navigateNow(const host::Request& request);
     void retryWhenTheNetworkIsBack();
-    void watchForAnUnresponsivePage();
-    void pingRenderer(int watch);
-    void endAnUnresponsivePage();
 
     QWebEngineProfile* profile_;
     std::unique_ptr<QPrinter> printer_; // lives until the engine has printed
@@ -88,6 +79,7 @@ private:
     host::Browser::OutsideAddressHandler onOutsideAddress_;
     host::Browser::OutsideAddressHandler onPageOutsideAddress_;
     OurNavigation nav_; // the rules of our navigations, reloads and cache clears
+    RendererWatch watch_;
     QStringList cacheLeftovers_;   // cache entries that the clear under way has not removed yet
     bool cacheCleared_ = true;     // from Qt 6.7 the engine says when a clear is done
     QElapsedTimer cacheClearTime_; // since the last clear began
@@ -97,9 +89,6 @@ private:
     };
     std::optional<Failed> unreachable_; // shown on our error page
     bool watchingNetwork_ = false;
-    int watches_ = 0;          // our navigations so far, each watched while it is under way
-    QElapsedTimer lastAnswer_; // since the renderer last answered, or our navigation began
-    qint64 watchedRenderer_ = 0;
 };
 
 } // namespace ostrel::web
