@@ -54,13 +54,15 @@ QUrl toUrl(const std::string& url)
     return QUrl(QString::fromStdString(url));
 }
 
-// The engine reports "http://host?query" as "http://host/?query".
-bool sameAddress(QUrl a, QUrl b)
+// Whether the address the engine tells for a load is the one a request of ours asked for. The
+// engine reports "http://host?query" as "http://host/?query".
+bool engineUrlIsRequestUrl(QUrl engineUrl, const host::Request& request)
 {
-    for (QUrl* url : {&a, &b})
+    QUrl asked = toUrl(request.url);
+    for (QUrl* url : {&engineUrl, &asked})
         if (url->path().isEmpty() && !url->host().isEmpty())
             url->setPath(QStringLiteral("/"));
-    return a == b;
+    return engineUrl == asked;
 }
 
 } // namespace
@@ -102,7 +104,7 @@ WebEngineBrowser::WebEngineBrowser(QList<QUrl> insurerOrigins, QWidget* parent)
         const How how = info.status() == QWebEngineLoadingInfo::LoadStoppedStatus  ? How::Stopped
                         : info.status() == QWebEngineLoadingInfo::LoadFailedStatus ? How::Failed
                                                                                    : How::Succeeded;
-        if (!nav_.LoadEnded({how, sameAddress(info.url(), toUrl(nav_.Last().url)), IsWebScheme(info.url())}))
+        if (!nav_.LoadEnded({how, engineUrlIsRequestUrl(info.url(), nav_.Last()), IsWebScheme(info.url())}))
             return;
         if (const auto why = UnreachableBecause(info)) {
             showUnreachable(info, *why); // our page takes the engine's place; its load is the document
@@ -141,7 +143,7 @@ void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreac
     // Only a proxy's failure asks which proxy: with a proxy found automatically (WPAD) the
     // question itself may wait on the network.
     const host::ProxyRoute route = OfTheProxy(why) ? host::SystemProxyRoute(info.url()) : host::ProxyRoute{};
-    host::Request request = sameAddress(toUrl(nav_.Last().url), info.url())
+    host::Request request = engineUrlIsRequestUrl(info.url(), nav_.Last())
                                 ? nav_.Last()
                                 : host::Request{info.url().toString(QUrl::FullyEncoded).toStdString(), 0, {}, {}, {}};
     unreachable_ = Failed{std::move(request), why};
