@@ -6,16 +6,15 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 namespace ostrel::web {
 namespace {
 
-using Step = OurNavigation::Decision::Step;
 using How = OurNavigation::LoadEnd::How;
 
-// Plays the view: a load goes to the engine at once, a document that ends is shown. "event@url"
-// (mailto: an address the engine refuses); relogin: the held login was refused; soon: the asking
-// again that was put off.
+// Plays the view: a load goes to the engine at once, a document that ends is shown. "event@url";
+// mailto is an address the engine refuses, ask@lost a held login the engine was told no.
 class Script {
 public:
     std::string Run(const std::string& script)
@@ -34,9 +33,9 @@ private:
     {
         const char* told[] = {" load ", " again", " poll", " reload"};
         told_ += told[static_cast<int>(decision.step)] + decision.request.url;
-        if (decision.step == Step::AskAgainSoon)
+        if (decision.step == OurNavigation::Decision::Step::AskAgainSoon)
             attempt_ = decision.attempt;
-        if (decision.step == Step::Load)
+        if (decision.step == OurNavigation::Decision::Step::Load)
             nav_.LoadAsked(decision.request.flags & host::navNoHistory);
     }
     void ended(How how, Url url)
@@ -62,8 +61,7 @@ private:
         {"clear", [this](Url) { clearing_ = true, nav_.StoppedForAClear(), nav_.ClearStarted(); }},
         {"cleared", [this](Url) { clearing_ = false, nav_.ReloadWhenReady(); }},
         {"hold", [this](Url) { told_ += nav_.HoldForTheQuestion() ? " held" : ""; }},
-        {"ask", [this](Url) { nav_.MayAsk(false); }},
-        {"relogin", [this](Url) { nav_.MayAsk(true); }},
+        {"ask", [this](Url url) { nav_.MayAsk(url == "lost"); }},
         {"soon", [this](Url) { nav_.AskAgain(attempt_); }},
     };
 };
@@ -71,36 +69,26 @@ private:
 TEST(OurNavigation, decidesAsTheTableSays)
 {
     const std::string displaced = "start fail@mailto soon ";
-    const struct {
-        const char* what;
-        std::string script;
-        const char* told;
-    } rows[] = {
-        {"a refresh reloads once our navigation has landed", "go@a refresh start end@a", "load a show reload"},
-        {"a refresh during a clear reloads once the clear is over", "go@a start end@a clear refresh cleared",
-         "load a show poll reload"},
-        {"a navigation during a clear replaces the waiting reload", "clear refresh go@b cleared start end@b",
-         "poll poll load b show"},
-        {"a reload asked before our navigation was for the page it left", "go@a refresh go@b start end@b",
-         "load a load b show"},
-        {"ours that a clear stopped is made again once it is over", "go@a start clear stop@a cleared",
-         "load a poll load a"},
-        {"a stopped load of ours that brought nothing has landed", "go@a stop@a refresh", "load a reload"},
-        {"one that goes by location.replace() has not", "replace@a stop@a refresh", "load a"},
-        {"a failure told after our next navigation shows nothing", "go@a start go@b fail@a start end@b",
-         "load a load b show"},
+    const std::tuple<const char*, std::string, const char*> rows[] = {
+        {"a refresh waits for ours to land", "go@a refresh start end@a", "load a show reload"},
+        {"a refresh waits for the clear", "go@a start end@a clear refresh cleared", "load a show poll reload"},
+        {"ours in a clear takes the reload's place", "clear refresh go@b cleared start end@b", "poll poll load b show"},
+        {"a reload asked before ours was for the page it left", "go@a refresh go@b start end@b", "load a load b show"},
+        {"ours that a clear stopped is made again after it", "go@a start clear stop@a cleared", "load a poll load a"},
+        {"ours stopped with nothing has landed", "go@a stop@a refresh", "load a reload"},
+        {"unless it goes by location.replace()", "replace@a stop@a refresh", "load a"},
+        {"a failure told after our next is not shown", "go@a start go@b fail@a start end@b", "load a load b show"},
         {"a displaced navigation is asked again at most 5 times",
          "go@a " + displaced + displaced + displaced + displaced + displaced + "start fail@mailto",
          "load a again load a again load a again load a again load a again load a show"},
-        {"asking again is for the navigation displaced", "go@a start fail@mailto go@b soon", "load a again load b"},
-        {"a held navigation queues the last one asked until it has landed",
-         "go@a start hold go@b go@c ask end@a", "load a held load c show"},
-        {"a held login is made again once the user can be asked", "go@a start hold fail@a relogin start end@a",
-         "load a held load a show"},
-        {"nothing is held without a navigation of ours", "go@a start end@a hold refresh", "load a show reload"},
+        {"asking again is for the one displaced", "go@a start fail@mailto go@b soon", "load a again load b"},
+        {"a held one queues the last asked until it lands", "go@a start hold go@b go@c ask end@a",
+         "load a held load c show"},
+        {"a held login is made again", "go@a start hold fail@a ask@lost start end@a", "load a held load a show"},
+        {"nothing is held without ours under way", "go@a start end@a hold refresh", "load a show reload"},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(Script().Run(row.script), row.told) << row.what;
+    for (const auto& [what, script, told] : rows)
+        EXPECT_EQ(Script().Run(script), told) << what;
 }
 
 } // namespace
