@@ -209,6 +209,7 @@ void WebEngineBrowser::carryOut(const OurNavigation::Decision& decision)
             retryUnreachable();
             return;
         }
+        // Only now: a reload cancels a page not yet committed, and one during a cache clear can hang.
         page_->triggerAction(QWebEnginePage::Reload);
         return;
     }
