@@ -1,6 +1,5 @@
 #include "web/webenginebrowser.h"
 
-#include "host/failurelog.h"
 #include "host/pause.h"
 #include "host/proxyroute.h"
 #include "web/browserprofile.h"
@@ -56,13 +55,15 @@ QUrl toUrl(const std::string& url)
     return QUrl(QString::fromStdString(url));
 }
 
-// The engine reports "http://host?query" as "http://host/?query".
-bool sameAddress(QUrl a, QUrl b)
+// Whether the address the engine tells for a load is the one a request of ours asked for. The
+// engine reports "http://host?query" as "http://host/?query".
+bool engineUrlIsRequestUrl(QUrl engineUrl, const host::Request& request)
 {
-    for (QUrl* url : {&a, &b})
+    QUrl asked = toUrl(request.url);
+    for (QUrl* url : {&engineUrl, &asked})
         if (url->path().isEmpty() && !url->host().isEmpty())
             url->setPath(QStringLiteral("/"));
-    return a == b;
+    return engineUrl == asked;
 }
 
 } // namespace
@@ -82,7 +83,10 @@ WebEngineBrowser::WebEngineBrowser(BrowserProfile& profile, host::Pause& pause, 
                   onPageOutsideAddress_(url.toString(QUrl::FullyEncoded).toStdString());
           },
           [this](const QString& scheme) { return programNames_ ? programNames_(scheme) : QString(); }),
-      page_(new WebPage({profile, trust_, outsideLinks_, pause, &programEntry_}, this))
+      page_(new WebPage({profile, trust_, outsideLinks_, pause, &programEntry_}, this)),
+      nav_([this](const OurNavigation::Decision& decision) { carryOut(decision); },
+           [this] { return clearGoesOn(); }),
+      watch_(page_, nav_, pause, [this](const host::Request& request) { Navigate(request); })
 {
     setPage(page_);
     // A page cannot close the main window's browser: its window.close() asks, and nobody listens.
@@ -94,46 +98,34 @@ WebEngineBrowser::WebEngineBrowser(BrowserProfile& profile, host::Pause& pause, 
     // still reports loadFinished(false): a cancelled load is no completed document, so the loading
     // states are read instead.
     connect(page_, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-        switch (info.status()) {
-        case QWebEngineLoadingInfo::LoadStartedStatus:
-            if (pending_ == Pending::Requested)
-                pending_ = Pending::Started;
-            return;
-        case QWebEngineLoadingInfo::LoadStoppedStatus:
-            if (askAgainIfDisplaced(info))
-                return;
-            endOurNavigation(info);
-            endHoldWhenLanded();
-            reloadWhenReady();
-            return;
-        case QWebEngineLoadingInfo::LoadSucceededStatus:
-        case QWebEngineLoadingInfo::LoadFailedStatus:
-            if (askAgainIfDisplaced(info))
-                return;
-            endOurNavigation(info);
-            if (hold_ == Hold::Held)
-                return; // what the user is not asked yet is no answer: nothing to show for it
-            // On a busy machine a load's failure can be told after our next navigation was asked for
-            // (the start-up's POST, after its pause): our page for it would take that one's place.
-            if (pending_ == Pending::Requested && info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
-                return;
-            endHoldWhenLanded();
-            if (const auto why = UnreachableBecause(info)) {
-                showUnreachable(info, *why); // our page takes the engine's place; its load is the document
-                return;
-            }
-            if (const auto refused = CertificatePageHtml(info)) {
-                page_->setHtml(*refused, info.url());
-                return;
-            }
-            // Otherwise a failed load's document is the engine's error page.
-            raiseDocumentComplete(true, page_->url().toString(QUrl::FullyEncoded));
-            reloadWhenReady();
+        using How = OurNavigation::LoadEnd::How;
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+            nav_.LoadStarted();
             return;
         }
+        const How how = info.status() == QWebEngineLoadingInfo::LoadStoppedStatus  ? How::Stopped
+                        : info.status() == QWebEngineLoadingInfo::LoadFailedStatus ? How::Failed
+                                                                                   : How::Succeeded;
+        if (!nav_.LoadEnded({how, engineUrlIsRequestUrl(info.url(), nav_.Last()), IsWebScheme(info.url())}))
+            return;
+        if (const auto why = UnreachableBecause(info)) {
+            showUnreachable(info, *why); // our page takes the engine's place; its load is the document
+            return;
+        }
+        if (const auto refused = CertificatePageHtml(info)) {
+            page_->setHtml(*refused, info.url());
+            return;
+        }
+        // Otherwise a failed load's document is the engine's error page.
+        raiseDocumentComplete(true, page_->url().toString(QUrl::FullyEncoded));
+        nav_.ReloadWhenReady();
     });
 
-    connect(page_, &WebPage::questionPutOff, this, &WebEngineBrowser::holdForTheQuestion);
+    // Our navigation that met the question is held until the user can be asked.
+    connect(page_, &WebPage::questionPutOff, this, [this](bool lost) {
+        if (nav_.HoldForTheQuestion())
+            page_->WhenMayAsk([this, lost] { nav_.MayAsk(lost); });
+    });
     connect(page_, &WebPage::frameCompleted, this,
             [this](const QString& url) { raiseDocumentComplete(false, url); });
     // Not from inside the engine's navigation callback: a retry may pause (the start-up's does).
@@ -153,43 +145,13 @@ void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreac
     // Only a proxy's failure asks which proxy: with a proxy found automatically (WPAD) the
     // question itself may wait on the network.
     const host::ProxyRoute route = OfTheProxy(why) ? host::SystemProxyRoute(info.url()) : host::ProxyRoute{};
-    host::Request request = sameAddress(toUrl(lastRequest_.url), info.url())
-                                ? lastRequest_
+    host::Request request = engineUrlIsRequestUrl(info.url(), nav_.Last())
+                                ? nav_.Last()
                                 : host::Request{info.url().toString(QUrl::FullyEncoded).toStdString(), 0, {}, {}, {}};
     unreachable_ = Failed{std::move(request), why};
     page_->setHtml(ErrorPageHtml(why, info.url(), route.direct() ? QString() : route.name()), info.url());
     if (ForWantOfNetwork(why))
         retryWhenTheNetworkIsBack();
-}
-
-// A login or certificate asked for while our navigation was under way and no question could go to
-// the user (the start-up's POST, before its window is there): that navigation is held, and ours that
-// come meanwhile (the start-up's page) wait for it. Once the user can be asked, the question comes
-// (a certificate the engine still waits for), or the navigation is made again (a login the engine
-// had to be told no), and what waited goes once it has landed: the portal gets its versions, then
-// the page, each once.
-void WebEngineBrowser::holdForTheQuestion(bool lost)
-{
-    if (hold_ != Hold::None || pending_ == Pending::None)
-        return;
-    hold_ = Hold::Held; // ours that come meanwhile wait: lastRequest_ stays the one held
-    page_->WhenMayAsk([this, lost] {
-        hold_ = Hold::Asking; // a certificate is asked by the page itself
-        if (lost)
-            navigateNow(host::Request(lastRequest_));
-        endHoldWhenLanded();
-    });
-}
-
-void WebEngineBrowser::endHoldWhenLanded()
-{
-    if (hold_ != Hold::Asking || pending_ != Pending::None)
-        return;
-    hold_ = Hold::None;
-    if (queued_)
-        navigateNow(*std::exchange(queued_, std::nullopt));
-    else
-        reloadWhenReady();
 }
 
 // Trying again is the failed request once more, or what its sender said trying again means.
@@ -230,61 +192,38 @@ WebEngineBrowser::~WebEngineBrowser()
     delete page_;
 }
 
-// A page's script that goes to another program's address while our navigation is on its way takes
-// its place in the engine, which then ends, refused, and leaves the page where it was: ours is asked
-// for again, a few times at most, so that a header click is not lost to such a page.
-bool WebEngineBrowser::askAgainIfDisplaced(const QWebEngineLoadingInfo& info)
+// What our navigation's rules decided, carried out on the engine.
+void WebEngineBrowser::carryOut(const OurNavigation::Decision& decision)
 {
-    constexpr int kMostAskedAgain = 5;
-    if (pending_ != Pending::Started || IsWebScheme(info.url()) || askedAgain_ >= kMostAskedAgain ||
-        sameAddress(info.url(), toUrl(lastRequest_.url)))
-        return false;
-    pending_ = Pending::Requested;
-    const int attempt = ++askedAgain_;
-    QTimer::singleShot(0, this, [this, attempt] { // not from inside the engine's report
-        if (askedAgain_ == attempt && pending_ == Pending::Requested)
-            navigateNow(lastRequest_);
-    });
-    return true;
-}
-
-// Our navigation has ended with the load that started after it, or, for a load of ours that cut
-// another short and brought nothing, with the one end the engine reports, under its address.
-void WebEngineBrowser::endOurNavigation(const QWebEngineLoadingInfo& info)
-{
-    if (pending_ == Pending::Started ||
-        (pending_ == Pending::Requested && !replacing_ && sameAddress(info.url(), toUrl(lastRequest_.url))))
-        pending_ = Pending::None;
-}
-
-void WebEngineBrowser::load(const QWebEngineHttpRequest& request)
-{
-    pending_ = Pending::Requested;
-    replacing_ = false;
-    reloadWanted_ = false; // a reload asked for before this navigation was for the page it leaves
-    page_->load(request);
+    using Step = OurNavigation::Decision::Step;
+    switch (decision.step) {
+    case Step::Load:
+        navigateNow(decision.request);
+        return;
+    case Step::AskAgainSoon:
+        QTimer::singleShot(0, this, [this, attempt = decision.attempt] { nav_.AskAgain(attempt); });
+        return;
+    case Step::PollTheClear:
+        QTimer::singleShot(kCacheClearPollMs, this, [this] { nav_.ReloadWhenReady(); });
+        return;
+    case Step::Reload:
+        if (unreachable_) { // reloading our error page would only show it again
+            retryUnreachable();
+            return;
+        }
+        // Only now: a reload cancels a page not yet committed, and one during a cache clear can hang.
+        page_->triggerAction(QWebEnginePage::Reload);
+        return;
+    }
 }
 
 void WebEngineBrowser::Navigate(const host::Request& asked)
 {
-    askedAgain_ = 0;
-    if (hold_ != Hold::None) {
-        queued_ = asked;
-        return;
-    }
-    if (cacheClearTime_.isValid()) {
-        // A load made while the cache is emptied never ends either: it goes once the clear is over,
-        // in the place of the reload that may be waiting for it.
-        interrupted_ = asked;
-        reloadWhenReady();
-        return;
-    }
-    navigateNow(asked);
+    nav_.Navigate(asked);
 }
 
 void WebEngineBrowser::navigateNow(const host::Request& asked)
 {
-    lastRequest_ = asked;
     unreachable_.reset();
     const QUrl url = toUrl(asked.url);
     const bool post = !asked.body.empty();
@@ -295,16 +234,14 @@ void WebEngineBrowser::navigateNow(const host::Request& asked)
     }
     const bool replace = !post && (asked.flags & host::navNoHistory);
     page_->Leave(!replace);
-    watchForAnUnresponsivePage();
+    watch_.Watch();
     if (replace) {
         // Qt has no load that replaces the current history entry; the page's own location.replace()
         // does, unless a load in progress swallows it, so that is stopped first.
         // location.replace() would send the page being left as Referer; a navigation of the
         // program's own sends none, as a typed address does not, so the page's policy is set first.
         page_->triggerAction(QWebEnginePage::Stop);
-        pending_ = Pending::Requested;
-        replacing_ = true;
-        reloadWanted_ = false;
+        nav_.LoadAsked(true);
         // A document that has only just committed may have no element yet to hold the policy.
         page_->runJavaScript(
             QStringLiteral("try { var m = document.createElement('meta'); m.name = 'referrer';"
@@ -333,53 +270,33 @@ void WebEngineBrowser::navigateNow(const host::Request& asked)
     // empty answer), which would leave the page being left for good.
     if (page_->isLoading())
         page_->triggerAction(QWebEnginePage::Stop);
-    load(request);
+    nav_.LoadAsked(false);
+    page_->load(request);
 }
 
-// A reload while the cache is being emptied can hang for ever, and a reload before the page we
-// navigated to has ended cancels it and reloads the page being left. So the reload is made once
-// both are over, without holding up the window meanwhile; a navigation of ours that comes first
-// takes its place.
+// The reload waits for our navigation under way and for a cache clear (OurNavigation::Refresh).
 void WebEngineBrowser::Refresh2()
 {
     page_->Leave();
-    reloadWanted_ = true;
-    reloadWhenReady();
+    nav_.Refresh();
 }
 
-void WebEngineBrowser::reloadWhenReady()
+// Whether the cache clear goes on, as far as the engine tells, and a reload may still wait for it.
+bool WebEngineBrowser::clearGoesOn()
 {
-    if (!reloadWanted_ && !interrupted_)
-        return;
-    if (cacheClearTime_.isValid()) {
-        const qint64 elapsed = cacheClearTime_.elapsed();
+    const qint64 elapsed = cacheClearTime_.elapsed();
 #if QT_VERSION >= QT_VERSION_CHECK(6, 7, 0)
-        const bool clearing = !cacheCleared_; // the engine says when it is done
+    const bool clearing = !cacheCleared_; // the engine says when it is done
 #else
-        for (qsizetype i = cacheLeftovers_.size() - 1; i >= 0; --i)
-            if (!QFileInfo::exists(cacheLeftovers_[i]))
-                cacheLeftovers_.removeAt(i);
-        const bool clearing = !cacheLeftovers_.isEmpty() || elapsed < kCacheClearSettleMs;
+    for (qsizetype i = cacheLeftovers_.size() - 1; i >= 0; --i)
+        if (!QFileInfo::exists(cacheLeftovers_[i]))
+            cacheLeftovers_.removeAt(i);
+    const bool clearing = !cacheLeftovers_.isEmpty() || elapsed < kCacheClearSettleMs;
 #endif
-        if (clearing && elapsed < kCacheClearBoundMs) {
-            QTimer::singleShot(kCacheClearPollMs, this, &WebEngineBrowser::reloadWhenReady);
-            return;
-        }
-        cacheLeftovers_.clear();
-        cacheClearTime_.invalidate();
-    }
-    if (interrupted_) { // asked for again as it was, which is the reload
-        Navigate(*std::exchange(interrupted_, std::nullopt));
-        return;
-    }
-    if (pending_ != Pending::None || hold_ != Hold::None)
-        return; // the end of our navigation, or of the one held, asks again
-    reloadWanted_ = false;
-    if (unreachable_) { // reloading our error page would only show it again
-        retryUnreachable();
-        return;
-    }
-    page_->triggerAction(QWebEnginePage::Reload);
+    if (clearing && elapsed < kCacheClearBoundMs)
+        return true;
+    cacheLeftovers_.clear();
+    return false;
 }
 
 void WebEngineBrowser::contextMenuEvent(QContextMenuEvent* event)
@@ -404,12 +321,9 @@ void WebEngineBrowser::PrintWithDialog()
 void WebEngineBrowser::ClearCache()
 {
     // A load in flight while the cache is emptied never ends (nor reports that it has): it is
-    // stopped here. Our own navigation is asked for again once the clear is over, as it was (a
-    // POST as a POST, without a history entry where it had none); one of the page's own, whose
-    // form data we never saw, stays stopped.
+    // stopped here, and ours is made again once the clear is over (OurNavigation::StoppedForAClear).
     if (page_->isLoading()) {
-        if (pending_ != Pending::None)
-            interrupted_ = lastRequest_;
+        nav_.StoppedForAClear();
         page_->triggerAction(QWebEnginePage::Stop);
     }
 #if QT_VERSION >= QT_VERSION_CHECK(6, 7, 0)
@@ -422,6 +336,7 @@ void WebEngineBrowser::ClearCache()
     cacheLeftovers_ = cacheEntries(profile_);
 #endif
     cacheClearTime_.start();
+    nav_.ClearStarted();
     profile_->clearHttpCache();
 }
 
@@ -433,54 +348,6 @@ void WebEngineBrowser::SetProgramNames(std::function<QString(const QString& sche
 void WebEngineBrowser::SetProgramMenuEntry(QString text, std::function<void()> run)
 {
     programEntry_ = {std::move(text), std::move(run)};
-}
-
-// A page whose script never ends holds its renderer, and with it every navigation done in the page
-// (a no-history navigation is the page's own location.replace()) or committed to it: the header
-// would do nothing. While our navigation is under way the renderer is asked a question every
-// kPingMs; one that has answered none for kUnresponsiveMs is hung. (One answer alone proves
-// nothing: it may come just before the page's script starts its loop.)
-void WebEngineBrowser::watchForAnUnresponsivePage()
-{
-    const int watch = ++watches_;
-    lastAnswer_.start();
-    watchedRenderer_ = page_->renderProcessPid();
-    pingRenderer(watch);
-}
-
-void WebEngineBrowser::pingRenderer(int watch)
-{
-    page_->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld,
-                         [self = QPointer(this), watch](const QVariant&) {
-                             if (self && self->watches_ == watch)
-                                 self->lastAnswer_.start();
-                         });
-    // Not in a pause of ours, which takes the page nowhere: once it is over, if no navigation of
-    // ours came meanwhile.
-    QTimer::singleShot(kPingMs, this, [this, watch] {
-        pause_.RunOutsidePause([self = QPointer(this), watch] {
-            if (!self || self->watches_ != watch || self->pending_ == Pending::None)
-                return;
-            if (self->lastAnswer_.elapsed() < kUnresponsiveMs)
-                self->pingRenderer(watch);
-            else
-                self->endAnUnresponsivePage();
-        });
-    });
-}
-
-void WebEngineBrowser::endAnUnresponsivePage()
-{
-    // The page being left asks no questions meanwhile (WebPage::Leave). A navigation to another
-    // site may have got through in a renderer of its own: the one left behind is the engine's.
-    if (watchedRenderer_ <= 0 || page_->renderProcessPid() != watchedRenderer_)
-        return;
-    qCWarning(lcFailures, "the page did not answer for %d ms: its renderer is ended for %s", kUnresponsiveMs,
-              lastRequest_.url.c_str());
-    // Without the page there is nothing to replace: the navigation is a plain load.
-    host::Request request = lastRequest_;
-    request.flags &= ~host::navNoHistory;
-    page_->EndUnresponsiveRenderer([this, request] { Navigate(request); });
 }
 
 void WebEngineBrowser::SetOnOutsideAddress(OutsideAddressHandler handler)
