@@ -3,6 +3,7 @@
 // point at 127.0.0.1 can run against it, and every request the shell makes is
 // written to a JSON-lines log that tests read while the server is running.
 
+#include "options.h"
 #include "pages.h"
 
 #include <httplib.h>
@@ -43,7 +44,13 @@ namespace {
 using standin::Arrival;
 using standin::Pairs;
 
-constexpr int kExitUsage = 2;
+using standin::equal_ci;
+using standin::kExitUsage;
+using standin::leading_number;
+using standin::Options;
+using standin::Role;
+using standin::starts_with_ci;
+
 constexpr int kExitBind = 1;
 constexpr int kSlowCapMs = 10000;
 // Bodies are kept in memory to be logged; bound them so a runaway client
@@ -69,41 +76,6 @@ constexpr std::string_view kAuthCredentials = "b3N0cmVsOnNlY3JldA==";
 // agent:portaal, what the portal takes with --portal-login: another login than /auth's, so that a
 // browser that signed in there has not signed in here.
 constexpr std::string_view kPortalCredentials = "YWdlbnQ6cG9ydGFhbA==";
-
-const char kUsage[] =
-    "usage: ostrel-standin [--log FILE] [--status ROLE=CODE]... [--open-window]\n"
-    "                      [--bench-page] [--portal-login] [--start-page PATH]\n"
-    "                      [--https ROLE=PORT... --cert FILE --key FILE [--client-ca FILE]]\n"
-    "                      ROLE=ORIGIN...\n"
-    "\n"
-    "  ROLE=ORIGIN         serve ROLE at ORIGIN, e.g. portal=http://127.0.0.1:47101\n"
-    "                      (host 127.0.0.1 or localhost, explicit port, optional path)\n"
-    "  --status ROLE=CODE  status of /vpn/index.html on ROLE's port: 101..599, or\n"
-    "                      'hang' to accept and never answer (default 200)\n"
-    "  --https ROLE=PORT   also serve the pages over TLS at https://127.0.0.1:PORT\n"
-    "                      as ROLE; needs --cert and --key\n"
-    "  --cert FILE         PEM certificate (chain) for every --https port\n"
-    "  --key FILE          PEM private key of that certificate, unencrypted\n"
-    "  --client-ca FILE    every --https port asks for a client certificate and\n"
-    "                      takes only one issued by the PEM CA in FILE\n"
-    "  --log FILE          append one JSON line per request to FILE (default stderr)\n"
-    "  --open-window       the page at \"/\" opens /popup/target in a window of its own\n"
-    "  --bench-page        the portal's \"/\" is a 5 KB page with one image,\n"
-    "                      /bench/image.png, for timing page loads; its key \"p\"\n"
-    "                      opens /bench/popup, which closes itself\n"
-    "  --portal-login      the portal's \"/\" (POST and GET) asks for a login: agent:portaal\n"
-    "  --start-page PATH   the portal's version-stamped page (GET \"/\" with a query)\n"
-    "                      redirects to PATH, e.g. one of the /hostile/ pages\n"
-    "  --portal-at URL     the portal's \"/\" (POST and GET) answers 307 to URL with the\n"
-    "                      request's query, e.g. an --https port that asks for a certificate\n";
-
-struct Role {
-    std::string name;
-    int port = 0;
-    std::string prefix; // path part of the origin, no trailing '/'
-    int vpn_status = 0; // 0 when not given on the command line
-    bool vpn_hang = false;
-};
 
 struct Listener {
     int port = 0;
@@ -225,24 +197,11 @@ RequestLog g_log;
 std::atomic<unsigned long long> g_cached_served{0};
 std::atomic<unsigned long long> g_sessions{0};
 std::atomic<unsigned long long> g_broken_served{0};
-bool g_open_window = false; // set once before the listeners start
-bool g_bench_page = false;  // likewise
-std::string g_start_page;   // likewise
-bool g_portal_login = false; // likewise
-std::string g_portal_at;     // likewise
 
 // Set by the route handler, consumed by the library's logger hook: requests
 // the library rejects before routing (bad request line, oversized body) never
 // reach a handler and are logged from the hook instead.
 thread_local bool t_logged = false;
-
-bool equal_ci(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // cpp-httplib adds the peer and local addresses to the request headers
 // itself; they were not sent by the client.
@@ -358,18 +317,6 @@ const Role& gateway_role(const Listener& l, const Role* addressed)
         if (r->name.rfind("gateway", 0) == 0)
             return *r;
     return *l.roles.front();
-}
-
-// Leading decimal digits of s, saturating at cap; 0 when there are none.
-long leading_number(std::string_view s, long cap)
-{
-    long n = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9')
-            break;
-        n = std::min(cap, n * 10 + (c - '0'));
-    }
-    return n;
 }
 
 // A count or a duration from the query: `fallback` when the parameter is missing or does not
@@ -802,11 +749,6 @@ std::string bench_png()
            chunk("IEND", "");
 }
 
-bool starts_with_ci(std::string_view s, std::string_view prefix)
-{
-    return s.size() >= prefix.size() && equal_ci(s.substr(0, prefix.size()), prefix);
-}
-
 bool signed_in(const httplib::Request& req, std::string_view credentials = kAuthCredentials)
 {
     const std::string header = req.get_header_value("Authorization");
@@ -895,7 +837,7 @@ bool serves_portal(const Listener& l)
     return std::any_of(l.roles.begin(), l.roles.end(), [](const Role* r) { return r->name == "portal"; });
 }
 
-void serve(const Listener& l, const httplib::Request& req, httplib::Response& res)
+void serve(const Options& o, const Listener& l, const httplib::Request& req, httplib::Response& res)
 {
     t_logged = true;
     const Arrival a = make_arrival(l, req);
@@ -915,10 +857,10 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
     // so the log reflects every navigation.
     res.set_header("Cache-Control", path == "/cached" ? "max-age=3600" : "no-store");
 
-    if (!g_portal_at.empty() && path == "/" && (addressed ? addressed->name == "portal" : serves_portal(l))) {
+    if (!o.portal_at.empty() && path == "/" && (addressed ? addressed->name == "portal" : serves_portal(l))) {
         res.status = 307; // the method and body go along
-        res.set_header("Location", g_portal_at + (a.query.empty() ? "" : "?" + a.query));
-    } else if (g_portal_login && path == "/" &&
+        res.set_header("Location", o.portal_at + (a.query.empty() ? "" : "?" + a.query));
+    } else if (o.portal_login && path == "/" &&
                (addressed ? addressed->name == "portal" : serves_portal(l)) &&
                !signed_in(req, kPortalCredentials)) {
         serve_auth(req, a, res, kPortalCredentials, "Ostrel portaal");
@@ -928,18 +870,18 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
         res.set_content(standin::frames_page(a), kHtml);
     } else if (path == "/frame/a" || path == "/frame/b") {
         res.set_content(standin::frame_page(a, path.back()), kHtml);
-    } else if (path == "/" && !g_start_page.empty() && req.method == "GET" && !a.query.empty() &&
+    } else if (path == "/" && !o.start_page.empty() && req.method == "GET" && !a.query.empty() &&
                (addressed ? addressed->name == "portal" : serves_portal(l))) {
         res.status = 302;
-        res.set_header("Location", (addressed ? addressed->prefix : std::string()) + g_start_page);
-    } else if (path == "/" && g_bench_page && (addressed ? addressed->name == "portal" : serves_portal(l))) {
+        res.set_header("Location", (addressed ? addressed->prefix : std::string()) + o.start_page);
+    } else if (path == "/" && o.bench_page && (addressed ? addressed->name == "portal" : serves_portal(l))) {
         res.set_content(standin::bench_page("/bench/image.png"), kHtml);
-    } else if (path == "/bench/image.png" && g_bench_page) {
+    } else if (path == "/bench/image.png" && o.bench_page) {
         static const std::string png = bench_png();
         res.set_content(png, "image/png");
-    } else if (path == "/bench/popup" && g_bench_page) {
+    } else if (path == "/bench/popup" && o.bench_page) {
         res.set_content(standin::bench_popup_page(), kHtml);
-    } else if (path == "/" && g_open_window) {
+    } else if (path == "/" && o.open_window) {
         res.set_content(standin::generic_page(a) +
                             "<script>window.open('/popup/target', 'ostrelpopup', 'width=400,height=300')</script>\n",
                         kHtml);
@@ -987,116 +929,6 @@ void serve(const Listener& l, const httplib::Request& req, httplib::Response& re
     }
 }
 
-void usage_error(const std::string& msg)
-{
-    std::fprintf(stderr, "ostrel-standin: %s\n(see ostrel-standin --help)\n", msg.c_str());
-    std::exit(kExitUsage);
-}
-
-bool valid_role_name(std::string_view s)
-{
-    return !s.empty() && std::all_of(s.begin(), s.end(),
-                                     [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
-}
-
-Role parse_role(std::string_view arg)
-{
-    const auto eq = arg.find('=');
-    if (eq == std::string_view::npos)
-        usage_error("expected ROLE=ORIGIN, got '" + std::string(arg) + "'");
-    Role role;
-    role.name = std::string(arg.substr(0, eq));
-    if (!valid_role_name(role.name))
-        usage_error("role name '" + role.name + "' must match [a-z0-9]+");
-
-    const std::string origin(arg.substr(eq + 1));
-    const auto bad = [&](const std::string& why) {
-        usage_error("origin '" + origin + "' for role " + role.name + ": " + why);
-    };
-    std::string_view rest = origin;
-    if (rest.size() < 7 || !equal_ci(rest.substr(0, 7), "http://"))
-        bad("must start with http://");
-    rest.remove_prefix(7);
-    const auto host_end = rest.find_first_of(":/");
-    const std::string_view host = rest.substr(0, host_end);
-    if (!equal_ci(host, "127.0.0.1") && !equal_ci(host, "localhost"))
-        bad("host must be 127.0.0.1 or localhost; the stand-in only listens on "
-            "loopback");
-    if (host_end == std::string_view::npos || rest[host_end] != ':')
-        bad("an explicit port is required");
-    rest.remove_prefix(host_end + 1);
-    const auto port_end = rest.find('/');
-    const std::string_view port_text = rest.substr(0, port_end);
-    if (port_text.empty() || port_text.size() > 5 ||
-        !std::all_of(port_text.begin(), port_text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        bad("port must be a number");
-    role.port = static_cast<int>(leading_number(port_text, 99999));
-    if (role.port < 1 || role.port > 65535)
-        bad("port must be 1..65535");
-    std::string_view path = port_end == std::string_view::npos ? std::string_view() : rest.substr(port_end);
-    if (path.find_first_of("?#") != std::string_view::npos)
-        bad("query and fragment are not allowed");
-    while (!path.empty() && path.back() == '/')
-        path.remove_suffix(1);
-    role.prefix = std::string(path);
-    return role;
-}
-
-// --https ROLE=PORT: TLS is only ever offered on 127.0.0.1, so a port is all
-// there is to say.
-Role parse_tls_role(std::string_view arg)
-{
-    const auto eq = arg.find('=');
-    if (eq == std::string_view::npos)
-        usage_error("expected --https ROLE=PORT, got '" + std::string(arg) + "'");
-    Role role;
-    role.name = std::string(arg.substr(0, eq));
-    if (!valid_role_name(role.name))
-        usage_error("role name '" + role.name + "' must match [a-z0-9]+");
-    const std::string_view port_text = arg.substr(eq + 1);
-    if (port_text.empty() || port_text.size() > 5 ||
-        !std::all_of(port_text.begin(), port_text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        usage_error("--https " + std::string(arg) + ": PORT must be a number");
-    role.port = static_cast<int>(leading_number(port_text, 99999));
-    if (role.port < 1 || role.port > 65535)
-        usage_error("--https " + std::string(arg) + ": PORT must be 1..65535");
-    return role;
-}
-
-// Applies to the role of that name on plain HTTP and on HTTPS alike.
-void apply_status(std::vector<Role>& roles, std::vector<Role>& tls_roles, std::string_view arg)
-{
-    const auto eq = arg.find('=');
-    if (eq == std::string_view::npos)
-        usage_error("expected --status ROLE=CODE, got '" + std::string(arg) + "'");
-    const std::string_view name = arg.substr(0, eq);
-    const std::string_view code = arg.substr(eq + 1);
-    std::vector<Role*> named;
-    for (auto* list : {&roles, &tls_roles})
-        for (Role& r : *list)
-            if (r.name == name)
-                named.push_back(&r);
-    if (named.empty())
-        usage_error("--status names role '" + std::string(name) +
-                    "' which is not served (give it as ROLE=ORIGIN)");
-    if (code == "hang") {
-        for (Role* r : named) {
-            r->vpn_hang = true;
-            r->vpn_status = 0;
-        }
-        return;
-    }
-    const bool digits = !code.empty() && code.size() <= 3 &&
-                        std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
-    const int n = digits ? static_cast<int>(leading_number(code, 999)) : 0;
-    if (n <= 100 || n >= 600)
-        usage_error("--status " + std::string(arg) + ": CODE must be 101..599 or 'hang'");
-    for (Role* r : named) {
-        r->vpn_hang = false;
-        r->vpn_status = n;
-    }
-}
-
 // Roles sharing a port share one listener whose pages name all of them.
 void group_by_port(const std::vector<Role>& roles, bool tls, std::map<int, Listener>& by_port,
                    std::vector<Listener*>& listeners)
@@ -1140,88 +972,19 @@ void shut_down_all_sockets()
 
 int main(int argc, char** argv)
 {
-    std::vector<Role> roles;
-    std::vector<Role> tls_roles;
-    std::vector<std::string> statuses;
-    std::optional<std::string> log_path;
-    std::optional<std::string> cert_path;
-    std::optional<std::string> client_ca_path;
-    std::optional<std::string> key_path;
-
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        const auto value = [&](std::string_view opt) -> std::string {
-            if (arg.size() > opt.size() && arg[opt.size()] == '=')
-                return std::string(arg.substr(opt.size() + 1));
-            if (i + 1 >= argc)
-                usage_error(std::string(opt) + " needs a value");
-            return argv[++i];
-        };
-        if (arg == "-h" || arg == "--help") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (arg == "--log" || arg.rfind("--log=", 0) == 0) {
-            log_path = value("--log");
-        } else if (arg == "--status" || arg.rfind("--status=", 0) == 0) {
-            statuses.push_back(value("--status"));
-        } else if (arg == "--https" || arg.rfind("--https=", 0) == 0) {
-            Role r = parse_tls_role(value("--https"));
-            for (const Role& other : tls_roles)
-                if (other.name == r.name)
-                    usage_error("--https role '" + r.name + "' given twice");
-            tls_roles.push_back(std::move(r));
-        } else if (arg == "--open-window") {
-            g_open_window = true;
-        } else if (arg == "--bench-page") {
-            g_bench_page = true;
-        } else if (arg == "--portal-login") {
-            g_portal_login = true;
-        } else if (arg == "--start-page" || arg.rfind("--start-page=", 0) == 0) {
-            g_start_page = value("--start-page");
-            if (g_start_page.empty() || g_start_page.front() != '/' ||
-                g_start_page.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
-                usage_error("--start-page needs a path that starts with /");
-        } else if (arg == "--portal-at" || arg.rfind("--portal-at=", 0) == 0) {
-            g_portal_at = value("--portal-at");
-            if (g_portal_at.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
-                usage_error("--portal-at needs a URL");
-        } else if (arg == "--cert" || arg.rfind("--cert=", 0) == 0) {
-            cert_path = value("--cert");
-        } else if (arg == "--key" || arg.rfind("--key=", 0) == 0) {
-            key_path = value("--key");
-        } else if (arg == "--client-ca" || arg.rfind("--client-ca=", 0) == 0) {
-            client_ca_path = value("--client-ca");
-        } else if (!arg.empty() && arg[0] == '-') {
-            usage_error("unknown option '" + std::string(arg) + "'");
-        } else {
-            Role r = parse_role(arg);
-            for (const Role& other : roles)
-                if (other.name == r.name)
-                    usage_error("role '" + r.name + "' given twice");
-            roles.push_back(std::move(r));
-        }
+    Options options;
+    try {
+        options = standin::ParseOptions(argc, argv);
+    } catch (const standin::UsageError& e) {
+        std::fprintf(stderr, "ostrel-standin: %s\n(see ostrel-standin --help)\n", e.what());
+        return kExitUsage;
     }
-    if (roles.empty() && tls_roles.empty())
-        usage_error("no ROLE=ORIGIN given");
-    if (!tls_roles.empty() && (!cert_path || !key_path))
-        usage_error("--https needs --cert FILE and --key FILE");
-    if (tls_roles.empty() && (cert_path || key_path || client_ca_path))
-        usage_error("--cert, --key and --client-ca are only used with --https ROLE=PORT");
-    for (Role& t : tls_roles) {
-        for (const Role& r : roles) {
-            if (r.port == t.port)
-                usage_error("--https port " + std::to_string(t.port) +
-                            " is already served over HTTP by role " + r.name);
-            // The same role over TLS answers below the same path.
-            if (r.name == t.name)
-                t.prefix = r.prefix;
-        }
+    if (options.help) {
+        std::fputs(standin::kUsage, stdout);
+        return 0;
     }
-    for (const auto& s : statuses)
-        apply_status(roles, tls_roles, s);
-
-    if (log_path && !g_log.open(*log_path)) {
-        std::fprintf(stderr, "ostrel-standin: cannot open log file %s: %s\n", log_path->c_str(),
+    if (options.log_path && !g_log.open(*options.log_path)) {
+        std::fprintf(stderr, "ostrel-standin: cannot open log file %s: %s\n", options.log_path->c_str(),
                      std::strerror(errno));
         return kExitUsage;
     }
@@ -1238,8 +1001,8 @@ int main(int argc, char** argv)
     std::map<int, Listener> by_port;
     std::map<int, Listener> tls_by_port;
     std::vector<Listener*> listeners; // first-mention order, plain HTTP first
-    group_by_port(roles, false, by_port, listeners);
-    group_by_port(tls_roles, true, tls_by_port, listeners);
+    group_by_port(options.roles, false, by_port, listeners);
+    group_by_port(options.tls_roles, true, tls_by_port, listeners);
 
     for (Listener* lp : listeners) {
         Listener& l = *lp;
@@ -1248,12 +1011,13 @@ int main(int argc, char** argv)
             // library's connection handler (no request, nothing logged), on
             // that connection's own thread, so it cannot hold up other clients.
             auto tls = std::make_unique<httplib::SSLServer>(
-                cert_path->c_str(), key_path->c_str(), client_ca_path ? client_ca_path->c_str() : nullptr);
+                options.cert_path->c_str(), options.key_path->c_str(),
+                options.client_ca_path ? options.client_ca_path->c_str() : nullptr);
             if (!tls->is_valid()) {
                 std::fprintf(stderr,
                              "ostrel-standin: cannot use certificate %s with key %s (PEM files, "
                              "unencrypted key matching the certificate)\n",
-                             cert_path->c_str(), key_path->c_str());
+                             options.cert_path->c_str(), options.key_path->c_str());
                 return kExitUsage;
             }
             // A client that comes back resumes its TLS session; with client certificates asked
@@ -1268,8 +1032,9 @@ int main(int argc, char** argv)
         svr.new_task_queue = [] { return new ThreadPerConnection; };
         svr.set_socket_options(loopback_socket_options);
         svr.set_payload_max_length(kMaxBody);
-        const httplib::Server::Handler handler = [&l](const httplib::Request& req, httplib::Response& res) {
-            serve(l, req, res);
+        const httplib::Server::Handler handler = [&options, &l](const httplib::Request& req,
+                                                                httplib::Response& res) {
+            serve(options, l, req, res);
         };
         // A regex is the only catch-all the router offers; it is matched against
         // the decoded path, which the library caps at its request-URI limit.
