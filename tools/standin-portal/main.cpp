@@ -5,6 +5,7 @@
 
 #include "options.h"
 #include "pages.h"
+#include "routing.h"
 
 #include <httplib.h>
 
@@ -42,6 +43,9 @@
 namespace {
 
 using standin::Arrival;
+using standin::Exchange;
+using standin::Handler;
+using standin::kHtml;
 using standin::Pairs;
 
 using standin::equal_ci;
@@ -49,6 +53,8 @@ using standin::kExitUsage;
 using standin::leading_number;
 using standin::Options;
 using standin::Role;
+using standin::Route;
+using standin::Router;
 using standin::starts_with_ci;
 
 constexpr int kExitBind = 1;
@@ -286,54 +292,23 @@ std::string log_line(const Listener& l, const Arrival& a, int rejected)
     return s;
 }
 
-bool path_under(std::string_view path, std::string_view prefix)
+const Role& gateway_role(const Exchange& x)
 {
-    return path.size() >= prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
-           (path.size() == prefix.size() || path[prefix.size()] == '/');
-}
-
-// The role whose origin path the request falls under, if any; lets the
-// special pages also be reached below a role's path, like a gateway at
-// http://127.0.0.1:P/citrix serving /citrix/vpn/index.html.
-const Role* addressed_role(const Listener& l, std::string_view path)
-{
-    const Role* best = nullptr;
-    for (const Role* r : l.roles) {
-        if (!r->prefix.empty() && path_under(path, r->prefix) &&
-            (!best || r->prefix.size() > best->prefix.size()))
-            best = r;
-    }
-    return best;
-}
-
-const Role& gateway_role(const Listener& l, const Role* addressed)
-{
-    if (addressed)
-        return *addressed;
-    for (const Role* r : l.roles)
+    if (x.addressed)
+        return *x.addressed;
+    for (const Role* r : x.roles)
         if (r->vpn_status || r->vpn_hang)
             return *r;
-    for (const Role* r : l.roles)
+    for (const Role* r : x.roles)
         if (r->name.rfind("gateway", 0) == 0)
             return *r;
-    return *l.roles.front();
+    return *x.roles.front();
 }
 
-// A count or a duration from the query: `fallback` when the parameter is missing or does not
-// start with a digit, otherwise its leading digits, saturating at cap.
-long query_number(const Arrival& a, std::string_view name, long fallback, long cap)
+void serve_gateway(const Exchange& x)
 {
-    std::string value;
-    if (!standin::form_value(a.query, name, value) || value.empty() || value[0] < '0' || value[0] > '9')
-        return fallback;
-    return leading_number(value, cap);
-}
-
-const char kHtml[] = "text/html; charset=utf-8";
-
-void serve_gateway(const Listener& l, const Role* addressed, const Arrival& a, httplib::Response& res)
-{
-    const Role& role = gateway_role(l, addressed);
+    httplib::Response& res = x.res;
+    const Role& role = gateway_role(x);
     if (role.vpn_hang) {
         // The connection stays open without an answer so the shell's probe has
         // to time out. Only shutdown ends the wait, and by then the socket is
@@ -345,40 +320,33 @@ void serve_gateway(const Listener& l, const Role* addressed, const Arrival& a, h
     }
     const int status = role.vpn_status ? role.vpn_status : 200;
     res.status = status;
-    res.set_content(standin::gateway_page(role.name, status, a), kHtml);
+    res.set_content(standin::gateway_page(role.name, status, x.a), kHtml);
 }
 
-void serve_status(const Arrival& a, std::string_view code_text, httplib::Response& res)
+// /status/N
+void serve_status(const Exchange& x)
 {
-    const bool digits =
-        !code_text.empty() && code_text.size() <= 3 &&
-        std::all_of(code_text.begin(), code_text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    const int code = digits ? static_cast<int>(leading_number(code_text, 999)) : 0;
-    if (code <= 100 || code >= 600) {
-        res.status = 400;
-        res.set_content(standin::error_page(a, 400, "/status/N needs 100 < N < 600"), kHtml);
-        return;
-    }
-    res.status = code;
+    const std::string_view code_text = x.rest;
+    const int code = code_text.size() <= 3 && standin::all_digits(code_text)
+                         ? static_cast<int>(leading_number(code_text, 999))
+                         : 0;
+    if (code <= 100 || code >= 600)
+        return x.refuse(400, "/status/N needs 100 < N < 600");
+    x.res.status = code;
     // These statuses must not carry a body.
     if (code < 200 || code == 204 || code == 304)
         return;
-    res.set_content(standin::status_page(a, code), kHtml);
+    x.res.set_content(standin::status_page(x.a, code), kHtml);
 }
 
-void serve_redirect(const Arrival& a, httplib::Response& res)
+void serve_redirect(const Exchange& x)
 {
     std::string to;
-    if (!standin::form_value(a.query, "to", to) || to.empty()) {
-        res.status = 400;
-        res.set_content(standin::error_page(a, 400, "/redirect needs ?to=URL"), kHtml);
-        return;
-    }
-    if (to.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
-        res.status = 400;
-        res.set_content(standin::error_page(a, 400, "redirect target contains CR, LF or NUL"), kHtml);
-        return;
-    }
+    if (!standin::form_value(x.a.query, "to", to) || to.empty())
+        return x.refuse(400, "/redirect needs ?to=URL");
+    if (to.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+        return x.refuse(400, "redirect target contains CR, LF or NUL");
+    httplib::Response& res = x.res;
     res.status = 302;
     res.set_header("Location", to);
     res.set_content("<!DOCTYPE html><meta charset=\"utf-8\"><title>Redirect"
@@ -539,8 +507,10 @@ bool refuse_range_beyond(const httplib::Request& req, std::size_t size, httplib:
 
 // The pattern bytes of a file of `size` bytes, as fast as the client takes them. The library asks
 // for the rest from `offset` on (also for a Range), until `size` is reached.
-void serve_pattern(const httplib::Request& req, httplib::Response& res, std::size_t size)
+void serve_pattern(const Exchange& x, std::size_t size)
 {
+    const httplib::Request& req = x.req;
+    httplib::Response& res = x.res;
     if (refuse_range_beyond(req, size, res))
         return;
     res.set_content_provider(size, "application/octet-stream",
@@ -552,23 +522,19 @@ void serve_pattern(const httplib::Request& req, httplib::Response& res, std::siz
 // /files/named: a download whose name is whatever the query says, control characters and all,
 // sent the one way a header can carry any bytes (RFC 5987); a plain name first for clients that
 // know no other.
-void serve_named(const httplib::Request& req, const Arrival& a, httplib::Response& res)
+void serve_named(const Exchange& x)
 {
     std::string name;
-    if (!standin::form_value(a.query, "name", name) || name.empty()) {
-        res.status = 400;
-        res.set_content(standin::error_page(a, 400, "/files/named needs ?name=NAME"), kHtml);
-        return;
-    }
+    if (!standin::form_value(x.a.query, "name", name) || name.empty())
+        return x.refuse(400, "/files/named needs ?name=NAME");
     std::string type;
-    if (!standin::form_value(a.query, "type", type) || type.empty())
+    if (!standin::form_value(x.a.query, "type", type) || type.empty())
         type = "application/octet-stream";
     // The library would silently drop such a header and send the file without a type.
-    if (type.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
-        res.status = 400;
-        res.set_content(standin::error_page(a, 400, "type contains CR, LF or NUL"), kHtml);
-        return;
-    }
+    if (type.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+        return x.refuse(400, "type contains CR, LF or NUL");
+    const httplib::Request& req = x.req;
+    httplib::Response& res = x.res;
     res.set_header("Content-Disposition", "attachment; filename=\"download.bin\"; filename*=UTF-8''" +
                                               standin::percent_encode(name));
     if (!refuse_range_beyond(req, kNamedSize, res))
@@ -578,8 +544,10 @@ void serve_named(const httplib::Request& req, const Arrival& a, httplib::Respons
 // /files/broken.bin, for a download that fails half-way and is tried again: every other request
 // (the first, the third, ...) loses its connection after part of the body, the others get the
 // whole file, or the Range asked for. HEAD requests carry no body and do not count.
-void serve_broken(const httplib::Request& req, httplib::Response& res)
+void serve_broken(const Exchange& x)
 {
+    const httplib::Request& req = x.req;
+    httplib::Response& res = x.res;
     attachment(res, "broken.bin");
     // The bytes never change. Without a validator Chromium restarts an interrupted download from
     // the start; with one it resumes with a Range (and If-Range, which can only match).
@@ -609,10 +577,12 @@ void serve_broken(const httplib::Request& req, httplib::Response& res)
 }
 
 // /files/slow.bin: the pieces go out at an even pace, the first at once and the last `ms` after it.
-void serve_slow(const httplib::Request& req, const Arrival& a, httplib::Response& res)
+void serve_slow(const Exchange& x)
 {
+    const httplib::Request& req = x.req;
+    httplib::Response& res = x.res;
     constexpr long kPieces = kSlowBinSize / kChunkSize;
-    const long ms = query_number(a, "ms", kSlowBinDefaultMs, kSlowBinCapMs);
+    const long ms = x.query_number("ms", kSlowBinDefaultMs, kSlowBinCapMs);
     auto paced = [ms, start = std::chrono::steady_clock::time_point(),
                   piece = 0L](std::size_t offset, std::size_t length, httplib::DataSink& sink) mutable {
         if (piece == 0)
@@ -632,8 +602,10 @@ void serve_slow(const httplib::Request& req, const Arrival& a, httplib::Response
 
 // False for any other name, which keeps getting the generic page like every
 // path the stand-in does not know.
-bool serve_file(std::string_view name, const httplib::Request& req, const Arrival& a, httplib::Response& res)
+bool serve_file(const Exchange& x)
 {
+    const std::string_view name = x.rest;
+    httplib::Response& res = x.res;
     if (name == "policy.pdf") {
         attachment(res, name);
         res.set_content(pattern_bytes().data(), kPolicyPdfSize, "application/pdf");
@@ -671,15 +643,15 @@ bool serve_file(std::string_view name, const httplib::Request& req, const Arriva
                         "[Desktop]\r\nAddress=127.0.0.1:1494\r\nInitialProgram=#Desktop\r\n",
                         "application/x-ica");
     } else if (name == "named") {
-        serve_named(req, a, res);
+        serve_named(x);
     } else if (name == "broken.bin") {
-        serve_broken(req, res);
+        serve_broken(x);
     } else if (name == "slow.bin") {
-        serve_slow(req, a, res);
+        serve_slow(x);
     } else if (name == "big.bin") {
         attachment(res, name);
-        const long kb = std::max(1L, query_number(a, "kb", kBigBinDefaultKb, kBigBinCapKb));
-        serve_pattern(req, res, static_cast<std::size_t>(kb) << 10);
+        const long kb = std::max(1L, x.query_number("kb", kBigBinDefaultKb, kBigBinCapKb));
+        serve_pattern(x, static_cast<std::size_t>(kb) << 10);
     } else if (name == "unknown.bin") {
         // Chunked, so the browser cannot know the size in advance: the download
         // has to cope without a Content-Length.
@@ -761,172 +733,224 @@ bool signed_in(const httplib::Request& req, std::string_view credentials = kAuth
     return given == credentials;
 }
 
-void serve_auth(const httplib::Request& req, const Arrival& a, httplib::Response& res,
-                std::string_view credentials = kAuthCredentials, const char* realm = "Ostrel")
+void serve_auth(const Exchange& x, std::string_view credentials = kAuthCredentials,
+                const char* realm = "Ostrel")
 {
-    const bool admitted = signed_in(req, credentials);
+    const bool admitted = signed_in(x.req, credentials);
     if (!admitted) {
-        res.status = 401;
-        res.set_header("WWW-Authenticate", std::string("Basic realm=\"") + realm + '"');
+        x.res.status = 401;
+        x.res.set_header("WWW-Authenticate", std::string("Basic realm=\"") + realm + '"');
     }
-    res.set_content(standin::auth_page(a, admitted), kHtml);
+    x.res.set_content(standin::auth_page(x.a, admitted), kHtml);
 }
 
-// The pages under /hostile/; false for any other name, which gets the generic page.
-bool serve_hostile(std::string_view name, const Arrival& a, std::string_view base, httplib::Response& res)
+// /slow?ms=N: the generic page, N ms late.
+void serve_slow_page(const Exchange& x)
 {
-    const auto refuse = [&](std::string_view why) {
-        res.status = 400;
-        res.set_content(standin::error_page(a, 400, why), kHtml);
+    std::string ms;
+    standin::form_value(x.a.query, "ms", ms);
+    g_shutdown.wait_for(std::chrono::milliseconds(leading_number(ms, kSlowCapMs)));
+    x.res.set_content(standin::generic_page(x.a), kHtml);
+}
+
+void serve_cached(const Exchange& x)
+{
+    x.res.set_content(standin::cached_page(x.a, ++g_cached_served), kHtml);
+}
+
+void serve_login(const Exchange& x)
+{
+    const auto session = ++g_sessions;
+    x.res.set_header("Set-Cookie", "ostrelsession=" + std::to_string(session) + "; Path=/");
+    x.res.set_content(standin::login_page(x.a, session), kHtml);
+}
+
+void serve_popup_target(const Exchange& x)
+{
+    x.res.set_content(standin::popup_target_page(x.a, x.req.get_header_value("Cookie")), kHtml);
+}
+
+void serve_hostile_confirm(const Exchange& x)
+{
+    std::string ask;
+    if (!standin::form_value(x.a.query, "ask", ask) || ask.empty() || ask == "confirm")
+        x.res.set_content(standin::hostile_confirm_page(x.a, false), kHtml);
+    else if (ask == "prompt")
+        x.res.set_content(standin::hostile_confirm_page(x.a, true), kHtml);
+    else
+        x.refuse(400, "/hostile/confirm asks confirm or prompt");
+}
+
+// A handler that answers with the page `make` makes of what arrived.
+Handler page(std::string (*make)(const Arrival&))
+{
+    return [make](const Exchange& x) { x.res.set_content(make(x.a), kHtml); };
+}
+
+// Likewise for a page whose links stay below the role's path.
+Handler page_below(std::string (*make)(const Arrival&, std::string_view base))
+{
+    return [make](const Exchange& x) { x.res.set_content(make(x.a, x.base()), kHtml); };
+}
+
+// A handler that answers with a page of `make` that needs the query parameter `name`, and refuses
+// the request when it is missing or empty.
+Handler page_of(std::string_view name, std::string why,
+                std::function<std::string(const Exchange&, const std::string&)> make)
+{
+    return [name, why = std::move(why), make = std::move(make)](const Exchange& x) {
+        std::string value;
+        if (!standin::form_value(x.a.query, name, value) || value.empty())
+            return x.refuse(400, why);
+        x.res.set_content(make(x, value), kHtml);
     };
-    std::string text;
-    if (name == "reached") {
-        res.status = 204; // a hostile page telling the log how far it got (pages.cpp: reached)
-    } else if (name == "frames") {
-        if (!standin::form_value(a.query, "src", text) || text.empty())
-            refuse("/hostile/frames needs ?src=URL");
-        else
-            res.set_content(standin::hostile_frames_page(a, text, query_number(a, "n", 1, 100)), kHtml);
-    } else if (name == "downloads") {
-        res.set_content(standin::hostile_downloads_page(a, base), kHtml);
-    } else if (name == "navigate") {
-        if (!standin::form_value(a.query, "to", text) || text.empty())
-            refuse("/hostile/navigate needs ?to=URL");
-        else
-            res.set_content(standin::hostile_navigate_page(a, text, query_number(a, "n", 1, 1000),
-                                                           query_number(a, "every", 50, 60000)),
-                            kHtml);
-    } else if (name == "links") {
-        res.set_content(standin::hostile_links_page(a, base), kHtml);
-    } else if (name == "link") {
-        if (!standin::form_value(a.query, "to", text) || text.empty())
-            refuse("/hostile/link needs ?to=URL");
-        else
-            res.set_content(standin::hostile_link_page(a, text), kHtml);
-    } else if (name == "linkframe") {
-        res.set_content(standin::hostile_linkframe_page(a), kHtml);
-    } else if (name == "alerts") {
-        res.set_content(standin::hostile_alerts_page(a), kHtml);
-    } else if (name == "confirm") {
-        if (!standin::form_value(a.query, "ask", text) || text.empty() || text == "confirm")
-            res.set_content(standin::hostile_confirm_page(a, false), kHtml);
-        else if (text == "prompt")
-            res.set_content(standin::hostile_confirm_page(a, true), kHtml);
-        else
-            refuse("/hostile/confirm asks confirm or prompt");
-    } else if (name == "hang") {
-        res.set_content(standin::hostile_hang_page(a, query_number(a, "after", 200, 60000),
-                                                   query_number(a, "busy", 0, 60000)),
-                        kHtml);
-    } else if (name == "popups") {
-        res.set_content(standin::hostile_popups_page(a, base, query_number(a, "n", 10, 200)), kHtml);
-    } else if (name == "bigpopup") {
-        res.set_content(standin::hostile_bigpopup_page(a, base), kHtml);
-    } else if (name == "cover") {
-        res.set_content(standin::hostile_cover_page(a), kHtml);
-    } else if (name == "names") {
-        res.set_content(standin::hostile_names_page(a, base), kHtml);
-    } else {
-        return false;
-    }
-    return true;
 }
 
-bool serves_portal(const Listener& l)
+// --portal-at: the portal's "/" answers from elsewhere.
+Handler portal_elsewhere(std::string to)
 {
-    return std::any_of(l.roles.begin(), l.roles.end(), [](const Role* r) { return r->name == "portal"; });
+    return [to = std::move(to)](const Exchange& x) {
+        x.res.status = 307; // the method and body go along
+        x.res.set_header("Location", to + (x.a.query.empty() ? "" : "?" + x.a.query));
+    };
 }
 
-void serve(const Options& o, const Listener& l, const httplib::Request& req, httplib::Response& res)
+// --start-page: the version-stamped portal page is another page of the stand-in's.
+Handler start_page(std::string path)
+{
+    return [path = std::move(path)](const Exchange& x) {
+        x.res.status = 302;
+        x.res.set_header("Location", std::string(x.base()) + path);
+    };
+}
+
+bool for_portal(const Exchange& x)
+{
+    return x.for_portal();
+}
+
+// The start-up's page (a GET with the version in its query), not its POST.
+bool version_stamped_portal_page(const Exchange& x)
+{
+    return x.req.method == "GET" && !x.a.query.empty() && x.for_portal();
+}
+
+// What the portal's "/" is when the command line says: elsewhere, behind a login, a start page of
+// its own, the bench page; then, with a window, anyone's "/". In this order, before the rest.
+std::vector<Route> start_routes(const Options& o)
+{
+    std::vector<Route> t;
+    if (!o.portal_at.empty())
+        t.push_back({.path = "/", .answer = portal_elsewhere(o.portal_at), .when = for_portal});
+    if (o.portal_login)
+        t.push_back(
+            {.path = "/",
+             .answer = [](const Exchange& x) { serve_auth(x, kPortalCredentials, "Ostrel portaal"); },
+             .when =
+                 [](const Exchange& x) { return x.for_portal() && !signed_in(x.req, kPortalCredentials); }});
+    if (!o.start_page.empty())
+        t.push_back({.path = "/", .answer = start_page(o.start_page), .when = version_stamped_portal_page});
+    if (o.bench_page) {
+        t.push_back(
+            {.path = "/",
+             .answer =
+                 [](const Exchange& x) { x.res.set_content(standin::bench_page("/bench/image.png"), kHtml); },
+             .when = for_portal});
+        t.push_back({.path = "/bench/image.png", .answer = [png = bench_png()](const Exchange& x) {
+                         x.res.set_content(png, "image/png");
+                     }});
+        t.push_back({.path = "/bench/popup", .answer = [](const Exchange& x) {
+                         x.res.set_content(standin::bench_popup_page(), kHtml);
+                     }});
+    }
+    if (o.open_window)
+        t.push_back({.path = "/", .answer = [](const Exchange& x) {
+                         x.res.set_content(standin::generic_page(x.a) +
+                                               "<script>window.open('/popup/target', 'ostrelpopup', "
+                                               "'width=400,height=300')</script>\n",
+                                           kHtml);
+                     }});
+    return t;
+}
+
+// Every path the stand-in answers other than with the generic page, and how.
+std::vector<Route> page_routes(const Options& o)
+{
+    std::vector<Route> t = start_routes(o);
+    t.insert(
+        t.end(),
+        {
+            {"/vpn/index.html", serve_gateway},
+            {"/frames", page(standin::frames_page)},
+            {"/frame/a", [](const Exchange& x) { x.res.set_content(standin::frame_page(x.a, 'a'), kHtml); }},
+            {"/frame/b", [](const Exchange& x) { x.res.set_content(standin::frame_page(x.a, 'b'), kHtml); }},
+            {"/slow", serve_slow_page},
+            {"/cached", serve_cached},
+            {"/status/", serve_status, Route::Match::Prefix},
+            {"/redirect", serve_redirect},
+            {"/alert", page(standin::alert_page)},
+            {"/beforeunload", page(standin::beforeunload_page)},
+            {"/downloads", page(standin::downloads_page)},
+            {"/files/",
+             [](const Exchange& x) {
+                 if (!serve_file(x))
+                     x.res.set_content(standin::generic_page(x.a), kHtml);
+             },
+             Route::Match::Prefix},
+            {"/popup", page(standin::popup_page)},
+            {"/popup/target", serve_popup_target},
+            {"/login", serve_login},
+            {"/auth", [](const Exchange& x) { serve_auth(x); }},
+            {"/print", page(standin::print_page)},
+            {"/keys", page(standin::keys_page)},
+            {"/crash", page(standin::crash_page)},
+            // What no page should get to do to the user. "reached" is such a page telling the log how
+            // far its script got (pages.cpp: reached).
+            {"/hostile/reached", [](const Exchange& x) { x.res.status = 204; }},
+            {"/hostile/frames", page_of("src", "/hostile/frames needs ?src=URL",
+                                        [](const Exchange& x, const std::string& src) {
+                                            return standin::hostile_frames_page(x.a, src,
+                                                                                x.query_number("n", 1, 100));
+                                        })},
+            {"/hostile/downloads", page_below(standin::hostile_downloads_page)},
+            {"/hostile/navigate", page_of("to", "/hostile/navigate needs ?to=URL",
+                                          [](const Exchange& x, const std::string& to) {
+                                              return standin::hostile_navigate_page(
+                                                  x.a, to, x.query_number("n", 1, 1000),
+                                                  x.query_number("every", 50, 60000));
+                                          })},
+            {"/hostile/links", page_below(standin::hostile_links_page)},
+            {"/hostile/link", page_of("to", "/hostile/link needs ?to=URL",
+                                      [](const Exchange& x, const std::string& to) {
+                                          return standin::hostile_link_page(x.a, to);
+                                      })},
+            {"/hostile/linkframe", page(standin::hostile_linkframe_page)},
+            {"/hostile/alerts", page(standin::hostile_alerts_page)},
+            {"/hostile/confirm", serve_hostile_confirm},
+            {"/hostile/hang",
+             [](const Exchange& x) {
+                 x.res.set_content(standin::hostile_hang_page(x.a, x.query_number("after", 200, 60000),
+                                                              x.query_number("busy", 0, 60000)),
+                                   kHtml);
+             }},
+            {"/hostile/popups",
+             [](const Exchange& x) {
+                 x.res.set_content(standin::hostile_popups_page(x.a, x.base(), x.query_number("n", 10, 200)),
+                                   kHtml);
+             }},
+            {"/hostile/bigpopup", page_below(standin::hostile_bigpopup_page)},
+            {"/hostile/cover", page(standin::hostile_cover_page)},
+            {"/hostile/names", page_below(standin::hostile_names_page)},
+        });
+    return t;
+}
+
+void serve(const Router& router, const Listener& l, const httplib::Request& req, httplib::Response& res)
 {
     t_logged = true;
     const Arrival a = make_arrival(l, req);
     g_log.write(log_line(l, a, 0));
-
-    const Role* addressed = addressed_role(l, req.path);
-    std::string_view path = req.path;
-    if (addressed) {
-        path.remove_prefix(addressed->prefix.size());
-        if (path.empty())
-            path = "/";
-    }
-    // Where the pages' own links go, to stay below the role's path like the page itself.
-    const std::string_view base = addressed ? std::string_view(addressed->prefix) : std::string_view();
-
-    // Only /cached may be kept; everything else must reach the server each time
-    // so the log reflects every navigation.
-    res.set_header("Cache-Control", path == "/cached" ? "max-age=3600" : "no-store");
-
-    if (!o.portal_at.empty() && path == "/" && (addressed ? addressed->name == "portal" : serves_portal(l))) {
-        res.status = 307; // the method and body go along
-        res.set_header("Location", o.portal_at + (a.query.empty() ? "" : "?" + a.query));
-    } else if (o.portal_login && path == "/" &&
-               (addressed ? addressed->name == "portal" : serves_portal(l)) &&
-               !signed_in(req, kPortalCredentials)) {
-        serve_auth(req, a, res, kPortalCredentials, "Ostrel portaal");
-    } else if (path == "/vpn/index.html") {
-        serve_gateway(l, addressed, a, res);
-    } else if (path == "/frames") {
-        res.set_content(standin::frames_page(a), kHtml);
-    } else if (path == "/frame/a" || path == "/frame/b") {
-        res.set_content(standin::frame_page(a, path.back()), kHtml);
-    } else if (path == "/" && !o.start_page.empty() && req.method == "GET" && !a.query.empty() &&
-               (addressed ? addressed->name == "portal" : serves_portal(l))) {
-        res.status = 302;
-        res.set_header("Location", (addressed ? addressed->prefix : std::string()) + o.start_page);
-    } else if (path == "/" && o.bench_page && (addressed ? addressed->name == "portal" : serves_portal(l))) {
-        res.set_content(standin::bench_page("/bench/image.png"), kHtml);
-    } else if (path == "/bench/image.png" && o.bench_page) {
-        static const std::string png = bench_png();
-        res.set_content(png, "image/png");
-    } else if (path == "/bench/popup" && o.bench_page) {
-        res.set_content(standin::bench_popup_page(), kHtml);
-    } else if (path == "/" && o.open_window) {
-        res.set_content(standin::generic_page(a) +
-                            "<script>window.open('/popup/target', 'ostrelpopup', 'width=400,height=300')</script>\n",
-                        kHtml);
-    } else if (path == "/slow") {
-        std::string ms;
-        standin::form_value(a.query, "ms", ms);
-        const long wait_ms = leading_number(ms, kSlowCapMs);
-        g_shutdown.wait_for(std::chrono::milliseconds(wait_ms));
-        res.set_content(standin::generic_page(a), kHtml);
-    } else if (path == "/cached") {
-        const auto served = ++g_cached_served;
-        res.set_content(standin::cached_page(a, served), kHtml);
-    } else if (path.rfind("/status/", 0) == 0) {
-        serve_status(a, path.substr(8), res);
-    } else if (path == "/redirect") {
-        serve_redirect(a, res);
-    } else if (path == "/alert") {
-        res.set_content(standin::alert_page(a), kHtml);
-    } else if (path == "/beforeunload") {
-        res.set_content(standin::beforeunload_page(a), kHtml);
-    } else if (path == "/downloads") {
-        res.set_content(standin::downloads_page(a), kHtml);
-    } else if (path.rfind("/files/", 0) == 0 && serve_file(path.substr(7), req, a, res)) {
-        // serve_file has filled in the answer
-    } else if (path.rfind("/hostile/", 0) == 0 && serve_hostile(path.substr(9), a, base, res)) {
-        // serve_hostile has filled in the answer
-    } else if (path == "/popup") {
-        res.set_content(standin::popup_page(a), kHtml);
-    } else if (path == "/popup/target") {
-        res.set_content(standin::popup_target_page(a, req.get_header_value("Cookie")), kHtml);
-    } else if (path == "/login") {
-        const auto session = ++g_sessions;
-        res.set_header("Set-Cookie", "ostrelsession=" + std::to_string(session) + "; Path=/");
-        res.set_content(standin::login_page(a, session), kHtml);
-    } else if (path == "/auth") {
-        serve_auth(req, a, res);
-    } else if (path == "/print") {
-        res.set_content(standin::print_page(a), kHtml);
-    } else if (path == "/keys") {
-        res.set_content(standin::keys_page(a), kHtml);
-    } else if (path == "/crash") {
-        res.set_content(standin::crash_page(a), kHtml);
-    } else {
-        res.set_content(standin::generic_page(a), kHtml);
-    }
+    router.Serve(l.roles, req, a, res);
 }
 
 // Roles sharing a port share one listener whose pages name all of them.
@@ -998,6 +1022,7 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    const Router router(page_routes(options));
     std::map<int, Listener> by_port;
     std::map<int, Listener> tls_by_port;
     std::vector<Listener*> listeners; // first-mention order, plain HTTP first
@@ -1032,9 +1057,9 @@ int main(int argc, char** argv)
         svr.new_task_queue = [] { return new ThreadPerConnection; };
         svr.set_socket_options(loopback_socket_options);
         svr.set_payload_max_length(kMaxBody);
-        const httplib::Server::Handler handler = [&options, &l](const httplib::Request& req,
-                                                                httplib::Response& res) {
-            serve(options, l, req, res);
+        const httplib::Server::Handler handler = [&router, &l](const httplib::Request& req,
+                                                               httplib::Response& res) {
+            serve(router, l, req, res);
         };
         // A regex is the only catch-all the router offers; it is matched against
         // the decoded path, which the library caps at its request-URI limit.
