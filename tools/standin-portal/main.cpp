@@ -6,6 +6,7 @@
 #include "options.h"
 #include "pages.h"
 #include "routing.h"
+#include "server.h"
 
 #include <httplib.h>
 
@@ -43,6 +44,7 @@
 namespace {
 
 using standin::Arrival;
+using standin::Counters;
 using standin::Exchange;
 using standin::Handler;
 using standin::kHtml;
@@ -55,13 +57,10 @@ using standin::Options;
 using standin::Role;
 using standin::Route;
 using standin::Router;
+using standin::Shutdown;
 using standin::starts_with_ci;
 
-constexpr int kExitBind = 1;
 constexpr int kSlowCapMs = 10000;
-// Bodies are kept in memory to be logged; bound them so a runaway client
-// gets a 413 instead of exhausting memory.
-constexpr std::size_t kMaxBody = 64u << 20;
 // Download sizes; tests recompute the bytes from the rule in pattern_byte().
 constexpr std::size_t kPolicyPdfSize = 400u << 10;
 constexpr std::size_t kUnknownBinSize = 100u << 10;
@@ -83,215 +82,6 @@ constexpr std::string_view kAuthCredentials = "b3N0cmVsOnNlY3JldA==";
 // browser that signed in there has not signed in here.
 constexpr std::string_view kPortalCredentials = "YWdlbnQ6cG9ydGFhbA==";
 
-struct Listener {
-    int port = 0;
-    bool tls = false;
-    std::vector<const Role*> roles; // command-line order
-    std::string role_list;          // "portal, contact"
-    std::unique_ptr<httplib::Server> server;
-    std::thread thread;
-};
-
-// Lets handlers that deliberately wait (/slow, hung gateways) give up their
-// worker as soon as shutdown starts; the library joins its workers before
-// listen returns, so a sleeping handler would otherwise delay exit.
-class Shutdown {
-public:
-    // True when shutdown began before `d` elapsed.
-    bool wait_for(std::chrono::milliseconds d)
-    {
-        std::unique_lock lock(m_);
-        return cv_.wait_for(lock, d, [this] { return stopping_; });
-    }
-    // True when shutdown began before `t`.
-    bool wait_until(std::chrono::steady_clock::time_point t)
-    {
-        std::unique_lock lock(m_);
-        return cv_.wait_until(lock, t, [this] { return stopping_; });
-    }
-    void wait()
-    {
-        std::unique_lock lock(m_);
-        cv_.wait(lock, [this] { return stopping_; });
-    }
-    void begin()
-    {
-        {
-            std::lock_guard lock(m_);
-            stopping_ = true;
-        }
-        cv_.notify_all();
-    }
-
-private:
-    std::mutex m_;
-    std::condition_variable cv_;
-    bool stopping_ = false;
-};
-
-class RequestLog {
-public:
-    bool open(const std::string& path)
-    {
-        file_ = std::fopen(path.c_str(), "a");
-        return file_ != nullptr;
-    }
-    // Flushed per line: tests tail the file while requests are still coming.
-    void write(const std::string& line)
-    {
-        std::lock_guard lock(m_);
-        std::fwrite(line.data(), 1, line.size(), out());
-        std::fputc('\n', out());
-        std::fflush(out());
-    }
-    void flush()
-    {
-        std::lock_guard lock(m_);
-        std::fflush(out());
-    }
-
-private:
-    FILE* out() { return file_ ? file_ : stderr; }
-    std::mutex m_;
-    FILE* file_ = nullptr;
-};
-
-// One thread per connection instead of the library's fixed pool: a hung
-// gateway probe keeps its worker until shutdown (the handler cannot see the
-// client give up), and a browser parks up to six idle keep-alive connections
-// per origin. With a pool, enough of either would starve every other request.
-class ThreadPerConnection : public httplib::TaskQueue {
-    // void up to cpp-httplib 0.14 (Debian 12), bool ("queued") from 0.15 (Debian 13).
-    using Queued = decltype(std::declval<httplib::TaskQueue&>().enqueue(std::function<void()>()));
-
-public:
-    Queued enqueue(std::function<void()> fn) override
-    {
-        {
-            std::lock_guard lock(state_->m);
-            ++state_->active;
-        }
-        // The thread holds its own reference to the counter: the library deletes
-        // the queue right after shutdown() returns, possibly before the last
-        // thread has left the mutex.
-        std::thread([state = state_, fn = std::move(fn)]() mutable {
-            fn();
-            fn = nullptr; // nothing of the connection outlives the count
-            std::lock_guard lock(state->m);
-            if (--state->active == 0)
-                state->idle.notify_all();
-        }).detach();
-        return static_cast<Queued>(true); // queued (before 0.15 nothing goes back: a cast to void)
-    }
-    void shutdown() override
-    {
-        std::unique_lock lock(state_->m);
-        state_->idle.wait(lock, [this] { return state_->active == 0; });
-    }
-
-private:
-    struct State {
-        std::mutex m;
-        std::condition_variable idle;
-        std::size_t active = 0;
-    };
-    std::shared_ptr<State> state_ = std::make_shared<State>();
-};
-
-Shutdown g_shutdown;
-RequestLog g_log;
-std::atomic<unsigned long long> g_cached_served{0};
-std::atomic<unsigned long long> g_sessions{0};
-std::atomic<unsigned long long> g_broken_served{0};
-
-// Set by the route handler, consumed by the library's logger hook: requests
-// the library rejects before routing (bad request line, oversized body) never
-// reach a handler and are logged from the hook instead.
-thread_local bool t_logged = false;
-
-// cpp-httplib adds the peer and local addresses to the request headers
-// itself; they were not sent by the client.
-bool added_by_library(const std::string& name)
-{
-    return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT";
-}
-
-Pairs received_headers(const httplib::Headers& headers)
-{
-    Pairs out;
-    // Headers is a case-insensitive multimap, so repeats sit next to each other
-    // in arrival order.
-    for (const auto& [name, value] : headers) {
-        if (added_by_library(name))
-            continue;
-        if (!out.empty() && equal_ci(out.back().first, name))
-            out.back().second += ", " + value;
-        else
-            out.emplace_back(name, value);
-    }
-    return out;
-}
-
-std::string raw_query(const std::string& target)
-{
-    const auto q = target.find('?');
-    return q == std::string::npos ? std::string() : target.substr(q + 1);
-}
-
-Arrival make_arrival(const Listener& l, const httplib::Request& req)
-{
-    Arrival a;
-    a.port = l.port;
-    a.roles = l.role_list;
-    a.method = req.method;
-    a.path = req.path;
-    a.target = req.target;
-    a.query = raw_query(req.target);
-    a.content_type = req.get_header_value("Content-Type");
-    a.body = &req.body;
-    a.headers = received_headers(req.headers);
-    if (req.ssl)
-        if (X509* peer = SSL_get1_peer_certificate(req.ssl)) {
-            char subject[512];
-            X509_NAME_oneline(X509_get_subject_name(peer), subject, sizeof subject);
-            a.client = subject;
-            X509_free(peer);
-        }
-    return a;
-}
-
-std::string json_string(std::string_view s)
-{
-    return "\"" + standin::json_escape(s) + "\"";
-}
-
-std::string log_line(const Listener& l, const Arrival& a, int rejected)
-{
-    using namespace std::chrono;
-    const auto t_ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-    std::string s =
-        "{\"t_ms\":" + std::to_string(t_ms) + ",\"port\":" + std::to_string(l.port) + ",\"roles\":[";
-    for (std::size_t i = 0; i < l.roles.size(); ++i) {
-        if (i)
-            s += ',';
-        s += json_string(l.roles[i]->name);
-    }
-    s += "],\"method\":" + json_string(a.method) + ",\"path\":" + json_string(a.path) +
-         ",\"query\":" + json_string(a.query) + ",\"target\":" + json_string(a.target) + ",\"headers\":{";
-    for (std::size_t i = 0; i < a.headers.size(); ++i) {
-        if (i)
-            s += ',';
-        s += json_string(a.headers[i].first) + ":" + json_string(a.headers[i].second);
-    }
-    s += "},\"body\":" + json_string(a.body ? *a.body : std::string());
-    if (!a.client.empty())
-        s += ",\"client\":" + json_string(a.client);
-    if (rejected)
-        s += ",\"rejected\":" + std::to_string(rejected);
-    s += '}';
-    return s;
-}
-
 const Role& gateway_role(const Exchange& x)
 {
     if (x.addressed)
@@ -305,7 +95,7 @@ const Role& gateway_role(const Exchange& x)
     return *x.roles.front();
 }
 
-void serve_gateway(const Exchange& x)
+void serve_gateway(Shutdown& shutdown, const Exchange& x)
 {
     httplib::Response& res = x.res;
     const Role& role = gateway_role(x);
@@ -313,7 +103,7 @@ void serve_gateway(const Exchange& x)
         // The connection stays open without an answer so the shell's probe has
         // to time out. Only shutdown ends the wait, and by then the socket is
         // being shut down, so this 503 normally never reaches the client.
-        g_shutdown.wait();
+        shutdown.wait();
         res.status = 503;
         res.set_content("shutting down\n", "text/plain; charset=utf-8");
         return;
@@ -420,24 +210,6 @@ std::string minimal_pdf()
     return pdf;
 }
 
-// Calls `fn` with every socket this process has open, until it returns false.
-void for_each_socket(const std::function<bool(int)>& fn)
-{
-    DIR* dir = opendir("/proc/self/fd");
-    if (!dir)
-        return;
-    while (const dirent* entry = readdir(dir)) {
-        char* end = nullptr;
-        const long fd = std::strtol(entry->d_name, &end, 10);
-        if (end == entry->d_name || *end != '\0' || fd == dirfd(dir))
-            continue;
-        struct stat st {};
-        if (fstat(static_cast<int>(fd), &st) == 0 && S_ISSOCK(st.st_mode) && !fn(static_cast<int>(fd)))
-            break;
-    }
-    closedir(dir);
-}
-
 int socket_port(const sockaddr_storage& addr)
 {
     if (addr.ss_family == AF_INET)
@@ -452,7 +224,7 @@ int socket_port(const sockaddr_storage& addr)
 int connection_socket(const httplib::Request& req)
 {
     int found = -1;
-    for_each_socket([&](int fd) {
+    standin::ForEachSocket([&](int fd) {
         sockaddr_storage local{}, peer{};
         socklen_t local_len = sizeof local, peer_len = sizeof peer;
         if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &local_len) == 0 &&
@@ -467,7 +239,7 @@ int connection_socket(const httplib::Request& req)
 // Ends the connection with a reset once what was written has reached the client. A connection that
 // just closes early is a short body that Chromium fetches again at once by itself, so the user
 // would never see the download fail; a reset is a network failure that waits for the user.
-void reset_connection(int fd)
+void reset_connection(int fd, Shutdown& shutdown)
 {
     // The reset throws away whatever is still queued. A client that stops reading gets the reset
     // all the same, 2 s on.
@@ -475,7 +247,7 @@ void reset_connection(int fd)
         int queued = 0;
         if (ioctl(fd, SIOCOUTQ, &queued) != 0 || queued == 0)
             break;
-        if (g_shutdown.wait_for(std::chrono::milliseconds(5)))
+        if (shutdown.wait_for(std::chrono::milliseconds(5)))
             return;
     }
     // Dissolving the association aborts a TCP connection with a reset and leaves the descriptor to
@@ -544,7 +316,7 @@ void serve_named(const Exchange& x)
 // /files/broken.bin, for a download that fails half-way and is tried again: every other request
 // (the first, the third, ...) loses its connection after part of the body, the others get the
 // whole file, or the Range asked for. HEAD requests carry no body and do not count.
-void serve_broken(const Exchange& x)
+void serve_broken(Shutdown& shutdown, std::atomic<unsigned long long>& served, const Exchange& x)
 {
     const httplib::Request& req = x.req;
     httplib::Response& res = x.res;
@@ -554,18 +326,18 @@ void serve_broken(const Exchange& x)
     res.set_header("ETag", "\"broken-bin-409600\"");
     if (refuse_range_beyond(req, kBrokenBinSize, res))
         return;
-    const bool cut = req.method != "HEAD" && ++g_broken_served % 2 == 1;
+    const bool cut = req.method != "HEAD" && ++served % 2 == 1;
     if (!cut) {
         // The status is left to the library: it answers 206 with Content-Range for a Range only
         // when the handler has set no status of its own.
         res.set_content(pattern_bytes().data(), kBrokenBinSize, "application/octet-stream");
         return;
     }
-    auto cut_short = [fd = connection_socket(req), sent = std::size_t{0}](
+    auto cut_short = [&shutdown, fd = connection_socket(req), sent = std::size_t{0}](
                          std::size_t offset, std::size_t length, httplib::DataSink& sink) mutable {
         if (sent >= kBrokenBinCut) {
             if (fd >= 0)
-                reset_connection(fd);
+                reset_connection(fd, shutdown);
             // Refusing to go on makes the library close the connection, the body unfinished.
             return false;
         }
@@ -577,19 +349,19 @@ void serve_broken(const Exchange& x)
 }
 
 // /files/slow.bin: the pieces go out at an even pace, the first at once and the last `ms` after it.
-void serve_slow(const Exchange& x)
+void serve_slow(Shutdown& shutdown, const Exchange& x)
 {
     const httplib::Request& req = x.req;
     httplib::Response& res = x.res;
     constexpr long kPieces = kSlowBinSize / kChunkSize;
     const long ms = x.query_number("ms", kSlowBinDefaultMs, kSlowBinCapMs);
-    auto paced = [ms, start = std::chrono::steady_clock::time_point(),
+    auto paced = [&shutdown, ms, start = std::chrono::steady_clock::time_point(),
                   piece = 0L](std::size_t offset, std::size_t length, httplib::DataSink& sink) mutable {
         if (piece == 0)
             start = std::chrono::steady_clock::now();
         const auto due = start + std::chrono::microseconds(ms * 1000 * piece / (kPieces - 1));
         // Shutdown ends the answer here, unfinished, instead of holding up the exit.
-        if (g_shutdown.wait_until(due))
+        if (shutdown.wait_until(due))
             return false;
         ++piece;
         return sink.write(pattern_from(offset), std::min(length, kChunkSize));
@@ -602,7 +374,7 @@ void serve_slow(const Exchange& x)
 
 // False for any other name, which keeps getting the generic page like every
 // path the stand-in does not know.
-bool serve_file(const Exchange& x)
+bool serve_file(Shutdown& shutdown, Counters& counters, const Exchange& x)
 {
     const std::string_view name = x.rest;
     httplib::Response& res = x.res;
@@ -645,9 +417,9 @@ bool serve_file(const Exchange& x)
     } else if (name == "named") {
         serve_named(x);
     } else if (name == "broken.bin") {
-        serve_broken(x);
+        serve_broken(shutdown, counters.broken_served, x);
     } else if (name == "slow.bin") {
-        serve_slow(x);
+        serve_slow(shutdown, x);
     } else if (name == "big.bin") {
         attachment(res, name);
         const long kb = std::max(1L, x.query_number("kb", kBigBinDefaultKb, kBigBinCapKb));
@@ -745,22 +517,22 @@ void serve_auth(const Exchange& x, std::string_view credentials = kAuthCredentia
 }
 
 // /slow?ms=N: the generic page, N ms late.
-void serve_slow_page(const Exchange& x)
+void serve_slow_page(Shutdown& shutdown, const Exchange& x)
 {
     std::string ms;
     standin::form_value(x.a.query, "ms", ms);
-    g_shutdown.wait_for(std::chrono::milliseconds(leading_number(ms, kSlowCapMs)));
+    shutdown.wait_for(std::chrono::milliseconds(leading_number(ms, kSlowCapMs)));
     x.res.set_content(standin::generic_page(x.a), kHtml);
 }
 
-void serve_cached(const Exchange& x)
+void serve_cached(Counters& counters, const Exchange& x)
 {
-    x.res.set_content(standin::cached_page(x.a, ++g_cached_served), kHtml);
+    x.res.set_content(standin::cached_page(x.a, ++counters.cached_served), kHtml);
 }
 
-void serve_login(const Exchange& x)
+void serve_login(Counters& counters, const Exchange& x)
 {
-    const auto session = ++g_sessions;
+    const auto session = ++counters.sessions;
     x.res.set_header("Set-Cookie", "ostrelsession=" + std::to_string(session) + "; Path=/");
     x.res.set_content(standin::login_page(x.a, session), kHtml);
 }
@@ -874,32 +646,32 @@ std::vector<Route> start_routes(const Options& o)
 }
 
 // Every path the stand-in answers other than with the generic page, and how.
-std::vector<Route> page_routes(const Options& o)
+std::vector<Route> page_routes(const Options& o, Shutdown& shutdown, Counters& counters)
 {
     std::vector<Route> t = start_routes(o);
     t.insert(
         t.end(),
         {
-            {"/vpn/index.html", serve_gateway},
+            {"/vpn/index.html", [&shutdown](const Exchange& x) { serve_gateway(shutdown, x); }},
             {"/frames", page(standin::frames_page)},
             {"/frame/a", [](const Exchange& x) { x.res.set_content(standin::frame_page(x.a, 'a'), kHtml); }},
             {"/frame/b", [](const Exchange& x) { x.res.set_content(standin::frame_page(x.a, 'b'), kHtml); }},
-            {"/slow", serve_slow_page},
-            {"/cached", serve_cached},
+            {"/slow", [&shutdown](const Exchange& x) { serve_slow_page(shutdown, x); }},
+            {"/cached", [&counters](const Exchange& x) { serve_cached(counters, x); }},
             {"/status/", serve_status, Route::Match::Prefix},
             {"/redirect", serve_redirect},
             {"/alert", page(standin::alert_page)},
             {"/beforeunload", page(standin::beforeunload_page)},
             {"/downloads", page(standin::downloads_page)},
             {"/files/",
-             [](const Exchange& x) {
-                 if (!serve_file(x))
+             [&shutdown, &counters](const Exchange& x) {
+                 if (!serve_file(shutdown, counters, x))
                      x.res.set_content(standin::generic_page(x.a), kHtml);
              },
              Route::Match::Prefix},
             {"/popup", page(standin::popup_page)},
             {"/popup/target", serve_popup_target},
-            {"/login", serve_login},
+            {"/login", [&counters](const Exchange& x) { serve_login(counters, x); }},
             {"/auth", [](const Exchange& x) { serve_auth(x); }},
             {"/print", page(standin::print_page)},
             {"/keys", page(standin::keys_page)},
@@ -945,53 +717,6 @@ std::vector<Route> page_routes(const Options& o)
     return t;
 }
 
-void serve(const Router& router, const Listener& l, const httplib::Request& req, httplib::Response& res)
-{
-    t_logged = true;
-    const Arrival a = make_arrival(l, req);
-    g_log.write(log_line(l, a, 0));
-    router.Serve(l.roles, req, a, res);
-}
-
-// Roles sharing a port share one listener whose pages name all of them.
-void group_by_port(const std::vector<Role>& roles, bool tls, std::map<int, Listener>& by_port,
-                   std::vector<Listener*>& listeners)
-{
-    for (const Role& r : roles) {
-        Listener& l = by_port[r.port];
-        if (l.roles.empty()) {
-            l.port = r.port;
-            l.tls = tls;
-            listeners.push_back(&l);
-        } else {
-            l.role_list += ", ";
-        }
-        l.roles.push_back(&r);
-        l.role_list += r.name;
-    }
-}
-
-// Plain SO_REUSEADDR: the library's default is SO_REUSEPORT, which lets a
-// second stand-in bind a port that is already serving and silently split the
-// traffic with it instead of failing.
-void loopback_socket_options(socket_t sock)
-{
-    int yes = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-}
-
-// The library only notices stop() between requests: a worker waiting on an
-// idle keep-alive connection or on a half-sent request stays blocked until
-// its read times out (seconds). Every socket in this process belongs to the
-// listeners, so shutting them all down is what makes exit prompt.
-void shut_down_all_sockets()
-{
-    for_each_socket([](int fd) {
-        ::shutdown(fd, SHUT_RDWR);
-        return true;
-    });
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -1007,132 +732,8 @@ int main(int argc, char** argv)
         std::fputs(standin::kUsage, stdout);
         return 0;
     }
-    if (options.log_path && !g_log.open(*options.log_path)) {
-        std::fprintf(stderr, "ostrel-standin: cannot open log file %s: %s\n", options.log_path->c_str(),
-                     std::strerror(errno));
-        return kExitUsage;
-    }
-
-    // Signals are taken synchronously by the main thread; block them before
-    // any thread exists so every thread inherits the mask.
-    sigset_t stop_signals;
-    sigemptyset(&stop_signals);
-    sigaddset(&stop_signals, SIGINT);
-    sigaddset(&stop_signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-
-    const Router router(page_routes(options));
-    std::map<int, Listener> by_port;
-    std::map<int, Listener> tls_by_port;
-    std::vector<Listener*> listeners; // first-mention order, plain HTTP first
-    group_by_port(options.roles, false, by_port, listeners);
-    group_by_port(options.tls_roles, true, tls_by_port, listeners);
-
-    for (Listener* lp : listeners) {
-        Listener& l = *lp;
-        if (l.tls) {
-            // A refused certificate or a failed handshake ends inside the
-            // library's connection handler (no request, nothing logged), on
-            // that connection's own thread, so it cannot hold up other clients.
-            auto tls = std::make_unique<httplib::SSLServer>(
-                options.cert_path->c_str(), options.key_path->c_str(),
-                options.client_ca_path ? options.client_ca_path->c_str() : nullptr);
-            if (!tls->is_valid()) {
-                std::fprintf(stderr,
-                             "ostrel-standin: cannot use certificate %s with key %s (PEM files, "
-                             "unencrypted key matching the certificate)\n",
-                             options.cert_path->c_str(), options.key_path->c_str());
-                return kExitUsage;
-            }
-            // A client that comes back resumes its TLS session; with client certificates asked
-            // for, OpenSSL refuses that unless the sessions have a context to belong to.
-            static const unsigned char kSessionContext[] = "ostrel-standin";
-            SSL_CTX_set_session_id_context(tls->ssl_context(), kSessionContext, sizeof kSessionContext - 1);
-            l.server = std::move(tls);
-        } else {
-            l.server = std::make_unique<httplib::Server>();
-        }
-        httplib::Server& svr = *l.server;
-        svr.new_task_queue = [] { return new ThreadPerConnection; };
-        svr.set_socket_options(loopback_socket_options);
-        svr.set_payload_max_length(kMaxBody);
-        const httplib::Server::Handler handler = [&router, &l](const httplib::Request& req,
-                                                               httplib::Response& res) {
-            serve(router, l, req, res);
-        };
-        // A regex is the only catch-all the router offers; it is matched against
-        // the decoded path, which the library caps at its request-URI limit.
-        svr.Get(".*", handler);
-        svr.Post(".*", handler);
-        svr.Put(".*", handler);
-        svr.Patch(".*", handler);
-        svr.Delete(".*", handler);
-        svr.Options(".*", handler);
-        svr.set_logger([&l](const httplib::Request& req, const httplib::Response& res) {
-            if (!t_logged)
-                g_log.write(log_line(l, make_arrival(l, req), res.status));
-            t_logged = false;
-        });
-
-        errno = 0;
-        if (!svr.bind_to_port("127.0.0.1", l.port)) {
-            const int err = errno;
-            std::fprintf(stderr,
-                         "ostrel-standin: cannot listen on 127.0.0.1:%d (%sroles: %s): "
-                         "%s\n",
-                         l.port, l.tls ? "HTTPS, " : "", l.role_list.c_str(),
-                         err ? std::strerror(err) : "bind failed");
-            return kExitBind;
-        }
-    }
-
-    std::mutex done_m;
-    std::condition_variable done_cv;
-    std::size_t running = listeners.size();
-    for (Listener* lp : listeners) {
-        lp->thread = std::thread([lp, &done_m, &done_cv, &running] {
-            if (!lp->server->listen_after_bind() && lp->server->is_running())
-                std::fprintf(stderr, "ostrel-standin: listener on port %d failed\n", lp->port);
-            std::lock_guard lock(done_m);
-            --running;
-            done_cv.notify_all();
-        });
-    }
-
-    std::fputs("ostrel-standin ready\n", stdout);
-    std::fflush(stdout);
-
-    int sig = 0;
-    while (sigwait(&stop_signals, &sig) != 0) {
-    }
-
-    g_shutdown.begin();
-    // stop() is a no-op until a listener thread has entered its accept loop,
-    // so keep asking until every loop has ended or the grace period is over.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
-    bool all_done = false;
-    {
-        std::unique_lock lock(done_m);
-        while (!all_done && std::chrono::steady_clock::now() < deadline) {
-            lock.unlock();
-            for (Listener* lp : listeners)
-                lp->server->stop();
-            shut_down_all_sockets();
-            lock.lock();
-            all_done = done_cv.wait_for(lock, std::chrono::milliseconds(20), [&] { return running == 0; });
-        }
-    }
-    g_log.flush();
-    std::fflush(stdout);
-    if (!all_done) {
-        // A worker is stuck somewhere the shutdown signal cannot reach (e.g. a
-        // client trickling a request); the promise is a prompt exit.
-        std::fprintf(stderr, "ostrel-standin: forced exit, a connection was "
-                             "still busy\n");
-        std::_Exit(0);
-    }
-    for (Listener* lp : listeners)
-        lp->thread.join();
-    return 0;
+    standin::Server server(options);
+    const Router router(page_routes(options, server.shutdown(), server.counters()));
+    return server.Run([&router](const std::vector<const Role*>& roles, const httplib::Request& req,
+                                const Arrival& a, httplib::Response& res) { router.Serve(roles, req, a, res); });
 }
