@@ -1,5 +1,7 @@
 #include "files.h"
 
+#include "downloadpattern.h"
+
 #include <linux/sockios.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
@@ -15,14 +17,15 @@ namespace standin {
 
 namespace {
 
-// Download sizes; tests recompute the bytes from the rule in pattern_byte().
-constexpr std::size_t kPolicyPdfSize = 400u << 10;
-constexpr std::size_t kUnknownBinSize = 100u << 10;
+using downloads::kBrokenBin;
+using downloads::kBrokenBinCut;
+using downloads::kPatternPeriod;
+using downloads::kPolicyPdf;
+using downloads::kSlowBin;
+using downloads::kUnknownBin;
+
+// The pieces most files go out in.
 constexpr std::size_t kChunkSize = 16u << 10;
-constexpr std::size_t kBrokenBinSize = 400u << 10;
-// broken.bin loses its connection after this much of its body on every other request.
-constexpr std::size_t kBrokenBinCut = 100u << 10;
-constexpr std::size_t kSlowBinSize = 1u << 20;
 constexpr long kSlowBinDefaultMs = 10000;
 constexpr long kSlowBinCapMs = 60000;
 constexpr long kBigBinDefaultKb = 1024;
@@ -30,23 +33,6 @@ constexpr long kBigBinCapKb = 65536;
 constexpr std::size_t kNamedSize = 1024;
 // big.bin goes out in larger pieces than the rest: it is about speed, not about pieces.
 constexpr std::size_t kBigPieceSize = 64u << 10;
-
-// A byte sequence a test can regenerate on its side without a copy of the
-// file: byte i is (i * 31 + 7) % 251. 251 is prime, so the pattern does not
-// repeat on a power-of-two boundary and a misplaced chunk shows up.
-constexpr std::size_t kPatternPeriod = 251;
-char pattern_byte(std::size_t i)
-{
-    return static_cast<char>((i * 31 + 7) % kPatternPeriod);
-}
-
-std::string pattern_bytes(std::size_t size)
-{
-    std::string b(size, '\0');
-    for (std::size_t i = 0; i < b.size(); ++i)
-        b[i] = pattern_byte(i);
-    return b;
-}
 
 // Files of a few bytes, each application/x-ica whatever it holds.
 struct IcaFile {
@@ -158,7 +144,8 @@ bool refuse_range_beyond(const httplib::Request& req, std::size_t size, httplib:
 
 Files::Files(Shutdown& shutdown, std::atomic<unsigned long long>& broken_served)
     : shutdown_(shutdown), broken_served_(broken_served),
-      pattern_(pattern_bytes(std::max({kPolicyPdfSize, kUnknownBinSize, kBrokenBinSize}))),
+      pattern_(downloads::PatternBytes<std::string>(
+          std::max({kPolicyPdf.size, kUnknownBin.size, kBrokenBin.size}))),
       pdf_(minimal_pdf())
 {
 }
@@ -167,23 +154,23 @@ std::vector<Route> Files::Routes() const
 {
     const auto file = [](std::string_view name) { return "/files/" + std::string(name); };
     std::vector<Route> t = {
-        {file("policy.pdf"),
+        {kPolicyPdf.path,
          [this](const Exchange& x) {
-             attachment(x.res, "policy.pdf");
-             x.res.set_content(pattern_.data(), kPolicyPdfSize, "application/pdf");
+             attachment(x.res, kPolicyPdf.name);
+             x.res.set_content(pattern_.data(), kPolicyPdf.size, "application/pdf");
          }},
         // Shown inline: the browser's own PDF viewer opens it.
         {file("conditions.pdf"), [this](const Exchange& x) { x.res.set_content(pdf_, "application/pdf"); }},
         {file("named"), [this](const Exchange& x) { serve_named(x); }},
-        {file("broken.bin"), [this](const Exchange& x) { serve_broken(x); }},
-        {file("slow.bin"), [this](const Exchange& x) { serve_slow(x); }},
+        {kBrokenBin.path, [this](const Exchange& x) { serve_broken(x); }},
+        {kSlowBin.path, [this](const Exchange& x) { serve_slow(x); }},
         {file("big.bin"),
          [this](const Exchange& x) {
              attachment(x.res, "big.bin");
              const long kb = std::max(1L, x.query_number("kb", kBigBinDefaultKb, kBigBinCapKb));
              serve_pattern(x, static_cast<std::size_t>(kb) << 10);
          }},
-        {file("unknown.bin"), [this](const Exchange& x) { serve_unknown(x); }},
+        {kUnknownBin.path, [this](const Exchange& x) { serve_unknown(x); }},
     };
     for (const IcaFile& f : kIcaFiles)
         t.push_back({file(f.name), [f](const Exchange& x) {
@@ -197,7 +184,7 @@ std::vector<Route> Files::Routes() const
 // It repeats every kPatternPeriod bytes, so the bytes built once serve any offset.
 const char* Files::pattern_from(std::size_t offset) const
 {
-    static_assert(kBigPieceSize + kPatternPeriod <= kPolicyPdfSize);
+    static_assert(kBigPieceSize + kPatternPeriod <= kPolicyPdf.size);
     return pattern_.data() + offset % kPatternPeriod;
 }
 
@@ -240,17 +227,17 @@ void Files::serve_broken(const Exchange& x) const
 {
     const httplib::Request& req = x.req;
     httplib::Response& res = x.res;
-    attachment(res, "broken.bin");
+    attachment(res, kBrokenBin.name);
     // The bytes never change. Without a validator Chromium restarts an interrupted download from
     // the start; with one it resumes with a Range (and If-Range, which can only match).
-    res.set_header("ETag", "\"broken-bin-409600\"");
-    if (refuse_range_beyond(req, kBrokenBinSize, res))
+    res.set_header("ETag", "\"broken-bin-" + std::to_string(kBrokenBin.size) + "\"");
+    if (refuse_range_beyond(req, kBrokenBin.size, res))
         return;
     const bool cut = req.method != "HEAD" && ++broken_served_ % 2 == 1;
     if (!cut) {
         // The status is left to the library: it answers 206 with Content-Range for a Range only
         // when the handler has set no status of its own.
-        res.set_content(pattern_.data(), kBrokenBinSize, "application/octet-stream");
+        res.set_content(pattern_.data(), kBrokenBin.size, "application/octet-stream");
         return;
     }
     auto cut_short = [this, fd = connection_socket(req), sent = std::size_t{0}](
@@ -265,7 +252,7 @@ void Files::serve_broken(const Exchange& x) const
         sent += n;
         return sink.write(pattern_from(offset), n);
     };
-    res.set_content_provider(kBrokenBinSize, "application/octet-stream", std::move(cut_short));
+    res.set_content_provider(kBrokenBin.size, "application/octet-stream", std::move(cut_short));
 }
 
 // Ends the connection with a reset once what was written has reached the client. A connection that
@@ -293,7 +280,7 @@ void Files::reset_connection(int fd) const
 // /files/slow.bin: the pieces go out at an even pace, the first at once and the last `ms` after it.
 void Files::serve_slow(const Exchange& x) const
 {
-    constexpr long kPieces = kSlowBinSize / kChunkSize;
+    constexpr long kPieces = kSlowBin.size / kChunkSize;
     const long ms = x.query_number("ms", kSlowBinDefaultMs, kSlowBinCapMs);
     auto paced = [this, ms, start = std::chrono::steady_clock::time_point(),
                   piece = 0L](std::size_t offset, std::size_t length, httplib::DataSink& sink) mutable {
@@ -306,23 +293,23 @@ void Files::serve_slow(const Exchange& x) const
         ++piece;
         return sink.write(pattern_from(offset), std::min(length, kChunkSize));
     };
-    attachment(x.res, "slow.bin");
-    if (refuse_range_beyond(x.req, kSlowBinSize, x.res))
+    attachment(x.res, kSlowBin.name);
+    if (refuse_range_beyond(x.req, kSlowBin.size, x.res))
         return;
-    x.res.set_content_provider(kSlowBinSize, "application/octet-stream", std::move(paced));
+    x.res.set_content_provider(kSlowBin.size, "application/octet-stream", std::move(paced));
 }
 
 // Chunked, so the browser cannot know the size in advance: the download has to cope without a
 // Content-Length.
 void Files::serve_unknown(const Exchange& x) const
 {
-    attachment(x.res, "unknown.bin");
+    attachment(x.res, kUnknownBin.name);
     x.res.set_chunked_content_provider(
         "application/octet-stream", [this](std::size_t offset, httplib::DataSink& sink) {
-            const std::size_t n = std::min(kChunkSize, kUnknownBinSize - offset);
+            const std::size_t n = std::min(kChunkSize, kUnknownBin.size - offset);
             if (n && !sink.write(pattern_.data() + offset, n))
                 return false;
-            if (offset + n >= kUnknownBinSize)
+            if (offset + n >= kUnknownBin.size)
                 sink.done();
             return true;
         });

@@ -1,5 +1,7 @@
 #include "pages.h"
 
+#include "downloadpattern.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -529,13 +531,19 @@ std::string downloads_page(const Arrival& a)
 {
     const std::string title = "Stand-in downloads: " + a.roles;
     std::string body = heading(title, "Each link answers with Content-Disposition: attachment");
-    body += "<ul>\n"
-            "<li><a id=\"attachment\" href=\"/files/policy.pdf\">policy.pdf</a> "
-            "(application/pdf, 409600 bytes, with Content-Length)</li>\n"
-            "<li><a id=\"ica\" href=\"/files/launch.ica\">launch.ica</a> "
-            "(application/x-ica, a Citrix launch file)</li>\n"
-            "<li><a id=\"unknown\" href=\"/files/unknown.bin\">unknown.bin</a> "
-            "(application/octet-stream, 102400 bytes, chunked, no Content-Length)</li>\n"
+    using downloads::kPolicyPdf, downloads::kUnknownBin;
+    const auto link = [](std::string_view id, std::string_view path, std::string_view name,
+                         const std::string& what) {
+        return "<li><a id=\"" + std::string(id) + "\" href=\"" + std::string(path) + "\">" +
+               std::string(name) + "</a> (" + what + ")</li>\n";
+    };
+    body += "<ul>\n" +
+            link("attachment", kPolicyPdf.path, kPolicyPdf.name,
+                 "application/pdf, " + std::to_string(kPolicyPdf.size) + " bytes, with Content-Length") +
+            link("ica", "/files/launch.ica", "launch.ica", "application/x-ica, a Citrix launch file") +
+            link("unknown", kUnknownBin.path, kUnknownBin.name,
+                 "application/octet-stream, " + std::to_string(kUnknownBin.size) +
+                     " bytes, chunked, no Content-Length") +
             "</ul>\n";
     return page(title, body);
 }
