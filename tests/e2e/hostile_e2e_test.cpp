@@ -2,6 +2,7 @@
 // stand-in's hostile pages, in the real window with a recording shell. Nothing leaves the page
 // without the user's click: no file opened, no program started, no window over the screen, no
 // dialog that will not go, no header that stops answering, no download that fails without a word.
+#include "downloadpattern.h"
 #include "livewindow.h"
 #include "modalwatcher.h"
 #include "pagescript.h"
@@ -45,6 +46,8 @@ using namespace std::chrono_literals;
 using testing::portal;
 using testing::StandIn;
 using testing::waitFor;
+using standin::downloads::kBrokenBin;
+using standin::downloads::PatternBytes;
 
 // A site that is none of the insurer's.
 const QString kElsewhere = QStringLiteral("http://127.0.0.1:47290");
@@ -52,14 +55,6 @@ const QString kElsewhere = QStringLiteral("http://127.0.0.1:47290");
 QString query(const QString& value)
 {
     return QString::fromLatin1(QUrl::toPercentEncoding(value));
-}
-
-QByteArray patternBytes(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((static_cast<long long>(i) * 31 + 7) % 251);
-    return bytes;
 }
 
 template <class Widget = QPushButton> Widget* withText(const QWidget* in, const QString& text)
@@ -415,7 +410,7 @@ TEST(HostileE2E, everyDownloadEndsInItsRowWithANameThatIsSafeAndAReasonInDutch)
     // A connection that breaks off: the reason, then "Opnieuw" brings the whole file.
     for (web::DownloadRow* row : h.rows())
         row->Dismiss();
-    h.browser().page()->download(QUrl(portal("/files/broken.bin")));
+    h.browser().page()->download(QUrl(portal(kBrokenBin.path)));
     ASSERT_TRUE(waitFor(
         [&] { return h.rows().size() == 1 && h.rows()[0]->Outcome() == web::DownloadRow::State::Failed; },
         20s));
@@ -426,12 +421,12 @@ TEST(HostileE2E, everyDownloadEndsInItsRowWithANameThatIsSafeAndAReasonInDutch)
         << h.rows()[0]->Download()->state() << " " << h.rows()[0]->Download()->interruptReason() << " "
         << h.rows()[0]->Download()->receivedBytes() << " " << Hostile::textOf(h.rows()[0]).toStdString()
         << " "
-        << QJsonDocument(h.standIn.requestsTo(QStringLiteral("/files/broken.bin")).last())
+        << QJsonDocument(h.standIn.requestsTo(QLatin1String(kBrokenBin.path)).last())
                .toJson()
                .toStdString();
     QFile broken(h.rows()[0]->Path());
     ASSERT_TRUE(broken.open(QIODevice::ReadOnly));
-    EXPECT_EQ(broken.readAll(), patternBytes(409600));
+    EXPECT_EQ(broken.readAll(), PatternBytes<QByteArray>(kBrokenBin.size));
 
     // A running download can be cancelled: its partial file goes.
     h.browser().page()->download(QUrl(portal("/files/slow.bin?ms=20000")));

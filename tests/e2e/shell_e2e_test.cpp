@@ -1,5 +1,6 @@
 // What the browser shell does beyond the header, end to end against the stand-in portal:
 // downloads, new windows, logins, certificates, permissions, printing and crashed pages.
+#include "downloadpattern.h"
 #include "livewindow.h"
 #include "modalwatcher.h"
 #include "pagescript.h"
@@ -43,6 +44,9 @@ using testing::originOf;
 using testing::portal;
 using testing::StandIn;
 using testing::waitFor;
+using standin::downloads::kPolicyPdf;
+using standin::downloads::kUnknownBin;
+using standin::downloads::PatternBytes;
 
 // The page's elements are clicked by a script as soon as they exist (the address commits before the
 // page is built).
@@ -50,14 +54,6 @@ struct Shell : testing::LiveWindow {
     Shell() { start(); }
     bool click(const char* id) { return testing::ClickWhenBuilt(browser().page(), QLatin1String(id)); }
 };
-
-QByteArray patternBytes(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((static_cast<long long>(i) * 31 + 7) % 251);
-    return bytes;
-}
 
 QByteArray contentsOf(const QString& path)
 {
@@ -74,21 +70,23 @@ TEST(ShellE2E, downloadsLandInTheDownloadFolderUnderFreeNamesAndOpenFromTheirRow
     QDir(folder).removeRecursively();
     ASSERT_TRUE(s.open(portal("/downloads")));
 
+    const QByteArray policy = PatternBytes<QByteArray>(kPolicyPdf.size);
     ASSERT_TRUE(s.click("attachment"));
-    const QString first = QDir(folder).filePath(QStringLiteral("policy.pdf"));
-    ASSERT_TRUE(waitFor([&] { return contentsOf(first).size() == 409600; }, 20s));
-    EXPECT_EQ(contentsOf(first), patternBytes(409600));
+    const QString first = QDir(folder).filePath(QLatin1String(kPolicyPdf.name));
+    ASSERT_TRUE(waitFor([&] { return contentsOf(first).size() == policy.size(); }, 20s));
+    EXPECT_EQ(contentsOf(first), policy);
 
     ASSERT_TRUE(s.click("attachment"));
     const QString second = QDir(folder).filePath(QStringLiteral("policy (1).pdf"));
-    ASSERT_TRUE(waitFor([&] { return contentsOf(second).size() == 409600; }, 20s))
+    ASSERT_TRUE(waitFor([&] { return contentsOf(second).size() == policy.size(); }, 20s))
         << "never over an existing file";
-    EXPECT_EQ(contentsOf(first), patternBytes(409600));
+    EXPECT_EQ(contentsOf(first), policy);
 
+    const QByteArray unknownBytes = PatternBytes<QByteArray>(kUnknownBin.size);
     ASSERT_TRUE(s.click("unknown"));
-    const QString unknown = QDir(folder).filePath(QStringLiteral("unknown.bin"));
-    ASSERT_TRUE(waitFor([&] { return contentsOf(unknown).size() == 102400; }, 20s));
-    EXPECT_EQ(contentsOf(unknown), patternBytes(102400));
+    const QString unknown = QDir(folder).filePath(QLatin1String(kUnknownBin.name));
+    ASSERT_TRUE(waitFor([&] { return contentsOf(unknown).size() == unknownBytes.size(); }, 20s));
+    EXPECT_EQ(contentsOf(unknown), unknownBytes);
 
     auto* bar = s.window->findChild<web::DownloadBar*>();
     EXPECT_TRUE(bar->isVisible());
@@ -108,7 +106,7 @@ TEST(ShellE2E, downloadsLandInTheDownloadFolderUnderFreeNamesAndOpenFromTheirRow
     EXPECT_EQ(s.fakes.shell->opened,
               (std::vector<std::string>{QUrl::fromLocalFile(first).toString().toStdString(),
                                         QUrl::fromLocalFile(folder).toString().toStdString()}));
-    EXPECT_EQ(web::DownloadBar::FreeFileName(folder, QStringLiteral("policy.pdf")), u"policy (2).pdf");
+    EXPECT_EQ(web::DownloadBar::FreeFileName(folder, QLatin1String(kPolicyPdf.name)), u"policy (2).pdf");
 }
 
 TEST(ShellE2E, aDownloadThatFailsShowsWhy)
@@ -126,7 +124,7 @@ TEST(ShellE2E, aDownloadThatFailsShowsWhy)
     auto* bar = s.window->findChild<web::DownloadBar*>();
     const auto reasonShown = [&] {
         for (QLabel* label : bar->findChildren<QLabel*>())
-            if (label->text() != u"unknown.bin" && !label->text().isEmpty())
+            if (label->text() != QLatin1String(kUnknownBin.name) && !label->text().isEmpty())
                 return true;
         return false;
     };

@@ -1,5 +1,8 @@
 #include "pages.h"
 
+#include "downloadpattern.h"
+
+#include <algorithm>
 #include <cstdio>
 
 namespace standin {
@@ -156,23 +159,6 @@ std::string clickable_link(std::string_view id, std::string_view href, std::stri
     return out + ">" + html_escape(text) + "</a>\n";
 }
 
-bool starts_with_ci(std::string_view s, std::string_view prefix)
-{
-    if (s.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        auto a = static_cast<unsigned char>(s[i]);
-        auto b = static_cast<unsigned char>(prefix[i]);
-        if (a >= 'A' && a <= 'Z')
-            a = static_cast<unsigned char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z')
-            b = static_cast<unsigned char>(b - 'A' + 'a');
-        if (a != b)
-            return false;
-    }
-    return true;
-}
-
 const char* const kStyle = R"(<style>
 body{font-family:system-ui,-apple-system,"Segoe UI",sans-serif;margin:1.5em 2em;color:#1d2733;background:#f6f7f9}
 h1{font-size:1.35em;margin:0 0 .2em}
@@ -275,6 +261,43 @@ std::string arrival_sections(const Arrival& a)
 }
 
 } // namespace
+
+bool equal_ci(std::string_view a, std::string_view b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+bool starts_with_ci(std::string_view s, std::string_view prefix)
+{
+    return s.size() >= prefix.size() && equal_ci(s.substr(0, prefix.size()), prefix);
+}
+
+bool all_digits(std::string_view s)
+{
+    if (s.empty())
+        return false;
+    for (const char c : s)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+long leading_number(std::string_view s, long cap)
+{
+    long n = 0;
+    for (const char c : s) {
+        if (c < '0' || c > '9')
+            break;
+        n = std::min(cap, n * 10 + (c - '0'));
+    }
+    return n;
+}
 
 std::string percent_decode(std::string_view in, bool plus_is_space)
 {
@@ -508,13 +531,19 @@ std::string downloads_page(const Arrival& a)
 {
     const std::string title = "Stand-in downloads: " + a.roles;
     std::string body = heading(title, "Each link answers with Content-Disposition: attachment");
-    body += "<ul>\n"
-            "<li><a id=\"attachment\" href=\"/files/policy.pdf\">policy.pdf</a> "
-            "(application/pdf, 409600 bytes, with Content-Length)</li>\n"
-            "<li><a id=\"ica\" href=\"/files/launch.ica\">launch.ica</a> "
-            "(application/x-ica, a Citrix launch file)</li>\n"
-            "<li><a id=\"unknown\" href=\"/files/unknown.bin\">unknown.bin</a> "
-            "(application/octet-stream, 102400 bytes, chunked, no Content-Length)</li>\n"
+    using downloads::kPolicyPdf, downloads::kUnknownBin;
+    const auto link = [](std::string_view id, std::string_view path, std::string_view name,
+                         const std::string& what) {
+        return "<li><a id=\"" + std::string(id) + "\" href=\"" + std::string(path) + "\">" +
+               std::string(name) + "</a> (" + what + ")</li>\n";
+    };
+    body += "<ul>\n" +
+            link("attachment", kPolicyPdf.path, kPolicyPdf.name,
+                 "application/pdf, " + std::to_string(kPolicyPdf.size) + " bytes, with Content-Length") +
+            link("ica", "/files/launch.ica", "launch.ica", "application/x-ica, a Citrix launch file") +
+            link("unknown", kUnknownBin.path, kUnknownBin.name,
+                 "application/octet-stream, " + std::to_string(kUnknownBin.size) +
+                     " bytes, chunked, no Content-Length") +
             "</ul>\n";
     return page(title, body);
 }

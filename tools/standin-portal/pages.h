@@ -26,6 +26,16 @@ Pairs split_form(std::string_view encoded);
 // First value of `name` in an encoded query, decoded; false if absent.
 bool form_value(std::string_view encoded, std::string_view name, std::string& value);
 
+// ASCII letters compared without their case.
+bool equal_ci(std::string_view a, std::string_view b);
+bool starts_with_ci(std::string_view s, std::string_view prefix);
+
+// True for one or more decimal digits and nothing else.
+bool all_digits(std::string_view s);
+
+// Leading decimal digits of s, saturating at cap; 0 when there are none.
+long leading_number(std::string_view s, long cap);
+
 // Escapes for HTML text and attribute values. Bytes that are not valid UTF-8
 // and control characters other than tab/newline are shown as \xNN.
 std::string html_escape(std::string_view in);
