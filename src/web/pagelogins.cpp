@@ -30,6 +30,7 @@ void PageLogins::LoadStarted()
 {
     proxyAttempts_.Clear();
     proxyLogin_ = ProxyLogin::NotAsked;
+    proxyName_.clear();
 }
 
 // Silent, a login request is cancelled at once: an empty answer would only be asked again. So is
@@ -59,6 +60,7 @@ void PageLogins::ForProxy(const QUrl& url, QAuthenticator* authenticator, const 
     host::ProxyLogins& logins = page_.context().profile.proxyLogins();
     const host::ProxyRoute route = host::SystemProxyRoute(url);
     const bool known = !route.direct() && route.host.compare(proxyHost, Qt::CaseInsensitive) == 0;
+    proxyName_ = known ? route.name() : proxyHost;
     const auto earlier = known ? logins.For(route) : std::nullopt;
     const ProxyAttempts::Next next = proxyAttempts_.Asked(url, earlier.has_value());
     if (next.step == ProxyAttempts::Step::UseKnown) {
@@ -79,7 +81,7 @@ void PageLogins::ForProxy(const QUrl& url, QAuthenticator* authenticator, const 
         return;
     }
     proxyDialogOpen_ = true;
-    const bool given = LoginDialog::AskForProxy(page_.view(), known ? route.name() : proxyHost, next.attempt,
+    const bool given = LoginDialog::AskForProxy(page_.view(), proxyName_, next.attempt,
                                                 ProxyAttempts::kAttempts, earlier ? earlier->user : QString(),
                                                 authenticator);
     proxyDialogOpen_ = false;

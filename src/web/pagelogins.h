@@ -44,6 +44,8 @@ public:
     // explained by our error page with this.
     enum class ProxyLogin { NotAsked, Cancelled, Refused };
     ProxyLogin proxyLogin() const { return proxyLogin_; }
+    // The proxy that asked for a login in the current load ("host:port"), if one did.
+    const QString& proxyName() const { return proxyName_; }
 
     void ForSite(const QUrl& url, QAuthenticator* authenticator);
     void ForProxy(const QUrl& url, QAuthenticator* authenticator, const QString& proxyHost);
@@ -63,6 +65,7 @@ private:
     ProxyAttempts proxyAttempts_;
     bool proxyDialogOpen_ = false;
     ProxyLogin proxyLogin_ = ProxyLogin::NotAsked;
+    QString proxyName_;
     QList<QWebEngineClientCertificateSelection> heldCertificates_; // asked for before the user could be
 };
 

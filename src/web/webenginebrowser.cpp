@@ -90,7 +90,12 @@ WebEngineBrowser::WebEngineBrowser(BrowserProfile& profile, host::Pause& pause, 
 {
     setPage(page_);
     // A page cannot close the main window's browser: its window.close() asks, and nobody listens.
-    connect(page_, &QWebEnginePage::printRequested, this, &WebEngineBrowser::PrintWithDialog);
+    // The page's own window.print() is a question of the page's: none before the window is on the
+    // screen or in a pause.
+    connect(page_, &QWebEnginePage::printRequested, this, [this] {
+        if (trust_.Ask({page_->url(), {}, this}).mayAsk)
+            PrintWithDialog();
+    });
     // Our navigation has landed when the load that started after it has ended, whatever its
     // address (a redirect) or outcome; the late report of the load before it does not count.
     // (urlChanged is no sign: for a page's own location.replace() it comes before the commit.)
@@ -144,12 +149,16 @@ void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreac
         why = Unreachable::NoCertificate;
     // Only a proxy's failure asks which proxy: with a proxy found automatically (WPAD) the
     // question itself may wait on the network.
-    const host::ProxyRoute route = OfTheProxy(why) ? host::SystemProxyRoute(info.url()) : host::ProxyRoute{};
+    // The proxy that asked for a login is known; another is asked for only if it failed.
+    QString proxy = page_->logins().proxyName();
+    if (proxy.isEmpty() && OfTheProxy(why))
+        if (const host::ProxyRoute route = host::SystemProxyRoute(info.url()); !route.direct())
+            proxy = route.name();
     host::Request request = engineUrlIsRequestUrl(info.url(), nav_.Last())
                                 ? nav_.Last()
                                 : host::Request{info.url().toString(QUrl::FullyEncoded).toStdString(), 0, {}, {}, {}};
     unreachable_ = Failed{std::move(request), why};
-    page_->setHtml(ErrorPageHtml(why, info.url(), route.direct() ? QString() : route.name()), info.url());
+    page_->setHtml(ErrorPageHtml(why, info.url(), proxy), info.url());
     if (ForWantOfNetwork(why))
         retryWhenTheNetworkIsBack();
 }
