@@ -593,7 +593,7 @@ void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bo
             ~ToPage()
             {
                 if (inBrowser && !handled)
-                    deliveries.ToPage(id, now);
+                    deliveries.SentToPage(id, now);
             }
         } toPage{keyDeliveries_, id, now, inBrowser, Handled};
         if (keyEvent->isAutoRepeat() && event->type() == QEvent::KeyRelease)
