@@ -2,7 +2,6 @@
 
 #include "app/TApplication.h"
 #include "app/browseremulation.h"
-#include "app/messagefilter.h"
 #include "app/switches.h"
 #include "base/version.h"
 #include "host/centring.h"
@@ -12,25 +11,19 @@
 #include "ui/aboutwindow.h"
 #include "ui/headerkeys.h"
 #include "ui/headerlayout.h"
+#include "ui/windowkeys.h"
 #include "web/blockedwindowbar.h"
 #include "web/downloadbar.h"
 #include "web/findbar.h"
-#include "web/pagedialog.h"
 #include "web/versions.h"
 #include "web/webenginebrowser.h"
 
 #include <QCloseEvent>
 #include <QEvent>
-#include <QGuiApplication>
-#include <QIcon>
-#include <QKeyEvent>
 #include <QMouseEvent>
-
-#include <QScreen>
 #include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include <array>
 
@@ -108,7 +101,25 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     PnlMenu->setAccessibleName(QStringLiteral("Bestemmingen"));
     headerKeys_ = new HeaderKeys(*header_, PnlMenu);
     headerKeys_->OnLeave = [this] { WebBrowser->setFocus(Qt::TabFocusReason); };
-    keyClock_.start();
+    keys_ = std::make_unique<WindowKeys>(WindowKeys::Parts{
+        .window = this,
+        .browser = WebBrowser,
+        .runControl = [this](Control control) { header_->Widget(control)->Click(); },
+        .compact = [this] { return compactMode_; },
+        .userActed = [this] { WebBrowser->trust().UserActed(); },
+        .inHeader = [this](const QObject* widget) { return headerKeys_->Holds(widget); },
+        .enterHeader = [this](bool atTheEnd) { headerKeys_->Enter(atTheEnd); },
+        .bars =
+            [this] {
+                return QList<QWidget*>{WebBrowser->findChild<web::BlockedWindowBar*>(), findBar_, downloads_};
+            },
+        .print = [this] { WebBrowser->PrintWithDialog(); },
+        .find = [this] { openFindBar(); },
+        .pageAction = [this](QWebEnginePage::WebAction action) { WebBrowser->triggerPageAction(action); },
+        .loading = [this] { return WebBrowser->page()->isLoading(); },
+        .zoom = [this] { return WebBrowser->zoomFactor(); },
+        .setZoom = [this](double factor) { WebBrowser->setZoomFactor(factor); },
+    });
     ApplicationEvents1 = new app::TApplicationEvents(this);
     ApplicationEvents1->OnMessage = [this](QObject* target, QEvent* event, bool& handled) {
         ApplicationEvents1Message(target, event, handled);
@@ -308,90 +319,13 @@ void TWebNavigator::bindHeader()
     };
 }
 
-// What any browser offers (app::kBrowserKeys), on this window's browser.
-bool TWebNavigator::browserAction(app::BrowserAction action, QObject* target)
+void TWebNavigator::openFindBar()
 {
-    const auto zoom = [this](double step) {
-        WebBrowser->setZoomFactor(step == 0 ? 1.0 : std::clamp(WebBrowser->zoomFactor() + step, 0.25, 5.0));
-    };
-    using enum app::BrowserAction;
-    switch (action) {
-    case Print:
-        WebBrowser->PrintWithDialog();
-        return true;
-    case ZoomIn:
-        zoom(0.1);
-        return true;
-    case ZoomOut:
-        zoom(-0.1);
-        return true;
-    case ZoomReset:
-        zoom(0);
-        return true;
-    case Find:
-        if (!findBar_) { // made when first wanted: its line edit and buttons cost 10 ms at start
-            auto* column = static_cast<QVBoxLayout*>(layout());
-            column->insertWidget(column->indexOf(WebBrowser) + 1,
-                                 findBar_ = new web::FindBar(this, WebBrowser));
-        }
-        findBar_->Open();
-        return true;
-    case Back:
-        WebBrowser->triggerPageAction(QWebEnginePage::Back);
-        return true;
-    case Forward:
-        WebBrowser->triggerPageAction(QWebEnginePage::Forward);
-        return true;
-    case Stop:
-        // Escape in the find bar closes the bar, in a page's dialog it cancels the dialog.
-        if (!WebBrowser->page()->isLoading() ||
-            (findBar_ && findBar_->isAncestorOf(qobject_cast<QWidget*>(target))) ||
-            web::PageDialog::Holds(target) || headerKeys_->Holds(target))
-            return false;
-        WebBrowser->triggerPageAction(QWebEnginePage::Stop);
-        return true;
-    case NextPane:
-        nextPane(target, QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
-        return true;
+    if (!findBar_) { // made when first wanted: its line edit and buttons cost 10 ms at start
+        auto* column = static_cast<QVBoxLayout*>(layout());
+        column->insertWidget(column->indexOf(WebBrowser) + 1, findBar_ = new web::FindBar(this, WebBrowser));
     }
-    return false;
-}
-
-namespace {
-// The first control of a bar that the Tab key reaches, if it shows one.
-QWidget* firstTabStop(QWidget* bar)
-{
-    if (!bar || !bar->isVisible())
-        return nullptr;
-    for (QWidget* child : bar->findChildren<QWidget*>())
-        if (child->isVisible() && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus))
-            return child;
-    return nullptr;
-}
-} // namespace
-
-// F6 goes round the page, the header, then each bar that shows (the blocked-window bar, the find
-// bar, the downloads); Shift+F6 the other way.
-void TWebNavigator::nextPane(QObject* from, bool backwards)
-{
-    QList<QWidget*> bars;
-    for (QWidget* bar : {static_cast<QWidget*>(WebBrowser->findChild<web::BlockedWindowBar*>()),
-                         static_cast<QWidget*>(findBar_), static_cast<QWidget*>(downloads_)})
-        if (firstTabStop(bar))
-            bars << bar;
-    const auto* widget = qobject_cast<const QWidget*>(from);
-    qsizetype at = headerKeys_->Holds(from) ? 1 : 0; // the page, and anything else
-    for (qsizetype i = 0; i < bars.size(); ++i)
-        if (widget && bars[i]->isAncestorOf(widget))
-            at = 2 + i;
-    const qsizetype panes = 2 + bars.size();
-    const qsizetype next = (at + (backwards ? panes - 1 : 1)) % panes;
-    if (next == 0)
-        WebBrowser->setFocus(Qt::TabFocusReason);
-    else if (next == 1)
-        headerKeys_->Enter(backwards);
-    else
-        firstTabStop(bars[next - 2])->setFocus(Qt::TabFocusReason);
+    findBar_->Open();
 }
 
 void TWebNavigator::ApplyCompactLayout()
@@ -490,159 +424,9 @@ void TWebNavigator::WebBrowserDocumentComplete(bool /*topLevel*/, const std::str
     ftpHandOff_.DocumentCompleted(*WebBrowser, url);
 }
 
-namespace {
-int virtualKeyOf(const QKeyEvent& key)
-{
-    switch (key.key()) {
-    case Qt::Key_F2:
-        return app::VK_F2;
-    case Qt::Key_F4:
-        return app::VK_F4;
-    case Qt::Key_F5:
-        return app::VK_F5;
-    case Qt::Key_F6:
-        return app::VK_F6;
-    case Qt::Key_F11:
-        return app::VK_F11;
-    case Qt::Key_F12:
-        return app::VK_F12;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return app::VK_TAB;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return app::VK_RETURN;
-    case Qt::Key_Backspace:
-        return app::VK_BACK;
-    case Qt::Key_Left:
-        return app::VK_LEFT;
-    case Qt::Key_Right:
-        return app::VK_RIGHT;
-    case Qt::Key_Delete:
-        return app::VK_DELETE;
-    case Qt::Key_Escape:
-        return app::VK_ESCAPE;
-    case Qt::Key_0:
-        return app::VK_0;
-    case Qt::Key_F:
-        return app::VK_F;
-    case Qt::Key_P:
-        return app::VK_P;
-    case Qt::Key_Plus:
-        return (key.modifiers() & Qt::KeypadModifier) ? app::VK_ADD : app::VK_OEM_PLUS;
-    case Qt::Key_Equal:
-        return app::VK_OEM_PLUS; // the "=/+" key without Shift
-    case Qt::Key_Minus:
-        return (key.modifiers() & Qt::KeypadModifier) ? app::VK_SUBTRACT : app::VK_OEM_MINUS;
-    default:
-        return 0;
-    }
-}
-} // namespace
-
-namespace {
-// A click or an activating key of the user's on a page, in this window or one a page opened, not
-// on a dialog over it: what lets a page make one thing happen outside itself (web/trust.h). A
-// page's script makes no such event.
-bool userActsOnAPage(const QWidget* widget, const QEvent& event)
-{
-    const bool click = event.type() == QEvent::MouseButtonPress && event.spontaneous();
-    const auto* key = event.type() == QEvent::KeyPress ? static_cast<const QKeyEvent*>(&event) : nullptr;
-    const bool activates =
-        key && !key->isAutoRepeat() &&
-        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space);
-    if (!widget || !(click || activates) || web::PageDialog::Holds(widget))
-        return false;
-    for (const QWidget* parent = widget->parentWidget(); parent; parent = parent->parentWidget())
-        if (qobject_cast<const QWebEngineView*>(parent))
-            return true;
-    return false;
-}
-} // namespace
-
 void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bool& Handled)
 {
-    auto* widget = qobject_cast<QWidget*>(target);
-    if (userActsOnAPage(widget, *event))
-        WebBrowser->trust().UserActed();
-    const bool inBrowser = widget && widget != WebBrowser && WebBrowser->isAncestorOf(widget);
-    app::Message message;
-    message.targetInBrowser = inBrowser;
-    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
-    if (key) {
-        const auto* keyEvent = static_cast<QKeyEvent*>(event);
-        // Each key once: at its first delivery, as the window system or the accessibility bridge
-        // sends it, not the copy the engine hands back when the page left it alone.
-        const app::KeyDeliveries::Key id{event->type(), keyEvent->key(),
-                                         static_cast<int>(keyEvent->modifiers()), keyEvent->nativeScanCode(),
-                                         keyEvent->nativeVirtualKey()};
-        const std::int64_t now = keyClock_.elapsed();
-        if (target == this && !event->spontaneous() && keyDeliveries_.HandBack(id, now)) {
-            // The window's own focus handling never gets Tab or Enter from the page.
-            const int vk = virtualKeyOf(*keyEvent);
-            Handled = vk == app::VK_TAB || vk == app::VK_RETURN;
-            return;
-        }
-        // A key that goes on to the page may come back from it.
-        struct ToPage {
-            app::KeyDeliveries& deliveries;
-            const app::KeyDeliveries::Key& id;
-            std::int64_t now;
-            bool inBrowser;
-            const bool& handled;
-            ~ToPage()
-            {
-                if (inBrowser && !handled)
-                    deliveries.SentToPage(id, now);
-            }
-        } toPage{keyDeliveries_, id, now, inBrowser, Handled};
-        if (keyEvent->isAutoRepeat() && event->type() == QEvent::KeyRelease)
-            return;
-        if (event->type() == QEvent::KeyPress && widget && widget->window() == this) {
-            const auto action =
-                app::BrowserKeyAction(virtualKeyOf(*keyEvent), keyEvent->modifiers() & Qt::ControlModifier,
-                                      keyEvent->modifiers() & Qt::AltModifier);
-            if (action && browserAction(*action, target)) {
-                Handled = true;
-                return;
-            }
-        }
-        const bool alt = keyEvent->modifiers() & Qt::AltModifier;
-        using Kind = app::Message::Kind;
-        message.kind = event->type() == QEvent::KeyPress ? (alt ? Kind::SysKeyDown : Kind::KeyDown)
-                                                         : (alt ? Kind::SysKeyUp : Kind::KeyUp);
-        message.virtualKey = virtualKeyOf(*keyEvent);
-        message.extendedKey =
-            !(keyEvent->modifiers() & Qt::KeypadModifier) && message.virtualKey != app::VK_BACK;
-    } else if (event->type() == QEvent::Close) {
-        message.kind = app::Message::Kind::Close;
-    } else if (event->type() == QEvent::MouseButtonPress && event->spontaneous() && widget &&
-               widget->window() == this) {
-        // The mouse's side buttons go back and forward, as in any browser.
-        const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
-        const int vk = button == Qt::BackButton      ? app::VK_XBUTTON1
-                       : button == Qt::ForwardButton ? app::VK_XBUTTON2
-                                                     : 0;
-        if (const auto action = app::BrowserKeyAction(vk, false, false))
-            Handled = browserAction(*action, target);
-        return;
-    } else {
-        return;
-    }
-    // No shortcut fires while a question of ours waits for its answer (the error box among them).
-    if (web::Trust::QuestionOpen() && key)
-        return;
-
-    const app::FilterResult result = app::FilterMessage(message, compactMode_);
-    if (result.click)
-        header_->Widget(*result.click)->Click();
-    if (result.nullified) {
-        event->ignore();
-        Handled = true; // the close request reaches nothing
-        return;
-    }
-    // A key for the page goes on to its target, the page, and nowhere else.
-    Handled = result.handled && !result.forwardToBrowser;
+    keys_->Filter(target, event, Handled);
 }
 
 void TWebNavigator::btnPIMMouseEnter()

@@ -1,7 +1,6 @@
 // The main window: the header panel of destination buttons over the embedded browser.
 #pragma once
 
-#include "app/messagefilter.h"
 #include "app/startup.h"
 #include "app/supportfacts.h"
 #include "navigation/destinations.h"
@@ -13,7 +12,6 @@
 #include "ui/transparentbutton.h"
 #include "ui/urllabel.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
@@ -44,6 +42,7 @@ namespace ostrel::ui {
 class AboutWindow;
 class Header;
 class HeaderKeys;
+class WindowKeys;
 
 class TWebNavigator final : public QWidget, public app::StartupWindow {
     Q_OBJECT
@@ -122,7 +121,7 @@ public:
 
     void PnlMenuMouseDown(QMouseEvent* event);
 
-    // Every event of the application passes here first (see app/messagefilter.h).
+    // Every event of the application passes here first (see ui/windowkeys.h).
     void ApplicationEvents1Message(QObject* target, QEvent* event, bool& Handled);
     void WebBrowserDocumentComplete(bool topLevel, const std::string& url);
 
@@ -135,8 +134,7 @@ protected:
 
 private:
     void bindHeader();
-    bool browserAction(app::BrowserAction action, QObject* target);
-    void nextPane(QObject* from, bool backwards);
+    void openFindBar();
     void supportFactsChanged();
 
     host::Services& services_;
@@ -150,8 +148,7 @@ private:
     navigation::PortalRequests portal_;
     navigation::Commands commands_;
     navigation::FtpHandOff ftpHandOff_;
-    app::KeyDeliveries keyDeliveries_;
-    QElapsedTimer keyClock_;
+    std::unique_ptr<WindowKeys> keys_;
     bool compactMode_ = false; // set once by the "light" switch; while set, F2 and F4 do nothing
     bool restoreMaximised_ = false;
 };
