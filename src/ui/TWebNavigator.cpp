@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 
 namespace ostrel::ui {
@@ -104,7 +105,7 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     keys_ = std::make_unique<WindowKeys>(WindowKeys::Parts{
         .window = this,
         .browser = WebBrowser,
-        .runControl = [this](Control control) { header_->Widget(control)->Click(); },
+        .runControl = [this](Control control) { runControl(control); },
         .compact = [this] { return compactMode_; },
         .userActed = [this] { WebBrowser->trust().UserActed(); },
         .inHeader = [this](const QObject* widget) { return headerKeys_->Holds(widget); },
@@ -260,6 +261,14 @@ constexpr std::array kBindings{
 };
 // clang-format on
 
+// Every handler runs guarded: an error it raises ends in the error box, never in Qt.
+Handler guarded(TWebNavigator* window, Method method)
+{
+    if (!method)
+        return {};
+    return [window, method] { app::TApplication::Guarded([&] { (window->*method)(); }); };
+}
+
 // The hover underline: exactly underlined, or regular.
 void underline(TJvTransparentButton* button, bool on)
 {
@@ -296,27 +305,27 @@ void TWebNavigator::bindHeader()
     btnPIM = header_->Get<TJvTransparentButton>(Control::btnPIM);
     JvTransparentButton1 = header_->Get<TJvTransparentButton>(Control::JvTransparentButton1);
 
-    // Every handler runs guarded: an error it raises ends in the error box, never in Qt.
-    auto guarded = [this](Method method) -> Handler {
-        if (!method)
-            return {};
-        return [this, method] { app::TApplication::Guarded([&] { (this->*method)(); }); };
-    };
-    // The header acts whatever a page or the program asks: the question goes first (a window of
-    // ours is cancelled, a page's dialog dismissed), and the click runs once the engine has its
-    // answer.
-    auto clicked = [this, guarded](Method method) -> Handler {
-        return [this, run = guarded(method)] { web::Trust::AfterQuestions(this, run); };
-    };
+    // Whatever presses a control (the mouse, the header's keyboard route, a screen reader) runs its
+    // OnClick, and so runControl.
     for (const Binding& binding : kBindings) {
         TGraphicControl* control = header_->Widget(binding.control);
-        control->OnClick = clicked(binding.click);
-        control->OnMouseEnter = guarded(binding.enter);
-        control->OnMouseLeave = guarded(binding.leave);
+        control->OnClick = [this, which = binding.control] { runControl(which); };
+        control->OnMouseEnter = guarded(this, binding.enter);
+        control->OnMouseLeave = guarded(this, binding.leave);
     }
     PnlMenu->OnMouseDown = [this](QMouseEvent* event) {
         app::TApplication::Guarded([&] { PnlMenuMouseDown(event); });
     };
+}
+
+// The header acts whatever a page or the program asks: the question goes first (a window of ours is
+// cancelled, a page's dialog dismissed), and the control's handler runs once the engine has its
+// answer.
+void TWebNavigator::runControl(Control control)
+{
+    const auto binding = std::ranges::find(kBindings, control, &Binding::control);
+    if (binding != kBindings.end())
+        web::Trust::AfterQuestions(this, guarded(this, binding->click));
 }
 
 void TWebNavigator::openFindBar()

@@ -134,6 +134,9 @@ protected:
 
 private:
     void bindHeader();
+    // The one way a header control's action runs: its click, its function key, the header's
+    // keyboard route and a screen reader's press all come here.
+    void runControl(Control control);
     void openFindBar();
     void supportFactsChanged();
 
