@@ -9,8 +9,10 @@
 #include "host/services.h"
 #include "navigation/ftphandoff.h"
 #include "ui/aboutwindow.h"
+#include "ui/closequestion.h"
 #include "ui/headerkeys.h"
 #include "ui/headerlayout.h"
+#include "ui/keepmaximised.h"
 #include "ui/windowkeys.h"
 #include "web/blockedwindowbar.h"
 #include "web/downloadbar.h"
@@ -18,11 +20,9 @@
 #include "web/versions.h"
 #include "web/webenginebrowser.h"
 
-#include <QCloseEvent>
 #include <QEvent>
 #include <QMouseEvent>
 #include <QTime>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -37,7 +37,6 @@ constexpr QSize kRestoredClientSize(1259, 841);
 // The smallest window keeps the whole header: the panel never gets narrower than its design width.
 constexpr QSize kMinimumClientSize(kDesignPanelWidth, 761);
 constexpr int kWindowFontHeight = 14;
-constexpr int kRestoreMaximisedWindowMs = 1000;
 
 QList<QUrl> insurerOrigins()
 {
@@ -93,6 +92,8 @@ TWebNavigator::TWebNavigator(host::Services& services, QWidget* parent)
     downloads_ =
         new web::DownloadBar(this, WebBrowser->page()->profile(), *services.shell, WebBrowser->trust());
     layout->addWidget(downloads_);
+    new CloseQuestion(this, [this] { return downloads_->MayQuit(); }); // downloads still coming in
+    new KeepMaximised(this);
 
     setMinimumSize(kMinimumClientSize);
     resize(kRestoredClientSize);
@@ -171,37 +172,10 @@ void TWebNavigator::supportFactsChanged()
 
 TWebNavigator::~TWebNavigator() = default;
 
-// Downloads still coming in would be lost without a word: the user is asked first.
-void TWebNavigator::closeEvent(QCloseEvent* event)
-{
-    if (!downloads_->MayQuit()) {
-        event->ignore();
-        return;
-    }
-    QWidget::closeEvent(event);
-}
-
 void TWebNavigator::FormCreate()
 {
     app::RunStartupSequence(*this,
                             {portal_, *WebBrowser, *services_.pause, *services_.account, services_.process});
-}
-
-// Under X, a window that holds a browser view forgets that it is maximised when it is first shown
-// (and when Qt re-creates its native window for the view): the platform reports it restored a
-// moment later. Put the state back when that happens right after either event.
-bool TWebNavigator::event(QEvent* event)
-{
-    const bool maximised = windowState() & Qt::WindowMaximized;
-    if ((event->type() == QEvent::Show || (event->type() == QEvent::WinIdChange && isVisible())) &&
-        maximised) {
-        restoreMaximised_ = true;
-        QTimer::singleShot(kRestoreMaximisedWindowMs, this, [this] { restoreMaximised_ = false; });
-    } else if (event->type() == QEvent::WindowStateChange && restoreMaximised_ && !maximised) {
-        restoreMaximised_ = false;
-        QTimer::singleShot(0, this, [this] { setWindowState(windowState() | Qt::WindowMaximized); });
-    }
-    return QWidget::event(event);
 }
 
 void TWebNavigator::SetCaption(const std::string& caption)

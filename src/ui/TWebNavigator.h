@@ -17,9 +17,7 @@
 
 #include <memory>
 
-class QCloseEvent;
 class QEvent;
-class QKeyEvent;
 class QMouseEvent;
 
 namespace ostrel::host {
@@ -128,10 +126,6 @@ public:
     // "Over Ostrel Web" from the page menu: the support window, or the open one raised.
     void ShowAbout();
 
-protected:
-    bool event(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void bindHeader();
     // The one way a header control's action runs: its click, its function key, the header's
@@ -153,7 +147,6 @@ private:
     navigation::FtpHandOff ftpHandOff_;
     std::unique_ptr<WindowKeys> keys_;
     bool compactMode_ = false; // set once by the "light" switch; while set, F2 and F4 do nothing
-    bool restoreMaximised_ = false;
 };
 
 } // namespace ostrel::ui
