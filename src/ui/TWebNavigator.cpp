@@ -166,7 +166,12 @@ void TWebNavigator::supportFactsChanged()
         about_->Refresh();
 }
 
-TWebNavigator::~TWebNavigator() = default;
+// The application's events stop coming here before the parts they are handed to go: the members
+// go before QWidget's destructor, which hides the window and deletes the children.
+TWebNavigator::~TWebNavigator()
+{
+    delete ApplicationEvents1;
+}
 
 void TWebNavigator::FormCreate()
 {
