@@ -47,24 +47,24 @@ std::optional<BrowserAction> BrowserKeyAction(int virtualKey, bool ctrl, bool al
     return std::nullopt;
 }
 
-void KeyDeliveries::ToPage(const Key& key, std::int64_t nowMs)
+void KeyDeliveries::SentToPage(const Key& key, std::int64_t nowMs)
 {
     constexpr std::size_t kRemembered = 16;
-    if (toPage_.size() == kRemembered)
-        toPage_.pop_front();
-    toPage_.emplace_back(key, nowMs);
+    if (sentToPage_.size() == kRemembered)
+        sentToPage_.pop_front();
+    sentToPage_.emplace_back(key, nowMs);
 }
 
 bool KeyDeliveries::HandBack(const Key& key, std::int64_t nowMs)
 {
-    while (!toPage_.empty() && nowMs - toPage_.front().second > kHandBackWithinMs)
-        toPage_.pop_front();
+    while (!sentToPage_.empty() && nowMs - sentToPage_.front().second > kHandBackWithinMs)
+        sentToPage_.pop_front();
     const auto found =
-        std::find_if(toPage_.begin(), toPage_.end(),
+        std::find_if(sentToPage_.begin(), sentToPage_.end(),
                      [&](const std::pair<Key, std::int64_t>& sent) { return sent.first == key; });
-    if (found == toPage_.end())
+    if (found == sentToPage_.end())
         return false;
-    toPage_.erase(found);
+    sentToPage_.erase(found);
     return true;
 }
 

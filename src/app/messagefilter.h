@@ -103,12 +103,12 @@ public:
     static constexpr std::int64_t kHandBackWithinMs = 1000;
 
     // The key went to the page: the engine may hand it back.
-    void ToPage(const Key& key, std::int64_t nowMs);
+    void SentToPage(const Key& key, std::int64_t nowMs);
     // True for the engine's hand-back of a key that went to the page (each such key once).
     bool HandBack(const Key& key, std::int64_t nowMs);
 
 private:
-    std::deque<std::pair<Key, std::int64_t>> toPage_; // the latest few, oldest first
+    std::deque<std::pair<Key, std::int64_t>> sentToPage_; // the latest few, oldest first
 };
 
 } // namespace ostrel::app

@@ -2,7 +2,6 @@
 
 #include "app/TApplication.h"
 #include "app/browseremulation.h"
-#include "app/messagefilter.h"
 #include "app/switches.h"
 #include "base/version.h"
 #include "host/centring.h"
@@ -10,29 +9,20 @@
 #include "host/services.h"
 #include "navigation/ftphandoff.h"
 #include "ui/aboutwindow.h"
+#include "ui/closequestion.h"
 #include "ui/headerkeys.h"
 #include "ui/headerlayout.h"
+#include "ui/keepmaximised.h"
+#include "ui/windowkeys.h"
 #include "web/blockedwindowbar.h"
 #include "web/downloadbar.h"
 #include "web/findbar.h"
-#include "web/pagedialog.h"
 #include "web/versions.h"
 #include "web/webenginebrowser.h"
 
-#include <QCloseEvent>
 #include <QEvent>
-#include <QGuiApplication>
-#include <QIcon>
-#include <QKeyEvent>
-#include <QMouseEvent>
-
-#include <QScreen>
 #include <QTime>
-#include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
-
-#include <array>
 
 namespace ostrel::ui {
 
@@ -43,7 +33,6 @@ constexpr QSize kRestoredClientSize(1259, 841);
 // The smallest window keeps the whole header: the panel never gets narrower than its design width.
 constexpr QSize kMinimumClientSize(kDesignPanelWidth, 761);
 constexpr int kWindowFontHeight = 14;
-constexpr int kRestoreMaximisedWindowMs = 1000;
 
 QList<QUrl> insurerOrigins()
 {
@@ -99,6 +88,8 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
     downloads_ =
         new web::DownloadBar(this, profile, *services.shell, WebBrowser->trust());
     layout->addWidget(downloads_);
+    new CloseQuestion(this, [this] { return downloads_->MayQuit(); }); // downloads still coming in
+    new KeepMaximised(this);
 
     setMinimumSize(kMinimumClientSize);
     resize(kRestoredClientSize);
@@ -108,7 +99,25 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
     PnlMenu->setAccessibleName(QStringLiteral("Bestemmingen"));
     headerKeys_ = new HeaderKeys(*header_, PnlMenu);
     headerKeys_->OnLeave = [this] { WebBrowser->setFocus(Qt::TabFocusReason); };
-    keyClock_.start();
+    keys_ = std::make_unique<WindowKeys>(WindowKeys::Parts{
+        .window = this,
+        .browser = WebBrowser,
+        .runControl = [this](Control control) { runControl(control); },
+        .compact = [this] { return compactMode_; },
+        .userActed = [this] { WebBrowser->trust().UserActed(); },
+        .inHeader = [this](const QObject* widget) { return headerKeys_->Holds(widget); },
+        .enterHeader = [this](bool atTheEnd) { headerKeys_->Enter(atTheEnd); },
+        .bars =
+            [this] {
+                return QList<QWidget*>{WebBrowser->findChild<web::BlockedWindowBar*>(), findBar_, downloads_};
+            },
+        .print = [this] { WebBrowser->PrintWithDialog(); },
+        .find = [this] { openFindBar(); },
+        .pageAction = [this](QWebEnginePage::WebAction action) { WebBrowser->triggerPageAction(action); },
+        .loading = [this] { return WebBrowser->page()->isLoading(); },
+        .zoom = [this] { return WebBrowser->zoomFactor(); },
+        .setZoom = [this](double factor) { WebBrowser->setZoomFactor(factor); },
+    });
     ApplicationEvents1 = new app::TApplicationEvents(this);
     ApplicationEvents1->OnMessage = [this](QObject* target, QEvent* event, bool& handled) {
         ApplicationEvents1Message(target, event, handled);
@@ -157,39 +166,17 @@ void TWebNavigator::supportFactsChanged()
         about_->Refresh();
 }
 
-TWebNavigator::~TWebNavigator() = default;
-
-// Downloads still coming in would be lost without a word: the user is asked first.
-void TWebNavigator::closeEvent(QCloseEvent* event)
+// The application's events stop coming here before the parts they are handed to go: the members
+// go before QWidget's destructor, which hides the window and deletes the children.
+TWebNavigator::~TWebNavigator()
 {
-    if (!downloads_->MayQuit()) {
-        event->ignore();
-        return;
-    }
-    QWidget::closeEvent(event);
+    delete ApplicationEvents1;
 }
 
 void TWebNavigator::FormCreate()
 {
     app::RunStartupSequence(*this,
                             {portal_, *WebBrowser, *services_.pause, *services_.account, services_.process});
-}
-
-// Under X, a window that holds a browser view forgets that it is maximised when it is first shown
-// (and when Qt re-creates its native window for the view): the platform reports it restored a
-// moment later. Put the state back when that happens right after either event.
-bool TWebNavigator::event(QEvent* event)
-{
-    const bool maximised = windowState() & Qt::WindowMaximized;
-    if ((event->type() == QEvent::Show || (event->type() == QEvent::WinIdChange && isVisible())) &&
-        maximised) {
-        restoreMaximised_ = true;
-        QTimer::singleShot(kRestoreMaximisedWindowMs, this, [this] { restoreMaximised_ = false; });
-    } else if (event->type() == QEvent::WindowStateChange && restoreMaximised_ && !maximised) {
-        restoreMaximised_ = false;
-        QTimer::singleShot(0, this, [this] { setWindowState(windowState() | Qt::WindowMaximized); });
-    }
-    return QWidget::event(event);
 }
 
 void TWebNavigator::SetCaption(const std::string& caption)
@@ -215,183 +202,13 @@ void TWebNavigator::Minimise()
     setWindowState(windowState() | Qt::WindowMinimized);
 }
 
-} // namespace ostrel::ui
-
-namespace ostrel::ui {
-
-namespace {
-using Method = void (TWebNavigator::*)();
-
-struct Binding {
-    Control control;
-    Method click;
-    Method enter;
-    Method leave;
-};
-
-// clang-format off
-constexpr std::array kBindings{
-    Binding{Control::BtnHome,              &TWebNavigator::JvXPButton6Click,         nullptr, nullptr},
-    Binding{Control::BtnOWS,               &TWebNavigator::Button1Click,             nullptr, nullptr},
-    Binding{Control::BtnFormulieren,       &TWebNavigator::BtnFormulierenClick,      nullptr, nullptr},
-    Binding{Control::BtnBestanden,         &TWebNavigator::BtnBestandenClick,        nullptr, nullptr},
-    Binding{Control::BtnOstrelWeb,         &TWebNavigator::BtnOstrelWebClick,        nullptr, nullptr},
-    Binding{Control::BtnDownloads,         &TWebNavigator::JvXPButton3Click,         nullptr, nullptr},
-    Binding{Control::btnPIM,               &TWebNavigator::btnPIMClick,              &TWebNavigator::btnPIMMouseEnter,              &TWebNavigator::btnPIMMouseLeave},
-    Binding{Control::BtnHelpdesk,          &TWebNavigator::JvXPButton5Click,         &TWebNavigator::BtnHelpdeskMouseEnter,         &TWebNavigator::BtnHelpdeskMouseLeave},
-    Binding{Control::btnTeamviewer,        &TWebNavigator::btnTeamviewerClick,       &TWebNavigator::btnTeamviewerMouseEnter,       &TWebNavigator::btnTeamviewerMouseLeave},
-    Binding{Control::btnPolisvoorwaarden,  &TWebNavigator::btnPolisvoorwaardenClick, &TWebNavigator::btnPolisvoorwaardenMouseEnter, &TWebNavigator::btnPolisvoorwaardenMouseLeave},
-    Binding{Control::btnPortaal,           &TWebNavigator::btnPortaalClick,          &TWebNavigator::btnPortaalMouseEnter,          &TWebNavigator::btnPortaalMouseLeave},
-    Binding{Control::btnIntranet,          &TWebNavigator::btnIntranetClick,         &TWebNavigator::btnIntranetMouseEnter,         &TWebNavigator::btnIntranetMouseLeave},
-    Binding{Control::btnCalculator,        &TWebNavigator::btnCalculatorClick,       &TWebNavigator::btnCalculatorMouseEnter,       &TWebNavigator::btnCalculatorMouseLeave},
-    Binding{Control::JvTransparentButton1, &TWebNavigator::JvTransparentButton1lick, nullptr, nullptr},
-    Binding{Control::JvImage1,             &TWebNavigator::JvImage1Click,            nullptr, nullptr},
-};
-// clang-format on
-
-// The hover underline: exactly underlined, or regular.
-void underline(TJvTransparentButton* button, bool on)
+void TWebNavigator::openFindBar()
 {
-    QFont font = button->font();
-    font.setUnderline(on);
-    font.setBold(false);
-    font.setItalic(false);
-    font.setStrikeOut(false);
-    button->setFont(font);
-    button->update();
-}
-} // namespace
-
-void TWebNavigator::bindHeader()
-{
-    BtnFormulieren = header_->Get<TJvTransparentButton>(Control::BtnFormulieren);
-    BtnDownloads = header_->Get<TJvTransparentButton>(Control::BtnDownloads);
-    BtnHome = header_->Get<TJvTransparentButton>(Control::BtnHome);
-    BtnHelpdesk = header_->Get<TJvTransparentButton>(Control::BtnHelpdesk);
-    BtnOWS = header_->Get<TJvTransparentButton>(Control::BtnOWS);
-    BtnOstrelWeb = header_->Get<TJvTransparentButton>(Control::BtnOstrelWeb);
-    BtnBestanden = header_->Get<TJvTransparentButton>(Control::BtnBestanden);
-    LblAdres = header_->Get<TRzLabel>(Control::LblAdres);
-    LblUrl = header_->Get<TRzURLLabel>(Control::LblUrl);
-    LblMail = header_->Get<TRzURLLabel>(Control::LblMail);
-    btnTeamviewer = header_->Get<TJvTransparentButton>(Control::btnTeamviewer);
-    btnCalculator = header_->Get<TJvTransparentButton>(Control::btnCalculator);
-    btnPolisvoorwaarden = header_->Get<TJvTransparentButton>(Control::btnPolisvoorwaarden);
-    btnPortaal = header_->Get<TJvTransparentButton>(Control::btnPortaal);
-    bvl1 = header_->Get<TBevel>(Control::bvl1);
-    JvImage1 = header_->Get<TJvImage>(Control::JvImage1);
-    bvl2 = header_->Get<TBevel>(Control::bvl2);
-    btnIntranet = header_->Get<TJvTransparentButton>(Control::btnIntranet);
-    btnPIM = header_->Get<TJvTransparentButton>(Control::btnPIM);
-    JvTransparentButton1 = header_->Get<TJvTransparentButton>(Control::JvTransparentButton1);
-
-    // Every handler runs guarded: an error it raises ends in the error box, never in Qt.
-    auto guarded = [this](Method method) -> Handler {
-        if (!method)
-            return {};
-        return [this, method] { app::TApplication::Guarded([&] { (this->*method)(); }); };
-    };
-    // The header acts whatever a page or the program asks: the question goes first (a window of
-    // ours is cancelled, a page's dialog dismissed), and the click runs once the engine has its
-    // answer.
-    auto clicked = [this, guarded](Method method) -> Handler {
-        return [this, run = guarded(method)] { web::Trust::AfterQuestions(this, run); };
-    };
-    for (const Binding& binding : kBindings) {
-        TGraphicControl* control = header_->Widget(binding.control);
-        control->OnClick = clicked(binding.click);
-        control->OnMouseEnter = guarded(binding.enter);
-        control->OnMouseLeave = guarded(binding.leave);
+    if (!findBar_) { // made when first wanted: its line edit and buttons cost 10 ms at start
+        auto* column = static_cast<QVBoxLayout*>(layout());
+        column->insertWidget(column->indexOf(WebBrowser) + 1, findBar_ = new web::FindBar(this, WebBrowser));
     }
-    PnlMenu->OnMouseDown = [this](QMouseEvent* event) {
-        app::TApplication::Guarded([&] { PnlMenuMouseDown(event); });
-    };
-}
-
-// What any browser offers (app::kBrowserKeys), on this window's browser.
-bool TWebNavigator::browserAction(app::BrowserAction action, QObject* target)
-{
-    const auto zoom = [this](double step) {
-        WebBrowser->setZoomFactor(step == 0 ? 1.0 : std::clamp(WebBrowser->zoomFactor() + step, 0.25, 5.0));
-    };
-    using enum app::BrowserAction;
-    switch (action) {
-    case Print:
-        WebBrowser->PrintWithDialog();
-        return true;
-    case ZoomIn:
-        zoom(0.1);
-        return true;
-    case ZoomOut:
-        zoom(-0.1);
-        return true;
-    case ZoomReset:
-        zoom(0);
-        return true;
-    case Find:
-        if (!findBar_) { // made when first wanted: its line edit and buttons cost 10 ms at start
-            auto* column = static_cast<QVBoxLayout*>(layout());
-            column->insertWidget(column->indexOf(WebBrowser) + 1,
-                                 findBar_ = new web::FindBar(this, WebBrowser));
-        }
-        findBar_->Open();
-        return true;
-    case Back:
-        WebBrowser->triggerPageAction(QWebEnginePage::Back);
-        return true;
-    case Forward:
-        WebBrowser->triggerPageAction(QWebEnginePage::Forward);
-        return true;
-    case Stop:
-        // Escape in the find bar closes the bar, in a page's dialog it cancels the dialog.
-        if (!WebBrowser->page()->isLoading() ||
-            (findBar_ && findBar_->isAncestorOf(qobject_cast<QWidget*>(target))) ||
-            web::PageDialog::Holds(target) || headerKeys_->Holds(target))
-            return false;
-        WebBrowser->triggerPageAction(QWebEnginePage::Stop);
-        return true;
-    case NextPane:
-        nextPane(target, QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
-        return true;
-    }
-    return false;
-}
-
-namespace {
-// The first control of a bar that the Tab key reaches, if it shows one.
-QWidget* firstTabStop(QWidget* bar)
-{
-    if (!bar || !bar->isVisible())
-        return nullptr;
-    for (QWidget* child : bar->findChildren<QWidget*>())
-        if (child->isVisible() && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus))
-            return child;
-    return nullptr;
-}
-} // namespace
-
-// F6 goes round the page, the header, then each bar that shows (the blocked-window bar, the find
-// bar, the downloads); Shift+F6 the other way.
-void TWebNavigator::nextPane(QObject* from, bool backwards)
-{
-    QList<QWidget*> bars;
-    for (QWidget* bar : {static_cast<QWidget*>(WebBrowser->findChild<web::BlockedWindowBar*>()),
-                         static_cast<QWidget*>(findBar_), static_cast<QWidget*>(downloads_)})
-        if (firstTabStop(bar))
-            bars << bar;
-    const auto* widget = qobject_cast<const QWidget*>(from);
-    qsizetype at = headerKeys_->Holds(from) ? 1 : 0; // the page, and anything else
-    for (qsizetype i = 0; i < bars.size(); ++i)
-        if (widget && bars[i]->isAncestorOf(widget))
-            at = 2 + i;
-    const qsizetype panes = 2 + bars.size();
-    const qsizetype next = (at + (backwards ? panes - 1 : 1)) % panes;
-    if (next == 0)
-        WebBrowser->setFocus(Qt::TabFocusReason);
-    else if (next == 1)
-        headerKeys_->Enter(backwards);
-    else
-        firstTabStop(bars[next - 2])->setFocus(Qt::TabFocusReason);
+    findBar_->Open();
 }
 
 void TWebNavigator::ApplyCompactLayout()
@@ -418,288 +235,14 @@ void TWebNavigator::enableIE8Standard()
     host::EnableBrowserEmulation(*services_.registry, services_.process.programPath);
 }
 
-// Any mouse button on the header's background drags the window, as its title bar would.
-void TWebNavigator::PnlMenuMouseDown(QMouseEvent* event)
-{
-    PnlMenu->StartWindowMove(event);
-}
-
-void TWebNavigator::JvXPButton6Click()
-{
-    commands_.Run(Control::BtnHome);
-}
-void TWebNavigator::Button1Click()
-{
-    commands_.Run(Control::BtnOWS);
-}
-void TWebNavigator::BtnFormulierenClick()
-{
-    commands_.Run(Control::BtnFormulieren);
-}
-void TWebNavigator::BtnBestandenClick()
-{
-    commands_.Run(Control::BtnBestanden);
-}
-void TWebNavigator::BtnOstrelWebClick()
-{
-    commands_.Run(Control::BtnOstrelWeb);
-}
-void TWebNavigator::JvXPButton3Click()
-{
-    commands_.Run(Control::BtnDownloads);
-}
-void TWebNavigator::btnPIMClick()
-{
-    commands_.Run(Control::btnPIM);
-}
-void TWebNavigator::JvXPButton5Click()
-{
-    commands_.Run(Control::BtnHelpdesk);
-}
-void TWebNavigator::btnTeamviewerClick()
-{
-    commands_.Run(Control::btnTeamviewer);
-}
-void TWebNavigator::btnPolisvoorwaardenClick()
-{
-    commands_.Run(Control::btnPolisvoorwaarden);
-}
-void TWebNavigator::btnPortaalClick()
-{
-    commands_.Run(Control::btnPortaal);
-}
-void TWebNavigator::btnIntranetClick()
-{
-    commands_.Run(Control::btnIntranet);
-}
-void TWebNavigator::btnCalculatorClick()
-{
-    commands_.Run(Control::btnCalculator);
-}
-void TWebNavigator::JvTransparentButton1lick()
-{
-    commands_.Run(Control::JvTransparentButton1);
-}
-void TWebNavigator::JvImage1Click()
-{
-    commands_.Run(Control::JvImage1);
-}
-
 void TWebNavigator::WebBrowserDocumentComplete(bool /*topLevel*/, const std::string& url)
 {
     ftpHandOff_.DocumentCompleted(*WebBrowser, url);
 }
 
-namespace {
-int virtualKeyOf(const QKeyEvent& key)
-{
-    switch (key.key()) {
-    case Qt::Key_F2:
-        return app::VK_F2;
-    case Qt::Key_F4:
-        return app::VK_F4;
-    case Qt::Key_F5:
-        return app::VK_F5;
-    case Qt::Key_F6:
-        return app::VK_F6;
-    case Qt::Key_F11:
-        return app::VK_F11;
-    case Qt::Key_F12:
-        return app::VK_F12;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return app::VK_TAB;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return app::VK_RETURN;
-    case Qt::Key_Backspace:
-        return app::VK_BACK;
-    case Qt::Key_Left:
-        return app::VK_LEFT;
-    case Qt::Key_Right:
-        return app::VK_RIGHT;
-    case Qt::Key_Delete:
-        return app::VK_DELETE;
-    case Qt::Key_Escape:
-        return app::VK_ESCAPE;
-    case Qt::Key_0:
-        return app::VK_0;
-    case Qt::Key_F:
-        return app::VK_F;
-    case Qt::Key_P:
-        return app::VK_P;
-    case Qt::Key_Plus:
-        return (key.modifiers() & Qt::KeypadModifier) ? app::VK_ADD : app::VK_OEM_PLUS;
-    case Qt::Key_Equal:
-        return app::VK_OEM_PLUS; // the "=/+" key without Shift
-    case Qt::Key_Minus:
-        return (key.modifiers() & Qt::KeypadModifier) ? app::VK_SUBTRACT : app::VK_OEM_MINUS;
-    default:
-        return 0;
-    }
-}
-} // namespace
-
-namespace {
-// A click or an activating key of the user's on a page, in this window or one a page opened, not
-// on a dialog over it: what lets a page make one thing happen outside itself (web/trust.h). A
-// page's script makes no such event.
-bool userActsOnAPage(const QWidget* widget, const QEvent& event)
-{
-    const bool click = event.type() == QEvent::MouseButtonPress && event.spontaneous();
-    const auto* key = event.type() == QEvent::KeyPress ? static_cast<const QKeyEvent*>(&event) : nullptr;
-    const bool activates =
-        key && !key->isAutoRepeat() &&
-        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space);
-    if (!widget || !(click || activates) || web::PageDialog::Holds(widget))
-        return false;
-    for (const QWidget* parent = widget->parentWidget(); parent; parent = parent->parentWidget())
-        if (qobject_cast<const QWebEngineView*>(parent))
-            return true;
-    return false;
-}
-} // namespace
-
 void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bool& Handled)
 {
-    auto* widget = qobject_cast<QWidget*>(target);
-    if (userActsOnAPage(widget, *event))
-        WebBrowser->trust().UserActed();
-    const bool inBrowser = widget && widget != WebBrowser && WebBrowser->isAncestorOf(widget);
-    app::Message message;
-    message.targetInBrowser = inBrowser;
-    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
-    if (key) {
-        const auto* keyEvent = static_cast<QKeyEvent*>(event);
-        // Each key once: at its first delivery, as the window system or the accessibility bridge
-        // sends it, not the copy the engine hands back when the page left it alone.
-        const app::KeyDeliveries::Key id{event->type(), keyEvent->key(),
-                                         static_cast<int>(keyEvent->modifiers()), keyEvent->nativeScanCode(),
-                                         keyEvent->nativeVirtualKey()};
-        const std::int64_t now = keyClock_.elapsed();
-        if (target == this && !event->spontaneous() && keyDeliveries_.HandBack(id, now)) {
-            // The window's own focus handling never gets Tab or Enter from the page.
-            const int vk = virtualKeyOf(*keyEvent);
-            Handled = vk == app::VK_TAB || vk == app::VK_RETURN;
-            return;
-        }
-        // A key that goes on to the page may come back from it.
-        struct ToPage {
-            app::KeyDeliveries& deliveries;
-            const app::KeyDeliveries::Key& id;
-            std::int64_t now;
-            bool inBrowser;
-            const bool& handled;
-            ~ToPage()
-            {
-                if (inBrowser && !handled)
-                    deliveries.ToPage(id, now);
-            }
-        } toPage{keyDeliveries_, id, now, inBrowser, Handled};
-        if (keyEvent->isAutoRepeat() && event->type() == QEvent::KeyRelease)
-            return;
-        if (event->type() == QEvent::KeyPress && widget && widget->window() == this) {
-            const auto action =
-                app::BrowserKeyAction(virtualKeyOf(*keyEvent), keyEvent->modifiers() & Qt::ControlModifier,
-                                      keyEvent->modifiers() & Qt::AltModifier);
-            if (action && browserAction(*action, target)) {
-                Handled = true;
-                return;
-            }
-        }
-        const bool alt = keyEvent->modifiers() & Qt::AltModifier;
-        using Kind = app::Message::Kind;
-        message.kind = event->type() == QEvent::KeyPress ? (alt ? Kind::SysKeyDown : Kind::KeyDown)
-                                                         : (alt ? Kind::SysKeyUp : Kind::KeyUp);
-        message.virtualKey = virtualKeyOf(*keyEvent);
-        message.extendedKey =
-            !(keyEvent->modifiers() & Qt::KeypadModifier) && message.virtualKey != app::VK_BACK;
-    } else if (event->type() == QEvent::Close) {
-        message.kind = app::Message::Kind::Close;
-    } else if (event->type() == QEvent::MouseButtonPress && event->spontaneous() && widget &&
-               widget->window() == this) {
-        // The mouse's side buttons go back and forward, as in any browser.
-        const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
-        const int vk = button == Qt::BackButton      ? app::VK_XBUTTON1
-                       : button == Qt::ForwardButton ? app::VK_XBUTTON2
-                                                     : 0;
-        if (const auto action = app::BrowserKeyAction(vk, false, false))
-            Handled = browserAction(*action, target);
-        return;
-    } else {
-        return;
-    }
-    // No shortcut fires while a question of ours waits for its answer (the error box among them).
-    if (web::Trust::QuestionOpen() && key)
-        return;
-
-    const app::FilterResult result = app::FilterMessage(message, compactMode_);
-    if (result.click)
-        header_->Widget(*result.click)->Click();
-    if (result.nullified) {
-        event->ignore();
-        Handled = true; // the close request reaches nothing
-        return;
-    }
-    // A key for the page goes on to its target, the page, and nowhere else.
-    Handled = result.handled && !result.forwardToBrowser;
-}
-
-void TWebNavigator::btnPIMMouseEnter()
-{
-    underline(btnPIM, true);
-}
-void TWebNavigator::btnPIMMouseLeave()
-{
-    underline(btnPIM, false);
-}
-void TWebNavigator::BtnHelpdeskMouseEnter()
-{
-    underline(BtnHelpdesk, true);
-}
-void TWebNavigator::BtnHelpdeskMouseLeave()
-{
-    underline(BtnHelpdesk, false);
-}
-void TWebNavigator::btnTeamviewerMouseEnter()
-{
-    underline(btnTeamviewer, true);
-}
-void TWebNavigator::btnTeamviewerMouseLeave()
-{
-    underline(btnTeamviewer, false);
-}
-void TWebNavigator::btnPolisvoorwaardenMouseEnter()
-{
-    underline(btnPolisvoorwaarden, true);
-}
-void TWebNavigator::btnPolisvoorwaardenMouseLeave()
-{
-    underline(btnPolisvoorwaarden, false);
-}
-void TWebNavigator::btnPortaalMouseEnter()
-{
-    underline(btnPortaal, true);
-}
-void TWebNavigator::btnPortaalMouseLeave()
-{
-    underline(btnPortaal, false);
-}
-void TWebNavigator::btnIntranetMouseEnter()
-{
-    underline(btnIntranet, true);
-}
-void TWebNavigator::btnIntranetMouseLeave()
-{
-    underline(btnIntranet, false);
-}
-void TWebNavigator::btnCalculatorMouseEnter()
-{
-    underline(btnCalculator, true);
-}
-void TWebNavigator::btnCalculatorMouseLeave()
-{
-    underline(btnCalculator, false);
+    keys_->Filter(target, event, Handled);
 }
 
 } // namespace ostrel::ui

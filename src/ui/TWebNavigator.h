@@ -1,7 +1,6 @@
 // The main window: the header panel of destination buttons over the embedded browser.
 #pragma once
 
-#include "app/messagefilter.h"
 #include "app/startup.h"
 #include "app/supportfacts.h"
 #include "navigation/destinations.h"
@@ -13,15 +12,12 @@
 #include "ui/transparentbutton.h"
 #include "ui/urllabel.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
-class QCloseEvent;
 class QEvent;
-class QKeyEvent;
 class QMouseEvent;
 
 namespace ostrel::host {
@@ -45,6 +41,7 @@ namespace ostrel::ui {
 class AboutWindow;
 class Header;
 class HeaderKeys;
+class WindowKeys;
 
 class TWebNavigator final : public QWidget, public app::StartupWindow {
     Q_OBJECT
@@ -124,21 +121,19 @@ public:
 
     void PnlMenuMouseDown(QMouseEvent* event);
 
-    // Every event of the application passes here first (see app/messagefilter.h).
+    // Every event of the application passes here first (see ui/windowkeys.h).
     void ApplicationEvents1Message(QObject* target, QEvent* event, bool& Handled);
     void WebBrowserDocumentComplete(bool topLevel, const std::string& url);
 
     // "Over Ostrel Web" from the page menu: the support window, or the open one raised.
     void ShowAbout();
 
-protected:
-    bool event(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void bindHeader();
-    bool browserAction(app::BrowserAction action, QObject* target);
-    void nextPane(QObject* from, bool backwards);
+    // The one way a header control's action runs: its click, its function key, the header's
+    // keyboard route and a screen reader's press all come here.
+    void runControl(Control control);
+    void openFindBar();
     void supportFactsChanged();
 
     host::Services& services_;
@@ -152,10 +147,8 @@ private:
     navigation::PortalRequests portal_;
     navigation::Commands commands_;
     navigation::FtpHandOff ftpHandOff_;
-    app::KeyDeliveries keyDeliveries_;
-    QElapsedTimer keyClock_;
+    std::unique_ptr<WindowKeys> keys_;
     bool compactMode_ = false; // set once by the "light" switch; while set, F2 and F4 do nothing
-    bool restoreMaximised_ = false;
 };
 
 } // namespace ostrel::ui

@@ -23,8 +23,8 @@ public:
     explicit TGraphicControl(QWidget* parent);
 
     void SetHint(const QString& hint);
-    // Runs the click handler as a user's click would, without any change of look: the keyboard, a
-    // shortcut and assistive technology press a control so.
+    // Runs the click handler as a user's click would, without any change of look: the keyboard and
+    // assistive technology press a control so.
     void Click();
 
     Handler OnClick;

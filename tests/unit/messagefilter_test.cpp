@@ -63,13 +63,13 @@ TEST(KeyDeliveries, onlyTheCopyOfAKeyThatWentToThePageIsAHandBackAndOnlyOnce)
     const Key shiftF5Up{7, 0x01000034, 0x02000000, 71, 0xffc2};
     KeyDeliveries deliveries;
     EXPECT_FALSE(deliveries.HandBack(f5Up, 0)) << "nothing went to the page: a first delivery";
-    deliveries.ToPage(f5Down, 10);
-    deliveries.ToPage(f5Up, 20);
+    deliveries.SentToPage(f5Down, 10);
+    deliveries.SentToPage(f5Up, 20);
     EXPECT_FALSE(deliveries.HandBack(shiftF5Up, 25)) << "another key";
     EXPECT_TRUE(deliveries.HandBack(f5Up, 25));
     EXPECT_FALSE(deliveries.HandBack(f5Up, 26)) << "each hand-back once";
     EXPECT_TRUE(deliveries.HandBack(f5Down, 30)) << "in any order";
-    deliveries.ToPage(f5Up, 100);
+    deliveries.SentToPage(f5Up, 100);
     EXPECT_FALSE(deliveries.HandBack(f5Up, 100 + KeyDeliveries::kHandBackWithinMs + 1))
         << "too late: another key";
 }
