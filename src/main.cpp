@@ -1,8 +1,8 @@
-#include "app/TApplication.h"
 #include "app/startup.h"
-#include "app/startuptrace.h"
 #include "host/proxyroute.h"
 #include "host/services.h"
+#include "startuptrace.h"
+#include "ui/TApplication.h"
 #include "ui/TWebNavigator.h"
 #include "web/browserprofile.h"
 #include "web/popupwindow.h"
@@ -64,9 +64,8 @@ constexpr const char* kHelp =
 
 int main(int argc, char* argv[])
 {
-    using ostrel::app::StartupMark;
-    using ostrel::app::TApplication;
-    StartupMark("main");
+    using ostrel::ui::TApplication;
+    const ostrel::StartupTrace trace("main");
     // Taken before Qt removes the arguments it knows from argv.
     const ostrel::host::ProcessInfo process = ostrel::host::CurrentProcess(argc, argv);
     // Answered without a window; any other argument is read by the start-up's switch scan.
@@ -76,14 +75,14 @@ int main(int argc, char* argv[])
             return 0;
         }
     }
-    ostrel::app::PrepareApplication();
+    ostrel::ui::PrepareApplication();
     TApplication application(argc, argv);
-    StartupMark("application made");
+    trace.Mark("application made");
     // The session's proxy logins and the browser profile are the program's: the pages and the
     // gateway probe share the logins, and the profile goes after every page, before the application.
     ostrel::host::ProxyLogins proxyLogins;
     ostrel::host::Services services = ostrel::host::PlatformServices(process, proxyLogins);
-    StartupMark("services made");
+    trace.Mark("services made");
     ostrel::web::BrowserProfile profile(proxyLogins);
 
     std::unique_ptr<ostrel::ui::TWebNavigator> webNavigator;
@@ -93,14 +92,14 @@ int main(int argc, char* argv[])
         showApplicationError(error);
         return 1;
     }
-    StartupMark("window made");
+    trace.Mark("window made");
     if (lcStartup().isDebugEnabled())
         QObject::connect(webNavigator->WebBrowser->page(), &QWebEnginePage::loadFinished,
-                         [](bool ok) { StartupMark(ok ? "a page loaded" : "a page failed"); });
+                         [&trace](bool ok) { trace.Mark(ok ? "a page loaded" : "a page failed"); });
     TApplication::Guarded([&] { webNavigator->FormCreate(); });
-    StartupMark("sequence done");
+    trace.Mark("sequence done");
     webNavigator->show();
-    StartupMark("window shown");
+    trace.Mark("window shown");
     // The launcher's show command ("start /min") counts once, when the message loop starts.
     QTimer::singleShot(0, webNavigator.get(),
                        [window = webNavigator.get(), showCommand = process.showCommand] {

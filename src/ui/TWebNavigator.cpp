@@ -1,6 +1,6 @@
 #include "ui/TWebNavigator.h"
 
-#include "app/TApplication.h"
+#include "ui/TApplication.h"
 #include "app/browseremulation.h"
 #include "app/switches.h"
 #include "base/version.h"
@@ -118,16 +118,16 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
         .zoom = [this] { return WebBrowser->zoomFactor(); },
         .setZoom = [this](double factor) { WebBrowser->setZoomFactor(factor); },
     });
-    ApplicationEvents1 = new app::TApplicationEvents(this);
+    ApplicationEvents1 = new TApplicationEvents(this);
     ApplicationEvents1->OnMessage = [this](QObject* target, QEvent* event, bool& handled) {
         ApplicationEvents1Message(target, event, handled);
     };
     WebBrowser->SetOnDocumentComplete([this](bool topLevel, const std::string& url) {
-        app::TApplication::Guarded([&] { WebBrowserDocumentComplete(topLevel, url); });
+        TApplication::Guarded([&] { WebBrowserDocumentComplete(topLevel, url); });
     });
     WebBrowser->SetOnOutsideAddress([this](const std::string& url) { services_.shell->OpenUrl(url); });
     WebBrowser->SetOnPageOutsideAddress([this](const std::string& url) {
-        app::TApplication::Guarded([&] { ftpHandOff_.PageWentTo(*WebBrowser, url); });
+        TApplication::Guarded([&] { ftpHandOff_.PageWentTo(*WebBrowser, url); });
     });
     WebBrowser->SetProgramNames([this](const QString& scheme) {
         return QString::fromStdString(services_.shell->ProgramForScheme(scheme.toStdString()));
@@ -141,7 +141,7 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
     });
     const QString title = QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size());
     WebBrowser->SetProgramMenuEntry(QStringLiteral("Over ") + title,
-                                    [this] { app::TApplication::Guarded([this] { ShowAbout(); }); });
+                                    [this] { TApplication::Guarded([this] { ShowAbout(); }); });
 }
 
 void TWebNavigator::ShowAbout()

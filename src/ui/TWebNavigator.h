@@ -27,20 +27,17 @@ struct Services;
 
 namespace ostrel::web {
 class DownloadBar;
-class FindBar;
 class BrowserProfile;
+class FindBar;
 class WebEngineBrowser;
 } // namespace ostrel::web
-
-namespace ostrel::app {
-class TApplicationEvents;
-}
 
 namespace ostrel::ui {
 
 class AboutWindow;
 class Header;
 class HeaderKeys;
+class TApplicationEvents;
 class WindowKeys;
 
 class TWebNavigator final : public QWidget, public app::StartupWindow {
@@ -74,7 +71,7 @@ public:
     TRzLabel* LblAdres;
     TRzURLLabel* LblUrl;
     TRzURLLabel* LblMail;
-    app::TApplicationEvents* ApplicationEvents1;
+    TApplicationEvents* ApplicationEvents1;
     TJvTransparentButton* btnTeamviewer;
     TJvTransparentButton* btnCalculator;
     TJvTransparentButton* btnPolisvoorwaarden;

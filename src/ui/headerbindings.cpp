@@ -2,7 +2,7 @@
 // click and hover handlers, the way a control's action runs, and the handlers themselves.
 #include "ui/TWebNavigator.h"
 
-#include "app/TApplication.h"
+#include "ui/TApplication.h"
 #include "ui/headerlayout.h"
 #include "web/trust.h"
 
@@ -48,7 +48,7 @@ Handler guarded(TWebNavigator* window, Method method)
 {
     if (!method)
         return {};
-    return [window, method] { app::TApplication::Guarded([&] { (window->*method)(); }); };
+    return [window, method] { TApplication::Guarded([&] { (window->*method)(); }); };
 }
 
 // The hover underline: exactly underlined, or regular.
@@ -96,7 +96,7 @@ void TWebNavigator::bindHeader()
         control->OnMouseLeave = guarded(this, binding.leave);
     }
     PnlMenu->OnMouseDown = [this](QMouseEvent* event) {
-        app::TApplication::Guarded([&] { PnlMenuMouseDown(event); });
+        TApplication::Guarded([&] { PnlMenuMouseDown(event); });
     };
 }
 

@@ -1,6 +1,6 @@
 // The end-to-end tests drive the real browser engine in this process, with its own empty
 // configuration, data and cache folders, network and X display.
-#include "app/TApplication.h"
+#include "ui/TApplication.h"
 #include "testprofile.h"
 #include "isolation.h"
 #ifdef OSTREL_E2E_OFFICE
@@ -37,8 +37,8 @@ int main(int argc, char** argv)
         return 1;
 #endif
 
-    ostrel::app::PrepareApplication();
-    ostrel::app::TApplication application(argc, argv);
+    ostrel::ui::PrepareApplication();
+    ostrel::ui::TApplication application(argc, argv);
     const ostrel::testing::TestProfile profile;
     const int result = RUN_ALL_TESTS();
     // What the tests' windows left for deletion goes while the event loop runs, before the engine

@@ -6,7 +6,7 @@
 #include "standin.h"
 #include "testprofile.h"
 
-#include "app/TApplication.h"
+#include "ui/TApplication.h"
 #include "app/startup.h"
 #include "host/services.h"
 #include "navigation/portal.h"
@@ -100,7 +100,7 @@ struct StartedWindow {
     {
         window.installEventFilter(&clock);
         clock.sinceStart.start();
-        app::TApplication::Guarded([&] { window.FormCreate(); });
+        ui::TApplication::Guarded([&] { window.FormCreate(); });
         window.show();
     }
 };

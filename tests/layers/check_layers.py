@@ -9,7 +9,6 @@ import sys
 # The host interfaces: what the logic, the browser and the window program against.
 HOST_INTERFACES = {"account", "browser", "keyboard", "messages", "pause", "probe", "process",
                    "registry", "services", "shell"}
-LOGIC_IN_APP = {"browseremulation", "errorbox", "messagefilter", "startup", "supportfacts", "switches"}
 
 # Each layer and the layers it may include from (itself included).
 MAY_INCLUDE = {
@@ -32,9 +31,7 @@ def layer(path):
     folder = parts[0]
     if folder == "host":
         return "host interfaces" if len(parts) == 2 and stem in HOST_INTERFACES else "host"
-    if folder == "app":
-        return "logic" if stem in LOGIC_IN_APP else "ui"
-    return {"base": "base", "navigation": "logic", "web": "web", "ui": "ui"}.get(folder)
+    return {"base": "base", "app": "logic", "navigation": "logic", "web": "web", "ui": "ui"}.get(folder)
 
 
 def main():

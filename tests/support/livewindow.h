@@ -6,8 +6,8 @@
 #include "standin.h"
 #include "testprofile.h"
 
-#include "app/TApplication.h"
 #include "host/guipause.h"
+#include "ui/TApplication.h"
 #include "ui/TWebNavigator.h"
 #include "web/webenginebrowser.h"
 
@@ -32,7 +32,7 @@ struct LiveWindow {
     {
         window = std::make_unique<ui::TWebNavigator>(fakes.services, TestProfile::Get());
         if (startUp)
-            app::TApplication::Guarded([&] { window->FormCreate(); });
+            ui::TApplication::Guarded([&] { window->FormCreate(); });
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -53,7 +53,10 @@ struct LiveWindow {
     bool showing(const QString& url)
     {
         return waitFor(
-            [&] { return QString::fromStdString(browser().DocumentUrl()) == url && !browser().page()->isLoading(); },
+            [&] {
+                return QString::fromStdString(browser().DocumentUrl()) == url &&
+                       !browser().page()->isLoading();
+            },
             std::chrono::seconds(15));
     }
 };

@@ -1,5 +1,5 @@
 // The header's tests build the real window on Qt's offscreen platform: no display, no pages loaded.
-#include "app/TApplication.h"
+#include "ui/TApplication.h"
 #include "testprofile.h"
 
 #include <QTimer>
@@ -13,8 +13,8 @@ int main(int argc, char** argv)
         return RUN_ALL_TESTS();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1"); // the window holds a browser view, even unused
-    ostrel::app::PrepareApplication();
-    ostrel::app::TApplication application(argc, argv);
+    ostrel::ui::PrepareApplication();
+    ostrel::ui::TApplication application(argc, argv);
     const ostrel::testing::TestProfile profile;
     application.setStyle(QStringLiteral("Fusion")); // the same 3-D colours on every desktop
     const int result = RUN_ALL_TESTS();

@@ -7,7 +7,7 @@
 #include <exception>
 #include <functional>
 
-namespace ostrel::app {
+namespace ostrel::ui {
 
 class TApplication final : public QApplication {
     Q_OBJECT
@@ -17,8 +17,7 @@ public:
 
     // Qt's code must never see our exceptions: every entry point of ours that Qt calls runs through
     // here (or through notify, the last line of defence).
-    template <class F>
-    static void Guarded(F&& f)
+    template <class F> static void Guarded(F&& f)
     {
         try {
             f();
@@ -50,4 +49,4 @@ protected:
 // Before the application object exists: what must be settled up front (browser engine, scaling).
 void PrepareApplication();
 
-} // namespace ostrel::app
+} // namespace ostrel::ui

@@ -3,12 +3,21 @@
 // wall clock, so that a benchmark can line the steps up with what a server saw).
 #pragma once
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 
 Q_DECLARE_LOGGING_CATEGORY(lcStartup)
 
-namespace ostrel::app {
+namespace ostrel {
 
-void StartupMark(const char* step);
+// Made first thing in main(), with its first step.
+class StartupTrace {
+public:
+    explicit StartupTrace(const char* first);
+    void Mark(const char* step) const;
 
-} // namespace ostrel::app
+private:
+    QElapsedTimer sinceMain_;
+};
+
+} // namespace ostrel

@@ -1,4 +1,4 @@
-#include "app/TApplication.h"
+#include "ui/TApplication.h"
 
 #include "app/errorbox.h"
 #include "base/version.h"
@@ -16,7 +16,7 @@
 #include <QTranslator>
 #include <QWidget>
 
-namespace ostrel::app {
+namespace ostrel::ui {
 
 namespace {
 QString qs(std::string_view text)
@@ -112,7 +112,7 @@ void TApplication::HandleException(const std::exception_ptr& error)
 {
     if (QWidget* grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
-    QMessageBox box(QMessageBox::Critical, qs(kApplicationTitle), qs(ErrorBoxText(messageOf(error))),
+    QMessageBox box(QMessageBox::Critical, qs(kApplicationTitle), qs(app::ErrorBoxText(messageOf(error))),
                     QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText); // a message is text, never markup
     box.setWindowModality(Qt::ApplicationModal);
@@ -151,4 +151,4 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     }
 }
 
-} // namespace ostrel::app
+} // namespace ostrel::ui
