@@ -78,7 +78,9 @@ size_t OnBody(char*, size_t size, size_t count, void* user)
 
 } // namespace
 
-CurlProbe::CurlProbe(std::string agent, const ProxyLogins& logins) : agent_(std::move(agent)), logins_(logins) {}
+CurlProbe::CurlProbe(std::string agent, const ProxyLogins& logins) : agent_(std::move(agent)), logins_(logins)
+{
+}
 
 int CurlProbe::Probe(const std::string& url)
 {

@@ -3,8 +3,8 @@
 #include "base/version.h"
 #include "host/failurelog.h"
 #include "host/shell.h"
-#include "web/downloadrow.h"
 #include "web/browserprofile.h"
+#include "web/downloadrow.h"
 #include "web/launchfile.h"
 #include "web/trust.h"
 
@@ -71,8 +71,9 @@ QPushButton* plainButton(const QString& text, QWidget* parent)
 } // namespace
 
 DownloadBar::DownloadBar(QWidget* parent, BrowserProfile& profile, host::Shell& shell, Trust& trust)
-    : QWidget(parent), shell_(shell), profile_(profile), trust_(trust), scroll_(new QScrollArea(this)), summary_(new QWidget(this)),
-      summaryText_(new QLabel(summary_)), showAll_(plainButton(QStringLiteral("Alles tonen"), summary_))
+    : QWidget(parent), shell_(shell), profile_(profile), trust_(trust), scroll_(new QScrollArea(this)),
+      summary_(new QWidget(this)), summaryText_(new QLabel(summary_)),
+      showAll_(plainButton(QStringLiteral("Alles tonen"), summary_))
 {
     setObjectName(QStringLiteral("DownloadBar"));
     auto* layout = new QVBoxLayout(this);

@@ -9,7 +9,7 @@
 namespace ostrel::web {
 
 // Launch files are a few kilobytes; anything longer is not one.
-inline constexpr qsizetype kLaunchFileMaxBytes = 64 * 1024;
+inline constexpr qsizetype kLaunchFileMaxBytes = qsizetype{64} * 1024;
 
 // True for a name that says launch file (".ica", any case).
 bool HasLaunchFileName(const QString& fileName);

@@ -28,12 +28,15 @@ bool LinkClicks::Navigated(const QUrl& url)
 bool LinkClicks::pair(Entries& other, Entries& own, const QUrl& url)
 {
     const qint64 now = clock_();
-    const auto stale = [now](const std::pair<QString, qint64>& entry) { return now - entry.second > kClickValidMs; };
+    const auto stale = [now](const std::pair<QString, qint64>& entry) {
+        return now - entry.second > kClickValidMs;
+    };
     other.removeIf(stale);
     own.removeIf(stale);
     const QString address = url.toString(QUrl::FullyEncoded);
-    const auto found = std::find_if(other.begin(), other.end(),
-                                    [&](const std::pair<QString, qint64>& entry) { return entry.first == address; });
+    const auto found = std::find_if(other.begin(), other.end(), [&](const std::pair<QString, qint64>& entry) {
+        return entry.first == address;
+    });
     if (found != other.end()) {
         other.erase(found);
         return true;

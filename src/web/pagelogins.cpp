@@ -81,9 +81,9 @@ void PageLogins::ForProxy(const QUrl& url, QAuthenticator* authenticator, const 
         return;
     }
     proxyDialogOpen_ = true;
-    const bool given = LoginDialog::AskForProxy(page_.view(), proxyName_, next.attempt,
-                                                ProxyAttempts::kAttempts, earlier ? earlier->user : QString(),
-                                                authenticator);
+    const bool given =
+        LoginDialog::AskForProxy(page_.view(), proxyName_, next.attempt, ProxyAttempts::kAttempts,
+                                 earlier ? earlier->user : QString(), authenticator);
     proxyDialogOpen_ = false;
     if (!given) {
         proxyLogin_ = ProxyLogin::Cancelled;

@@ -33,17 +33,19 @@ public:
 
     // Who is asking.
     struct Asker {
-        QUrl page;                 // the page or frame that asks
-        QUrl from;                 // where what it asks for finally comes from (after redirects); empty: nothing
+        QUrl page; // the page or frame that asks
+        QUrl from; // where what it asks for finally comes from (after redirects); empty: nothing
         const QWidget* view = nullptr; // where a question for it would show; none: it shows no question
     };
     struct Answer {
-        bool insurers = false;     // the page, and where the thing comes from if it comes from anywhere, are the insurer's
-        quint64 act = 0;           // the user's act it may stand for: a click or key of theirs within kActMs that
-                                   // nothing was done for yet (TakeAct), else 0
+        bool insurers =
+            false; // the page, and where the thing comes from if it comes from anywhere, are the insurer's
+        quint64 act = 0; // the user's act it may stand for: a click or key of theirs within kActMs that
+                         // nothing was done for yet (TakeAct), else 0
         bool questionOpen = false; // a question of ours is open (QuestionOpen)
-        bool mayAsk = false;       // a question may go to the user now: the view's window is on the screen and
-                                   // the program is not in a pause (the start-up's shows its window after its pause)
+        bool mayAsk =
+            false; // a question may go to the user now: the view's window is on the screen and
+                   // the program is not in a pause (the start-up's shows its window after its pause)
     };
     Answer Ask(const Asker& asker) const;
     // For a download: the page that asked is the one whose navigation brought the file.

@@ -143,7 +143,8 @@ WebEngineBrowser::WebEngineBrowser(BrowserProfile& profile, host::Pause& pause, 
 // sending no certificate.
 void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreachable why)
 {
-    if (why == Unreachable::ProxyLoginCancelled && page_->logins().proxyLogin() == PageLogins::ProxyLogin::Refused)
+    if (why == Unreachable::ProxyLoginCancelled &&
+        page_->logins().proxyLogin() == PageLogins::ProxyLogin::Refused)
         why = Unreachable::ProxyLoginRefused;
     if (why == Unreachable::Failed && page_->logins().CertificateDeclined(info.url()))
         why = Unreachable::NoCertificate;
@@ -154,9 +155,10 @@ void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreac
     if (proxy.isEmpty() && OfTheProxy(why))
         if (const host::ProxyRoute route = host::SystemProxyRoute(info.url()); !route.direct())
             proxy = route.name();
-    host::Request request = engineUrlIsRequestUrl(info.url(), nav_.Last())
-                                ? nav_.Last()
-                                : host::Request{info.url().toString(QUrl::FullyEncoded).toStdString(), 0, {}, {}, {}};
+    host::Request request =
+        engineUrlIsRequestUrl(info.url(), nav_.Last())
+            ? nav_.Last()
+            : host::Request{info.url().toString(QUrl::FullyEncoded).toStdString(), 0, {}, {}, {}};
     unreachable_ = Failed{std::move(request), why};
     page_->setHtml(ErrorPageHtml(why, info.url(), proxy), info.url());
     if (ForWantOfNetwork(why))

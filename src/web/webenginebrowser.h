@@ -34,11 +34,12 @@ class WebEngineBrowser final : public QWebEngineView, public host::Browser {
 public:
     // profile and pause: the program's, which outlive the view; insurerOrigins: the insurer's
     // compiled-in hosts, which its pages, windows and downloads trust.
-    WebEngineBrowser(BrowserProfile& profile, host::Pause& pause, QList<QUrl> insurerOrigins, QWidget* parent);
+    WebEngineBrowser(BrowserProfile& profile, host::Pause& pause, QList<QUrl> insurerOrigins,
+                     QWidget* parent);
     ~WebEngineBrowser() override;
 
     using Browser::Navigate;
-    void Navigate(const host::Request& request) override;
+    void Navigate(const host::Request& asked) override;
     void Refresh2() override;
     void SetSilent(bool silent) override;
     bool Silent() const override;
@@ -69,7 +70,7 @@ private:
     bool clearGoesOn();
     void showUnreachable(const QWebEngineLoadingInfo& info, Unreachable why);
     void retryUnreachable();
-    void navigateNow(const host::Request& request);
+    void navigateNow(const host::Request& asked);
     void retryWhenTheNetworkIsBack();
 
     QWebEngineProfile* profile_;

@@ -218,8 +218,9 @@ void WebPage::openWindow(QWebEngineNewWindowRequest& request)
         qCWarning(lcFailures, "a window the page opened without a click was blocked: %s",
                   qPrintable(url.toString()));
         if (QWebEngineView* shown = view())
-            BlockedWindowBar::Show(
-                shown, url, [context = context_](const QUrl& address) { PopupWindow::Open(context, true)->load(address); });
+            BlockedWindowBar::Show(shown, url, [context = context_](const QUrl& address) {
+                PopupWindow::Open(context, true)->load(address);
+            });
         return;
     }
     request.openIn(PopupWindow::Open(context_, clicked));
@@ -366,8 +367,7 @@ void WebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, cons
         const QUrl link(report.mid(5).toString());
         if (linkClicks_.Clicked(link))
             context_.links.Clicked(view(), link);
-    }
-    else if (report == u"document")
+    } else if (report == u"document")
         leaving_ = Leaving::No; // the page the program took it to is there: it may ask
 }
 

@@ -42,9 +42,9 @@ struct ProgramMenuEntry;
 // What the main window's page shares with the windows it opens, and they with theirs.
 struct PageContext {
     BrowserProfile& profile;
-    Trust& trust;          // who asks
-    OutsideLinks& links;   // where the links for other programs go
-    host::Pause& pause;    // the program's: no question while it lasts
+    Trust& trust;                                   // who asks
+    OutsideLinks& links;                            // where the links for other programs go
+    host::Pause& pause;                             // the program's: no question while it lasts
     const ProgramMenuEntry* programEntry = nullptr; // the program's entry of the page menu
 };
 
@@ -128,8 +128,8 @@ private:
     enum class Leaving { No, Asked, Loading }; // Leave() was asked; the load it brought is under way
     Leaving leaving_ = Leaving::No;
     bool byLoad_ = false;
-    bool dialogsOff_ = false;                            // the user turned this page's dialogs off
-    QElapsedTimer lastDialog_;                           // when the page's last dialog closed
+    bool dialogsOff_ = false;  // the user turned this page's dialogs off
+    QElapsedTimer lastDialog_; // when the page's last dialog closed
     LinkClicks linkClicks_;
 };
 

@@ -2,8 +2,8 @@
 #include "fakes.h"
 
 #include "web/downloadbar.h"
-#include "web/launchfile.h"
 #include "web/initiators.h"
+#include "web/launchfile.h"
 #include "web/trust.h"
 
 #include <QDir>
@@ -114,7 +114,8 @@ TEST(Trust, answersWhoIsAskingAndCountsEachActOnce)
     const Case cases[] = {
         {"https://ows.ostrel.nl:443/", "", true, "the default port spelt out"},
         {"https://OWS.ostrel.nl/x", "", true, "the host in any case"},
-        {"http://127.0.0.1:47201/", "http://127.0.0.1:47201/launch.ica", true, "asked and served by the insurer"},
+        {"http://127.0.0.1:47201/", "http://127.0.0.1:47201/launch.ica", true,
+         "asked and served by the insurer"},
         {"http://ows.ostrel.nl/", "", false, "another scheme"},
         {"https://ows.ostrel.nl:8443/", "", false, "another port"},
         {"http://127.0.0.1:47290/", "", false, "another loopback port"},

@@ -11,7 +11,8 @@ namespace {
 TEST(ProxyAttempts, theKnownLoginFirstThenThreeQuestionsPerAddressThenRefusal)
 {
     using Step = ProxyAttempts::Step;
-    const QUrl page(QStringLiteral("http://portaal.example/")), frame(QStringLiteral("http://other.example/"));
+    const QUrl page(QStringLiteral("http://portaal.example/")),
+        frame(QStringLiteral("http://other.example/"));
     ProxyAttempts known, unknown;
     const std::pair<Step, int> withLogin[] = {
         {Step::UseKnown, 0}, {Step::Ask, 1}, {Step::Ask, 2}, {Step::Ask, 3}, {Step::Refuse, 0}};
@@ -24,7 +25,8 @@ TEST(ProxyAttempts, theKnownLoginFirstThenThreeQuestionsPerAddressThenRefusal)
     EXPECT_EQ(known.Asked(frame, true).step, Step::UseKnown) << "each address counts for itself";
     for (const int attempt : {1, 2, 3}) {
         const ProxyAttempts::Next next = unknown.Asked(page, false);
-        EXPECT_TRUE(next.step == Step::Ask && next.attempt == attempt) << "no login: the first question is attempt 1";
+        EXPECT_TRUE(next.step == Step::Ask && next.attempt == attempt)
+            << "no login: the first question is attempt 1";
     }
     EXPECT_EQ(unknown.Asked(page, false).step, Step::Refuse);
     unknown.Clear();

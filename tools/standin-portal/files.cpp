@@ -72,8 +72,8 @@ std::string minimal_pdf()
     const std::vector<std::string> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
-        "/Resources << /Font << /F1 5 0 R >> >> >>",
+        std::string("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R ") +
+            "/Resources << /Font << /F1 5 0 R >> >> >>",
         "<< /Length " + std::to_string(stream.size()) + " >>\nstream\n" + stream + "\nendstream",
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
     };
@@ -274,7 +274,7 @@ void Files::reset_connection(int fd) const
     // shuts the socket down first, which sends an orderly end before the reset.
     sockaddr unspecified{};
     unspecified.sa_family = AF_UNSPEC;
-    connect(fd, &unspecified, sizeof unspecified);
+    (void)connect(fd, &unspecified, sizeof unspecified); // the reset is all there is to it
 }
 
 // /files/slow.bin: the pieces go out at an even pace, the first at once and the last `ms` after it.

@@ -20,8 +20,8 @@ Services PlatformServices(const ProcessInfo& process, ProxyLogins& proxyLogins)
     auto pause = std::make_unique<GuiPause>();
     services.shell = std::make_unique<WinShell>();
     services.account = std::make_unique<SystemAccountDomain>();
-    services.probe =
-        std::make_unique<BackgroundProbe>(std::make_unique<WinInetProbe>(std::string(kApplicationTitle)), *pause);
+    services.probe = std::make_unique<BackgroundProbe>(
+        std::make_unique<WinInetProbe>(std::string(kApplicationTitle)), *pause);
     services.pause = std::move(pause);
     services.messages = std::make_unique<QtMessageDialog>();
     return services;
