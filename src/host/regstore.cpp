@@ -106,7 +106,8 @@ bool Save(const QString& path, const RegDocument& document)
     QSaveFile file(path);
     if (!(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() &&
           file.commit())) {
-        qCWarning(lcFailures, "\"%s\" cannot be written: %s", qPrintable(path), qPrintable(file.errorString()));
+        qCWarning(lcFailures, "\"%s\" cannot be written: %s", qPrintable(path),
+                  qPrintable(file.errorString()));
         return false;
     }
     // The new file keeps the old one's mode (QSaveFile gives a mode-000 file 0600).
@@ -151,8 +152,7 @@ private:
 
 // A reading of the store's file, and how it went, noted for the service desk. A file empty to the
 // eye tells as much as none.
-template <class Read>
-RegDocument Noted(RegistryStoreStatus& status, Read read)
+template <class Read> RegDocument ReadNotingHowItWent(RegistryStoreStatus& status, Read read)
 {
     using Reading = RegistryStoreStatus::Reading;
     try {
@@ -209,7 +209,7 @@ std::unique_ptr<RegistryKey> RegFileStore::OpenKeyReadOnly(const std::string& pa
 {
     if (!RegDocument::IsKeyPath(path))
         return nullptr;
-    const RegDocument document = Noted(status_, [&] { return Load(filePath_); });
+    const RegDocument document = ReadNotingHowItWent(status_, [&] { return Load(filePath_); });
     if (!document.HasKey(path))
         return nullptr;
     return std::make_unique<FileKey>(filePath_, path, false, document.Values(path));
@@ -220,7 +220,8 @@ std::unique_ptr<RegistryKey> RegFileStore::CreateKey(const std::string& path)
     try {
         if (!RegDocument::IsKeyPath(path))
             return nullptr;
-        RegDocument document = Noted(status_, [&] { return LoadOrSetAside(filePath_, status_); });
+        RegDocument document =
+            ReadNotingHowItWent(status_, [&] { return LoadOrSetAside(filePath_, status_); });
         // Windows persists a created key at once; opening one that exists writes nothing.
         document.AddKey(path);
         if (document.Edited()) {

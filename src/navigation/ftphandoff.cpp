@@ -4,7 +4,7 @@
 
 namespace ostrel::navigation {
 
-void FtpHandOff::DocumentCompleted(host::Browser& browser, const std::string& eventUrl)
+void FtpHandOff::UnsilenceAndHandOff(host::Browser& browser, const std::string& eventUrl)
 {
     browser.SetSilent(false);
     if (eventUrl.find("ftp://") == std::string::npos || guard_) {

@@ -237,7 +237,7 @@ void TWebNavigator::enableIE8Standard()
 
 void TWebNavigator::WebBrowserDocumentComplete(bool /*topLevel*/, const std::string& url)
 {
-    ftpHandOff_.DocumentCompleted(*WebBrowser, url);
+    ftpHandOff_.UnsilenceAndHandOff(*WebBrowser, url);
 }
 
 void TWebNavigator::ApplicationEvents1Message(QObject* target, QEvent* event, bool& Handled)

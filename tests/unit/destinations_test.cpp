@@ -170,7 +170,7 @@ TEST(FtpHandOff, handsOffOnceAndTheNextCompletionOnlyClearsTheGuard)
         if (step.pageWentThere)
             handOff.PageWentTo(browser, step.eventUrl);
         else
-            handOff.DocumentCompleted(browser, step.eventUrl);
+            handOff.UnsilenceAndHandOff(browser, step.eventUrl);
         EXPECT_EQ(log, step.calls) << step.eventUrl;
         EXPECT_EQ(handOff.Guarded(), step.guardAfter) << step.eventUrl;
     }
@@ -180,7 +180,7 @@ TEST(FtpHandOff, unreadableDocumentAddressFallsBackToTheEventAddress)
 {
     CallLog log;
     testing::FakeBrowser browser(log);
-    FtpHandOff().DocumentCompleted(browser, "ftp://files.example/a");
+    FtpHandOff().UnsilenceAndHandOff(browser, "ftp://files.example/a");
     EXPECT_EQ(log, (CallLog{"Silent off", "Navigate ftp://files.example/a"}));
 }
 
