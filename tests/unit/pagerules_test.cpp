@@ -19,8 +19,7 @@ TEST(ProxyAttempts, theKnownLoginFirstThenThreeQuestionsPerAddressThenRefusal)
     for (const auto& [step, attempt] : withLogin) {
         const ProxyAttempts::Next next = known.Asked(page, true);
         EXPECT_EQ(next.step, step);
-        if (step == Step::Ask)
-            EXPECT_EQ(next.attempt, attempt);
+        EXPECT_EQ(next.attempt, attempt) << "0 where there is no question";
     }
     EXPECT_EQ(known.Asked(frame, true).step, Step::UseKnown) << "each address counts for itself";
     for (const int attempt : {1, 2, 3}) {
