@@ -36,6 +36,30 @@ constexpr DeniedScheme kDenied[] = {
     {"jnlps", "starts Java programs from the network"},
     {"apt", "installs software"},
     {"appstream", "installs software"},
+    // Office opens the document the link names from any address ("ms-excel:ofe|u|http://..."),
+    // macros and all, with no more than its own prompts.
+    {"ms-word", "opens an Office document from an address in the link"},
+    {"ms-excel", "opens an Office document from an address in the link"},
+    {"ms-powerpoint", "opens an Office document from an address in the link"},
+    {"ms-visio", "opens an Office document from an address in the link"},
+    {"ms-access", "opens an Office document from an address in the link"},
+    {"ms-project", "opens an Office document from an address in the link"},
+    {"ms-publisher", "opens an Office document from an address in the link"},
+    {"ms-spd", "opens an Office document from an address in the link"},
+    {"ms-infopath", "opens an Office document from an address in the link"},
+    {"ofe", "opens an Office document from an address in the link"},
+    // A share opened in the file manager shows its files as if they were local: one click on a
+    // .desktop file or a program there starts it.
+    {"smb", "opens a network share"},
+    {"cifs", "opens a network share"},
+    {"nfs", "opens a network share"},
+    {"afp", "opens a network share"},
+    {"dav", "opens a network share"},
+    {"davs", "opens a network share"},
+    {"webdav", "opens a network share"},
+    {"sftp", "opens a network share"},
+    // Fetches and installs what the address in the link names.
+    {"itms-services", "installs a program from an address in the link"},
 };
 
 constexpr qsizetype kShownAddress = 200;

@@ -171,7 +171,8 @@ TEST(HostileE2E, aLinkGoesToAnotherProgramOnlyWhenTheUserClickedItAndSaidYes)
 {
     Hostile h;
     ASSERT_TRUE(h.standIn.started());
-    h.fakes.shell->programs = {{"ostrel-test", "Testprogramma"}, {"mailto", "Mail"}};
+    h.fakes.shell->programs = {
+        {"ostrel-test", "Testprogramma"}, {"mailto", "Mail"}, {"ms-excel", "Excel"}, {"smb", "Bestanden"}};
     // Scripts on their own, with no click: nothing, and no question either.
     for (const QString& to : {QStringLiteral("mailto:x@example.nl"), QStringLiteral("ostrel-test:script"),
                               QStringLiteral("ms-msdt:-id PCWDiagnostic"),
@@ -208,12 +209,15 @@ TEST(HostileE2E, aLinkGoesToAnotherProgramOnlyWhenTheUserClickedItAndSaidYes)
     withText(h.dialog(), QStringLiteral("Openen"))->click();
     EXPECT_EQ(h.fakes.shell->opened, std::vector<std::string>{"ostrel-test:hello"});
 
-    // Schemes that run code or search the disk: never, whatever the click.
-    ASSERT_TRUE(waitFor([&] { return h.dialog() == nullptr; }, 5s));
-    ASSERT_TRUE(h.click(QStringLiteral("msdt")));
-    ASSERT_TRUE(waitFor([&] { return h.dialog() != nullptr; }, 5s));
-    EXPECT_EQ(withText(h.dialog(), QStringLiteral("Openen")), nullptr);
-    withText(h.dialog(), QStringLiteral("OK"))->click();
+    // Schemes that run code, search the disk, open an Office document from an address or a
+    // network share: never, whatever the click, even where the desktop has a program for them.
+    for (const QString& id : {QStringLiteral("msdt"), QStringLiteral("excel"), QStringLiteral("share")}) {
+        ASSERT_TRUE(waitFor([&] { return h.dialog() == nullptr; }, 5s));
+        ASSERT_TRUE(h.click(id)) << id.toStdString();
+        ASSERT_TRUE(waitFor([&] { return h.dialog() != nullptr; }, 5s)) << id.toStdString();
+        EXPECT_EQ(withText(h.dialog(), QStringLiteral("Openen")), nullptr) << id.toStdString();
+        withText(h.dialog(), QStringLiteral("OK"))->click();
+    }
     EXPECT_EQ(h.fakes.shell->opened.size(), 1u);
 
     // A choice remembered for the session: asked once, then opened at once.
