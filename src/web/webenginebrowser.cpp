@@ -361,16 +361,6 @@ void WebEngineBrowser::SetProgramMenuEntry(QString text, std::function<void()> r
     programEntry_ = {std::move(text), std::move(run)};
 }
 
-void WebEngineBrowser::SetOnOutsideAddress(OutsideAddressHandler handler)
-{
-    onOutsideAddress_ = std::move(handler);
-}
-
-void WebEngineBrowser::SetOnPageOutsideAddress(OutsideAddressHandler handler)
-{
-    onPageOutsideAddress_ = std::move(handler);
-}
-
 void WebEngineBrowser::SetSilent(bool silent)
 {
     page_->silent = silent;

@@ -47,8 +47,14 @@ public:
     void SetOnDocumentComplete(host::Browser::DocumentCompleteHandler handler) override;
 
     void ClearCache() override;
-    void SetOnOutsideAddress(host::Browser::OutsideAddressHandler handler) override;
-    void SetOnPageOutsideAddress(host::Browser::OutsideAddressHandler handler) override;
+    void SetOnOutsideAddress(OutsideAddressHandler handler) override
+    {
+        onOutsideAddress_ = std::move(handler);
+    }
+    void SetOnPageOutsideAddress(OutsideAddressHandler handler) override
+    {
+        onPageOutsideAddress_ = std::move(handler);
+    }
 
     WebPage* webPage() const { return page_; }
     // Who asks, for this browser's page, the windows it opens and their downloads.
