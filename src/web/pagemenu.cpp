@@ -1,5 +1,7 @@
 #include "web/pagemenu.h"
 
+#include "web/webpage.h"
+
 #include <QMenu>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEnginePage>
@@ -20,8 +22,12 @@ void ShowPageMenu(QWebEngineView& view, const QPoint& globalPosition, const Prog
         item->setEnabled(enabled);
     };
     if (request->linkUrl().isValid()) {
-        add(QStringLiteral("Link openen in nieuw venster"), QWebEnginePage::OpenLinkInNewWindow);
-        add(QStringLiteral("Link opslaan..."), QWebEnginePage::DownloadLinkToDisk);
+        // The menu's own loads pass the engine's block on local addresses for pages: a link to one
+        // is only copied.
+        if (!IsLocalAddress(request->linkUrl())) {
+            add(QStringLiteral("Link openen in nieuw venster"), QWebEnginePage::OpenLinkInNewWindow);
+            add(QStringLiteral("Link opslaan..."), QWebEnginePage::DownloadLinkToDisk);
+        }
         add(QStringLiteral("Linkadres kopi\u00EBren"), QWebEnginePage::CopyLinkToClipboard);
         menu->addSeparator();
     }

@@ -43,6 +43,13 @@ bool IsWebScheme(const QUrl& url)
     return kSchemes.contains(url.scheme());
 }
 
+bool IsLocalAddress(const QUrl& url)
+{
+    static const QStringList kSchemes{QStringLiteral("file"), QStringLiteral("data"), QStringLiteral("blob"),
+                                      QStringLiteral("filesystem")};
+    return kSchemes.contains(url.scheme());
+}
+
 namespace {
 
 // The engine asks before a page is left through javaScriptConfirm, with this text of its own.
@@ -208,6 +215,12 @@ QWebEnginePage* WebPage::createWindow(WebWindowType /*type*/)
 void WebPage::openWindow(QWebEngineNewWindowRequest& request)
 {
     const QUrl url = request.requestedUrl();
+    // The engine keeps a page's own navigations off the disk; a window of ours is no way round it.
+    if (url.isLocalFile()) {
+        qCWarning(lcFailures, "a window for a file of the disk was not opened: %s",
+                  qPrintable(url.toString()));
+        return;
+    }
     if (!IsWebScheme(url) && url.isValid()) {
         // A link for another program with a target: it opens no window.
         outsideLink(url);

@@ -138,5 +138,8 @@ QString JsString(const QString& text);
 // Whether the engine shows an address of this scheme itself; any other is refused (and may be
 // handed to the desktop).
 bool IsWebScheme(const QUrl& url);
+// Whether the address is one of the machine's or of the page's own making (file:, data:, blob:,
+// filesystem:), not one the network serves: no page opens or saves such an address through us.
+bool IsLocalAddress(const QUrl& url);
 
 } // namespace ostrel::web

@@ -157,8 +157,19 @@ TEST(BrowserKeysE2E, theRightClickMenuOffersLinksAndEditingAndNoDeveloperTools)
     Keys k;
     ASSERT_TRUE(
         k.show(QStringLiteral("<p style='font-size:40px'><a id='link' href='/popup/target'>polis</a></p>"
-                              "<p><input id='field' style='width:300px;height:40px'></p>"),
+                              "<p><input id='field' style='width:300px;height:40px'></p>"
+                              "<p style='font-size:40px'><a id='file' href='file:///etc/passwd'>passwd</a>"
+                              " <a id='data' href='data:text/html,x'>data</a></p>"),
                portal("/menu")));
+    // A link to a local address is only copied: the menu's own loads would pass the engine's block.
+    for (const char* local : {"file", "data"}) {
+        EXPECT_EQ(k.menuAfterRightClick(local),
+                  (QStringList{QStringLiteral("Linkadres kopi\u00EBren"), QStringLiteral("Kopi\u00EBren"),
+                               QStringLiteral("Alles selecteren"), QStringLiteral("Over Ostrel Web")}))
+            << local;
+        if (QWidget* open = QApplication::activePopupWidget())
+            open->close();
+    }
     const QStringList onLink = k.menuAfterRightClick("link");
     EXPECT_EQ(onLink,
               (QStringList{QStringLiteral("Link openen in nieuw venster"), QStringLiteral("Link opslaan..."),
