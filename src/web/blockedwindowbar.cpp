@@ -1,5 +1,7 @@
 #include "web/blockedwindowbar.h"
 
+#include "web/showntext.h"
+
 #include <QAccessible>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -54,7 +56,7 @@ void BlockedWindowBar::add(const QUrl& url)
 {
     latest_ = url;
     ++blocked_;
-    QString address = url.toDisplayString();
+    QString address = ShownText(url.toDisplayString());
     if (address.size() > kShownAddress)
         address = address.left(kShownAddress) + QChar(0x2026);
     text_->setText(

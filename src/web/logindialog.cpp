@@ -1,5 +1,7 @@
 #include "web/logindialog.h"
 
+#include "web/showntext.h"
+
 #include <QAuthenticator>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -65,10 +67,11 @@ bool AskWith(QWidget* parent, const QString& title, const QStringList& lines, co
     return true;
 }
 
-// The asker's own words are a page's text: shown as plain text, and not at any length.
+// The asker's own words are a page's text: shown as plain text, as they were meant, and not at any
+// length.
 QString Realm(const QAuthenticator& authenticator)
 {
-    QString realm = authenticator.realm().simplified();
+    QString realm = ShownRealm(authenticator.realm()).simplified();
     if (realm.size() > kMaxRealm)
         realm = realm.first(kMaxRealm) + u'\u2026';
     return realm;

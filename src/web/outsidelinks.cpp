@@ -2,6 +2,7 @@
 
 #include "host/failurelog.h"
 #include "web/pagedialog.h"
+#include "web/showntext.h"
 #include "web/trust.h"
 
 #include <QWebEngineView>
@@ -112,7 +113,7 @@ void OutsideLinks::Clicked(QWebEngineView* view, const QUrl& url)
         PageDialog::AskLater(view, question, [](const PageDialog::Answer&) {});
         return;
     }
-    QString address = url.toDisplayString();
+    QString address = ShownText(url.toDisplayString());
     if (address.size() > kShownAddress)
         address = address.left(kShownAddress) + QChar(0x2026);
     question.text = QStringLiteral("Deze link openen met %1?\n%2").arg(program, address);

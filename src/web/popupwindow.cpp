@@ -4,6 +4,7 @@
 #include "host/memory.h"
 #include "web/pagedialog.h"
 #include "web/pagemenu.h"
+#include "web/showntext.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -55,7 +56,8 @@ PopupWindow::PopupWindow(const PageContext& context, bool clicked) : clicked_(cl
                 else
                     host::FitFrameOnScreen(*this, asked.size(), asked.topLeft());
             });
-    connect(page, &QWebEnginePage::titleChanged, this, &QWidget::setWindowTitle);
+    connect(page, &QWebEnginePage::titleChanged, this,
+            [this, page](const QString& title) { setWindowTitle(PageWindowTitle(title, page->url())); });
     connect(page, &QWebEnginePage::windowCloseRequested, this, &QWidget::close);
     host::FitFrameOnScreen(*this, QSize(800, 600));
 }

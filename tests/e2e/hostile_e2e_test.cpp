@@ -220,6 +220,14 @@ TEST(HostileE2E, aLinkGoesToAnotherProgramOnlyWhenTheUserClickedItAndSaidYes)
     }
     EXPECT_EQ(h.fakes.shell->opened.size(), 1u);
 
+    // An address that a direction override turns round is shown as it goes out.
+    ASSERT_TRUE(waitFor([&] { return h.dialog() == nullptr; }, 5s));
+    ASSERT_TRUE(h.click(QStringLiteral("rtl")));
+    ASSERT_TRUE(waitFor([&] { return h.dialog() != nullptr; }, 5s));
+    EXPECT_TRUE(Hostile::textOf(h.dialog()).contains(u"mailto:[U+202E]fdp.exe@x"))
+        << Hostile::textOf(h.dialog()).toStdString();
+    withText(h.dialog(), QStringLiteral("Annuleren"))->click();
+
     // A choice remembered for the session: asked once, then opened at once.
     ASSERT_TRUE(waitFor([&] { return h.dialog() == nullptr; }, 5s));
     ASSERT_TRUE(h.click(QStringLiteral("mailto")));

@@ -2,6 +2,7 @@
 // load, and how the user's clicks on links pair with the navigations they start.
 #include "web/linkclicks.h"
 #include "web/pagelogins.h"
+#include "web/showntext.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,23 @@ TEST(LinkClicks, aClickAndItsNavigationPairOnceInEitherOrderWithinTheirTime)
     EXPECT_FALSE(links.Clicked(mail)) << "the navigation left waiting has gone stale";
     now += LinkClicks::kClickValidMs;
     EXPECT_TRUE(links.Navigated(mail)) << "within its time";
+}
+
+TEST(ShownText, invisibleFormatCharactersShowByTheirCodeAndTheProgramsNameOnlyAfterAHost)
+{
+    const QUrl page(QStringLiteral("http://evil.example/x"));
+    const std::pair<QString, QString> cases[] = {
+        {ShownText(QStringLiteral("mailto:\u202Efdp.exe@x")), QStringLiteral("mailto:[U+202E]fdp.exe@x")},
+        {ShownText(QStringLiteral("a\u200Bb\u2066c")), QStringLiteral("a[U+200B]b[U+2066]c")},
+        {ShownText(QStringLiteral("Polis \u00E9\u00E9n")), QStringLiteral("Polis \u00E9\u00E9n")},
+        {ShownRealm(QString::fromLatin1("Kantoor caf\xC3\xA9")), QStringLiteral("Kantoor caf\u00E9")},
+        {ShownRealm(QStringLiteral("Kantoor caf\u00E9")), QStringLiteral("Kantoor caf\u00E9")},
+        {PageWindowTitle(QStringLiteral("Ostrel Web 6.9"), page),
+         QStringLiteral("evil.example: Ostrel Web 6.9")},
+        {PageWindowTitle(QStringLiteral("Polis"), page), QStringLiteral("Polis")},
+    };
+    for (const auto& [shown, expected] : cases)
+        EXPECT_EQ(shown, expected);
 }
 
 } // namespace

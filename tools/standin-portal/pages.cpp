@@ -729,6 +729,7 @@ std::string hostile_links_page(const Arrival& a, std::string_view base)
     body += clickable_link("msdt", "ms-msdt:-id%20PCWDiagnostic", "ms-msdt:-id PCWDiagnostic");
     body += clickable_link("excel", "ms-excel:ofe|u|" + std::string(base) + "/files/evil.xlsm",
                            "ms-excel:ofe|u|.../evil.xlsm");
+    body += clickable_link("rtl", "mailto:%E2%80%AEfdp.exe@x", "x@exe.pdf");
     body += clickable_link("share", "smb://share.example/tools/start.desktop", "smb://share.example/tools/start.desktop");
     body += clickable_link("search", "search-ms:query=secret", "search-ms:query=secret");
     body += clickable_link("ftp", "ftp://ftp.example.nl/pub/file.txt", "ftp://ftp.example.nl/pub/file.txt");
