@@ -35,7 +35,7 @@ QString ShownRealm(const QString& realm)
 
 QString PageWindowTitle(const QString& title, const QUrl& page)
 {
-    const QString shown = ShownText(title);
+    QString shown = ShownText(title);
     const QString program = QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size());
     if (!shown.contains(program, Qt::CaseInsensitive) || page.host().isEmpty())
         return shown;
