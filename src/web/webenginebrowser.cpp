@@ -93,7 +93,7 @@ WebEngineBrowser::WebEngineBrowser(BrowserProfile& profile, host::Pause& pause, 
     // The page's own window.print() is a question of the page's: none before the window is on the
     // screen or in a pause.
     connect(page_, &QWebEnginePage::printRequested, this, [this] {
-        if (trust_.Ask({page_->url(), {}, this}).mayAsk)
+        if (page_->mayAsk())
             PrintWithDialog();
     });
     // Our navigation has landed when the load that started after it has ended, whatever its

@@ -57,17 +57,24 @@ int port_number(std::string_view text)
     return port >= 1 && port <= 65535 ? port : 0;
 }
 
-Role parse_role(std::string_view arg)
+// NAME=VALUE of a role's argument: the role with its name, and the value; form names what was expected.
+std::pair<Role, std::string_view> split_role(std::string_view arg, std::string_view form)
 {
     const auto eq = arg.find('=');
     if (eq == std::string_view::npos)
-        usage_error("expected ROLE=ORIGIN, got '" + std::string(arg) + "'");
+        usage_error("expected " + std::string(form) + ", got '" + std::string(arg) + "'");
     Role role;
     role.name = std::string(arg.substr(0, eq));
     if (!valid_role_name(role.name))
         usage_error("role name '" + role.name + "' must match [a-z0-9]+");
+    return {std::move(role), arg.substr(eq + 1)};
+}
 
-    const std::string origin(arg.substr(eq + 1));
+Role parse_role(std::string_view arg)
+{
+    auto split = split_role(arg, "ROLE=ORIGIN");
+    Role role = std::move(split.first);
+    const std::string origin(split.second);
     const auto bad = [&](const std::string& why) {
         usage_error("origin '" + origin + "' for role " + role.name + ": " + why);
     };
@@ -102,14 +109,9 @@ Role parse_role(std::string_view arg)
 // there is to say.
 Role parse_tls_role(std::string_view arg)
 {
-    const auto eq = arg.find('=');
-    if (eq == std::string_view::npos)
-        usage_error("expected --https ROLE=PORT, got '" + std::string(arg) + "'");
-    Role role;
-    role.name = std::string(arg.substr(0, eq));
-    if (!valid_role_name(role.name))
-        usage_error("role name '" + role.name + "' must match [a-z0-9]+");
-    role.port = port_number(arg.substr(eq + 1));
+    auto split = split_role(arg, "--https ROLE=PORT");
+    Role role = std::move(split.first);
+    role.port = port_number(split.second);
     if (role.port < 0)
         usage_error("--https " + std::string(arg) + ": PORT must be a number");
     if (role.port == 0)
