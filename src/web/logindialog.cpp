@@ -83,17 +83,23 @@ QString Unencrypted()
 }
 } // namespace
 
-bool LoginDialog::Ask(QWidget* parent, const QUrl& url, const QUrl& page, QAuthenticator* authenticator)
+PageDialog::Question LoginDialog::ForSite(const QUrl& url, const QUrl& page, const QAuthenticator& authenticator)
 {
     const QString origin = Origin(url);
     QStringList lines{origin + QStringLiteral(" vraagt om een gebruikersnaam en wachtwoord.")};
-    if (const QString realm = Realm(*authenticator); !realm.isEmpty())
+    if (const QString realm = Realm(authenticator); !realm.isEmpty())
         lines << QStringLiteral("De site zegt: \u201C%1\u201D").arg(realm);
     if (page.isValid() && Origin(page) != origin)
         lines << QStringLiteral("Een ander adres in deze pagina vraagt om uw gegevens");
     if (url.scheme() != QLatin1String("https"))
         lines << Unencrypted();
-    return AskWith(parent, QStringLiteral("Aanmelden bij ") + origin, lines, {}, authenticator);
+    PageDialog::Question question;
+    question.heading = QStringLiteral("Aanmelden bij ") + origin;
+    question.text = lines.join(u'\n');
+    question.login = true;
+    question.cancel = true;
+    question.acceptText = QStringLiteral("Aanmelden");
+    return question;
 }
 
 // A proxy is reached over plain HTTP: what it asks for goes as readable as its method makes it.

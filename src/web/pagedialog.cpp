@@ -3,7 +3,9 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QEventLoop>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -36,26 +38,25 @@ QLabel* textLabel(const QString& text, QWidget* parent)
 PageDialog::PageDialog(QWebEngineView* view, const Question& question)
     : QFrame(view), view_(view), accept_(new QPushButton(question.acceptText, this))
 {
-    setObjectName(QStringLiteral("PageDialog"));
-    setFrameShape(QFrame::StyledPanel);
-    setFrameShadow(QFrame::Raised);
-    setAutoFillBackground(true);
-    setAccessibleName(question.heading);
+    auto* layout = frame(question.heading);
     setAccessibleDescription(question.text.left(kMaxText));
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
-    QLabel* heading = textLabel(question.heading, this);
-    QFont bold = heading->font();
-    bold.setBold(true);
-    heading->setFont(bold);
-    layout->addWidget(heading);
     layout->addWidget(textLabel(question.text, this));
     if (question.input) {
         input_ = new QLineEdit(question.inputText, this);
         input_->setAccessibleName(question.text.left(kMaxText));
         input_->selectAll();
         layout->addWidget(input_);
+    }
+    if (question.login) {
+        auto* form = new QFormLayout;
+        input_ = new QLineEdit(question.inputText, this);
+        input_->setObjectName(QStringLiteral("user"));
+        password_ = new QLineEdit(this);
+        password_->setObjectName(QStringLiteral("password"));
+        password_->setEchoMode(QLineEdit::Password);
+        form->addRow(QStringLiteral("&Gebruikersnaam"), input_);
+        form->addRow(QStringLiteral("&Wachtwoord"), password_);
+        layout->addLayout(form);
     }
     if (!question.option.isEmpty()) {
         option_ = new QCheckBox(question.option, this);
@@ -73,16 +74,57 @@ PageDialog::PageDialog(QWebEngineView* view, const Question& question)
     }
     layout->addLayout(buttons);
 
+    if (input_)
+        showOver(input_);
+    else if (cancel && question.cancelFirst)
+        showOver(cancel);
+    else
+        showOver(accept_);
+}
+
+PageDialog::PageDialog(QWebEngineView* view, const QString& heading, QDialog* content)
+    : QFrame(view), view_(view), content_(content)
+{
+    auto* layout = frame(heading);
+    content->setParent(this);
+    content->setWindowFlags(Qt::Widget); // as a window of its own, it would be modal over the program
+    layout->addWidget(content);
+    connect(content, &QDialog::finished, this, [this](int result) { finish(result == QDialog::Accepted); });
+    content->show();
+    QWidget* first = content;
+    for (QWidget* next = content->nextInFocusChain(); next && next != content; next = next->nextInFocusChain())
+        if (content->isAncestorOf(next) && next->isVisibleTo(content) && next->isEnabled() &&
+            (next->focusPolicy() & Qt::TabFocus)) {
+            first = next;
+            break;
+        }
+    showOver(first);
+}
+
+QVBoxLayout* PageDialog::frame(const QString& heading)
+{
+    setObjectName(QStringLiteral("PageDialog"));
+    setFrameShape(QFrame::StyledPanel);
+    setFrameShadow(QFrame::Raised);
+    setAutoFillBackground(true);
+    setAccessibleName(heading);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    QLabel* label = textLabel(heading, this);
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    layout->addWidget(label);
+    return layout;
+}
+
+void PageDialog::showOver(QWidget* focus)
+{
     view_->installEventFilter(this); // follows the view's size
     place();
     raise();
     show();
-    if (input_)
-        input_->setFocus(Qt::OtherFocusReason);
-    else if (cancel && question.cancelFirst)
-        cancel->setFocus(Qt::OtherFocusReason);
-    else
-        accept_->setFocus(Qt::OtherFocusReason);
+    focus->setFocus(Qt::OtherFocusReason);
     QAccessibleEvent shown(this, QAccessible::Alert);
     QAccessible::updateAccessibility(&shown);
 }
@@ -103,6 +145,18 @@ PageDialog::Answer PageDialog::Ask(QWebEngineView* view, const Question& questio
     if (dialog && !dialog->finished_)
         dialog->finish(false);
     return answer;
+}
+
+void PageDialog::Hold(QWebEngineView* view, const QString& heading, QDialog* content,
+                      std::function<void(bool accepted)> answered)
+{
+    if (!view) {
+        delete content;
+        return;
+    }
+    auto* dialog = new PageDialog(view, heading, content);
+    connect(dialog, &PageDialog::Answered, view,
+            [answered = std::move(answered)](const Answer& given) { answered(given.accepted); });
 }
 
 void PageDialog::AskLater(QWebEngineView* view, const Question& question,
@@ -150,6 +204,7 @@ void PageDialog::finish(bool accepted)
     Answer answer;
     answer.accepted = accepted;
     answer.input = input_ ? input_->text() : QString();
+    answer.password = password_ ? password_->text() : QString();
     answer.option = option_ && option_->isChecked();
     hide();
     if (view_->isVisible())
@@ -160,7 +215,8 @@ void PageDialog::finish(bool accepted)
 
 void PageDialog::place()
 {
-    const int width = qMin(kWidth, view_->width() - 2 * kMargin);
+    const int wanted = content_ ? qMax(kWidth, sizeHint().width()) : kWidth;
+    const int width = qMin(wanted, view_->width() - 2 * kMargin);
     const int height = qMin(heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height(),
                             view_->height() - 2 * kMargin);
     setGeometry((view_->width() - width) / 2, kMargin, width, height);
@@ -175,6 +231,11 @@ bool PageDialog::eventFilter(QObject* watched, QEvent* event)
 
 void PageDialog::keyPressEvent(QKeyEvent* event)
 {
+    // A dialog of Qt's answers its own Enter: one it leaves is no answer.
+    if (content_ && event->key() != Qt::Key_Escape) {
+        QFrame::keyPressEvent(event);
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:

@@ -1,7 +1,8 @@
 // A page's message or question (alert, confirm, prompt, leaving the page, a link for another
-// program), shown over the page itself rather than in a window of its own: the header, the
-// function keys and the window's close button keep working while it is open, and it goes when the
-// user goes elsewhere. Enter answers with the focused button (OK at first), Escape cancels.
+// program, a site's login, printing), shown over the page itself rather than in a window of its
+// own: the header, the function keys and the window's close button keep working while it is open,
+// and it goes when the user goes elsewhere. Enter answers with the focused button (OK at first),
+// Escape cancels.
 #pragma once
 
 #include <QFrame>
@@ -10,8 +11,10 @@
 #include <functional>
 
 class QCheckBox;
+class QDialog;
 class QLineEdit;
 class QPushButton;
+class QVBoxLayout;
 class QWebEngineView;
 
 namespace ostrel::web {
@@ -24,6 +27,7 @@ public:
         QString text;        // plain text
         bool cancel = false; // offers "Annuleren" (or cancelText) beside acceptText
         bool input = false;  // a line of text to fill in, starting with inputText
+        bool login = false;  // a user name (starting with inputText) and a password to fill in
         QString inputText;
         QString option; // a checkbox with this text; none when empty
         bool cancelFirst =
@@ -33,7 +37,8 @@ public:
     };
     struct Answer {
         bool accepted = false; // false also when dismissed unanswered
-        QString input;
+        QString input; // the line of text, or the user name
+        QString password;
         bool option = false;
     };
 
@@ -42,6 +47,10 @@ public:
     // Shows the question over the view; answered() gets the answer (not when the view goes first).
     static void AskLater(QWebEngineView* view, const Question& question,
                          std::function<void(const Answer&)> answered);
+    // Shows a dialog of Qt's own (the print dialog) over the view, under the heading; answered()
+    // gets whether it was accepted (not when the view goes first). The dialog becomes the question's.
+    static void Hold(QWebEngineView* view, const QString& heading, QDialog* content,
+                     std::function<void(bool accepted)> answered);
     // Cancels the dialogs open over the view, or over every view; true when there was one.
     static bool Dismiss(const QWidget* view = nullptr);
     // True while one is open over the view.
@@ -58,13 +67,18 @@ protected:
 
 private:
     PageDialog(QWebEngineView* view, const Question& question);
+    PageDialog(QWebEngineView* view, const QString& heading, QDialog* content);
+    QVBoxLayout* frame(const QString& heading);
+    void showOver(QWidget* focus);
     void finish(bool accepted);
     void place();
 
     QWebEngineView* view_;
     QLineEdit* input_ = nullptr;
+    QLineEdit* password_ = nullptr;
+    QDialog* content_ = nullptr;
     QCheckBox* option_ = nullptr;
-    QPushButton* accept_;
+    QPushButton* accept_ = nullptr;
     bool finished_ = false;
 };
 

@@ -36,7 +36,8 @@ void PageLogins::LoadStarted()
 // Silent, a login request is cancelled at once: an empty answer would only be asked again. So is
 // one that comes before the window is on the screen or in a pause (the start-up's POST meets both),
 // to be asked again (questionPutOff): the engine wants its answer before the signal returns, and
-// no window of ours may come up before the main window. The page is the one being loaded (a frame
+// no question may come up before the main window. Otherwise it is a question of the page's, which
+// the user can turn off when it comes again and again. The page is the one being loaded (a frame
 // of it asks with another address), else the one shown.
 void PageLogins::ForSite(const QUrl& url, QAuthenticator* authenticator)
 {
@@ -46,8 +47,14 @@ void PageLogins::ForSite(const QUrl& url, QAuthenticator* authenticator)
         emit page_.questionPutOff(true);
         return;
     }
-    if (page_.silent || !LoginDialog::Ask(page_.view(), url, page, authenticator))
+    const PageDialog::Answer answer =
+        page_.Ask(url, LoginDialog::ForSite(url, page, *authenticator), WebPage::Kind::Login);
+    if (!answer.accepted) {
         *authenticator = QAuthenticator();
+        return;
+    }
+    authenticator->setUser(answer.input);
+    authenticator->setPassword(answer.password);
 }
 
 // A proxy that wants a login first gets the one known for it (given this session, or in the proxy

@@ -56,6 +56,8 @@ public:
     void UserActed();
     // True, once per act: one act of the user's stands for one thing outside the page.
     bool TakeAct(quint64 act);
+    // The program takes the page elsewhere: no act of the user's so far stands for anything more.
+    void EndActs() { taken_ = acts_; }
     // As long as the engine's own user activation lasts.
     static constexpr int kActMs = 5000;
 

@@ -3,6 +3,8 @@
 #include "host/pause.h"
 #include "host/proxyroute.h"
 #include "web/browserprofile.h"
+#include "host/failurelog.h"
+#include "web/pagedialog.h"
 #include "web/pagemenu.h"
 
 #include <QContextMenuEvent>
@@ -90,11 +92,15 @@ WebEngineBrowser::WebEngineBrowser(BrowserProfile& profile, host::Pause& pause, 
 {
     setPage(page_);
     // A page cannot close the main window's browser: its window.close() asks, and nobody listens.
-    // The page's own window.print() is a question of the page's: none before the window is on the
-    // screen or in a pause.
+    // The page's own window.print() stands for the user's click: one print dialog per click, none
+    // before the window is on the screen or in a pause (a page that prints in a loop gets one).
     connect(page_, &QWebEnginePage::printRequested, this, [this] {
-        if (page_->mayAsk())
+        const Trust::Answer answer = trust_.Ask({page_->url(), {}, this});
+        if (answer.mayAsk && trust_.TakeAct(answer.act))
             PrintWithDialog();
+        else
+            qCWarning(lcFailures, "a print the user did not ask for was not started: %s",
+                      qPrintable(page_->url().toString()));
     });
     // Our navigation has landed when the load that started after it has ended, whatever its
     // address (a redirect) or outcome; the late report of the load before it does not count.
@@ -200,6 +206,7 @@ void WebEngineBrowser::retryWhenTheNetworkIsBack()
 // after two pages were deleted hang unless Chromium runs with --no-zygote: the scripts set it.)
 WebEngineBrowser::~WebEngineBrowser()
 {
+    delete printDialog_; // before its printer
     delete page_;
 }
 
@@ -230,6 +237,7 @@ void WebEngineBrowser::carryOut(const OurNavigation::Decision& decision)
 
 void WebEngineBrowser::Navigate(const host::Request& asked)
 {
+    trust_.EndActs(); // the next page does nothing for a click on this one
     nav_.Navigate(asked);
 }
 
@@ -315,18 +323,22 @@ void WebEngineBrowser::contextMenuEvent(QContextMenuEvent* event)
     ShowPageMenu(*this, event->globalPos(), &programEntry_);
 }
 
+// The print dialog is a question over the page, as the page's own: the header and the keys act on
+// and end it. The printer is made anew only once the last dialog, which reads it, has gone.
 void WebEngineBrowser::PrintWithDialog()
 {
-    if (printer_) // still printing the last one
+    if (printDialog_ || printing_)
         return;
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    QPrintDialog dialog(printer.get(), this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    printer_ = std::move(printer);
-    connect(
-        this, &QWebEngineView::printFinished, this, [this] { printer_.reset(); }, Qt::SingleShotConnection);
-    print(printer_.get());
+    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printDialog_ = new QPrintDialog(printer_.get());
+    PageDialog::Hold(this, QStringLiteral("Afdrukken"), printDialog_, [this](bool accepted) {
+        if (!accepted)
+            return;
+        printing_ = true;
+        connect(
+            this, &QWebEngineView::printFinished, this, [this] { printing_ = false; }, Qt::SingleShotConnection);
+        print(printer_.get());
+    });
 }
 
 void WebEngineBrowser::ClearCache()

@@ -12,6 +12,7 @@
 #include "web/webpage.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QStringList>
 #include <QUrl>
 #include <QWebEnginePage>
@@ -23,6 +24,7 @@
 
 class QWebEngineProfile;
 class QAuthenticator;
+class QPrintDialog;
 class QPrinter;
 
 namespace ostrel::web {
@@ -82,6 +84,8 @@ private:
     QWebEngineProfile* profile_;
     host::Pause& pause_;
     std::unique_ptr<QPrinter> printer_; // lives until the engine has printed
+    QPointer<QPrintDialog> printDialog_; // asking the user, over the page
+    bool printing_ = false;
     std::function<QString(const QString&)> programNames_;
     ProgramMenuEntry programEntry_; // shared with the windows the page opens
     Trust trust_;

@@ -111,8 +111,10 @@ WebPage::WebPage(const PageContext& context, QObject* parent)
         else if (!started && (leaving_ == Leaving::Loading || (leaving_ == Leaving::Asked && byLoad_)))
             leaving_ = Leaving::No;
         if (started && IsWebScheme(info.url())) {
-            dialogsOff_ = false;
-            lastDialog_.invalidate();
+            for (Repeats* kind : {&messages_, &loginQuestions_}) {
+                kind->off = false;
+                kind->last.invalidate();
+            }
             logins_->LoadStarted();
         }
     });
@@ -303,34 +305,35 @@ void WebPage::installPageScripts()
     scripts().insert(links);
 }
 
-// The page's own dialogs sit over the page. They are not shown while silent, while the program
-// takes the page elsewhere, in a pause of ours (which takes no input), once the window is closed,
-// or once the user turned them off: then they are answered at once as if cancelled.
 // (A dialog's nested event loop drops the Quit that closing the last window has posted: with Qt 6.8
 // a page asking again and again would keep the program from ending.)
-WebPage::Asked WebPage::ask(const QUrl& origin, PageDialog::Question question)
+PageDialog::Answer WebPage::Ask(const QUrl& origin, PageDialog::Question question, Kind kind)
 {
-    QWebEngineView* shown = view();
-    if (silent || beingLeft() || dialogsOff_ || !mayAsk())
+    // A login may be the next page's own: only the page's messages end with the page.
+    const bool login = kind == Kind::Login;
+    Repeats& repeats = login ? loginQuestions_ : messages_;
+    if (silent || (!login && beingLeft()) || repeats.off || !mayAsk())
         return {};
-    QString host = origin.host();
-    if (origin.port() > 0)
-        host += QStringLiteral(":%1").arg(origin.port());
-    question.heading =
-        host.isEmpty() ? QStringLiteral("Deze pagina meldt:") : host + QStringLiteral(" meldt:");
-    if (lastDialog_.isValid() && lastDialog_.elapsed() < kRepeatedDialogMs)
-        question.option = QStringLiteral("Geen meldingen meer van deze pagina");
-    const PageDialog::Answer answer = PageDialog::Ask(shown, question);
-    lastDialog_.start();
-    dialogsOff_ = dialogsOff_ || answer.option;
-    return {answer.accepted, answer.input};
+    if (question.heading.isEmpty()) {
+        QString host = origin.host();
+        if (origin.port() > 0)
+            host += QStringLiteral(":%1").arg(origin.port());
+        question.heading =
+            host.isEmpty() ? QStringLiteral("Deze pagina meldt:") : host + QStringLiteral(" meldt:");
+    }
+    if (repeats.last.isValid() && repeats.last.elapsed() < kRepeatedDialogMs)
+        question.option = repeats.option;
+    const PageDialog::Answer answer = PageDialog::Ask(view(), question);
+    repeats.last.start();
+    repeats.off = repeats.off || answer.option;
+    return answer;
 }
 
 void WebPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg)
 {
     PageDialog::Question question;
     question.text = msg;
-    ask(securityOrigin, question);
+    Ask(securityOrigin, question);
 }
 
 // Also asked before a page is left (beforeunload): a page that may not ask is let go; otherwise
@@ -341,15 +344,15 @@ bool WebPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg)
     question.cancel = true;
     if (!isLeaveQuestion(msg)) {
         question.text = msg;
-        return ask(securityOrigin, question).accepted;
+        return Ask(securityOrigin, question).accepted;
     }
-    if (silent || beingLeft() || dialogsOff_ || context_.pause.Active())
+    if (silent || beingLeft() || messages_.off || context_.pause.Active())
         return true;
     question.text =
         QStringLiteral("Deze pagina verlaten? Wat u hebt ingevuld, is dan misschien niet bewaard.");
     question.acceptText = QStringLiteral("Verlaten");
     question.cancelText = QStringLiteral("Blijven");
-    return ask(securityOrigin, question).accepted;
+    return Ask(securityOrigin, question).accepted;
 }
 
 bool WebPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
@@ -360,7 +363,7 @@ bool WebPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, c
     question.cancel = true;
     question.input = true;
     question.inputText = defaultValue;
-    const Asked answer = ask(securityOrigin, question);
+    const PageDialog::Answer answer = Ask(securityOrigin, question);
     if (answer.accepted)
         *result = answer.input;
     return answer.accepted;

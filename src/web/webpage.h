@@ -85,6 +85,14 @@ public:
     // Runs fn once a question may go to the user (at once, if it may now).
     void WhenMayAsk(std::function<void()> fn);
 
+    // The kinds of question a page can raise again and again; each the user can turn off apart.
+    enum class Kind { Message, Login };
+    // A question of the page's, over the page (pagedialog.h), under a heading that says who asks
+    // (origin's host, unless the question has one). Not shown while silent, while no question may
+    // go to the user, once the user turned the kind off, or, for a message, while the program takes
+    // the page elsewhere: then it is answered at once as if cancelled.
+    PageDialog::Answer Ask(const QUrl& origin, PageDialog::Question question, Kind kind = Kind::Message);
+
 signals:
     void frameCompleted(const QString& url);
     // The error page's "Opnieuw proberen".
@@ -108,11 +116,14 @@ protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
 
 private:
-    struct Asked {
-        bool accepted = false;
-        QString input;
+    // What the user says of one kind of question: from the second within kRepeatedDialogMs on, they
+    // may turn it off until the next page.
+    struct Repeats {
+        explicit Repeats(QString offer) : option(std::move(offer)) {}
+        QString option;     // the offer to turn it off
+        QElapsedTimer last; // when the last one closed
+        bool off = false;
     };
-    Asked ask(const QUrl& origin, PageDialog::Question question);
     bool beingLeft();
     void installPageScripts();
     void recoverFromCrash(RenderProcessTerminationStatus status);
@@ -128,8 +139,8 @@ private:
     enum class Leaving { No, Asked, Loading }; // Leave() was asked; the load it brought is under way
     Leaving leaving_ = Leaving::No;
     bool byLoad_ = false;
-    bool dialogsOff_ = false;  // the user turned this page's dialogs off
-    QElapsedTimer lastDialog_; // when the page's last dialog closed
+    Repeats messages_{QStringLiteral("Geen meldingen meer van deze pagina")};
+    Repeats loginQuestions_{QStringLiteral("Geen vragen meer van deze pagina")};
     LinkClicks linkClicks_;
 };
 

@@ -322,6 +322,55 @@ TEST(HostileE2E, aPagesDialogsSitOverThePageCanBeTurnedOffAndGoWhenTheHeaderActs
     }
 }
 
+// A page that asks for a login, or prints, again 50 ms after each answer from one click on: each
+// is a question over the page, with the header acting and ending it; a login can be turned off
+// from the second on, a print needs a click of the user's each time (none from the load on).
+TEST(HostileE2E, aLoginOrPrintLoopIsAQuestionOverThePageThatTheHeaderEnds)
+{
+    Hostile h;
+    ASSERT_TRUE(h.standIn.started());
+    const auto told = [&] { return h.standIn.requestsTo(QStringLiteral("/hostile/reached")).size(); };
+    const auto askedAgain = [&] { // the page tells every tenth time it asked
+        const qsizetype before = told();
+        return waitFor([&] { return told() >= before + 2; }, 10s);
+    };
+    const auto forms = [&] { return h.standIn.requestsTo(QStringLiteral("/download/download.asp")).size(); };
+    for (const bool print : {false, true}) {
+        SCOPED_TRACE(print ? "print" : "login");
+        ASSERT_TRUE(h.open(portal(print ? "/hostile/loop?ask=print" : "/hostile/loop?ask=login")));
+        if (print) {
+            ASSERT_TRUE(askedAgain());
+            EXPECT_EQ(h.dialog(), nullptr) << "a print without a click";
+        }
+        // The user: Escape at the first question; at the second (the login again, or the print
+        // after the next click) a click on Formulieren.
+        QList<bool> offerOff;
+        bool modal = false;
+        const qsizetype formsBefore = forms();
+        testing::PageDialogWatcher user(h.window->WebBrowser, [&](web::PageDialog* dialog) {
+            offerOff << (withText<QCheckBox>(dialog, QStringLiteral("Geen vragen meer van deze pagina")) != nullptr);
+            modal = modal || QApplication::activeModalWidget();
+            if (offerOff.size() == 1)
+                QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
+            else if (offerOff.size() == 2)
+                QTest::mouseClick(h.window->BtnFormulieren, Qt::LeftButton);
+        });
+        ASSERT_TRUE(h.click(QStringLiteral("go")));
+        if (print) {
+            ASSERT_TRUE(waitFor([&] { return offerOff.size() == 1 && h.dialog() == nullptr; }, 10s));
+            ASSERT_TRUE(askedAgain());
+            EXPECT_EQ(offerOff.size(), 1) << "a second print for one click";
+            ASSERT_TRUE(h.click(QStringLiteral("go")));
+        }
+        EXPECT_TRUE(waitFor([&] { return forms() > formsBefore; }, 20s));
+        EXPECT_TRUE(h.showing(testing::originOf(QStringLiteral("website")) +
+                              QStringLiteral("/download/download.asp")));
+        EXPECT_EQ(h.dialog(), nullptr);
+        EXPECT_EQ(offerOff, (QList<bool>{false, !print})) << "a second login may be turned off";
+        EXPECT_FALSE(modal);
+    }
+}
+
 // A page whose script never ends is left on a header click or key, in a renderer of its own; one
 // that is only busy a while keeps its renderer, and the page of F5 replaces it as ever.
 TEST(HostileE2E, aHungPageIsLeftOnAHeaderClickOrKeyAndABusyOneIsWaitedFor)

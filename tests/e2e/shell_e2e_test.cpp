@@ -21,6 +21,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
@@ -183,12 +184,12 @@ TEST(ShellE2E, silentLoginIsCancelledAtOnceAndAnOrdinaryOneAsksTheUser)
     EXPECT_EQ(standIn.requestsTo(QStringLiteral("/auth")).size(), 1) << "no retry storm";
 
     s.browser().SetSilent(false);
-    // The dialog says who asks and that the answer goes unencrypted; Enter signs in.
+    // The question over the page says who asks and that the answer goes unencrypted; Enter signs in.
     QString title, lines;
-    testing::ModalWatcher<QDialog> answer([&](QDialog* dialog) {
-        if (dialog->objectName() != u"LoginDialog" || !title.isEmpty())
+    testing::PageDialogWatcher answer(&s.browser(), [&](web::PageDialog* dialog) {
+        if (!title.isEmpty())
             return;
-        title = dialog->windowTitle();
+        title = dialog->accessibleName();
         for (const QLabel* label : dialog->findChildren<QLabel*>())
             lines += label->text() + u'\n';
         dialog->findChild<QLineEdit*>(QStringLiteral("user"))->setText(QStringLiteral("ostrel"));
@@ -265,24 +266,28 @@ TEST(ShellE2E, permissionRequestsAreDeniedAtOnce)
         << s.browser().title().toStdString();
 }
 
-// The page's print request opens the print dialog, and it and a page's confirm() read in Dutch on
-// the screen (what Qt's translation and our own dialog put there, read back by OCR).
+// A click on the page's print button opens the print dialog over the page, and it and a page's
+// confirm() read in Dutch on the screen (what Qt's translation and our own dialog put there, read
+// back by OCR).
 TEST(ShellE2E, thePagesPrintRequestAndConfirmAskInDutch)
 {
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     Shell s;
     QString printDialog;
-    testing::ModalWatcher<QPrintDialog> watch([&](QPrintDialog* dialog) {
-        if (printDialog.isEmpty())
+    testing::PageDialogWatcher print(&s.browser(), [&](web::PageDialog* dialog) {
+        if (auto* content = dialog->findChild<QPrintDialog*>(); content && printDialog.isEmpty()) {
             printDialog = testing::ReadOnScreen(dialog, QStringLiteral("print-dialog"));
-        dialog->reject();
+            content->reject();
+        }
     });
-    s.browser().Navigate(portal("/print").toStdString());
+    ASSERT_TRUE(s.open(portal("/print")));
+    ASSERT_TRUE(testing::Click(&s.browser(), QStringLiteral("print")));
     ASSERT_TRUE(waitFor([&] { return !printDialog.isEmpty(); }, 15s));
-    for (const char* word : {"afdrukken", "Eigenschappen", "Annuleren", "Opties"})
+    for (const char* word : {"Afdrukken", "Eigenschappen", "Annuleren", "Opties"})
         EXPECT_TRUE(printDialog.contains(QLatin1String(word))) << word << " in " << printDialog.toStdString();
     EXPECT_FALSE(printDialog.contains(u"Cancel")) << printDialog.toStdString();
+    print.timer.stop();
 
     QString confirm;
     testing::PageDialogWatcher answer(&s.browser(), [&](web::PageDialog* dialog) {
@@ -312,15 +317,12 @@ TEST(ShellE2E, ctrlPPrintsAndTheZoomKeysZoom)
     QTest::keyClick(window, Qt::Key_0, Qt::ControlModifier);
     EXPECT_NEAR(s.browser().zoomFactor(), 1.0, 0.001);
 
-    bool asked = false;
-    QTimer::singleShot(300, [&] {
-        if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
-            asked = true;
-            dialog->reject();
-        }
-    });
     QTest::keyClick(window, Qt::Key_P, Qt::ControlModifier);
-    EXPECT_TRUE(asked);
+    QPointer<QPrintDialog> dialog = s.browser().findChild<QPrintDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(!dialog || !dialog->parentWidget()->isVisible()) << "the question over the page is gone";
 }
 
 TEST(ShellE2E, windowOpenGetsAWindowOfTheSizeItAskedFor)

@@ -212,13 +212,14 @@ TEST(StartupE2E, aLoginTheStartUpMeetsIsAskedOverTheShownWindowAndTheVersionsSti
     ASSERT_TRUE(standIn.started());
     StartedWindow started;
     QList<bool> windowShown; // at each question
-    testing::ModalWatcher<QDialog> user([&](QDialog* dialog) {
-        if (!dialog->windowTitle().startsWith(u"Aanmelden"))
+    testing::PageDialogWatcher user(started.window.WebBrowser, [&](web::PageDialog* dialog) {
+        if (!dialog->accessibleName().startsWith(u"Aanmelden"))
             return;
         windowShown << started.window.isVisible();
         dialog->findChild<QLineEdit*>(QStringLiteral("user"))->setText(QStringLiteral("agent"));
-        dialog->findChild<QLineEdit*>(QStringLiteral("password"))->setText(QStringLiteral("portaal"));
-        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        auto* password = dialog->findChild<QLineEdit*>(QStringLiteral("password"));
+        password->setText(QStringLiteral("portaal"));
+        QTest::keyClick(password, Qt::Key_Return);
     });
     started.start();
 

@@ -591,9 +591,9 @@ std::string auth_page(const Arrival& a, bool admitted)
 std::string print_page(const Arrival& a)
 {
     const std::string title = "Stand-in print: " + a.roles;
-    return page(title, heading(title, "This page asks to be printed once loaded"),
-                "<script>window.addEventListener(\"load\", function () "
-                "{ window.print(); });</script>");
+    return page(title,
+                heading(title, "This page asks to be printed on a click of its button") +
+                    "<button id=\"print\" style=\"" + kClickable + "\" onclick=\"window.print()\">Afdrukken</button>");
 }
 
 std::string keys_page(const Arrival& a)
@@ -772,6 +772,25 @@ std::string hostile_alerts_page(const Arrival& a)
         heading(title, "Once loaded, raises one alert after the other, without end (" + a.roles + ")"),
         after_load("for (var i = 1; ; ++i) { if (i % 10 == 1) { " + reached("'alerts=' + (i - 1)") +
                    " } alert('Melding ' + i); }"));
+}
+
+// A question that comes back 50 ms after each answer, from the user's click on "go" on: a frame
+// that asks for /auth's login again, or print() again. The print loop also runs from the load on.
+std::string hostile_loop_page(const Arrival& a, bool print)
+{
+    const std::string title = std::string("Stand-in hostile ") + (print ? "print" : "login") + " loop";
+    const std::string go =
+        print ? "function go() { if (++n % 10 == 0) { " + reached("'prints=' + n") +
+                    " } print(); setTimeout(go, 50); }"
+              : "function go() { var f = document.createElement('iframe'); f.onload = function () {"
+                " if (++n % 10 == 0) { " +
+                    reached("'logins=' + n") +
+                    " } setTimeout(function () { f.src = '/auth?loop=' + n; }, 50); };"
+                    " f.src = '/auth?loop=0'; document.body.appendChild(f); }";
+    return page(title,
+                heading(title, "Asks again 50 ms after each answer (" + a.roles + ")") +
+                    "<button id=\"go\" style=\"" + kClickable + "\" onclick=\"go()\">Start</button>"
+                    "<script>var n = 0; " + go + "</script>" + (print ? after_load("go();") : ""));
 }
 
 std::string hostile_confirm_page(const Arrival& a, bool prompt)

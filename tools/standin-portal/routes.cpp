@@ -325,6 +325,12 @@ std::vector<Route> PageRoutes(const Options& o, Shutdown& shutdown, Counters& co
             {"/hostile/linkframe", page(hostile_linkframe_page)},
             {"/hostile/alerts", page(hostile_alerts_page)},
             {"/hostile/confirm", serve_hostile_confirm},
+            {"/hostile/loop",
+             [](const Exchange& x) {
+                 std::string ask;
+                 form_value(x.a.query, "ask", ask);
+                 x.res.set_content(hostile_loop_page(x.a, ask == "print"), kHtml);
+             }},
             {"/hostile/hang",
              [](const Exchange& x) {
                  x.res.set_content(hostile_hang_page(x.a, x.query_number("after", 200, 60000),
