@@ -32,13 +32,15 @@ QMargins frameOf(const QWidget& window)
     return {};
 }
 
-void fit(QWidget& window, std::optional<QSize> size, std::optional<QPoint> place)
+void fit(QWidget& window, std::optional<QSize> size, std::optional<QPoint> place, QRect within = {})
 {
     const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QMargins frame = frameOf(window);
-    const QRect area = screen->availableGeometry();
+    QRect area = screen->availableGeometry();
+    if (within.isValid() && area.intersects(within))
+        area = area.intersected(within);
     if (size)
         window.resize(size->boundedTo(area.size().shrunkBy(frame)).expandedTo(window.minimumSize()));
     const QSize outer = window.size().grownBy(frame);
@@ -107,11 +109,17 @@ void CentreFrameOnScreen(QWidget& window)
     new FrameWatch(window, [&window] { fit(window, std::nullopt, std::nullopt); });
 }
 
-void FitFrameOnScreen(QWidget& window, const QSize& size, std::optional<QPoint> place)
+void FitFrameOnScreen(QWidget& window, const QSize& size, std::optional<QPoint> place, QRect within)
 {
-    fit(window, size, place);
+    fit(window, size, place, within);
     // Once framed, again with the real frame.
-    new FrameWatch(window, [&window, size, place] { fit(window, size, place); });
+    new FrameWatch(window, [&window, size, place, within] { fit(window, size, place, within); });
+}
+
+QMargins FrameMargins(const QWidget& window)
+{
+    const QWindow* handle = window.windowHandle();
+    return handle ? handle->frameMargins() : QMargins();
 }
 
 } // namespace ostrel::host

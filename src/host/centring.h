@@ -2,7 +2,9 @@
 // client area (which would put the frame a title bar's half lower).
 #pragma once
 
+#include <QMargins>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 
 #include <optional>
@@ -19,7 +21,11 @@ void CentreFrameOnScreen(QWidget& window);
 // Gives the window the size asked for as far as the screen's available area holds it with its
 // frame, and puts the frame inside that area: at the place asked for, moved in as far as need be,
 // or centred when none is asked. The title bar is never off the screen. Done again once the window
-// system has framed the window.
-void FitFrameOnScreen(QWidget& window, const QSize& size, std::optional<QPoint> place = std::nullopt);
+// system has framed the window. within: the part of the screen the window may take (global; all
+// of the available area when empty).
+void FitFrameOnScreen(QWidget& window, const QSize& size, std::optional<QPoint> place = std::nullopt,
+                      QRect within = {});
+// The window's frame around its client area, as the window system draws it (none before it has).
+QMargins FrameMargins(const QWidget& window);
 
 } // namespace ostrel::host

@@ -13,6 +13,8 @@ BrowserProfile::BrowserProfile(host::ProxyLogins& proxyLogins)
       initiators_(new NavigationInitiators(profile_)), proxyLogins_(proxyLogins)
 {
     profile_->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true); // the PDF viewer
+    // A page's window.focus() brings no window of ours to the front (the engine's default, kept).
+    profile_->settings()->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
     profile_->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
     // Pages are asked for Dutch first, whatever the desktop's language.
     profile_->setHttpAcceptLanguage(QStringLiteral("nl-NL,nl;q=0.9,en;q=0.8"));

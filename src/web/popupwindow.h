@@ -2,13 +2,16 @@
 
 #include "web/webpage.h"
 
+#include <QPointer>
+#include <QRect>
 #include <QWebEngineView>
 
 namespace ostrel::web {
 
 // A plain browser window for pages that open one (target=_blank, window.open), on the main
 // window's profile so the portal session carries over. Its own page may close it; it stays on the
-// screen, title bar and all, whatever size and place the page asks for.
+// screen, title bar and all, and off the main window's header, whatever size and place the page
+// asks for; it takes the keyboard only when the user opened it.
 class PopupWindow final : public QWebEngineView {
     Q_OBJECT
 public:
@@ -27,8 +30,10 @@ protected:
 
 private:
     PopupWindow(const PageContext& context, bool clicked);
+    QRect freeArea() const;
 
     bool clicked_;
+    QPointer<const QWidget> mainView_;
 };
 
 } // namespace ostrel::web

@@ -85,7 +85,7 @@ WebEngineBrowser::WebEngineBrowser(BrowserProfile& profile, host::Pause& pause, 
                   onPageOutsideAddress_(url.toString(QUrl::FullyEncoded).toStdString());
           },
           [this](const QString& scheme) { return programNames_ ? programNames_(scheme) : QString(); }),
-      page_(new WebPage({profile, trust_, outsideLinks_, pause, &programEntry_}, this)),
+      page_(new WebPage({profile, trust_, outsideLinks_, pause, &programEntry_, this}, this)),
       nav_([this](const OurNavigation::Decision& decision) { carryOut(decision); },
            [this] { return clearGoesOn(); }),
       watch_(page_, nav_, pause, [this](const host::Request& request) { Navigate(request); })

@@ -46,6 +46,7 @@ struct PageContext {
     OutsideLinks& links;                            // where the links for other programs go
     host::Pause& pause;                             // the program's: no question while it lasts
     const ProgramMenuEntry* programEntry = nullptr; // the program's entry of the page menu
+    const QWidget* mainView = nullptr; // the main window's page: windows of pages keep off what is above it
 };
 
 // The silent flag and frame completions live here.

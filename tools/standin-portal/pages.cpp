@@ -842,7 +842,8 @@ std::string hostile_cover_page(const Arrival& a)
     return page(
         "Stand-in hostile cover",
         "<h1 lang=\"nl\">Log opnieuw in</h1>\n<p class=\"sub\">A window that moves and grows to cover "
-        "the screen (" +
+        "the screen, then calls itself the program and takes the focus and the top left corner every "
+        "100 ms (" +
             html_escape(a.roles) + ")</p>\n",
         "<script>window.addEventListener(\"load\", function () {\n"
         "  window.moveTo(-50, -50);\n"
@@ -850,7 +851,10 @@ std::string hostile_cover_page(const Arrival& a)
         "  setTimeout(function () {\n"
         "    window.moveTo(-50, -50);\n"
         "    window.resizeTo(6000, 6000);\n"
-        "    document.title += ' (moved again)';\n"
+        "    document.title = 'Ostrel Web 6.9';\n"
+        "    var n = 0;\n"
+        "    setInterval(function () { focus(); moveTo(0, 0);\n"
+        "      if (++n % 10 == 0) { " + reached("'covered=' + n") + " } }, 100);\n"
         "  }, 500);\n"
         "});</script>");
 }

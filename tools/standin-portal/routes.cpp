@@ -300,7 +300,12 @@ std::vector<Route> PageRoutes(const Options& o, Shutdown& shutdown, Counters& co
             {"/popup", page(popup_page)},
             {"/popup/target", serve_popup_target},
             {"/login", [&counters](const Exchange& x) { serve_login(counters, x); }},
-            {"/auth", [](const Exchange& x) { serve_auth(x); }},
+            // A loop's realm is in UTF-8, as a server would send it.
+            {"/auth",
+             [](const Exchange& x) {
+                 const bool loop = x.a.query.find("loop") != std::string::npos;
+                 serve_auth(x, kAuthCredentials, loop ? "Zo\xc3\xab\xe2\x80\x99s portaal" : "Ostrel");
+             }},
             {"/print", page(print_page)},
             {"/keys", page(keys_page)},
             {"/crash", page(crash_page)},
