@@ -435,7 +435,8 @@ TEST(HostileE2E, aPageOpensAtMostThreeWindowsByItselfAndEachStaysOnTheScreen)
     web::PopupWindow::CloseAll();
 
     // A window the size of five screens at the corner, that then moves itself off the screen, calls
-    // itself the program, and asks for the focus and the top left corner ten times a second.
+    // itself the program, and asks for the focus and the top left corner ten times a second (the
+    // focus is no test here: without a window manager no window comes to the front by itself).
     ASSERT_TRUE(h.open(portal("/hostile/bigpopup")));
     ASSERT_TRUE(waitFor([&] { return popups().size() == 1; }, 10s));
     web::PopupWindow* cover = popups().front();
@@ -446,7 +447,6 @@ TEST(HostileE2E, aPageOpensAtMostThreeWindowsByItselfAndEachStaysOnTheScreen)
         << cover->frameGeometry().x() << "," << cover->frameGeometry().y() << " "
         << cover->frameGeometry().width() << "x" << cover->frameGeometry().height();
     EXPECT_EQ(cover->windowTitle(), QStringLiteral("127.0.0.1: Ostrel Web 6.9"));
-    EXPECT_FALSE(cover->isActiveWindow()) << "a window the page opened took the keyboard";
 }
 
 TEST(HostileE2E, everyDownloadEndsInItsRowWithANameThatIsSafeAndAReasonInDutch)
