@@ -2,6 +2,7 @@
 
 #include "web/initiators.h"
 
+#include <QDir>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -19,6 +20,9 @@ BrowserProfile::BrowserProfile(host::ProxyLogins& proxyLogins)
     // Pages are asked for Dutch first, whatever the desktop's language.
     profile_->setHttpAcceptLanguage(QStringLiteral("nl-NL,nl;q=0.9,en;q=0.8"));
     profile_->setUrlRequestInterceptor(initiators_);
+    // Workers registered before they were refused, and the cache storage they filled, go before any
+    // page is loaded (the engine opens that storage when a page first needs it).
+    QDir(profile_->persistentStoragePath() + QStringLiteral("/Service Worker")).removeRecursively();
     // Nothing is saved unless a taker accepts it.
     QObject::connect(profile_, &QWebEngineProfile::downloadRequested, profile_,
                      [this](QWebEngineDownloadRequest* download) {

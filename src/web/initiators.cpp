@@ -9,6 +9,12 @@ namespace ostrel::web {
 void NavigationInitiators::interceptRequest(QWebEngineUrlRequestInfo& info)
 {
     const auto type = info.resourceType();
+    // No page runs a service worker: the portal needs none, and one answers its origin's pages
+    // itself, across restarts and cache clears, whatever the server says.
+    if (type == QWebEngineUrlRequestInfo::ResourceTypeServiceWorker) {
+        info.block(true);
+        return;
+    }
     if (type != QWebEngineUrlRequestInfo::ResourceTypeMainFrame &&
         type != QWebEngineUrlRequestInfo::ResourceTypeSubFrame)
         return;

@@ -1,6 +1,7 @@
 // Who asked for each navigation: the origin of the page or frame that started it (none for the
 // program's own loads). A download is a navigation whose answer is a file, so this tells which page
-// asked for a download; the engine's download request itself does not.
+// asked for a download; the engine's download request itself does not. It also refuses every
+// service worker's script, the profile's one request rule.
 #pragma once
 
 #include <QUrl>

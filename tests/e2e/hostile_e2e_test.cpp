@@ -376,6 +376,17 @@ TEST(HostileE2E, aLoginOrPrintLoopIsAQuestionOverThePageThatTheHeaderEnds)
     }
 }
 
+// A page cannot put a service worker between the origin's pages and their server.
+TEST(HostileE2E, aPageRegistersNoServiceWorker)
+{
+    Hostile h;
+    ASSERT_TRUE(h.standIn.started());
+    ASSERT_TRUE(h.open(portal("/hostile/worker")));
+    EXPECT_TRUE(h.standIn.pageReached(QStringLiteral("worker=refused")));
+    ASSERT_TRUE(h.open(portal("/stays")));
+    EXPECT_NE(h.browser().title(), u"Taken over");
+}
+
 // A page whose script never ends is left on a header click or key, in a renderer of its own; one
 // that is only busy a while keeps its renderer, and the page of F5 replaces it as ever.
 TEST(HostileE2E, aHungPageIsLeftOnAHeaderClickOrKeyAndABusyOneIsWaitedFor)

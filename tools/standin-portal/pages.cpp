@@ -774,6 +774,16 @@ std::string hostile_alerts_page(const Arrival& a)
                    " } alert('Melding ' + i); }"));
 }
 
+// Registers a service worker that would answer every page of the origin itself.
+std::string hostile_worker_page(const Arrival& a)
+{
+    const std::string title = "Stand-in hostile worker";
+    return page(title, heading(title, "Once loaded, registers /hostile/sw.js for the origin (" + a.roles + ")"),
+                after_load("navigator.serviceWorker.register('/hostile/sw.js', {scope: '/'})"
+                           ".then(function () { " + reached("'worker=registered'") + " },"
+                           " function () { " + reached("'worker=refused'") + " });"));
+}
+
 // A question that comes back 50 ms after each answer, from the user's click on "go" on: a frame
 // that asks for /auth's login again, or print() again. The print loop also runs from the load on.
 std::string hostile_loop_page(const Arrival& a, bool print)

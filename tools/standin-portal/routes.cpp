@@ -330,6 +330,15 @@ std::vector<Route> PageRoutes(const Options& o, Shutdown& shutdown, Counters& co
             {"/hostile/linkframe", page(hostile_linkframe_page)},
             {"/hostile/alerts", page(hostile_alerts_page)},
             {"/hostile/confirm", serve_hostile_confirm},
+            {"/hostile/worker", page(hostile_worker_page)},
+            {"/hostile/sw.js",
+             [](const Exchange& x) {
+                 x.res.set_header("Service-Worker-Allowed", "/");
+                 x.res.set_content("self.addEventListener('fetch', function (e) {"
+                                   " e.respondWith(new Response('<title>Taken over</title>',"
+                                   " {headers: {'Content-Type': 'text/html'}})); });",
+                                   "text/javascript");
+             }},
             {"/hostile/loop",
              [](const Exchange& x) {
                  std::string ask;
