@@ -61,7 +61,7 @@ public:
     // As long as the engine's own user activation lasts.
     static constexpr int kActMs = 5000;
 
-    // True while a modal window of ours (a login, a certificate, the print or file dialog, the
+    // True while a modal window of ours (a proxy's login, a certificate, the file dialog, the
     // error box, a question before quitting) or a menu is open. The program's message dialog is
     // none: its shortcuts work on behind it, as the program has always done.
     static bool QuestionOpen();
