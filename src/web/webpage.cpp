@@ -323,7 +323,7 @@ PageDialog::Answer WebPage::Ask(const QUrl& origin, PageDialog::Question questio
     }
     if (repeats.last.isValid() && repeats.last.elapsed() < kRepeatedDialogMs)
         question.option = repeats.option;
-    const PageDialog::Answer answer = PageDialog::Ask(view(), question);
+    PageDialog::Answer answer = PageDialog::Ask(view(), question);
     repeats.last.start();
     repeats.off = repeats.off || answer.option;
     return answer;
