@@ -287,7 +287,6 @@ TEST(ShellE2E, thePagesPrintRequestAndConfirmAskInDutch)
     for (const char* word : {"Afdrukken", "Eigenschappen", "Annuleren", "Opties"})
         EXPECT_TRUE(printDialog.contains(QLatin1String(word))) << word << " in " << printDialog.toStdString();
     EXPECT_FALSE(printDialog.contains(u"Cancel")) << printDialog.toStdString();
-    print.timer.stop();
 
     QString confirm;
     testing::PageDialogWatcher answer(&s.browser(), [&](web::PageDialog* dialog) {
