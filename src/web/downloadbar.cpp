@@ -5,6 +5,7 @@
 #include "host/shell.h"
 #include "web/browserprofile.h"
 #include "web/downloadrow.h"
+#include "web/initiators.h"
 #include "web/launchfile.h"
 #include "web/trust.h"
 
@@ -14,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStandardPaths>
@@ -102,6 +104,9 @@ DownloadBar::DownloadBar(QWidget* parent, BrowserProfile& profile, host::Shell& 
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    questionColumn_ = new QVBoxLayout;
+    questionColumn_->setSpacing(2);
+    layout->addLayout(questionColumn_);
     layout->addWidget(summary_);
     layout->addWidget(scroll_);
 
@@ -195,6 +200,11 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
             download->accept();
             return;
         }
+    const bool saveAsked = saveAsked_.removeOne(download->url());
+    if (!saveAsked && mustAsk(*download)) {
+        ask(*download);
+        return; // not accepted: the engine lets it go with nothing fetched
+    }
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     if (folder.isEmpty())
         folder = QDir::homePath();
@@ -210,6 +220,8 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
             [this, path] { inProgress_.removeAll(path); });
 
     auto* row = new DownloadRow(nullptr, download, path, askedOfTheInsurer(*download, name));
+    if (!saveAsked)
+        row->HoldAbove(kAskAboveBytes);
     rows_.append(row);
     column_->insertWidget(column_->count() - 1, row);
     connect(row, &DownloadRow::Completed, this, [this, row] { completed(row); });
@@ -221,6 +233,40 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
         arrange();
     });
     download->accept();
+    arrange();
+}
+
+// One that a frame of another site than the page brought (none of the insurer's) the user did not
+// ask for: it waits for their "Opslaan". (A large one is held once its size is known: the engine
+// does not tell it here.)
+bool DownloadBar::mustAsk(const QWebEngineDownloadRequest& download) const
+{
+    const auto origin = [](const QUrl& url) { return url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery |
+                                                                  QUrl::RemoveFragment | QUrl::RemoveUserInfo); };
+    const QUrl page = download.page() ? download.page()->url() : QUrl();
+    return profile_.initiators().InFrame(download.url()) && origin(download.url()) != origin(page) &&
+           !trust_.AskForDownload(download.url()).insurers;
+}
+
+// "Opslaan" asks the page for the file again, and that request is taken as any other.
+void DownloadBar::ask(const QWebEngineDownloadRequest& download)
+{
+    const QString name = SafeFileName(download.suggestedFileName());
+    auto* question = new DownloadQuestion(this, name, download.totalBytes(), download.url());
+    questions_.append(question);
+    questionColumn_->addWidget(question);
+    connect(question, &DownloadQuestion::Answered, this,
+            [this, question, page = QPointer<QWebEnginePage>(download.page()), url = download.url(),
+             name](bool save) {
+                questions_.removeAll(question);
+                question->hide();
+                question->deleteLater();
+                if (save && page) {
+                    saveAsked_.append(url);
+                    page->download(url, name);
+                }
+                arrange();
+            });
     arrange();
 }
 
@@ -264,7 +310,7 @@ void DownloadBar::clearAll()
 // tonen" to see them in a list of that height.
 void DownloadBar::arrange()
 {
-    setVisible(!rows_.isEmpty());
+    setVisible(!rows_.isEmpty() || !questions_.isEmpty());
     if (rows_.isEmpty())
         expanded_ = false;
     const bool folded = rows_.size() > kMaxRows;

@@ -1,12 +1,14 @@
 // Downloads: every file a page offers is saved into the user's download folder under a safe name of
 // its own (never over an existing file) and shown in a slim bar along the bottom of the window while
-// there are downloads to show. The program opens a file by itself only when it is a remote-workplace
+// there are downloads to show. One the user did not ask for waits in the bar for "Opslaan": one a
+// frame of another site brought before anything of it is fetched, a large one once its size shows. The program opens a file by itself only when it is a remote-workplace
 // launch file that the user asked the insurer for (launchfile.h, trust.h), one per click of theirs;
 // any other file the user opens with the row's "Openen".
 #pragma once
 
 #include <QList>
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 class QLabel;
@@ -38,6 +40,8 @@ public:
     // The longest name in bytes that the file systems take, less what the engine adds while the
     // file comes in (".download").
     static constexpr int kMaxNameBytes = 246;
+    // A download larger than this is held until the user says "Opslaan".
+    static constexpr qint64 kAskAboveBytes = qint64(100) << 20;
 
     // The name a page suggests, made safe to save under: no folder, no control or reserved
     // characters, no leading dots, within kMaxNameBytes with its extension kept.
@@ -57,6 +61,8 @@ public:
 
 private:
     void start(QWebEngineDownloadRequest* download);
+    bool mustAsk(const QWebEngineDownloadRequest& download) const;
+    void ask(const QWebEngineDownloadRequest& download);
     void completed(DownloadRow* row);
     quint64 askedOfTheInsurer(const QWebEngineDownloadRequest& download, const QString& name) const;
     void open(const QString& path);
@@ -68,6 +74,9 @@ private:
     BrowserProfile& profile_;
     Trust& trust_;
     QList<DownloadRow*> rows_;
+    QList<QWidget*> questions_; // downloads waiting for "Opslaan", above the rows
+    QList<QUrl> saveAsked_;     // addresses the user said "Opslaan" for: asked for again, not asked about
+    QVBoxLayout* questionColumn_;
     QStringList inProgress_; // paths that downloads under way will write
     QScrollArea* scroll_;
     QVBoxLayout* column_;

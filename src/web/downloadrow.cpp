@@ -1,5 +1,7 @@
 #include "web/downloadrow.h"
 
+#include "web/showntext.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -7,6 +9,7 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QUrl>
 #include <QWebEngineDownloadRequest>
 
 namespace ostrel::web {
@@ -21,6 +24,14 @@ QLabel* plainLabel(const QString& text, QWidget* parent)
 
 // The engine writes a download under its name plus this until it is in whole.
 constexpr char kPartialSuffix[] = ".download";
+
+// What the user is asked of a download they did not ask for.
+QString saveQuestion(const QString& name, qint64 size, const QUrl& from)
+{
+    return QStringLiteral("%1 (%2) van %3 opslaan?")
+        .arg(name, size >= 0 ? QLocale().formattedDataSize(size) : QStringLiteral("grootte onbekend"),
+             ShownText(from.host()));
+}
 } // namespace
 
 QString DownloadRow::Reason(int interruptReason)
@@ -60,11 +71,27 @@ QString DownloadRow::Reason(int interruptReason)
     }
 }
 
+DownloadQuestion::DownloadQuestion(QWidget* parent, const QString& name, qint64 size, const QUrl& from)
+    : QWidget(parent)
+{
+    const QString text = saveQuestion(name, size, from);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(plainLabel(text, this), 1);
+    auto* save = new QPushButton(QStringLiteral("Opslaan"), this);
+    auto* cancel = new QPushButton(QStringLiteral("Annuleren"), this);
+    save->setAccessibleDescription(text);
+    layout->addWidget(save);
+    layout->addWidget(cancel);
+    connect(save, &QPushButton::clicked, this, [this] { emit Answered(true); });
+    connect(cancel, &QPushButton::clicked, this, [this] { emit Answered(false); });
+}
+
 DownloadRow::DownloadRow(QWidget* parent, QWebEngineDownloadRequest* download, const QString& path,
                          quint64 launchAct)
     : QWidget(parent), download_(download), path_(path), launchAct_(launchAct),
       progress_(new QProgressBar(this)), status_(plainLabel({}, this)),
-      cancel_(new QPushButton(QStringLiteral("Annuleren"), this)),
+      save_(new QPushButton(QStringLiteral("Opslaan"), this)), cancel_(new QPushButton(QStringLiteral("Annuleren"), this)),
       retry_(new QPushButton(QStringLiteral("Opnieuw"), this)),
       open_(new QPushButton(QStringLiteral("Openen"), this)),
       folder_(new QPushButton(QStringLiteral("Map openen"), this)),
@@ -83,10 +110,19 @@ DownloadRow::DownloadRow(QWidget* parent, QWebEngineDownloadRequest* download, c
     layout->addWidget(plainLabel(name, this));
     layout->addWidget(progress_, 1);
     layout->addWidget(status_, 1);
-    for (QPushButton* button : {cancel_, retry_, open_, folder_, dismiss_})
+    for (QPushButton* button : {save_, cancel_, retry_, open_, folder_, dismiss_})
         layout->addWidget(button);
 
-    connect(cancel_, &QPushButton::clicked, this, [this] { download_->cancel(); });
+    connect(save_, &QPushButton::clicked, this, [this] {
+        holdAbove_ = 0;
+        held_ = false;
+        download_->resume();
+        update();
+    });
+    connect(cancel_, &QPushButton::clicked, this, [this] {
+        download_->cancel(); // a paused one keeps what came in: that goes too
+        QFile::remove(path_ + QLatin1String(kPartialSuffix));
+    });
     connect(retry_, &QPushButton::clicked, this, [this] { download_->resume(); });
     connect(open_, &QPushButton::clicked, this, [this] { emit OpenRequested(path_); });
     connect(folder_, &QPushButton::clicked, this, [this] { emit OpenRequested(QFileInfo(path_).path()); });
@@ -122,9 +158,22 @@ void DownloadRow::Dismiss()
     emit Dismissed();
 }
 
+void DownloadRow::HoldAbove(qint64 bytes)
+{
+    holdAbove_ = bytes;
+    showProgress();
+}
+
 void DownloadRow::showProgress()
 {
     const qint64 total = download_->totalBytes();
+    if (holdAbove_ > 0 && !held_ && (total > holdAbove_ || download_->receivedBytes() > holdAbove_)) {
+        held_ = true;
+        download_->pause();
+        status_->setText(saveQuestion(QFileInfo(path_).fileName(), total, download_->url()));
+        update();
+        return;
+    }
     const QLocale locale;
     if (total > 0) {
         progress_->setRange(0, 1000);
@@ -157,11 +206,14 @@ void DownloadRow::update()
         break;
     default:
         state_ = State::Running;
-        showProgress();
+        if (!held_)
+            showProgress();
         break;
     }
-    progress_->setVisible(state_ == State::Running || state_ == State::Completed);
+    const bool asking = held_ && state_ == State::Running;
+    progress_->setVisible(!asking && (state_ == State::Running || state_ == State::Completed));
     status_->setVisible(!progress_->isVisibleTo(this));
+    save_->setVisible(asking);
     cancel_->setVisible(state_ == State::Running);
     retry_->setVisible(state_ == State::Failed);
     open_->setVisible(state_ == State::Completed);

@@ -9,9 +9,22 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QUrl;
 class QWebEngineDownloadRequest;
 
 namespace ostrel::web {
+
+// A download the user did not ask for, before anything of it is fetched: its name, its size and its
+// site, and "Opslaan" or "Annuleren".
+class DownloadQuestion final : public QWidget {
+    Q_OBJECT
+public:
+    // size: in bytes, or below 0 when the server did not say.
+    DownloadQuestion(QWidget* parent, const QString& name, qint64 size, const QUrl& from);
+
+signals:
+    void Answered(bool save);
+};
 
 class DownloadRow final : public QWidget {
     Q_OBJECT
@@ -31,6 +44,9 @@ public:
     // Ends the download if it runs or waits to be tried again (its partial file goes with it),
     // then takes the row away.
     void Dismiss();
+    // Once the download proves larger than bytes (the engine tells its size only after it has
+    // started), it is paused until the user says "Opslaan" ("Annuleren" ends it).
+    void HoldAbove(qint64 bytes);
 
     // Why a download broke off, in words for the user.
     static QString Reason(int interruptReason);
@@ -52,6 +68,9 @@ private:
     State state_ = State::Running;
     QProgressBar* progress_;
     QLabel* status_;
+    qint64 holdAbove_ = 0; // 0: not held
+    bool held_ = false;
+    QPushButton* save_;
     QPushButton* cancel_;
     QPushButton* retry_;
     QPushButton* open_;

@@ -20,14 +20,26 @@ void NavigationInitiators::interceptRequest(QWebEngineUrlRequestInfo& info)
         return;
     if (recent_.size() == kRemembered)
         recent_.pop_front();
-    recent_.emplace_back(info.requestUrl(), info.initiator());
+    recent_.push_back({info.requestUrl(), info.initiator(), type == QWebEngineUrlRequestInfo::ResourceTypeSubFrame});
+}
+
+const NavigationInitiators::Navigation* NavigationInitiators::latest(const QUrl& url) const
+{
+    const auto found =
+        std::find_if(recent_.rbegin(), recent_.rend(), [&](const Navigation& entry) { return entry.url == url; });
+    return found == recent_.rend() ? nullptr : &*found;
 }
 
 QUrl NavigationInitiators::InitiatorOf(const QUrl& url) const
 {
-    const auto found = std::find_if(recent_.rbegin(), recent_.rend(),
-                                    [&](const std::pair<QUrl, QUrl>& entry) { return entry.first == url; });
-    return found == recent_.rend() ? QUrl() : found->second;
+    const Navigation* navigation = latest(url);
+    return navigation ? navigation->initiator : QUrl();
+}
+
+bool NavigationInitiators::InFrame(const QUrl& url) const
+{
+    const Navigation* navigation = latest(url);
+    return navigation && navigation->inFrame;
 }
 
 } // namespace ostrel::web

@@ -23,10 +23,19 @@ public:
     // The origin that asked for the latest navigation to url (also the target of a redirect), or
     // an empty address when none is known.
     QUrl InitiatorOf(const QUrl& url) const;
+    // Whether the latest navigation to url was a frame's, not a page's.
+    bool InFrame(const QUrl& url) const;
 
 private:
+    struct Navigation {
+        QUrl url;
+        QUrl initiator;
+        bool inFrame = false;
+    };
+    const Navigation* latest(const QUrl& url) const;
+
     static constexpr std::size_t kRemembered = 64;
-    std::deque<std::pair<QUrl, QUrl>> recent_; // address, initiator; newest last
+    std::deque<Navigation> recent_; // newest last
 };
 
 } // namespace ostrel::web

@@ -552,6 +552,41 @@ TEST(HostileE2E, everyDownloadEndsInItsRowWithANameThatIsSafeAndAReasonInDutch)
 }
 
 // A full disk, on a small file system of its own where the download folder is (root only).
+// A download the user did not ask for waits in the bar with its name, size and site until they say
+// "Opslaan" (then it comes in as any other) or "Annuleren": one that a frame of another site
+// brings, and one of over 100 MB.
+TEST(HostileE2E, aDownloadTheUserDidNotAskForWaitsForOpslaan)
+{
+    Hostile h;
+    ASSERT_TRUE(h.standIn.started());
+    const struct {
+        QString page, asked, button, saved;
+    } cases[] = {
+        {portal("/hostile/frames?src=") + query(kElsewhere + QStringLiteral("/files/page.html")),
+         QStringLiteral("page.html ("), QStringLiteral("Opslaan"), QStringLiteral("page.ica")},
+        {portal("/files/big.bin?kb=102500"), QStringLiteral("big.bin (100,10 MiB)"), QStringLiteral("Annuleren"),
+         QStringLiteral("big.bin")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page.toStdString());
+        h.browser().Navigate(c.page.toStdString());
+        ASSERT_TRUE(waitFor(
+            [&] {
+                const QStringList lines = Hostile::textOf(h.bar()).split(u'\n');
+                return std::ranges::any_of(lines, [&](const QString& line) {
+                    return line.startsWith(c.asked) && line.endsWith(u" van 127.0.0.1 opslaan?");
+                });
+            },
+            15s))
+            << Hostile::textOf(h.bar()).toStdString();
+        EXPECT_FALSE(h.saved().contains(c.saved)) << "before the user's yes";
+        withText(h.bar(), c.button)->click();
+    }
+    EXPECT_TRUE(waitFor([&] { return h.allIn(1); }, 15s));
+    EXPECT_EQ(h.saved(), QStringList{QStringLiteral("page.ica")}) << "what was said yes to, and no more";
+    EXPECT_EQ(withText(h.bar(), QStringLiteral("Opslaan")), nullptr);
+}
+
 TEST(HostileE2E, aDownloadToAFullDiskSaysSo)
 {
     if (geteuid() != 0)

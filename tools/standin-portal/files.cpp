@@ -29,7 +29,7 @@ constexpr std::size_t kChunkSize = 16u << 10;
 constexpr long kSlowBinDefaultMs = 10000;
 constexpr long kSlowBinCapMs = 60000;
 constexpr long kBigBinDefaultKb = 1024;
-constexpr long kBigBinCapKb = 65536;
+constexpr long kBigBinCapKb = 204800;
 constexpr std::size_t kNamedSize = 1024;
 // big.bin goes out in larger pieces than the rest: it is about speed, not about pieces.
 constexpr std::size_t kBigPieceSize = 64u << 10;
