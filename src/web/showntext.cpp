@@ -2,7 +2,10 @@
 
 #include "base/version.h"
 
+#include <QByteArray>
 #include <QStringDecoder>
+
+#include <optional>
 
 namespace ostrel::web {
 
@@ -19,18 +22,40 @@ QString ShownText(const QString& text)
     return shown;
 }
 
+namespace {
+// Windows-1252's characters for the bytes 0x80 to 0x9F (0 where it has none: the byte stands for
+// itself).
+constexpr char16_t kWindows1252[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// The byte a character of a one-byte-per-character reading stands for, if it is one.
+std::optional<char> byteOf(QChar c)
+{
+    if (c.unicode() <= 0xFF)
+        return char(c.unicode());
+    for (int i = 0; i < 32; ++i)
+        if (kWindows1252[i] == c.unicode())
+            return char(0x80 + i);
+    return std::nullopt;
+}
+} // namespace
+
+// Qt 6.4's engine hands the realm's bytes on as Latin-1, Qt 6.8's as Windows-1252.
 QString ShownRealm(const QString& realm)
 {
-    bool bytes = true;
-    for (const QChar c : realm)
-        bytes = bytes && c.unicode() <= 0xFF;
-    if (bytes) {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = utf8.decode(realm.toLatin1());
-        if (!utf8.hasError())
-            return ShownText(decoded);
+    QByteArray bytes;
+    bytes.reserve(realm.size());
+    for (const QChar c : realm) {
+        const std::optional<char> byte = byteOf(c);
+        if (!byte)
+            return ShownText(realm);
+        bytes += *byte;
     }
-    return ShownText(realm);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8.decode(bytes);
+    return ShownText(utf8.hasError() ? realm : decoded);
 }
 
 QString PageWindowTitle(const QString& title, const QUrl& page)

@@ -11,8 +11,8 @@ namespace ostrel::web {
 // isolates and marks, zero-width characters) shown by their code, as "[U+202E]".
 QString ShownText(const QString& text);
 
-// A login's realm as the server meant it: the engine hands its bytes on one per character, so one
-// whose bytes are valid UTF-8 is read as UTF-8. Shown as ShownText.
+// A login's realm as the server meant it: the engine hands its bytes on one per character (Latin-1
+// or Windows-1252), so one whose bytes are valid UTF-8 is read as UTF-8. Shown as ShownText.
 QString ShownRealm(const QString& realm);
 
 // A window of a page's, titled as the page asks, with the program's name never standing on its own:

@@ -369,8 +369,9 @@ TEST(HostileE2E, aLoginOrPrintLoopIsAQuestionOverThePageThatTheHeaderEnds)
         EXPECT_EQ(h.dialog(), nullptr);
         EXPECT_EQ(offerOff, (QList<bool>{false, !print})) << "a second login may be turned off";
         EXPECT_FALSE(modal);
-        if (!print) // the realm, sent in UTF-8, as the site wrote it
+        if (!print) { // the realm, sent in UTF-8, as the site wrote it
             EXPECT_TRUE(firstText.contains(QString::fromUtf8("\u201CZo\u00EB\u2019s portaal\u201D"))) << firstText.toStdString();
+        }
     }
 }
 

@@ -58,6 +58,7 @@ TEST(ShownText, invisibleFormatCharactersShowByTheirCodeAndTheProgramsNameOnlyAf
         {ShownText(QStringLiteral("a\u200Bb\u2066c")), QStringLiteral("a[U+200B]b[U+2066]c")},
         {ShownText(QStringLiteral("Polis \u00E9\u00E9n")), QStringLiteral("Polis \u00E9\u00E9n")},
         {ShownRealm(QString::fromLatin1("Kantoor caf\xC3\xA9")), QStringLiteral("Kantoor caf\u00E9")},
+        {ShownRealm(QStringLiteral("Zo\u00C3\u00AB\u00E2\u20AC\u2122s")), QStringLiteral("Zo\u00EB\u2019s")},
         {ShownRealm(QStringLiteral("Kantoor caf\u00E9")), QStringLiteral("Kantoor caf\u00E9")},
         {PageWindowTitle(QStringLiteral("Ostrel Web 6.9"), page),
          QStringLiteral("evil.example: Ostrel Web 6.9")},
