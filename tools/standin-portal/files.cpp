@@ -168,7 +168,7 @@ std::vector<Route> Files::Routes() const
          [this](const Exchange& x) {
              attachment(x.res, "big.bin");
              const long kb = std::max(1L, x.query_number("kb", kBigBinDefaultKb, kBigBinCapKb));
-             serve_pattern(x, static_cast<std::size_t>(kb) << 10);
+             serve_pattern(x, static_cast<std::size_t>(kb) << 10, x.query_number("ms", 0, kSlowBinCapMs));
          }},
         {kUnknownBin.path, [this](const Exchange& x) { serve_unknown(x); }},
     };
@@ -190,14 +190,22 @@ const char* Files::pattern_from(std::size_t offset) const
 
 // The pattern bytes of a file of `size` bytes, as fast as the client takes them. The library asks
 // for the rest from `offset` on (also for a Range), until `size` is reached.
-void Files::serve_pattern(const Exchange& x, std::size_t size) const
+// ms: the whole file takes that long, evenly; 0: as fast as the client reads.
+void Files::serve_pattern(const Exchange& x, std::size_t size, long ms) const
 {
     if (refuse_range_beyond(x.req, size, x.res))
         return;
-    x.res.set_content_provider(size, "application/octet-stream",
-                               [this](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                                   return sink.write(pattern_from(offset), std::min(length, kBigPieceSize));
-                               });
+    x.res.set_content_provider(
+        size, "application/octet-stream",
+        [this, size, ms, start = std::chrono::steady_clock::now()](std::size_t offset, std::size_t length,
+                                                                  httplib::DataSink& sink) {
+            const auto due = start + std::chrono::microseconds(
+                                         static_cast<long long>(ms) * 1000 * static_cast<long long>(offset) /
+                                         static_cast<long long>(size));
+            if (ms > 0 && shutdown_.wait_until(due))
+                return false;
+            return sink.write(pattern_from(offset), std::min(length, kBigPieceSize));
+        });
 }
 
 // /files/named: a download whose name is whatever the query says, control characters and all,
