@@ -1,7 +1,7 @@
 #include "web/popupwindow.h"
 
 #include "host/centring.h"
-#include "host/memory.h"
+#include "web/freedmemory.h"
 #include "web/pagedialog.h"
 #include "web/pagemenu.h"
 #include "web/showntext.h"
@@ -16,26 +16,6 @@
 
 namespace ostrel::web {
 
-namespace {
-// The engine lets go of a closed window's page over the next moments: the memory is given back
-// once no window has closed for this long.
-constexpr int kReturnMemoryAfterMs = 1000;
-
-// The one timer for it is the application object's, made when the first window closes.
-void returnFreedMemorySoon()
-{
-    const QString name = QStringLiteral("ostrel-return-freed-memory");
-    auto* timer = qApp->findChild<QTimer*>(name, Qt::FindDirectChildrenOnly);
-    if (!timer) {
-        timer = new QTimer(qApp);
-        timer->setObjectName(name);
-        timer->setSingleShot(true);
-        timer->setInterval(kReturnMemoryAfterMs);
-        QObject::connect(timer, &QTimer::timeout, &host::ReturnFreedMemory);
-    }
-    timer->start();
-}
-} // namespace
 
 PopupWindow::PopupWindow(const PageContext& context, bool clicked) : clicked_(clicked), mainView_(context.mainView)
 {
@@ -83,7 +63,7 @@ QRect PopupWindow::freeArea() const
 PopupWindow::~PopupWindow()
 {
     delete page();
-    returnFreedMemorySoon();
+    ReturnFreedMemorySoon();
 }
 
 WebPage* PopupWindow::Open(const PageContext& context, bool clicked)

@@ -4,6 +4,7 @@
 #include "host/proxyroute.h"
 #include "web/browserprofile.h"
 #include "host/failurelog.h"
+#include "web/freedmemory.h"
 #include "web/pagedialog.h"
 #include "web/pagemenu.h"
 
@@ -137,6 +138,9 @@ WebEngineBrowser::WebEngineBrowser(BrowserProfile& profile, host::Pause& pause, 
         if (nav_.HoldForTheQuestion())
             page_->WhenMayAsk([this, lost] { nav_.MayAsk(lost); });
     });
+    // A page left behind, a heavy one above all (thousands of frames), is let go of once the next
+    // has loaded: what it took goes back to the system then.
+    connect(page_, &QWebEnginePage::loadFinished, this, [] { ReturnFreedMemorySoon(); });
     connect(page_, &WebPage::frameCompleted, this,
             [this](const QString& url) { raiseDocumentComplete(false, url); });
     // Not from inside the engine's navigation callback: a retry may pause (the start-up's does).

@@ -314,7 +314,7 @@ std::vector<Route> PageRoutes(const Options& o, Shutdown& shutdown, Counters& co
             {"/hostile/reached", [](const Exchange& x) { x.res.status = 204; }},
             {"/hostile/frames", page_of("src", "/hostile/frames needs ?src=URL",
                                         [](const Exchange& x, const std::string& src) {
-                                            return hostile_frames_page(x.a, src, x.query_number("n", 1, 100));
+                                            return hostile_frames_page(x.a, src, x.query_number("n", 1, 10000));
                                         })},
             {"/hostile/downloads", page_below(hostile_downloads_page)},
             {"/hostile/navigate", page_of("to", "/hostile/navigate needs ?to=URL",
