@@ -253,12 +253,11 @@ void DownloadBar::ask(const QWebEngineDownloadRequest& download)
 {
     const QString name = SafeFileName(download.suggestedFileName());
     auto* question = new DownloadQuestion(this, name, download.totalBytes(), download.url());
-    questions_.append(question);
     questionColumn_->addWidget(question);
     connect(question, &DownloadQuestion::Answered, this,
             [this, question, page = QPointer<QWebEnginePage>(download.page()), url = download.url(),
              name](bool save) {
-                questions_.removeAll(question);
+                questionColumn_->removeWidget(question);
                 question->hide();
                 question->deleteLater();
                 if (save && page) {
@@ -310,7 +309,7 @@ void DownloadBar::clearAll()
 // tonen" to see them in a list of that height.
 void DownloadBar::arrange()
 {
-    setVisible(!rows_.isEmpty() || !questions_.isEmpty());
+    setVisible(!rows_.isEmpty() || questionColumn_->count() > 0);
     if (rows_.isEmpty())
         expanded_ = false;
     const bool folded = rows_.size() > kMaxRows;

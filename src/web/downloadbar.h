@@ -1,9 +1,10 @@
 // Downloads: every file a page offers is saved into the user's download folder under a safe name of
 // its own (never over an existing file) and shown in a slim bar along the bottom of the window while
 // there are downloads to show. One the user did not ask for waits in the bar for "Opslaan": one a
-// frame of another site brought before anything of it is fetched, a large one once its size shows. The program opens a file by itself only when it is a remote-workplace
-// launch file that the user asked the insurer for (launchfile.h, trust.h), one per click of theirs;
-// any other file the user opens with the row's "Openen".
+// frame of another site brought before anything of it is fetched, a large one once its size shows.
+// The program opens a file by itself only when it is a remote-workplace launch file that the user
+// asked the insurer for (launchfile.h, trust.h), one per click of theirs; any other file the user
+// opens with the row's "Openen".
 #pragma once
 
 #include <QList>
@@ -74,9 +75,8 @@ private:
     BrowserProfile& profile_;
     Trust& trust_;
     QList<DownloadRow*> rows_;
-    QList<QWidget*> questions_; // downloads waiting for "Opslaan", above the rows
     QList<QUrl> saveAsked_;     // addresses the user said "Opslaan" for: asked for again, not asked about
-    QVBoxLayout* questionColumn_;
+    QVBoxLayout* questionColumn_; // downloads waiting for "Opslaan", above the rows
     QStringList inProgress_; // paths that downloads under way will write
     QScrollArea* scroll_;
     QVBoxLayout* column_;
