@@ -510,6 +510,8 @@ TEST(ProgramE2E, theInsurersPageGoingToFtpFiftyTimesHandsItOverOnce)
         QStringLiteral("/hostile/navigate?n=50&every=20&to=ftp%3A%2F%2Fftp.example.nl%2Fx"));
     ASSERT_NE(program.window, 0u);
     ASSERT_TRUE(program.standIn.pageReached(QStringLiteral("navigated")));
+    // The page's last navigation may reach the engine's hand-off after the page has told of it.
+    ASSERT_TRUE(waitFor([&] { return !program.handedToTheDesktop().isEmpty(); }, 10s));
     const QStringList handed = program.handedBeforeTheCalculator();
     ASSERT_EQ(handed.size(), 1) << handed.join(u" | ").toStdString();
     EXPECT_TRUE(handed[0].endsWith(u"/xdg-open ftp://ftp.example.nl/x")) << handed[0].toStdString();
