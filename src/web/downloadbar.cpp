@@ -8,6 +8,7 @@
 #include "web/initiators.h"
 #include "web/launchfile.h"
 #include "web/trust.h"
+#include "web/webpage.h"
 
 #include <QDir>
 #include <QFile>
@@ -201,6 +202,11 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
             return;
         }
     const bool saveAsked = saveAsked_.removeOne(download->url());
+    const bool userActed = trust_.AskForDownload(download->url()).act != 0;
+    if (repeatsItsVisit(*download) && !saveAsked && !userActed) {
+        qCWarning(lcFailures, "the page's reload does not bring %s again", qPrintable(download->url().toString()));
+        return; // not accepted, as one waiting for "Opslaan"
+    }
     if (!saveAsked && mustAsk(*download)) {
         ask(*download);
         return; // not accepted: the engine lets it go with nothing fetched
@@ -246,6 +252,25 @@ bool DownloadBar::mustAsk(const QWebEngineDownloadRequest& download) const
     const QUrl page = download.page() ? download.page()->url() : QUrl();
     return profile_.initiators().InFrame(download.url()) && origin(download.url()) != origin(page) &&
            !trust_.AskForDownload(download.url()).insurers;
+}
+
+// Whether the page already brought this address since it last went elsewhere; it is noted if not.
+bool DownloadBar::repeatsItsVisit(const QWebEngineDownloadRequest& download)
+{
+    const auto* page = qobject_cast<const WebPage*>(download.page());
+    if (!page)
+        return false;
+    if (!visited_.contains(page))
+        connect(page, &QObject::destroyed, this, [this, page] { visited_.remove(page); });
+    Visited& visited = visited_[page];
+    if (visited.visit != page->Visit())
+        visited = {page->Visit(), {}};
+    if (visited.urls.contains(download.url()))
+        return true;
+    if (visited.urls.size() == kVisitedKept)
+        visited.urls.removeFirst();
+    visited.urls.append(download.url());
+    return false;
 }
 
 // "Opslaan" asks the page for the file again, and that request is taken as any other.

@@ -7,6 +7,7 @@
 // opens with the row's "Openen".
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -63,6 +64,7 @@ public:
 private:
     void start(QWebEngineDownloadRequest* download);
     bool mustAsk(const QWebEngineDownloadRequest& download) const;
+    bool repeatsItsVisit(const QWebEngineDownloadRequest& download);
     void ask(const QWebEngineDownloadRequest& download);
     void completed(DownloadRow* row);
     quint64 askedOfTheInsurer(const QWebEngineDownloadRequest& download, const QString& name) const;
@@ -75,6 +77,14 @@ private:
     BrowserProfile& profile_;
     Trust& trust_;
     QList<DownloadRow*> rows_;
+    // The addresses downloaded during each page's visit (webpage.h), newest last: a reload does not
+    // bring them again.
+    struct Visited {
+        quint64 visit = 0;
+        QList<QUrl> urls;
+    };
+    static constexpr int kVisitedKept = 64;
+    QHash<const QObject*, Visited> visited_;
     QList<QUrl> saveAsked_;     // addresses the user said "Opslaan" for: asked for again, not asked about
     QVBoxLayout* questionColumn_; // downloads waiting for "Opslaan", above the rows
     QStringList inProgress_; // paths that downloads under way will write

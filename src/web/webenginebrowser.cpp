@@ -300,6 +300,7 @@ void WebEngineBrowser::navigateNow(const host::Request& asked)
 // The reload waits for our navigation under way and for a cache clear (OurNavigation::Refresh).
 void WebEngineBrowser::Refresh2()
 {
+    trust_.EndActs(); // the reloaded page does nothing for the key that reloaded it
     page_->Leave();
     nav_.Refresh();
 }

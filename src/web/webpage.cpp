@@ -259,6 +259,8 @@ bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool
             outsideLink(url);
         return false;
     }
+    if (isMainFrame && type != NavigationTypeReload && type != NavigationTypeRedirect)
+        ++visit_;
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
 }
 

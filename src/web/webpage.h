@@ -80,6 +80,10 @@ public:
     // How often WhenMayAsk looks again.
     static constexpr int kWhenMayAskPollMs = 20;
 
+    // The page's visit: it changes when the page goes to another address, not when it is reloaded or
+    // redirected on the way.
+    quint64 Visit() const { return visit_; }
+
     // Whether a question may go to the user now: the page's window is on the screen and the program
     // is not in a pause (the start-up's shows its window only after its pause).
     bool mayAsk() const;
@@ -140,6 +144,7 @@ private:
     enum class Leaving { No, Asked, Loading }; // Leave() was asked; the load it brought is under way
     Leaving leaving_ = Leaving::No;
     bool byLoad_ = false;
+    quint64 visit_ = 0;
     Repeats messages_{QStringLiteral("Geen meldingen meer van deze pagina")};
     Repeats loginQuestions_{QStringLiteral("Geen vragen meer van deze pagina")};
     LinkClicks linkClicks_;

@@ -487,17 +487,23 @@ struct AttackedProgram : ProgramAtHome {
 };
 
 // Hidden frames send launch files by name only, by type only, and real ones, with no click: the
-// desktop gets none.
-TEST(ProgramE2E, aPagesHiddenDownloadsOpenNothing)
+// desktop gets none. F5 reloads the page, which brings none of them again; only the file that each
+// load names anew (after-load-*, last).
+TEST(ProgramE2E, aPagesHiddenDownloadsOpenNothingAndItsReloadBringsThemNotAgain)
 {
     if (!haveX())
         GTEST_SKIP() << "needs an X server";
     AttackedProgram program(QStringLiteral("/hostile/downloads"));
     ASSERT_NE(program.window, 0u);
-    ASSERT_TRUE(waitFor([&] { return program.saved().size() == 7; }, 20s))
+    ASSERT_TRUE(waitFor([&] { return program.saved().size() == 8; }, 20s))
         << program.saved().join(u' ').toStdString();
     const QStringList handed = program.handedBeforeTheCalculator();
     EXPECT_TRUE(handed.isEmpty()) << handed.join(u" | ").toStdString();
+
+    ASSERT_TRUE(keysTo(program.window, {QStringLiteral("key"), QStringLiteral("F5")}));
+    const auto reloaded = [&] { return program.saved().filter(QStringLiteral("after-load-")).size() == 2; };
+    ASSERT_TRUE(waitFor(reloaded, 20s)) << program.saved().join(u' ').toStdString();
+    EXPECT_EQ(program.saved().size(), 9) << program.saved().join(u' ').toStdString();
 }
 
 // A script of the insurer's page navigates to ftp:// fifty times, with no click: the address goes

@@ -690,7 +690,12 @@ std::string hostile_downloads_page(const Arrival& a, std::string_view base)
                 attribute_escape(href) + "\"></iframe></li>\n";
     }
     body += "</ul>\n<p>Served by " + html_escape(a.roles) + "</p>\n";
-    return page(title, body);
+    // Once the frames are there, one more whose name is this load's own: a test that sees it saved
+    // knows the page's load has brought all it will.
+    return page(title, body,
+                after_load("var f = document.createElement('iframe'); f.style.display = 'none';"
+                           " f.src = '/files/named?name=after-load-' + Date.now() + '.txt';"
+                           " document.body.appendChild(f);"));
 }
 
 std::string hostile_navigate_page(const Arrival& a, std::string_view to, long count, long every_ms)
