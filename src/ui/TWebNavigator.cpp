@@ -15,6 +15,7 @@
 #include "ui/keepmaximised.h"
 #include "ui/windowkeys.h"
 #include "web/blockedwindowbar.h"
+#include "web/browserprofile.h"
 #include "web/downloadbar.h"
 #include "web/findbar.h"
 #include "web/versions.h"
@@ -75,6 +76,7 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
       portal_(*WebBrowser, *services.registry), commands_({*WebBrowser, *services.registry, *services.shell,
                                                            *services.pause, *probeLog_, *services.messages})
 {
+    profile.KeepStoredDataOnlyOf(insurerOrigins()); // before the first page
     setWindowTitle(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
     setFont(HeaderFont(kWindowFontHeight));
     PnlMenu->setFixedHeight(kHeaderHeight);

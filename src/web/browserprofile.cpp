@@ -1,11 +1,16 @@
 #include "web/browserprofile.h"
 
+#include "host/failurelog.h"
 #include "web/initiators.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+
+#include <algorithm>
 
 namespace ostrel::web {
 
@@ -29,6 +34,33 @@ BrowserProfile::BrowserProfile(host::ProxyLogins& proxyLogins)
                          if (onDownload_)
                              onDownload_(download);
                      });
+}
+
+void BrowserProfile::KeepStoredDataOnlyOf(const QList<QUrl>& origins) const
+{
+    KeepStoredDataOnlyOf(profile_->persistentStoragePath(), origins);
+}
+
+// The engine names an origin's folders scheme_host_port, 0 for the scheme's default port
+// ("https_portal.example.nl_0.indexeddb.leveldb", and ".indexeddb.blob" beside it).
+void BrowserProfile::KeepStoredDataOnlyOf(const QString& storagePath, const QList<QUrl>& origins)
+{
+    QStringList kept;
+    for (const QUrl& origin : origins) {
+        const int port = origin.port(); // -1: none given
+        const bool defaultPort = port < 0 || port == (origin.scheme() == u"https" ? 443 : 80);
+        kept.append(QStringLiteral("%1_%2_%3.indexeddb.")
+                        .arg(origin.scheme(), origin.host())
+                        .arg(defaultPort ? 0 : port));
+    }
+    QDir folder(storagePath + QStringLiteral("/IndexedDB"));
+    for (const QFileInfo& entry : folder.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot)) {
+        const QString name = entry.fileName();
+        if (std::any_of(kept.begin(), kept.end(), [&](const QString& prefix) { return name.startsWith(prefix); }))
+            continue;
+        if (entry.isDir() ? !QDir(entry.filePath()).removeRecursively() : !QFile::remove(entry.filePath()))
+            qCWarning(lcFailures, "what a site stored in %s could not be removed", qPrintable(entry.filePath()));
+    }
 }
 
 BrowserProfile::~BrowserProfile()

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QSslCertificate>
 #include <QString>
 #include <QUrl>
@@ -37,6 +38,12 @@ public:
     const NavigationInitiators& initiators() const { return *initiators_; }
     // Where the profile's downloads go: one taker at a time (the download bar), none once it has gone.
     void SetOnDownload(std::function<void(QWebEngineDownloadRequest*)> take);
+
+    // What sites stored in IndexedDB in earlier sessions goes, but for these origins' (the
+    // insurer's), before any page is loaded: another site's does not outlive its session.
+    void KeepStoredDataOnlyOf(const QList<QUrl>& origins) const;
+    // The same on the profile's storage folder.
+    static void KeepStoredDataOnlyOf(const QString& storagePath, const QList<QUrl>& origins);
 
     host::ProxyLogins& proxyLogins() const { return proxyLogins_; }
     // The session's answers to servers that asked for a certificate, by server ("host:port"): the

@@ -366,6 +366,11 @@ void WebEngineBrowser::ClearCache()
     cacheClearTime_.start();
     nav_.ClearStarted();
     profile_->clearHttpCache();
+    // The engine clears its HTTP cache only: what the page's site put in the Cache API goes too
+    // (every other site's goes at the next start, with the folder that holds it).
+    page_->runJavaScript(QStringLiteral("if (self.caches) caches.keys().then(function (names) {"
+                                        " names.forEach(function (name) { caches.delete(name); }); });"),
+                         QWebEngineScript::ApplicationWorld);
 }
 
 void WebEngineBrowser::SetProgramNames(std::function<QString(const QString& scheme)> name)

@@ -375,8 +375,9 @@ TEST(HostileE2E, aLoginOrPrintLoopIsAQuestionOverThePageThatTheHeaderEnds)
     }
 }
 
-// A page cannot put a service worker between the origin's pages and their server.
-TEST(HostileE2E, aPageRegistersNoServiceWorker)
+// A page cannot put a service worker between the origin's pages and their server, and what it put
+// in the Cache API goes with Refresh's clear.
+TEST(HostileE2E, aPageRegistersNoServiceWorkerAndItsCacheStorageGoesWithRefresh)
 {
     Hostile h;
     ASSERT_TRUE(h.standIn.started());
@@ -384,6 +385,20 @@ TEST(HostileE2E, aPageRegistersNoServiceWorker)
     EXPECT_TRUE(h.standIn.pageReached(QStringLiteral("worker=refused")));
     ASSERT_TRUE(h.open(portal("/stays")));
     EXPECT_NE(h.browser().title(), u"Taken over");
+
+    ASSERT_TRUE(h.open(portal("/hostile/storage?mb=4")));
+    ASSERT_TRUE(h.standIn.pageReached(QStringLiteral("stored=4")));
+    h.browser().ClearCache();
+    ASSERT_TRUE(h.open(portal("/hostile/storage?mb=0")));
+    QStringList told;
+    ASSERT_TRUE(waitFor([&] {
+        told.clear();
+        for (const QJsonObject& r : h.standIn.requestsTo(QStringLiteral("/hostile/reached")))
+            if (const QString stage = r[u"query"].toString(); stage.contains(u"caches="))
+                told.append(stage);
+        return told.size() == 2;
+    }, 20s));
+    EXPECT_TRUE(told[1].endsWith(u"caches=0")) << told[1].toStdString();
 }
 
 // A page whose script never ends is left on a header click or key, in a renderer of its own; one

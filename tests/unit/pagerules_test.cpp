@@ -1,8 +1,12 @@
 // The page's rules that need no engine: how a proxy's requests for a login are answered within one
 // load, and how the user's clicks on links pair with the navigations they start.
+#include "web/browserprofile.h"
 #include "web/linkclicks.h"
 #include "web/pagelogins.h"
 #include "web/showntext.h"
+
+#include <QDir>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +70,25 @@ TEST(ShownText, invisibleFormatCharactersShowByTheirCodeAndTheProgramsNameOnlyAf
     };
     for (const auto& [shown, expected] : cases)
         EXPECT_EQ(shown, expected);
+}
+
+TEST(StoredData, whatOtherSitesStoredGoesAndTheInsurersStays)
+{
+    QTemporaryDir storage;
+    QDir folder(storage.filePath(QStringLiteral("IndexedDB")));
+    const QStringList kept = {QStringLiteral("http_127.0.0.1_47101.indexeddb.blob"),
+                              QStringLiteral("http_127.0.0.1_47101.indexeddb.leveldb"),
+                              QStringLiteral("https_portal.example.nl_0.indexeddb.leveldb")};
+    for (const QStringList& names :
+         {kept, {QStringLiteral("http_evil.example_0.indexeddb.leveldb"),
+                 QStringLiteral("https_portal.example.nl_8443.indexeddb.leveldb"),
+                 QStringLiteral("https_portal.example.nl.evil_0.indexeddb.leveldb"),
+                 QStringLiteral("http_127.0.0.1_47290.indexeddb.blob")}})
+        for (const QString& name : names)
+            ASSERT_TRUE(folder.mkpath(name + QStringLiteral("/data")));
+    BrowserProfile::KeepStoredDataOnlyOf(storage.path(), {QUrl(QStringLiteral("http://127.0.0.1:47101")),
+                                                          QUrl(QStringLiteral("https://portal.example.nl:443"))});
+    EXPECT_EQ(folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot), kept);
 }
 
 } // namespace

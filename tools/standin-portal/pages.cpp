@@ -789,6 +789,33 @@ std::string hostile_worker_page(const Arrival& a)
                            " function () { " + reached("'worker=refused'") + " });"));
 }
 
+// Tells the origin's quota, what it uses and how many Cache API caches it has, then stores mb megabytes of noise, one at a time, in IndexedDB and the
+// Cache API in turn, telling each tenth and where the engine said no.
+std::string hostile_storage_page(const Arrival& a, long mb)
+{
+    const std::string title = "Stand-in hostile storage";
+    return page(
+        title, heading(title, "Once loaded, stores " + std::to_string(mb) + " MB (" + a.roles + ")"),
+        after_load("var n = 0, db;"
+                   " function noise() { var b = new Uint8Array(1 << 20);"
+                   "  for (var i = 0; i < b.length; i += 65536) crypto.getRandomValues(b.subarray(i, i + 65536));"
+                   "  return b; }"
+                   " function full(e) { " + reached("'storage=full at ' + n") + " }"
+                   " function next() { if (n % 10 == 0 || n >= " + std::to_string(mb) + ") { " + reached("'stored=' + n") + " }"
+                   "  if (n >= " + std::to_string(mb) + ") return;"
+                   "  var k = n++;"
+                   "  if (k % 2) caches.open('c').then(function (c) {"
+                   "   return c.put('/noise/' + k, new Response(noise())); }).then(next, full);"
+                   "  else { var t = db.transaction('s', 'readwrite'); t.objectStore('s').put(noise(), k);"
+                   "   t.oncomplete = next; t.onabort = full; } }"
+                   " navigator.storage.estimate().then(function (e) {"
+                   "  caches.keys().then(function (names) {"
+                   "   " + reached("'quota=' + e.quota + ' usage=' + e.usage + ' caches=' + names.length") + ";"
+                   "   var open = indexedDB.open('noise', 1);"
+                   "   open.onupgradeneeded = function () { open.result.createObjectStore('s'); };"
+                   "   open.onsuccess = function () { db = open.result; next(); }; }); });"));
+}
+
 // A question that comes back 50 ms after each answer, from the user's click on "go" on: a frame
 // that asks for /auth's login again, or print() again. The print loop also runs from the load on.
 std::string hostile_loop_page(const Arrival& a, bool print)

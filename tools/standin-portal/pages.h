@@ -98,6 +98,7 @@ std::string hostile_link_page(const Arrival& a, std::string_view to);
 std::string hostile_alerts_page(const Arrival& a);
 std::string hostile_loop_page(const Arrival& a, bool print);
 std::string hostile_worker_page(const Arrival& a);
+std::string hostile_storage_page(const Arrival& a, long mb);
 // `prompt` false asks confirm(), true asks prompt(); the answer ends up in the title.
 std::string hostile_confirm_page(const Arrival& a, bool prompt);
 // busy_ms: how long the script runs; 0: for ever.

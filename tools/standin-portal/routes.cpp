@@ -331,6 +331,10 @@ std::vector<Route> PageRoutes(const Options& o, Shutdown& shutdown, Counters& co
             {"/hostile/alerts", page(hostile_alerts_page)},
             {"/hostile/confirm", serve_hostile_confirm},
             {"/hostile/worker", page(hostile_worker_page)},
+            {"/hostile/storage",
+             [](const Exchange& x) {
+                 x.res.set_content(hostile_storage_page(x.a, x.query_number("mb", 100, 4096)), kHtml);
+             }},
             {"/hostile/sw.js",
              [](const Exchange& x) {
                  x.res.set_header("Service-Worker-Allowed", "/");
