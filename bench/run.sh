@@ -13,6 +13,8 @@
 #   server, the window manager and the stand-in run on and stay in memory, as the desktop does;
 # - for the program alone, how long F2, F5 and the Refresh button take to do their work, then its
 #   memory growth over 200 reloads and 50 popups (100 and 25 on Debian 13, to keep the run short);
+# - for the program alone, its own process's memory on its page, with a page of 10,000 frames and
+#   10 s after Home left it, and how soon Home's POST goes while that page loads and once it has;
 # - start-up and memory of the program with the page's accessibility off
 #   (QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY=0) and while a screen reader listens over AT-SPI on a
 #   session bus of the bench's own.
@@ -626,6 +628,56 @@ measure_growth() {
 
 echo "Growth: the program, $reloads reloads with F5 and $popups popups"
 measure_growth || true
+stop_run
+
+# The program's own process (RSS: what the issue of such a page is about) on its page, with a page
+# of 10,000 hidden frames (the key "f"), and 10 s after Home left it; and how soon Home's POST
+# reaches the stand-in when clicked 0.3 s into that page's load, and once it has loaded.
+own_rss() { awk '/^Rss:/ {print $2}' "/proc/$pid/smaps_rollup"; }
+frames_page() { # window: the key "f" in the page; false when the frames page was not asked for
+    local x y
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    xdotool windowactivate --sync "$1" mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1 key f
+    now_ms
+    next_request '"path":"/hostile/frames"' $((REPLY + 30000))
+}
+home_click() { # window figure: Home, and the time its POST took to reach the stand-in
+    read -r x y < <(header_controls "$1" | awk '$1 == "BtnHome" {print $2, $3}')
+    xdotool mousemove "$x" "$y"
+    skip_requests
+    press "$1" mouse
+    if next_request '"method":"POST","path":"/"' $((pressed + 30000)); then
+        sample "frames $2 ours $((t_ms - pressed))"
+    else
+        sample "frames $2 ours failed"
+    fi
+}
+measure_frames() {
+    local window soon
+    fresh_home
+    wait_engine_alone
+    skip_requests
+    launch frames "$ours"
+    soon=$((started + 30000))
+    next_request '"target":"/?version=6.9"' "$soon" && next_request '"path":"/bench/image.png"' "$soon" || return 1
+    sleep_until $((t_ms + 3000))
+    sample "frames before ours $(own_rss)"
+    window=$(xdotool search --onlyvisible --name '^Ostrel Web 6.9$' | head -1)
+    frames_page "$window" || return 1
+    sleep_until $((t_ms + 300))
+    home_click "$window" home_loading
+    next_request '"path":"/bench/image.png"' $((pressed + 30000)) || return 1
+    sleep 1
+    frames_page "$window" || return 1
+    sleep_until $((t_ms + 5000))
+    sample "frames with ours $(own_rss)"
+    home_click "$window" home_loaded
+    sleep_until $((pressed + 10000))
+    sample "frames left ours $(own_rss)"
+}
+
+echo "A page of 10,000 frames: the program"
+measure_frames || echo "  the frames page did not come or go"
 stop_run
 
 {

@@ -46,8 +46,8 @@ def read(path):
     growth = {}
     for line in open(path):
         round_, figure, program, value = line.split()
-        if round_ == "growth":
-            growth[figure] = int(value)
+        if round_ in ("growth", "frames"):
+            growth[round_ + " " + figure] = None if value == "failed" else int(value)
             continue
         if round_ == "0":
             continue
@@ -123,18 +123,27 @@ def engine(values, failed, shared, counted, growth):
 
     if growth:
         print()
-        first, after, settled = growth.get("first"), growth.get("after"), growth.get("settled")
+        first, after, settled = growth.get("growth first"), growth.get("growth after"), growth.get("growth settled")
         if first and after:
             print("Growth of the program (one run): PSS {:.1f} MB after the page first loaded, {:.1f} MB 3 s after "
-                  "{} F5 and {} popups: {:+.1f} %".format(first / 1024, after / 1024, growth.get("reloads", 0),
-                                                         growth.get("popups", 0), (after - first) * 100 / first))
+                  "{} F5 and {} popups: {:+.1f} %".format(first / 1024, after / 1024, growth.get("growth reloads", 0),
+                                                         growth.get("growth popups", 0), (after - first) * 100 / first))
             if settled:
                 print("  and {:.1f} MB 10 s after: {:+.1f} %".format(settled / 1024, (settled - first) * 100 / first))
-            if growth.get("shared"):
+            if growth.get("growth shared"):
                 print("  (some of these taken while another process of the same Qt WebEngine ran: they read low)")
         else:
             print("Growth of the program: failed ({} reloads and {} popups done)".format(
-                growth.get("reloads", 0), growth.get("popups", 0)))
+                growth.get("growth reloads", 0), growth.get("growth popups", 0)))
+        before, with_, left = growth.get("frames before"), growth.get("frames with"), growth.get("frames left")
+        if before and with_ and left:
+            print("A page of 10,000 frames (one run): the program's own process (RSS) {:.1f} MB on its page, {:.1f} MB "
+                  "with that page, {:.1f} MB 10 s after Home left it: {:+.1f} %".format(
+                      before / 1024, with_ / 1024, left / 1024, (left - before) * 100 / before))
+            print("  Home's POST at the stand-in {} ms after the click 0.3 s into that page's load, {} ms once it "
+                  "had loaded".format(growth.get("frames home_loading", "-"), growth.get("frames home_loaded", "-")))
+        elif any(key.startswith("frames") for key in growth):
+            print("A page of 10,000 frames: failed")
 
 
 def main(dirs):

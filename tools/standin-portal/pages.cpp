@@ -630,6 +630,8 @@ std::string bench_page(std::string_view image_path)
                       "    window.open(\"/bench/popup\", \"_blank\", \"width=400,height=300\");\n"
                       "  if (e.key === \"h\")\n"
                       "    for (;;) {}\n"
+                      "  if (e.key === \"f\")\n"
+                      "    location.href = \"/hostile/frames?src=about:blank&n=10000\";\n"
                       "});</script>\n"
                       "</head><body>\n<h1>Stand-in bench page</h1>\n";
     out += "<p><img src=\"" + html_escape(image_path) + "\" width=\"32\" height=\"32\" alt=\"\"></p>\n";
