@@ -5,7 +5,6 @@
 #include "host/shell.h"
 #include "web/browserprofile.h"
 #include "web/downloadrow.h"
-#include "web/initiators.h"
 #include "web/launchfile.h"
 #include "web/trust.h"
 #include "web/webpage.h"
@@ -247,11 +246,9 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
 // does not tell it here.)
 bool DownloadBar::mustAsk(const QWebEngineDownloadRequest& download) const
 {
-    const auto origin = [](const QUrl& url) { return url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery |
-                                                                  QUrl::RemoveFragment | QUrl::RemoveUserInfo); };
-    const QUrl page = download.page() ? download.page()->url() : QUrl();
-    return profile_.initiators().InFrame(download.url()) && origin(download.url()) != origin(page) &&
-           !trust_.AskForDownload(download.url()).insurers;
+    const Trust::Answer asked =
+        trust_.AskForDownload(download.url(), download.page() ? download.page()->url() : QUrl());
+    return asked.otherSitesFrame && !asked.insurers;
 }
 
 // Whether the page already brought this address since it last went elsewhere; it is noted if not.

@@ -1,6 +1,7 @@
 #include "web/logindialog.h"
 
 #include "web/showntext.h"
+#include "web/trust.h"
 
 #include <QAuthenticator>
 #include <QDialog>
@@ -16,13 +17,6 @@ namespace ostrel::web {
 
 namespace {
 constexpr int kMaxRealm = 120;
-
-// "https://host:port", the port always told.
-QString Origin(const QUrl& url)
-{
-    const int port = url.port(url.scheme() == QLatin1String("https") ? 443 : 80);
-    return url.scheme() + QStringLiteral("://") + url.host(QUrl::FullyEncoded) + u':' + QString::number(port);
-}
 
 QLabel* TextLine(const QString& text)
 {
@@ -85,11 +79,11 @@ QString Unencrypted()
 
 PageDialog::Question LoginDialog::ForSite(const QUrl& url, const QUrl& page, const QAuthenticator& authenticator)
 {
-    const QString origin = Origin(url);
+    const QString origin = OriginOf(url); // the port always told
     QStringList lines{origin + QStringLiteral(" vraagt om een gebruikersnaam en wachtwoord.")};
     if (const QString realm = Realm(authenticator); !realm.isEmpty())
         lines << QStringLiteral("De site zegt: \u201C%1\u201D").arg(realm);
-    if (page.isValid() && Origin(page) != origin)
+    if (page.isValid() && OriginOf(page) != origin)
         lines << QStringLiteral("Een ander adres in deze pagina vraagt om uw gegevens");
     if (url.scheme() != QLatin1String("https"))
         lines << Unencrypted();

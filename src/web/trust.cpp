@@ -10,18 +10,21 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace ostrel::web {
+
+QString OriginOf(const QUrl& url)
+{
+    const int port = url.port(url.scheme() == QLatin1String("https") ? 443 : 80);
+    return url.scheme() + QStringLiteral("://") + url.host(QUrl::FullyEncoded) + u':' + QString::number(port);
+}
 
 bool Trust::isInsurers(const QUrl& url) const
 {
-    const auto port = [](const QUrl& u) { return u.port(u.scheme() == QLatin1String("https") ? 443 : 80); };
-    if (url.host().isEmpty())
-        return false;
-    for (const QUrl& origin : insurer_)
-        if (url.scheme() == origin.scheme() && url.host().compare(origin.host(), Qt::CaseInsensitive) == 0 &&
-            port(url) == port(origin))
-            return true;
-    return false;
+    return !url.host().isEmpty() && std::any_of(insurer_.begin(), insurer_.end(), [&](const QUrl& origin) {
+        return OriginOf(url) == OriginOf(origin);
+    });
 }
 
 void Trust::UserActed()
@@ -40,9 +43,11 @@ Trust::Answer Trust::Ask(const Asker& asker) const
     return answer;
 }
 
-Trust::Answer Trust::AskForDownload(const QUrl& url) const
+Trust::Answer Trust::AskForDownload(const QUrl& url, const QUrl& page) const
 {
-    return Ask({initiators_.InitiatorOf(url), url});
+    Answer answer = Ask({initiators_.InitiatorOf(url), url});
+    answer.otherSitesFrame = initiators_.InFrame(url) && OriginOf(url) != OriginOf(page);
+    return answer;
 }
 
 bool Trust::TakeAct(quint64 act)

@@ -22,6 +22,10 @@ namespace ostrel::web {
 
 class NavigationInitiators;
 
+// An address's site as one text, "scheme://host:port", the scheme's default port told: two
+// addresses are of one site when theirs are equal.
+QString OriginOf(const QUrl& url);
+
 class Trust {
 public:
     // initiators: who asked for each navigation of the profile's pages (which page a download came
@@ -38,6 +42,7 @@ public:
         const QWidget* view = nullptr; // where a question for it would show; none: it shows no question
     };
     struct Answer {
+        bool otherSitesFrame = false; // (a download) a frame brought it from another site than the page's
         bool insurers =
             false; // the page, and where the thing comes from if it comes from anywhere, are the insurer's
         quint64 act = 0; // the user's act it may stand for: a click or key of theirs within kActMs that
@@ -48,8 +53,9 @@ public:
                    // the program is not in a pause (the start-up's shows its window after its pause)
     };
     Answer Ask(const Asker& asker) const;
-    // For a download: the page that asked is the one whose navigation brought the file.
-    Answer AskForDownload(const QUrl& url) const;
+    // For a download: the page that asked is the one whose navigation brought the file; page: the
+    // page it came to, when known.
+    Answer AskForDownload(const QUrl& url, const QUrl& page = {}) const;
 
     // The user's own click or key, as the window system (or a screen reader) delivered it; a
     // page's script never gets here.
