@@ -218,6 +218,8 @@ void WebPage::openWindow(QWebEngineNewWindowRequest& request)
 {
     const QUrl url = request.requestedUrl();
     // The engine keeps a page's own navigations off the disk; a window of ours is no way round it.
+    // Only file: here, not every IsLocalAddress: a page's window of its own making (blob:, data:, a
+    // PDF it built) is the page's, while the page menu, which loads as the user, opens none of them.
     if (url.isLocalFile()) {
         qCWarning(lcFailures, "a window for a file of the disk was not opened: %s",
                   qPrintable(url.toString()));
