@@ -309,6 +309,21 @@ press() {
     echo "$up" >&5
 }
 
+# A click on the window's header control $2, and how long the request that matches $3 took to reach
+# the stand-in after it: the sample "$4 $5 ours MS".
+click_and_time() { # window control pattern round figure
+    local x y
+    read -r x y < <(header_controls "$1" | awk -v control="$2" '$1 == control {print $2, $3}')
+    xdotool mousemove "$x" "$y"
+    skip_requests
+    press "$1" mouse
+    if next_request "$3" $((pressed + 30000)); then
+        sample "$4 $5 ours $((t_ms - pressed))"
+    else
+        sample "$4 $5 ours failed"
+    fi
+}
+
 # The file of the engine the program links, as /proc/PID/maps names it: "MAJOR:MINOR INODE" (the
 # path would not do: a process of another mount namespace shows the root's files by their path on
 # the machine). Debian 12's and Debian 13's engines are different files, shared by no process of
@@ -504,15 +519,7 @@ measure_freezes() { # round
     eval "$(xdotool getwindowgeometry --shell "$window")"
     xdotool windowactivate --sync "$window" mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1 key h
     sleep 0.5
-    read -r x y < <(header_controls "$window" | awk '$1 == "BtnFormulieren" {print $2, $3}')
-    xdotool mousemove "$x" "$y"
-    skip_requests
-    press "$window" mouse
-    if next_request '"path":"/download/download.asp"' $((pressed + 30000)); then
-        sample "$round hung_forms ours $((t_ms - pressed))"
-    else
-        sample "$round hung_forms ours failed"
-    fi
+    click_and_time "$window" BtnFormulieren '"path":"/download/download.asp"' "$round" hung_forms
 }
 
 load_start=$(cut -d' ' -f1-3 /proc/loadavg) # the machine may be busy with more than this
@@ -630,27 +637,15 @@ echo "Growth: the program, $reloads reloads with F5 and $popups popups"
 measure_growth || true
 stop_run
 
-# The program's own process (RSS: what the issue of such a page is about) on its page, with a page
+# The memory of the program's own process (RSS, not the tree's PSS) on its page, with a page
 # of 10,000 hidden frames (the key "f"), and 10 s after Home left it; and how soon Home's POST
 # reaches the stand-in when clicked 0.3 s into that page's load, and once it has loaded.
 own_rss() { awk '/^Rss:/ {print $2}' "/proc/$pid/smaps_rollup"; }
 frames_page() { # window: the key "f" in the page; false when the frames page was not asked for
-    local x y
     eval "$(xdotool getwindowgeometry --shell "$1")"
     xdotool windowactivate --sync "$1" mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1 key f
     now_ms
     next_request '"path":"/hostile/frames"' $((REPLY + 30000))
-}
-home_click() { # window figure: Home, and the time its POST took to reach the stand-in
-    read -r x y < <(header_controls "$1" | awk '$1 == "BtnHome" {print $2, $3}')
-    xdotool mousemove "$x" "$y"
-    skip_requests
-    press "$1" mouse
-    if next_request '"method":"POST","path":"/"' $((pressed + 30000)); then
-        sample "frames $2 ours $((t_ms - pressed))"
-    else
-        sample "frames $2 ours failed"
-    fi
 }
 measure_frames() {
     local window soon
@@ -665,13 +660,13 @@ measure_frames() {
     window=$(xdotool search --onlyvisible --name '^Ostrel Web 6.9$' | head -1)
     frames_page "$window" || return 1
     sleep_until $((t_ms + 300))
-    home_click "$window" home_loading
+    click_and_time "$window" BtnHome '"method":"POST","path":"/"' frames home_loading
     next_request '"path":"/bench/image.png"' $((pressed + 30000)) || return 1
     sleep 1
     frames_page "$window" || return 1
     sleep_until $((t_ms + 5000))
     sample "frames with ours $(own_rss)"
-    home_click "$window" home_loaded
+    click_and_time "$window" BtnHome '"method":"POST","path":"/"' frames home_loaded
     sleep_until $((pressed + 10000))
     sample "frames left ours $(own_rss)"
 }
