@@ -638,7 +638,8 @@ measure_growth || true
 stop_run
 
 # The memory of the program's own process (RSS, not the tree's PSS) on its page, with a page
-# of 10,000 hidden frames (the key "f"), and 10 s after Home left it; and how soon Home's POST
+# of 10,000 hidden frames (the key "f"; the engine makes 1,000 of them, its limit for a page), and
+# 10 s after Home left it; and how soon Home's POST
 # reaches the stand-in when clicked 0.3 s into that page's load, and once it has loaded.
 own_rss() { awk '/^Rss:/ {print $2}' "/proc/$pid/smaps_rollup"; }
 frames_page() { # window: the key "f" in the page; false when the frames page was not asked for

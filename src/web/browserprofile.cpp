@@ -41,6 +41,8 @@ void BrowserProfile::KeepStoredDataOnlyOf(const QList<QUrl>& origins) const
     KeepStoredDataOnlyOf(profile_->persistentStoragePath(), origins);
 }
 
+// No quota of a site's own can be set: Qt drops the engine's StorageQuotaSettings parameters (no
+// field trials), so what other sites store is bounded by the session instead.
 // The engine names an origin's folders scheme_host_port, 0 for the scheme's default port
 // ("https_portal.example.nl_0.indexeddb.leveldb", and ".indexeddb.blob" beside it).
 void BrowserProfile::KeepStoredDataOnlyOf(const QString& storagePath, const QList<QUrl>& origins)
