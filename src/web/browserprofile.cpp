@@ -3,9 +3,11 @@
 #include "host/failurelog.h"
 #include "web/initiators.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -63,6 +65,26 @@ void BrowserProfile::KeepStoredDataOnlyOf(const QString& storagePath, const QLis
         if (entry.isDir() ? !QDir(entry.filePath()).removeRecursively() : !QFile::remove(entry.filePath()))
             qCWarning(lcFailures, "what a site stored in %s could not be removed", qPrintable(entry.filePath()));
     }
+}
+
+namespace {
+// Beside the engine's own files in the profile's folder; a server's key is "host:port".
+QSettings sentCertificates(const QWebEngineProfile* profile)
+{
+    return QSettings(profile->persistentStoragePath() + QStringLiteral("/sent-certificates.ini"),
+                     QSettings::IniFormat);
+}
+} // namespace
+
+QByteArray BrowserProfile::SentBefore(const QString& server) const
+{
+    return QByteArray::fromHex(sentCertificates(profile_).value(server).toByteArray());
+}
+
+void BrowserProfile::RememberSent(const QString& server, const QSslCertificate& certificate) const
+{
+    QSettings settings = sentCertificates(profile_);
+    settings.setValue(server, certificate.digest(QCryptographicHash::Sha256).toHex());
 }
 
 BrowserProfile::~BrowserProfile()

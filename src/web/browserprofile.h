@@ -49,6 +49,10 @@ public:
     // The session's answers to servers that asked for a certificate, by server ("host:port"): the
     // certificate chosen, or none.
     QHash<QString, std::optional<QSslCertificate>>& certificateChoices() { return certificateChoices_; }
+    // The certificate the user sent a server ("host:port") last, in this session or an earlier
+    // one: its SHA-256 fingerprint, all the profile keeps of it; empty when none.
+    QByteArray SentBefore(const QString& server) const;
+    void RememberSent(const QString& server, const QSslCertificate& certificate) const;
 
 private:
     QWebEngineProfile* profile_;

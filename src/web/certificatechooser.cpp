@@ -1,5 +1,6 @@
 #include "web/certificatechooser.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -27,7 +28,8 @@ QString Validity(const QSslCertificate& certificate)
 } // namespace
 
 std::optional<qsizetype> CertificateChooser::Choose(QWidget* parent, const QString& server,
-                                                    const QList<QSslCertificate>& offered)
+                                                    const QList<QSslCertificate>& offered,
+                                                    const QByteArray& sentBefore)
 {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("CertificateChooser"));
@@ -49,11 +51,20 @@ std::optional<qsizetype> CertificateChooser::Choose(QWidget* parent, const QStri
     list->setAllColumnsShowFocus(true);
     list->setHeaderLabels(
         {QStringLiteral("Op naam van"), QStringLiteral("Uitgegeven door"), QStringLiteral("Geldig")});
-    for (const QSslCertificate& certificate : offered)
-        list->addTopLevelItem(new QTreeWidgetItem(
-            {certificate.subjectDisplayName(), certificate.issuerDisplayName(), Validity(certificate)}));
+    const QDateTime now = QDateTime::currentDateTime();
+    QTreeWidgetItem* before = nullptr;
+    for (const QSslCertificate& certificate : offered) {
+        auto* item = new QTreeWidgetItem(
+            {certificate.subjectDisplayName(), certificate.issuerDisplayName(), Validity(certificate)});
+        if (certificate.expiryDate() < now || certificate.effectiveDate() > now)
+            item->setFlags(Qt::NoItemFlags); // greyed, its reason in the last column
+        else if (!sentBefore.isEmpty() && certificate.digest(QCryptographicHash::Sha256) == sentBefore)
+            before = item;
+        list->addTopLevelItem(item);
+    }
     list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    list->setCurrentItem(list->topLevelItem(0));
+    if (before)
+        list->setCurrentItem(before);
     why->setBuddy(list);
     layout->addWidget(list);
 
@@ -61,16 +72,24 @@ std::optional<qsizetype> CertificateChooser::Choose(QWidget* parent, const QStri
     QPushButton* send = buttons->button(QDialogButtonBox::Ok);
     send->setText(QStringLiteral("Sturen"));
     send->setDefault(true);
+    // Only a row the user chose, or the one sent before, goes: the list's current row alone (which
+    // the list sets on the first row when it takes the focus) is no choice.
+    send->setEnabled(before != nullptr);
+    QObject::connect(list, &QTreeWidget::itemSelectionChanged, send,
+                     [list, send] { send->setEnabled(!list->selectedItems().isEmpty()); });
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuleren"));
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    QObject::connect(list, &QTreeWidget::itemActivated, &dialog, &QDialog::accept); // Enter or a double click
+    QObject::connect(list, &QTreeWidget::itemActivated, &dialog, [&dialog](QTreeWidgetItem* item) {
+        if (item->isSelected()) // Enter or a double click on a chosen row
+            dialog.accept();
+    });
     layout->addWidget(buttons);
     list->setFocus();
 
-    if (dialog.exec() != QDialog::Accepted || !list->currentItem())
+    if (dialog.exec() != QDialog::Accepted || list->selectedItems().isEmpty())
         return std::nullopt;
-    return list->indexOfTopLevelItem(list->currentItem());
+    return list->indexOfTopLevelItem(list->selectedItems().constFirst());
 }
 
 } // namespace ostrel::web

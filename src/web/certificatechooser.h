@@ -4,6 +4,7 @@
 // issuers admits; on Windows those of the user's personal certificate store.
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QSslCertificate>
 
@@ -16,9 +17,13 @@ namespace ostrel::web {
 
 class CertificateChooser {
 public:
-    // server: "host:port". The index of the certificate to send, or nothing ("Annuleren": none).
+    // server: "host:port"; sentBefore: the SHA-256 fingerprint of the certificate the user sent it
+    // before, if any, which is chosen already when offered and valid; otherwise none is, so that
+    // Enter alone never sends a guess. One that has expired or is not valid yet is shown greyed and
+    // cannot be chosen. The index of the certificate to send, or nothing ("Annuleren": none).
     static std::optional<qsizetype> Choose(QWidget* parent, const QString& server,
-                                           const QList<QSslCertificate>& offered);
+                                           const QList<QSslCertificate>& offered,
+                                           const QByteArray& sentBefore = {});
 };
 
 } // namespace ostrel::web

@@ -152,12 +152,15 @@ void PageLogins::ChooseCertificate(QWebEngineClientCertificateSelection selectio
         emit page_.questionPutOff(false);
         return;
     }
-    const std::optional<qsizetype> chosen = CertificateChooser::Choose(page_.view(), server, offered);
+    const BrowserProfile& profile = page_.context().profile;
+    const std::optional<qsizetype> chosen =
+        CertificateChooser::Choose(page_.view(), server, offered, profile.SentBefore(server));
     if (!chosen) {
         choices.insert(server, std::nullopt);
         selection.selectNone();
         return;
     }
+    profile.RememberSent(server, offered.at(*chosen));
     choices.insert(server, offered.at(*chosen));
     selection.select(offered.at(*chosen));
 }

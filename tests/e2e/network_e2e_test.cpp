@@ -11,12 +11,17 @@
 #include "standin.h"
 
 #include "host/curlprobe.h"
+#include "web/certificatechooser.h"
 
+#include <QCryptographicHash>
 #include <QDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSslCertificate>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -199,17 +204,26 @@ TEST(NetworkE2E, aServerThatAsksForACertificateGetsTheOneTheUserChose)
     testing::LiveWindow s;
     s.start();
     QStringList titles, rows;
+    QList<bool> chosenAlready; // at each question: a row chosen before the user did anything
     testing::ModalWatcher<QDialog> chooser([&](QDialog* dialog) {
         if (dialog->objectName() != u"CertificateChooser")
             return;
         titles << dialog->windowTitle();
         auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("certificates"));
-        for (int i = 0; list && i < list->topLevelItemCount(); ++i)
-            rows << list->topLevelItem(i)->text(0) + u" | " + list->topLevelItem(i)->text(1);
+        ASSERT_TRUE(list);
+        rows.clear();
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            rows << list->topLevelItem(i)->text(0) + u" | " + list->topLevelItem(i)->text(1) +
+                        (list->topLevelItem(i)->flags() & Qt::ItemIsEnabled ? u"" : u" (greyed)");
+        chosenAlready << !list->selectedItems().isEmpty();
         if (dialog->windowTitle().endsWith(declined))
-            dialog->reject();
-        else
-            QTest::keyClick(list, Qt::Key_Return);
+            return dialog->reject();
+        if (!chosenAlready.last()) {
+            QTest::keyClick(list, Qt::Key_Return); // Enter alone sends no guess
+            ASSERT_TRUE(dialog->isVisible());
+            QTest::keyClick(list, Qt::Key_Space); // the current row, the valid one (the greyed are passed)
+        }
+        QTest::keyClick(list, Qt::Key_Return);
     });
     const auto sentWithCertificate = [&](int count) {
         return waitFor(
@@ -226,10 +240,13 @@ TEST(NetworkE2E, aServerThatAsksForACertificateGetsTheOneTheUserChose)
               QString(u"Certificaat kiezen voor 127.0.0.1:" + chosen).toStdString());
     EXPECT_EQ(rows.join(u'|').toStdString(),
               QString(office.userSubject + u" | " + office.userIssuer).toStdString());
-    // The choice holds for the session: no question the next time.
+    // The choice holds for the session: no question the next time; the next session's question has it
+    // chosen already (the profile keeps its fingerprint).
     s.browser().Navigate(QString(u"https://127.0.0.1:" + chosen + u"/?again").toStdString());
     EXPECT_TRUE(sentWithCertificate(2)) << Text(s.browser().page()).toStdString();
     EXPECT_EQ(titles.size(), 1);
+    EXPECT_EQ(chosenAlready, QList<bool>{false});
+    EXPECT_FALSE(testing::TestProfile::Get().SentBefore(u"127.0.0.1:" + chosen).isEmpty());
 
     // "Annuleren": none goes, our page says what the server wanted, and the server is not asked
     // about again when a page goes there again by itself.
@@ -248,6 +265,44 @@ TEST(NetworkE2E, aServerThatAsksForACertificateGetsTheOneTheUserChose)
     EXPECT_EQ(standIn.requests().size(), 2) << "nothing reached the server that got no certificate";
 }
 
+// The chooser on its own (the engine offers no expired certificate, and asks a server's once per
+// run): what is not valid is greyed and never chosen; the certificate sent before is chosen already;
+// otherwise none is, and Enter alone sends nothing.
+TEST(NetworkE2E, theChooserGreysWhatIsNotValidAndHasChosenOnlyWhatWasSentBefore)
+{
+    const QDir office = QFileInfo(testing::TheOffice().caCertificate).dir();
+    const QSslCertificate expired = QSslCertificate::fromPath(office.filePath(QStringLiteral("old.pem"))).value(0);
+    const QSslCertificate valid = QSslCertificate::fromPath(office.filePath(QStringLiteral("user.pem"))).value(0);
+    ASSERT_FALSE(expired.isNull() || valid.isNull());
+    const auto fingerprint = [](const QSslCertificate& c) { return c.digest(QCryptographicHash::Sha256); };
+    struct Case {
+        QByteArray sentBefore;
+        bool chosenAlready;
+    };
+    for (const Case& c : {Case{{}, false}, Case{fingerprint(valid), true}, Case{fingerprint(expired), false}}) {
+        QList<bool> greyed;
+        bool chosenAlready = false, enterAloneSent = false;
+        testing::ModalWatcher<QDialog> chooser([&](QDialog* dialog) {
+            auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("certificates"));
+            for (int i = 0; i < list->topLevelItemCount(); ++i)
+                greyed << !(list->topLevelItem(i)->flags() & Qt::ItemIsEnabled);
+            chosenAlready = !list->selectedItems().isEmpty();
+            QTest::keyClick(list, Qt::Key_Return);
+            enterAloneSent = !dialog->isVisible();
+            if (!enterAloneSent) {
+                QTest::keyClick(list, Qt::Key_Space);
+                QTest::keyClick(list, Qt::Key_Return);
+            }
+        });
+        EXPECT_EQ(web::CertificateChooser::Choose(nullptr, QStringLiteral("127.0.0.1:1"), {expired, valid},
+                                                  c.sentBefore),
+                  1);
+        EXPECT_EQ(greyed, (QList<bool>{true, false}));
+        EXPECT_EQ(chosenAlready, c.chosenAlready);
+        EXPECT_EQ(enterAloneSent, c.chosenAlready);
+    }
+}
+
 // The portal asks for the user's certificate from the start-up's first request on: the question
 // waits for the window, and the versions and the page each reach the portal once.
 TEST(NetworkE2E, aCertificateTheStartUpMeetsIsChosenOverTheShownWindow)
@@ -262,7 +317,9 @@ TEST(NetworkE2E, aCertificateTheStartUpMeetsIsChosenOverTheShownWindow)
     QList<bool> windowShown; // at each question
     testing::ModalWatcher<QDialog> chooser([&](QDialog* dialog) {
         windowShown << s.window->isVisible();
-        QTest::keyClick(dialog->findChild<QTreeWidget*>(QStringLiteral("certificates")), Qt::Key_Return);
+        auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("certificates"));
+        QTest::keyClick(list, Qt::Key_Space);
+        QTest::keyClick(list, Qt::Key_Return);
     });
     s.start(/*startUp=*/true);
     const ui::TWebNavigator& window = *s.window;

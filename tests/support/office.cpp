@@ -33,7 +33,7 @@ bool PrepareOffice(const QString& home)
         return false;
     const auto file = [&](const char* name) -> QString { return certificates + u'/' + QLatin1String(name); };
     g_office = {file("ca.pem"), file("server.pem"), file("server.key"), QStringLiteral("Agent de Vries"),
-                QStringLiteral("Kantoor Test CA")};
+                QStringLiteral("Kantoor Test CA"), QStringLiteral("Agent de Vries (oud)")};
     const QString openssl = QStringLiteral("openssl");
     const QStringList newKey{QStringLiteral("-newkey"), QStringLiteral("rsa:2048"), QStringLiteral("-nodes")};
     const QStringList sign{QStringLiteral("-CA"),
@@ -47,6 +47,16 @@ bool PrepareOffice(const QString& home)
     if (!extensions.open(QIODevice::WriteOnly) || extensions.write("subjectAltName=IP:127.0.0.1\n") < 0)
         return false;
     extensions.close();
+    // A user's certificate and key into the NSS database, as a browser's import does.
+    const auto importUser = [&](const char* name) {
+        const QString base = certificates + u'/' + QLatin1String(name);
+        return Run(openssl, {QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-in"),
+                             base + u".pem", QStringLiteral("-inkey"), base + u".key", QStringLiteral("-out"),
+                             base + u".p12", QStringLiteral("-passout"), QStringLiteral("pass:"),
+                             QStringLiteral("-name"), QLatin1String(name)}) &&
+               Run(QStringLiteral("pk12util"), {QStringLiteral("-i"), base + u".p12", QStringLiteral("-d"),
+                                                u"sql:" + database, QStringLiteral("-W"), QString()});
+    };
     const bool made =
         Run(openssl, QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + newKey +
                          QStringList{QStringLiteral("-keyout"), file("ca.key"), QStringLiteral("-out"),
@@ -67,14 +77,17 @@ bool PrepareOffice(const QString& home)
         Run(openssl, QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
                                  file("user.csr"), QStringLiteral("-out"), file("user.pem")} +
                          sign) &&
-        Run(openssl, {QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-in"),
-                      file("user.pem"), QStringLiteral("-inkey"), file("user.key"), QStringLiteral("-out"),
-                      file("user.p12"), QStringLiteral("-passout"), QStringLiteral("pass:"),
-                      QStringLiteral("-name"), QStringLiteral("agent")}) &&
+        // The earlier one expired yesterday (its end before its start).
+        Run(openssl, QStringList{QStringLiteral("req")} + newKey +
+                         QStringList{QStringLiteral("-keyout"), file("old.key"), QStringLiteral("-out"),
+                                     file("old.csr"), QStringLiteral("-subj"),
+                                     QStringLiteral("/CN=Agent de Vries (oud)/O=Kantoor")}) &&
+        Run(openssl, QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
+                                 file("old.csr"), QStringLiteral("-out"), file("old.pem")} +
+                         sign.mid(0, sign.size() - 1) + QStringList{QStringLiteral("-1")}) &&
         Run(QStringLiteral("certutil"), {QStringLiteral("-N"), QStringLiteral("-d"), u"sql:" + database,
                                          QStringLiteral("--empty-password")}) &&
-        Run(QStringLiteral("pk12util"), {QStringLiteral("-i"), file("user.p12"), QStringLiteral("-d"),
-                                         u"sql:" + database, QStringLiteral("-W"), QString()}) &&
+        importUser("user") && importUser("old") &&
         Run(QStringLiteral("certutil"), {QStringLiteral("-A"), QStringLiteral("-d"), u"sql:" + database,
                                          QStringLiteral("-n"), QStringLiteral("office"), QStringLiteral("-t"),
                                          QStringLiteral("C,,"), QStringLiteral("-i"), file("ca.pem")});
