@@ -125,14 +125,15 @@ TEST(HostileE2E, aLaunchFileOpensAfterTheUsersClickWhenTheInsurerAskedAndServedI
     const auto link = [](const QString& origin, const QString& to) {
         return origin + QStringLiteral("/hostile/link?to=") + query(to);
     };
-    // Hidden frames of the portal's page, as it loads: by name only, by type only, real ones.
+    // Hidden frames of the portal's page, as it loads: by name only, by type only, real ones; the
+    // eighth, the page's last, once it has loaded.
     ASSERT_TRUE(h.open(portal("/hostile/downloads")));
-    ASSERT_TRUE(waitFor([&] { return h.allIn(7); }, 30s)) << h.saved().join(u' ').toStdString();
+    ASSERT_TRUE(waitFor([&] { return h.allIn(8); }, 30s)) << h.saved().join(u' ').toStdString();
     EXPECT_TRUE(h.fakes.shell->opened.empty()) << "no click, nothing opened";
     // The same after the user's click on a link to that page: one of them, the first in.
     ASSERT_TRUE(h.open(link(portal(""), QStringLiteral("/hostile/downloads"))));
     ASSERT_TRUE(h.click(QStringLiteral("link")));
-    ASSERT_TRUE(waitFor([&] { return h.allIn(14); }, 30s));
+    ASSERT_TRUE(waitFor([&] { return h.allIn(16); }, 30s));
     ASSERT_EQ(h.fakes.shell->opened.size(), 1u);
     EXPECT_TRUE(QStringList({QStringLiteral("launch (1).ica"), QStringLiteral("wfclient (1).ica"),
                              QStringLiteral("noext (1).ica")})
