@@ -43,10 +43,18 @@ bool PrepareOffice(const QString& home)
                            QStringLiteral("-CAcreateserial"),
                            QStringLiteral("-days"),
                            QStringLiteral("30")};
-    QFile extensions(file("server.ext"));
-    if (!extensions.open(QIODevice::WriteOnly) || extensions.write("subjectAltName=IP:127.0.0.1\n") < 0)
+    const auto write = [](const QString& path, const QByteArray& text) {
+        QFile out(path);
+        return out.open(QIODevice::WriteOnly) && out.write(text) == text.size();
+    };
+    const QByteArray folder = certificates.toUtf8();
+    if (!write(file("server.ext"), "subjectAltName=IP:127.0.0.1\n") || !write(file("index.txt"), {}) ||
+        !write(file("serial"), "01\n") ||
+        !write(file("ca.cnf"), "[ca]\ndefault_ca = office\n[office]\ndatabase = " + folder +
+                                   "/index.txt\nnew_certs_dir = " + folder + "\nserial = " + folder +
+                                   "/serial\ndefault_md = sha256\npolicy = any\n[any]\n"
+                                   "commonName = supplied\norganizationName = optional\n"))
         return false;
-    extensions.close();
     // A user's certificate and key into the NSS database, as a browser's import does.
     const auto importUser = [&](const char* name) {
         const QString base = certificates + u'/' + QLatin1String(name);
@@ -77,14 +85,17 @@ bool PrepareOffice(const QString& home)
         Run(openssl, QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
                                  file("user.csr"), QStringLiteral("-out"), file("user.pem")} +
                          sign) &&
-        // The earlier one expired yesterday (its end before its start).
+        // The earlier one expired in 2025: only the CA command takes dates of the past on every
+        // openssl.
         Run(openssl, QStringList{QStringLiteral("req")} + newKey +
                          QStringList{QStringLiteral("-keyout"), file("old.key"), QStringLiteral("-out"),
                                      file("old.csr"), QStringLiteral("-subj"),
                                      QStringLiteral("/CN=Agent de Vries (oud)/O=Kantoor")}) &&
-        Run(openssl, QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-                                 file("old.csr"), QStringLiteral("-out"), file("old.pem")} +
-                         sign.mid(0, sign.size() - 1) + QStringList{QStringLiteral("-1")}) &&
+        Run(openssl, {QStringLiteral("ca"), QStringLiteral("-batch"), QStringLiteral("-config"), file("ca.cnf"),
+                      QStringLiteral("-cert"), file("ca.pem"), QStringLiteral("-keyfile"), file("ca.key"),
+                      QStringLiteral("-in"), file("old.csr"), QStringLiteral("-out"), file("old.pem"),
+                      QStringLiteral("-startdate"), QStringLiteral("20250101000000Z"), QStringLiteral("-enddate"),
+                      QStringLiteral("20250201000000Z"), QStringLiteral("-notext")}) &&
         Run(QStringLiteral("certutil"), {QStringLiteral("-N"), QStringLiteral("-d"), u"sql:" + database,
                                          QStringLiteral("--empty-password")}) &&
         importUser("user") && importUser("old") &&
