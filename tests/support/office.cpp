@@ -33,7 +33,7 @@ bool PrepareOffice(const QString& home)
         return false;
     const auto file = [&](const char* name) -> QString { return certificates + u'/' + QLatin1String(name); };
     g_office = {file("ca.pem"), file("server.pem"), file("server.key"), QStringLiteral("Agent de Vries"),
-                QStringLiteral("Kantoor Test CA"), QStringLiteral("Agent de Vries (oud)")};
+                QStringLiteral("Kantoor Test CA")};
     const QString openssl = QStringLiteral("openssl");
     const QStringList newKey{QStringLiteral("-newkey"), QStringLiteral("rsa:2048"), QStringLiteral("-nodes")};
     const QStringList sign{QStringLiteral("-CA"),
@@ -43,28 +43,10 @@ bool PrepareOffice(const QString& home)
                            QStringLiteral("-CAcreateserial"),
                            QStringLiteral("-days"),
                            QStringLiteral("30")};
-    const auto write = [](const QString& path, const QByteArray& text) {
-        QFile out(path);
-        return out.open(QIODevice::WriteOnly) && out.write(text) == text.size();
-    };
-    const QByteArray folder = certificates.toUtf8();
-    if (!write(file("server.ext"), "subjectAltName=IP:127.0.0.1\n") || !write(file("index.txt"), {}) ||
-        !write(file("serial"), "01\n") ||
-        !write(file("ca.cnf"), "[ca]\ndefault_ca = office\n[office]\ndatabase = " + folder +
-                                   "/index.txt\nnew_certs_dir = " + folder + "\nserial = " + folder +
-                                   "/serial\ndefault_md = sha256\npolicy = any\n[any]\n"
-                                   "commonName = supplied\norganizationName = optional\n"))
+    QFile extensions(file("server.ext"));
+    if (!extensions.open(QIODevice::WriteOnly) || extensions.write("subjectAltName=IP:127.0.0.1\n") < 0)
         return false;
-    // A user's certificate and key into the NSS database, as a browser's import does.
-    const auto importUser = [&](const char* name) {
-        const QString base = certificates + u'/' + QLatin1String(name);
-        return Run(openssl, {QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-in"),
-                             base + u".pem", QStringLiteral("-inkey"), base + u".key", QStringLiteral("-out"),
-                             base + u".p12", QStringLiteral("-passout"), QStringLiteral("pass:"),
-                             QStringLiteral("-name"), QLatin1String(name)}) &&
-               Run(QStringLiteral("pk12util"), {QStringLiteral("-i"), base + u".p12", QStringLiteral("-d"),
-                                                u"sql:" + database, QStringLiteral("-W"), QString()});
-    };
+    extensions.close();
     const bool made =
         Run(openssl, QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + newKey +
                          QStringList{QStringLiteral("-keyout"), file("ca.key"), QStringLiteral("-out"),
@@ -85,20 +67,14 @@ bool PrepareOffice(const QString& home)
         Run(openssl, QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
                                  file("user.csr"), QStringLiteral("-out"), file("user.pem")} +
                          sign) &&
-        // The earlier one expired in 2025: only the CA command takes dates of the past on every
-        // openssl.
-        Run(openssl, QStringList{QStringLiteral("req")} + newKey +
-                         QStringList{QStringLiteral("-keyout"), file("old.key"), QStringLiteral("-out"),
-                                     file("old.csr"), QStringLiteral("-subj"),
-                                     QStringLiteral("/CN=Agent de Vries (oud)/O=Kantoor")}) &&
-        Run(openssl, {QStringLiteral("ca"), QStringLiteral("-batch"), QStringLiteral("-config"), file("ca.cnf"),
-                      QStringLiteral("-cert"), file("ca.pem"), QStringLiteral("-keyfile"), file("ca.key"),
-                      QStringLiteral("-in"), file("old.csr"), QStringLiteral("-out"), file("old.pem"),
-                      QStringLiteral("-startdate"), QStringLiteral("20250101000000Z"), QStringLiteral("-enddate"),
-                      QStringLiteral("20250201000000Z"), QStringLiteral("-notext")}) &&
+        Run(openssl, {QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-in"),
+                      file("user.pem"), QStringLiteral("-inkey"), file("user.key"), QStringLiteral("-out"),
+                      file("user.p12"), QStringLiteral("-passout"), QStringLiteral("pass:"),
+                      QStringLiteral("-name"), QStringLiteral("agent")}) &&
         Run(QStringLiteral("certutil"), {QStringLiteral("-N"), QStringLiteral("-d"), u"sql:" + database,
                                          QStringLiteral("--empty-password")}) &&
-        importUser("user") && importUser("old") &&
+        Run(QStringLiteral("pk12util"), {QStringLiteral("-i"), file("user.p12"), QStringLiteral("-d"),
+                                         u"sql:" + database, QStringLiteral("-W"), QString()}) &&
         Run(QStringLiteral("certutil"), {QStringLiteral("-A"), QStringLiteral("-d"), u"sql:" + database,
                                          QStringLiteral("-n"), QStringLiteral("office"), QStringLiteral("-t"),
                                          QStringLiteral("C,,"), QStringLiteral("-i"), file("ca.pem")});

@@ -15,7 +15,6 @@ struct Office {
     QString serverCertificate, serverKey; // PEM: for 127.0.0.1, issued by the CA
     QString userSubject;                  // of the user's certificate
     QString userIssuer;
-    QString expiredSubject; // of the user's earlier certificate, expired, also in the database
 };
 
 // Makes the certificates with openssl and the database with NSS's certutil and pk12util, and sets
