@@ -201,12 +201,16 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
             return;
         }
     const bool saveAsked = saveAsked_.removeOne(download->url());
-    const bool userActed = trust_.AskForDownload(download->url()).act != 0;
-    if (repeatsItsVisit(*download) && !saveAsked && !userActed) {
+    const Trust::Answer asked =
+        trust_.AskForDownload(download->url(), download->page() ? download->page()->url() : QUrl());
+    if (repeatsItsVisit(*download) && !saveAsked && asked.act == 0) {
         qCWarning(lcFailures, "the page's reload does not bring %s again", qPrintable(download->url().toString()));
         return; // not accepted, as one waiting for "Opslaan"
     }
-    if (!saveAsked && mustAsk(*download)) {
+    // One that a frame of another site than the page brought (none of the insurer's) the user did
+    // not ask for waits for their "Opslaan". (A large one is held once its size is known: the
+    // engine does not tell it here.)
+    if (!saveAsked && asked.otherSitesFrame && !asked.insurers) {
         ask(*download);
         return; // not accepted: the engine lets it go with nothing fetched
     }
@@ -224,7 +228,7 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
     connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this,
             [this, path] { inProgress_.removeAll(path); });
 
-    auto* row = new DownloadRow(nullptr, download, path, askedOfTheInsurer(*download, name));
+    auto* row = new DownloadRow(nullptr, download, path, askedOfTheInsurer(asked, name));
     if (!saveAsked)
         row->HoldAbove(kAskAboveBytes);
     rows_.append(row);
@@ -239,16 +243,6 @@ void DownloadBar::start(QWebEngineDownloadRequest* download)
     });
     download->accept();
     arrange();
-}
-
-// One that a frame of another site than the page brought (none of the insurer's) the user did not
-// ask for: it waits for their "Opslaan". (A large one is held once its size is known: the engine
-// does not tell it here.)
-bool DownloadBar::mustAsk(const QWebEngineDownloadRequest& download) const
-{
-    const Trust::Answer asked =
-        trust_.AskForDownload(download.url(), download.page() ? download.page()->url() : QUrl());
-    return asked.otherSitesFrame && !asked.insurers;
 }
 
 // Whether the page already brought this address since it last went elsewhere; it is noted if not.
@@ -295,9 +289,8 @@ void DownloadBar::ask(const QWebEngineDownloadRequest& download)
 // what the user asked for is the workplace, not the file. The page that asked and the address the
 // file finally came from (after redirects; a data: address has none) are the insurer's, and the
 // user acted a moment before: the act it came by, or 0. A name alone or a type alone says nothing.
-quint64 DownloadBar::askedOfTheInsurer(const QWebEngineDownloadRequest& download, const QString& name) const
+quint64 DownloadBar::askedOfTheInsurer(const Trust::Answer& asked, const QString& name)
 {
-    const Trust::Answer asked = trust_.AskForDownload(download.url());
     return HasLaunchFileName(name) && asked.insurers ? asked.act : 0;
 }
 

@@ -7,6 +7,8 @@
 // opens with the row's "Openen".
 #pragma once
 
+#include "web/trust.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -28,7 +30,6 @@ namespace ostrel::web {
 
 class BrowserProfile;
 class DownloadRow;
-class Trust;
 
 class DownloadBar final : public QWidget {
     Q_OBJECT
@@ -63,11 +64,10 @@ public:
 
 private:
     void start(QWebEngineDownloadRequest* download);
-    bool mustAsk(const QWebEngineDownloadRequest& download) const;
     bool repeatsItsVisit(const QWebEngineDownloadRequest& download);
     void ask(const QWebEngineDownloadRequest& download);
     void completed(DownloadRow* row);
-    quint64 askedOfTheInsurer(const QWebEngineDownloadRequest& download, const QString& name) const;
+    static quint64 askedOfTheInsurer(const Trust::Answer& asked, const QString& name);
     void open(const QString& path);
     void clearAll();
     void cancelAll();
