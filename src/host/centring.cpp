@@ -14,15 +14,7 @@
 
 namespace ostrel::host {
 
-namespace {
-// The window system frames a new window within a moment of showing it.
-constexpr int kFramedWithinMs = 1000;
-constexpr int kFramePollMs = 20;
-const QString kWatchName = QStringLiteral("ostrel-frame-watch");
-
-// The frame around the client area: the window's own once it is framed, else that of another
-// window of ours that is (the same window system draws the same title bar and borders).
-QMargins frameOf(const QWidget& window)
+QMargins FrameMargins(const QWidget& window)
 {
     if (const QWindow* handle = window.windowHandle(); handle && handle->frameMargins() != QMargins())
         return handle->frameMargins();
@@ -32,12 +24,18 @@ QMargins frameOf(const QWidget& window)
     return {};
 }
 
+namespace {
+// The window system frames a new window within a moment of showing it.
+constexpr int kFramedWithinMs = 1000;
+constexpr int kFramePollMs = 20;
+const QString kWatchName = QStringLiteral("ostrel-frame-watch");
+
 void fit(QWidget& window, std::optional<QSize> size, std::optional<QPoint> place, QRect within = {})
 {
     const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QMargins frame = frameOf(window);
+    const QMargins frame = FrameMargins(window);
     QRect area = screen->availableGeometry();
     if (within.isValid() && area.intersects(within))
         area = area.intersected(within);
@@ -116,10 +114,5 @@ void FitFrameOnScreen(QWidget& window, const QSize& size, std::optional<QPoint> 
     new FrameWatch(window, [&window, size, place, within] { fit(window, size, place, within); });
 }
 
-QMargins FrameMargins(const QWidget& window)
-{
-    const QWindow* handle = window.windowHandle();
-    return handle ? handle->frameMargins() : QMargins();
-}
 
 } // namespace ostrel::host

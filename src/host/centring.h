@@ -25,7 +25,9 @@ void CentreFrameOnScreen(QWidget& window);
 // of the available area when empty).
 void FitFrameOnScreen(QWidget& window, const QSize& size, std::optional<QPoint> place = std::nullopt,
                       QRect within = {});
-// The window's frame around its client area, as the window system draws it (none before it has).
+// The frame around the window's client area: its own once the window system has framed it, else
+// that of another window of ours that is (the same window system draws the same title bar and
+// borders); none before any is.
 QMargins FrameMargins(const QWidget& window);
 
 } // namespace ostrel::host
