@@ -168,7 +168,8 @@ std::vector<Route> Files::Routes() const
          [this](const Exchange& x) {
              attachment(x.res, "big.bin");
              const long kb = std::max(1L, x.query_number("kb", kBigBinDefaultKb, kBigBinCapKb));
-             serve_pattern(x, static_cast<std::size_t>(kb) << 10, x.query_number("ms", 0, kSlowBinCapMs));
+             serve_pattern(x, static_cast<std::size_t>(kb) << 10, x.query_number("ms", 0, kSlowBinCapMs),
+                           kBigPieceSize);
          }},
         {kUnknownBin.path, [this](const Exchange& x) { serve_unknown(x); }},
     };
@@ -188,23 +189,27 @@ const char* Files::pattern_from(std::size_t offset) const
     return pattern_.data() + offset % kPatternPeriod;
 }
 
-// The pattern bytes of a file of `size` bytes, as fast as the client takes them. The library asks
-// for the rest from `offset` on (also for a Range), until `size` is reached.
-// ms: the whole file takes that long, evenly; 0: as fast as the client reads.
-void Files::serve_pattern(const Exchange& x, std::size_t size, long ms) const
+// The pattern bytes of a file of `size` bytes in pieces of `piece` bytes: as fast as the client
+// takes them, or, with `ms` above 0, at an even pace, the first piece at once and the last `ms`
+// after it. The library asks for the rest from `offset` on (also for a Range), until `size` is
+// reached.
+void Files::serve_pattern(const Exchange& x, std::size_t size, long ms, std::size_t piece) const
 {
     if (refuse_range_beyond(x.req, size, x.res))
         return;
+    const long long pieces = std::max<long long>(2, static_cast<long long>(size / piece));
     x.res.set_content_provider(
         size, "application/octet-stream",
-        [this, size, ms, start = std::chrono::steady_clock::now()](std::size_t offset, std::size_t length,
-                                                                  httplib::DataSink& sink) {
-            const auto due = start + std::chrono::microseconds(
-                                         static_cast<long long>(ms) * 1000 * static_cast<long long>(offset) /
-                                         static_cast<long long>(size));
+        [this, ms, piece, pieces, start = std::chrono::steady_clock::time_point(),
+         sent = 0LL](std::size_t offset, std::size_t length, httplib::DataSink& sink) mutable {
+            if (sent == 0)
+                start = std::chrono::steady_clock::now();
+            const auto due = start + std::chrono::microseconds(ms * 1000LL * sent / (pieces - 1));
+            // Shutdown ends the answer here, unfinished, instead of holding up the exit.
             if (ms > 0 && shutdown_.wait_until(due))
                 return false;
-            return sink.write(pattern_from(offset), std::min(length, kBigPieceSize));
+            ++sent;
+            return sink.write(pattern_from(offset), std::min(length, piece));
         });
 }
 
@@ -288,23 +293,8 @@ void Files::reset_connection(int fd) const
 // /files/slow.bin: the pieces go out at an even pace, the first at once and the last `ms` after it.
 void Files::serve_slow(const Exchange& x) const
 {
-    constexpr long kPieces = kSlowBin.size / kChunkSize;
-    const long ms = x.query_number("ms", kSlowBinDefaultMs, kSlowBinCapMs);
-    auto paced = [this, ms, start = std::chrono::steady_clock::time_point(),
-                  piece = 0L](std::size_t offset, std::size_t length, httplib::DataSink& sink) mutable {
-        if (piece == 0)
-            start = std::chrono::steady_clock::now();
-        const auto due = start + std::chrono::microseconds(ms * 1000 * piece / (kPieces - 1));
-        // Shutdown ends the answer here, unfinished, instead of holding up the exit.
-        if (shutdown_.wait_until(due))
-            return false;
-        ++piece;
-        return sink.write(pattern_from(offset), std::min(length, kChunkSize));
-    };
     attachment(x.res, kSlowBin.name);
-    if (refuse_range_beyond(x.req, kSlowBin.size, x.res))
-        return;
-    x.res.set_content_provider(kSlowBin.size, "application/octet-stream", std::move(paced));
+    serve_pattern(x, kSlowBin.size, x.query_number("ms", kSlowBinDefaultMs, kSlowBinCapMs), kChunkSize);
 }
 
 // Chunked, so the browser cannot know the size in advance: the download has to cope without a

@@ -23,7 +23,7 @@ public:
 private:
     // The pattern from byte `offset` of a file on, for a piece of at most kBigPieceSize bytes.
     const char* pattern_from(std::size_t offset) const;
-    void serve_pattern(const Exchange& x, std::size_t size, long ms = 0) const;
+    void serve_pattern(const Exchange& x, std::size_t size, long ms, std::size_t piece) const;
     void serve_named(const Exchange& x) const;
     void serve_broken(const Exchange& x) const;
     void serve_slow(const Exchange& x) const;
