@@ -16,7 +16,6 @@
 
 namespace ostrel::web {
 
-
 PopupWindow::PopupWindow(const PageContext& context, bool clicked) : clicked_(clicked), mainView_(context.mainView)
 {
     setAttribute(Qt::WA_DeleteOnClose);

@@ -22,9 +22,10 @@ QString OriginOf(const QUrl& url)
 
 bool Trust::isInsurers(const QUrl& url) const
 {
-    return !url.host().isEmpty() && std::any_of(insurer_.begin(), insurer_.end(), [&](const QUrl& origin) {
-        return OriginOf(url) == OriginOf(origin);
-    });
+    if (url.host().isEmpty())
+        return false;
+    const QString site = OriginOf(url);
+    return std::any_of(insurer_.begin(), insurer_.end(), [&](const QUrl& origin) { return OriginOf(origin) == site; });
 }
 
 void Trust::UserActed()

@@ -1,9 +1,9 @@
 #include "web/webenginebrowser.h"
 
+#include "host/failurelog.h"
 #include "host/pause.h"
 #include "host/proxyroute.h"
 #include "web/browserprofile.h"
-#include "host/failurelog.h"
 #include "web/freedmemory.h"
 #include "web/pagedialog.h"
 #include "web/pagemenu.h"
