@@ -1,5 +1,5 @@
 #include "app/startup.h"
-#include "host/proxyroute.h"
+#include "host/proxies.h"
 #include "host/services.h"
 #include "startuptrace.h"
 #include "ui/TApplication.h"
@@ -78,12 +78,13 @@ int main(int argc, char* argv[])
     ostrel::ui::PrepareApplication();
     TApplication application(argc, argv);
     trace.Mark("application made");
-    // The session's proxy logins and the browser profile are the program's: the pages and the
-    // gateway probe share the logins, and the profile goes after every page, before the application.
-    ostrel::host::ProxyLogins proxyLogins;
-    ostrel::host::Services services = ostrel::host::PlatformServices(process, proxyLogins);
+    // The session's proxies and the browser profile are the program's: the engine and the gateway
+    // probe take the one proxy setting read here and share the logins, and the profile goes after
+    // every page, before the application.
+    ostrel::host::Proxies proxies(ostrel::host::ReadProxySetting(), &ostrel::host::FetchProxyScript);
+    ostrel::host::Services services = ostrel::host::PlatformServices(process, proxies);
     trace.Mark("services made");
-    ostrel::web::BrowserProfile profile(proxyLogins);
+    ostrel::web::BrowserProfile profile(proxies);
 
     std::unique_ptr<ostrel::ui::TWebNavigator> webNavigator;
     try {

@@ -1,7 +1,8 @@
 #include "host/curlprobe.h"
 
 #include "host/failurelog.h"
-#include "host/proxyroute.h"
+#include "host/proxies.h"
+#include "host/proxysetting.h"
 
 #include <QUrl>
 
@@ -35,7 +36,7 @@ void InitCurlOnce()
 
 struct Transfer {
     CURL* handle = nullptr;
-    // A proxy login is at hand: a 407 is followed by the same request with it.
+    // Through a proxy: a 407 is followed by the same request with a login (given, or the ticket).
     bool proxyLogin = false;
     // Set when this probe itself cut the transfer short because the final status was in; a write
     // error without it is a real failure.
@@ -78,7 +79,7 @@ size_t OnBody(char*, size_t size, size_t count, void* user)
 
 } // namespace
 
-CurlProbe::CurlProbe(std::string agent, const ProxyLogins& logins) : agent_(std::move(agent)), logins_(logins)
+CurlProbe::CurlProbe(std::string agent, Proxies& proxies) : agent_(std::move(agent)), proxies_(proxies)
 {
 }
 
@@ -100,23 +101,28 @@ int CurlProbe::Probe(const std::string& url)
     curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
-    // The same way as the engine's: the system's proxy for this address as Qt reads it, loopback
-    // direct, and nothing of curl's own reading of the environment (CURLOPT_NOPROXY "" turns off its
-    // no_proxy, which Qt has applied already). A proxy that asks for a login gets the one the user
-    // gave this session, else the one in the setting, by whichever method it asks for.
-    const ProxyRoute route = SystemProxyRoute(QUrl(QString::fromStdString(url)));
+    // The engine's way: the session's proxy setting for this address (its script run where one
+    // decides), loopback direct, and nothing of curl's own reading of the environment
+    // (CURLOPT_NOPROXY "" turns off its no_proxy). A proxy that asks for a login gets the one the
+    // user gave this session, else the one in the setting, by whichever method it asks for; with
+    // neither, the user's Kerberos ticket (Negotiate with an empty login), as the engine answers.
+    const ProxyRoute route = proxies_.Route(QUrl(QString::fromStdString(url)));
     const std::string proxy = route.direct() ? std::string() : route.curlAddress().toStdString();
     curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str());
     curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
     std::string proxyUser, proxyPassword;
-    if (const auto login = logins_.For(route)) {
+    const auto login = proxies_.LoginFor(route);
+    if (login) {
         proxyUser = login->user.toStdString();
         proxyPassword = login->password.toStdString();
         curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, proxyUser.c_str());
         curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, proxyPassword.c_str());
         curl_easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
-        transfer.proxyLogin = true;
+    } else if (!route.direct()) {
+        curl_easy_setopt(handle, CURLOPT_PROXYUSERPWD, ":");
+        curl_easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE);
     }
+    transfer.proxyLogin = !route.direct();
     // Through a proxy tunnel the proxy's own "200 Connection established" must not pass for the
     // gateway's answer in OnHeaderLine.
     curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
@@ -141,6 +147,10 @@ int CurlProbe::Probe(const std::string& url)
     long status = 0;
     if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK)
         return kProbeStatusUnreadable;
+    long offered = 0; // the methods the proxy's 407 named: it asked for a login, which passed
+    if (!route.direct() && status != 407 && curl_easy_getinfo(handle, CURLINFO_PROXYAUTH_AVAIL, &offered) == CURLE_OK &&
+        offered != 0)
+        proxies_.NoteLogin(route.host, login ? ProxyLoginKind::Password : ProxyLoginKind::Kerberos);
     // HTTP's codes start at 100: a status line with "000" is no HTTP answer. Older curl refuses
     // it, newer curl (Debian 13's) hands on 0; what the server sent decides either way.
     if (status < 100) {
@@ -148,6 +158,48 @@ int CurlProbe::Probe(const std::string& url)
         return kProbeNoResponse;
     }
     return static_cast<int>(status);
+}
+
+namespace {
+size_t KeepScript(char* data, size_t size, size_t count, void* user)
+{
+    constexpr qsizetype kMaxScript = 1 << 20;
+    auto* script = static_cast<QByteArray*>(user);
+    if (script->size() + qsizetype(size * count) > kMaxScript)
+        return 0;
+    script->append(data, qsizetype(size * count));
+    return size * count;
+}
+} // namespace
+
+std::optional<QByteArray> FetchProxyScript(const QUrl& url)
+{
+    InitCurlOnce();
+    EasyHandle easy(curl_easy_init());
+    if (!easy)
+        return std::nullopt;
+    CURL* handle = easy.get();
+    QByteArray script;
+    const QByteArray address = url.toEncoded();
+    curl_easy_setopt(handle, CURLOPT_URL, address.constData());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https,file");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(handle, CURLOPT_PROXY, ""); // a proxy's script is fetched directly
+    curl_easy_setopt(handle, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, kTransferTimeoutMs);
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &KeepScript);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &script);
+    if (const CURLcode result = curl_easy_perform(handle); result != CURLE_OK) {
+        qCWarning(lcFailures, "no proxy script from %s: %s", address.constData(), curl_easy_strerror(result));
+        return std::nullopt;
+    }
+    return script;
 }
 
 } // namespace ostrel::host

@@ -7,20 +7,20 @@
 
 namespace ostrel::host {
 
-class ProxyLogins;
+class Proxies;
 
 class CurlProbe final : public ConnectionProbe {
 public:
-    // agent: the User-Agent every probe sends, so gateway logs show who is asking; logins: the
-    // session's proxy logins, which outlive the probe.
-    CurlProbe(std::string agent, const ProxyLogins& logins);
+    // agent: the User-Agent every probe sends, so gateway logs show who is asking; proxies: the
+    // session's, which outlive the probe.
+    CurlProbe(std::string agent, Proxies& proxies);
 
     // Blocks for at most about ten seconds. Safe to call from several threads at once.
     int Probe(const std::string& url) override;
 
 private:
     std::string agent_;
-    const ProxyLogins& logins_;
+    Proxies& proxies_;
 };
 
 } // namespace ostrel::host

@@ -14,7 +14,7 @@
 
 namespace ostrel::host {
 
-class ProxyLogins;
+class Proxies;
 
 struct Services {
     std::unique_ptr<CurrentUserRegistry> registry;
@@ -24,12 +24,12 @@ struct Services {
     std::unique_ptr<ConnectionProbe> probe;
     std::unique_ptr<MessageDialog> messages;
     ProcessInfo process;
-    // The session's proxy logins, which the pages and the probe share; owned by the program's entry.
-    ProxyLogins* proxyLogins = nullptr;
+    // The session's proxies, which the pages and the probe share; owned by the program's entry.
+    Proxies* proxies = nullptr;
 };
 
-// This machine's implementations, for the process started with these arguments; proxyLogins
-// outlive them.
-Services PlatformServices(const ProcessInfo& process, ProxyLogins& proxyLogins);
+// This machine's implementations, for the process started with these arguments; proxies outlive
+// them.
+Services PlatformServices(const ProcessInfo& process, Proxies& proxies);
 
 } // namespace ostrel::host

@@ -1,6 +1,7 @@
 #include "web/browserprofile.h"
 
 #include "host/failurelog.h"
+#include "host/proxies.h"
 #include "web/initiators.h"
 
 #include <QCryptographicHash>
@@ -16,9 +17,29 @@
 
 namespace ostrel::web {
 
-BrowserProfile::BrowserProfile(host::ProxyLogins& proxyLogins)
-    : profile_(new QWebEngineProfile(QStringLiteral("ostrel-web"))),
-      initiators_(new NavigationInitiators(profile_)), proxyLogins_(proxyLogins)
+namespace {
+// The engine starts with the first profile and reads its switches then, from the variable Qt
+// WebEngine passes to Chromium; the variable is put back at once, for the programs we start.
+QWebEngineProfile* StartEngine(const QStringList& proxySwitches)
+{
+    const QByteArray before = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const bool had = qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!proxySwitches.isEmpty())
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", before + ' ' + proxySwitches.join(u' ').toLocal8Bit());
+    auto* profile = new QWebEngineProfile(QStringLiteral("ostrel-web"));
+    if (proxySwitches.isEmpty())
+        return profile;
+    if (had)
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", before);
+    else
+        qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    return profile;
+}
+} // namespace
+
+BrowserProfile::BrowserProfile(host::Proxies& proxies)
+    : profile_(StartEngine(proxies.setting().EngineSwitches())), initiators_(new NavigationInitiators(profile_)),
+      proxies_(proxies)
 {
     profile_->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true); // the PDF viewer
     // A page's window.focus() brings no window of ours to the front (the engine's default, kept).

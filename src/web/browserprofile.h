@@ -18,7 +18,7 @@ class QWebEngineDownloadRequest;
 class QWebEngineProfile;
 
 namespace ostrel::host {
-class ProxyLogins;
+class Proxies;
 }
 
 namespace ostrel::web {
@@ -27,8 +27,9 @@ class NavigationInitiators;
 
 class BrowserProfile {
 public:
-    // proxyLogins: the session's, which the gateway probe reads too; it outlives the profile.
-    explicit BrowserProfile(host::ProxyLogins& proxyLogins);
+    // Starts the engine with the session's proxy setting. proxies: the session's, which the gateway
+    // probe reads too; it outlives the profile.
+    explicit BrowserProfile(host::Proxies& proxies);
     ~BrowserProfile();
     BrowserProfile(const BrowserProfile&) = delete;
     BrowserProfile& operator=(const BrowserProfile&) = delete;
@@ -45,7 +46,7 @@ public:
     // The same on the profile's storage folder.
     static void KeepStoredDataOnlyOf(const QString& storagePath, const QList<QUrl>& origins);
 
-    host::ProxyLogins& proxyLogins() const { return proxyLogins_; }
+    host::Proxies& proxies() const { return proxies_; }
     // The session's answers to servers that asked for a certificate, by server ("host:port"): the
     // certificate chosen, or none.
     QHash<QString, std::optional<QSslCertificate>>& certificateChoices() { return certificateChoices_; }
@@ -58,7 +59,7 @@ private:
     QWebEngineProfile* profile_;
     NavigationInitiators* initiators_; // the profile's child
     std::function<void(QWebEngineDownloadRequest*)> onDownload_;
-    host::ProxyLogins& proxyLogins_;
+    host::Proxies& proxies_;
     QHash<QString, std::optional<QSslCertificate>> certificateChoices_;
 };
 

@@ -1,6 +1,6 @@
 #include "web/pagelogins.h"
 
-#include "host/proxyroute.h"
+#include "host/proxies.h"
 #include "web/browserprofile.h"
 #include "web/certificatechooser.h"
 #include "web/logindialog.h"
@@ -64,11 +64,13 @@ void PageLogins::ForSite(const QUrl& url, QAuthenticator* authenticator)
 // signal returns.
 void PageLogins::ForProxy(const QUrl& url, QAuthenticator* authenticator, const QString& proxyHost)
 {
-    host::ProxyLogins& logins = page_.context().profile.proxyLogins();
-    const host::ProxyRoute route = host::SystemProxyRoute(url);
-    const bool known = !route.direct() && route.host.compare(proxyHost, Qt::CaseInsensitive) == 0;
-    proxyName_ = known ? route.name() : proxyHost;
-    const auto earlier = known ? logins.For(route) : std::nullopt;
+    host::Proxies& proxies = page_.context().profile.proxies();
+    // Where a script decides, the engine's word for which proxy asks is all there is here.
+    host::ProxyRoute route = proxies.KnownRoute(url).value_or(host::ProxyRoute{});
+    if (route.direct() || route.host.compare(proxyHost, Qt::CaseInsensitive) != 0)
+        route = host::ProxyRoute{host::ProxyRoute::Kind::Http, proxyHost, 0, std::nullopt};
+    proxyName_ = route.port != 0 ? route.name() : proxyHost;
+    const auto earlier = proxies.LoginFor(route);
     const ProxyAttempts::Next next = proxyAttempts_.Asked(url, earlier.has_value());
     if (next.step == ProxyAttempts::Step::UseKnown) {
         authenticator->setUser(earlier->user);
@@ -97,8 +99,7 @@ void PageLogins::ForProxy(const QUrl& url, QAuthenticator* authenticator, const 
         *authenticator = QAuthenticator();
         return;
     }
-    if (known)
-        logins.Remember(route.host, route.port, {authenticator->user(), authenticator->password()});
+    proxies.Remember(proxyHost, {authenticator->user(), authenticator->password()});
 }
 
 namespace {

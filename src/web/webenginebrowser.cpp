@@ -2,7 +2,7 @@
 
 #include "host/failurelog.h"
 #include "host/pause.h"
-#include "host/proxyroute.h"
+#include "host/proxies.h"
 #include "web/browserprofile.h"
 #include "web/freedmemory.h"
 #include "web/pagedialog.h"
@@ -163,8 +163,8 @@ void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreac
     // The proxy that asked for a login is known; another is asked for only if it failed.
     QString proxy = page_->logins().proxyName();
     if (proxy.isEmpty() && OfTheProxy(why))
-        if (const host::ProxyRoute route = host::SystemProxyRoute(info.url()); !route.direct())
-            proxy = route.name();
+        if (const auto route = page_->context().profile.proxies().KnownRoute(info.url()); route && !route->direct())
+            proxy = route->name();
     host::Request request =
         engineUrlIsRequestUrl(info.url(), nav_.Last())
             ? nav_.Last()

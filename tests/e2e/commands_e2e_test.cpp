@@ -60,7 +60,7 @@ struct Running : testing::LiveWindow {
     {
         fakes.services.probe =
             std::make_unique<host::BackgroundProbe>(
-            std::make_unique<host::CurlProbe>("Ostrel Web", testing::TestProfile::Logins()), pause);
+            std::make_unique<host::CurlProbe>("Ostrel Web", testing::TestProfile::Proxies()), pause);
         fakes.services.messages = std::make_unique<host::QtMessageDialog>();
         start();
     }

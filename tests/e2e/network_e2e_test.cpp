@@ -143,7 +143,7 @@ TEST(NetworkE2E, behindAProxyThatAsksThePortalLoadsAfterOneLoginWhichTheProbeUse
                  u"De proxy zegt: \u201C" + realm + u"\u201D",
                  QStringLiteral("Let op: uw gegevens gaan onversleuteld over het netwerk")})
             EXPECT_TRUE(user.texts[0].contains(line)) << user.texts[0].toStdString();
-        EXPECT_EQ(host::CurlProbe("Ostrel Web", testing::TestProfile::Logins()).Probe(gateway.toStdString()), 200);
+        EXPECT_EQ(host::CurlProbe("Ostrel Web", testing::TestProfile::Proxies()).Probe(gateway.toStdString()), 200);
         EXPECT_TRUE(waitFor([&] { return squid.requests().contains(u"200 agent GET " + gateway); }, 5s))
             << squid.requests().join(u'\n').toStdString();
     }
@@ -153,7 +153,7 @@ TEST(NetworkE2E, behindAProxyThatAsksThePortalLoadsAfterOneLoginWhichTheProbeUse
     {
         Squid squid(testing::kProxyPort, Squid::Login::NtlmAnyLogin, {}, {}, {}, names);
         ASSERT_TRUE(squid.started());
-        EXPECT_EQ(host::CurlProbe("Ostrel Web", testing::TestProfile::Logins()).Probe(gateway.toStdString()), 200);
+        EXPECT_EQ(host::CurlProbe("Ostrel Web", testing::TestProfile::Proxies()).Probe(gateway.toStdString()), 200);
         EXPECT_TRUE(waitFor(
             [&] {
                 const QStringList lines = squid.requests().filter(gateway);

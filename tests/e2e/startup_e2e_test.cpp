@@ -91,7 +91,7 @@ struct ErrorBoxWatcher {
 };
 
 struct StartedWindow {
-    host::Services services = host::PlatformServices({"/opt/ostrel/ostrel-web", {}}, TestProfile::Logins());
+    host::Services services = host::PlatformServices({"/opt/ostrel/ostrel-web", {}}, TestProfile::Proxies());
     ui::TWebNavigator window{services, TestProfile::Get()};
     ShowClock clock;
 

@@ -2,20 +2,20 @@
 // makes its own: after the application object, and gone before it.
 #pragma once
 
-#include "host/proxyroute.h"
+#include "host/proxies.h"
 #include "web/browserprofile.h"
 
 namespace ostrel::testing {
 
 class TestProfile {
 public:
-    TestProfile() : profile_(logins_) { current() = this; }
+    TestProfile() : proxies_(host::ReadProxySetting(), &host::FetchProxyScript), profile_(proxies_) { current() = this; }
     ~TestProfile() { current() = nullptr; }
     TestProfile(const TestProfile&) = delete;
     TestProfile& operator=(const TestProfile&) = delete;
 
     static web::BrowserProfile& Get() { return current()->profile_; }
-    static host::ProxyLogins& Logins() { return current()->logins_; }
+    static host::Proxies& Proxies() { return current()->proxies_; }
 
 private:
     static TestProfile*& current()
@@ -23,7 +23,7 @@ private:
         static TestProfile* made = nullptr;
         return made;
     }
-    host::ProxyLogins logins_;
+    host::Proxies proxies_;
     web::BrowserProfile profile_;
 };
 

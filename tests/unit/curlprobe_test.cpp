@@ -2,7 +2,7 @@
 // sends, and that it neither downloads bodies nor waits on a server forever.
 #include "host/curlprobe.h"
 
-#include "host/proxyroute.h"
+#include "host/proxies.h"
 
 #include <gtest/gtest.h>
 
@@ -250,9 +250,14 @@ private:
     LoopbackServer server_; // last: its thread calls Handle, which uses the members above
 };
 
-int ProbeOnce(const std::string& url, const ProxyLogins& logins = ProxyLogins())
+// The session's proxies as the program makes them at start: the variables as the test set them.
+struct SessionProxies : Proxies {
+    SessionProxies() : Proxies(ReadProxySetting(), &FetchProxyScript) {}
+};
+
+int ProbeOnce(const std::string& url, Proxies&& proxies = SessionProxies())
 {
-    CurlProbe probe(kAgent, logins);
+    CurlProbe probe(kAgent, proxies);
     return probe.Probe(url);
 }
 
@@ -366,8 +371,8 @@ TEST(CurlProbeRedirects, aRedirectStatusWithoutLocationIsReportedAsIs)
 TEST(CurlProbeRequest, sendsAGetForTheAddressWithTheAgentGiven)
 {
     HttpServer server([](const std::string&) { return Response(200); });
-    const ProxyLogins logins;
-    CurlProbe probe("Ostrel Web", logins);
+    SessionProxies proxies;
+    CurlProbe probe("Ostrel Web", proxies);
     ASSERT_EQ(probe.Probe(server.Url("/vpn/index.html")), 200);
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -378,9 +383,9 @@ TEST(CurlProbeRequest, sendsAGetForTheAddressWithTheAgentGiven)
 TEST(CurlProbeRequest, eachProbeUsesItsOwnAgent)
 {
     HttpServer server([](const std::string&) { return Response(200); });
-    const ProxyLogins logins;
-    CurlProbe first("First Agent/1.0", logins);
-    CurlProbe second("Second Agent/2.0", logins);
+    SessionProxies proxies;
+    CurlProbe first("First Agent/1.0", proxies);
+    CurlProbe second("Second Agent/2.0", proxies);
     ASSERT_EQ(first.Probe(server.Url("/a")), 200);
     ASSERT_EQ(second.Probe(server.Url("/b")), 200);
     const auto requests = server.Requests();
@@ -462,11 +467,10 @@ TEST(CurlProbeRequest, takesTheEnginesWayAndTheProxysLoginByAnyMethod)
         });
         const std::string hostPort = "127.0.0.1:" + std::to_string(proxy.port());
         ScopedEnv setting("http_proxy", (c.inSetting ? "http://agent:geheim@" : "http://") + hostPort);
-        ProxyLogins logins;
+        SessionProxies proxies;
         if (!c.inSetting)
-            logins.Remember(QStringLiteral("127.0.0.1"), std::uint16_t(proxy.port()),
-                            {QStringLiteral("agent"), QStringLiteral("geheim")});
-        EXPECT_EQ(ProbeOnce("http://gateway.invalid/vpn/index.html", logins), c.status);
+            proxies.Remember(QStringLiteral("127.0.0.1"), {QStringLiteral("agent"), QStringLiteral("geheim")});
+        EXPECT_EQ(ProbeOnce("http://gateway.invalid/vpn/index.html", std::move(proxies)), c.status);
     }
 
     HttpServer proxy([](const std::string&) { return Response(502); });
@@ -483,8 +487,8 @@ TEST(CurlProbeRequest, takesTheEnginesWayAndTheProxysLoginByAnyMethod)
 TEST(CurlProbeRequest, probesFromSeveralThreadsAtOnce)
 {
     HttpServer server([](const std::string&) { return Response(200); });
-    const ProxyLogins logins;
-    CurlProbe probe(kAgent, logins);
+    SessionProxies proxies;
+    CurlProbe probe(kAgent, proxies);
     std::vector<int> results(4, 0);
     std::vector<std::thread> threads;
     for (size_t i = 0; i < results.size(); ++i)

@@ -11,11 +11,11 @@
 namespace ostrel::host {
 
 // WinINet finds and logs in to the proxy itself: the logins are only the pages'.
-Services PlatformServices(const ProcessInfo& process, ProxyLogins& proxyLogins)
+Services PlatformServices(const ProcessInfo& process, Proxies& proxies)
 {
     Services services;
     services.process = process;
-    services.proxyLogins = &proxyLogins;
+    services.proxies = &proxies;
     services.registry = std::make_unique<WinRegistry>();
     auto pause = std::make_unique<GuiPause>();
     services.shell = std::make_unique<WinShell>();

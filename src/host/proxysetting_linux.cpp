@@ -1,0 +1,147 @@
+// The desktop's proxy setting on Linux: GNOME's through GSettings (dconf in a session, or whatever
+// backend GSETTINGS_BACKEND names), KDE's from kioslaverc.
+#include "host/proxysetting.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+
+// Last: GLib's headers define macros (signals) that Qt's would trip over.
+#undef signals
+#include <gio/gio.h>
+
+#include <memory>
+
+namespace ostrel::host {
+
+namespace {
+
+bool DesktopIs(std::initializer_list<const char*> names)
+{
+    const QStringList current = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':', Qt::SkipEmptyParts) +
+                                QStringList{qEnvironmentVariable("DESKTOP_SESSION")};
+    for (const QString& desktop : current)
+        for (const char* name : names)
+            if (desktop.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                return true;
+    return false;
+}
+
+struct GObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+using Settings = std::unique_ptr<GSettings, GObjectUnref>;
+
+QString String(GSettings* settings, const char* key)
+{
+    std::unique_ptr<gchar, decltype(&g_free)> value(g_settings_get_string(settings, key), g_free);
+    return QString::fromUtf8(value.get());
+}
+
+ProxyRoute GnomeProxy(GSettings* proxy, const char* child, ProxyRoute::Kind kind)
+{
+    const Settings settings(g_settings_get_child(proxy, child));
+    ProxyRoute route;
+    const QString host = String(settings.get(), "host");
+    const int port = g_settings_get_int(settings.get(), "port");
+    if (host.isEmpty() || port <= 0 || port > 65535)
+        return route;
+    route.kind = kind;
+    route.host = host;
+    route.port = static_cast<std::uint16_t>(port);
+    if (kind == ProxyRoute::Kind::Http && g_settings_get_boolean(settings.get(), "use-authentication"))
+        route.login = ProxyLogin{String(settings.get(), "authentication-user"),
+                                 String(settings.get(), "authentication-password")};
+    return route;
+}
+
+std::optional<ProxySetting> GnomeSetting()
+{
+    GSettingsSchemaSource* schemas = g_settings_schema_source_get_default();
+    GSettingsSchema* schema =
+        schemas ? g_settings_schema_source_lookup(schemas, "org.gnome.system.proxy", TRUE) : nullptr;
+    if (!schema)
+        return std::nullopt; // no GNOME settings on this machine: asking would abort
+    g_settings_schema_unref(schema);
+    const Settings proxy(g_settings_new("org.gnome.system.proxy"));
+    ProxySetting setting;
+    setting.source = ProxySetting::Source::Gnome;
+    const QString mode = String(proxy.get(), "mode");
+    if (mode == u"auto") {
+        const QString script = String(proxy.get(), "autoconfig-url");
+        setting.kind = script.isEmpty() ? ProxySetting::Kind::Automatic : ProxySetting::Kind::Script;
+        setting.script = QUrl(script.isEmpty() ? QStringLiteral("http://wpad/wpad.dat") : script);
+    } else if (mode == u"manual") {
+        // SOCKS serves what no HTTP proxy is named for.
+        const ProxyRoute socks = GnomeProxy(proxy.get(), "socks", ProxyRoute::Kind::Socks5);
+        const ProxyRoute http = GnomeProxy(proxy.get(), "http", ProxyRoute::Kind::Http);
+        const ProxyRoute https = GnomeProxy(proxy.get(), "https", ProxyRoute::Kind::Http);
+        setting.http = http.direct() ? socks : http;
+        setting.https = https.direct() ? socks : https;
+        setting.kind = setting.http.direct() && setting.https.direct() ? ProxySetting::Kind::Direct
+                                                                       : ProxySetting::Kind::Fixed;
+        std::unique_ptr<gchar*, decltype(&g_strfreev)> ignored(g_settings_get_strv(proxy.get(), "ignore-hosts"),
+                                                              g_strfreev);
+        for (gchar** entry = ignored.get(); entry && *entry; ++entry)
+            setting.bypass << QString::fromUtf8(*entry);
+    }
+    return setting;
+}
+
+// KDE writes "http://host:port" or "http://host port".
+QString KdeProxy(const QSettings& kde, const char* key)
+{
+    return kde.value(QLatin1String(key)).toString().trimmed().replace(u' ', u':');
+}
+
+std::optional<ProxySetting> KdeSetting()
+{
+    const QString file = QStandardPaths::locate(QStandardPaths::GenericConfigLocation, QStringLiteral("kioslaverc"));
+    if (file.isEmpty())
+        return std::nullopt;
+    QSettings kde(file, QSettings::IniFormat);
+    kde.beginGroup(QStringLiteral("Proxy Settings"));
+    ProxySetting setting;
+    switch (kde.value(QStringLiteral("ProxyType")).toInt()) {
+    case 1: { // manual: read as the variables are
+        QProcessEnvironment named;
+        named.insert(QStringLiteral("http_proxy"), KdeProxy(kde, "httpProxy"));
+        named.insert(QStringLiteral("https_proxy"), KdeProxy(kde, "httpsProxy"));
+        named.insert(QStringLiteral("all_proxy"), KdeProxy(kde, "socksProxy").replace(QLatin1String("socks://"),
+                                                                                      QLatin1String("socks5://")));
+        named.insert(QStringLiteral("no_proxy"), kde.value(QStringLiteral("NoProxyFor")).toStringList().join(u','));
+        setting = ProxySettingFromEnvironment(named);
+        break;
+    }
+    case 2:
+        setting.kind = ProxySetting::Kind::Script;
+        setting.script = QUrl(kde.value(QStringLiteral("Proxy Config Script")).toString());
+        break;
+    case 3:
+        setting.kind = ProxySetting::Kind::Automatic;
+        setting.script = QUrl(QStringLiteral("http://wpad/wpad.dat"));
+        break;
+    case 4: // the variables, which were read first already and named no proxy
+        return std::nullopt;
+    default:
+        break;
+    }
+    setting.source = ProxySetting::Source::Kde;
+    return setting;
+}
+
+} // namespace
+
+ProxySetting ReadProxySetting()
+{
+    if (ProxySetting fromVariables = ProxySettingFromEnvironment(QProcessEnvironment::systemEnvironment());
+        fromVariables.source != ProxySetting::Source::Nothing)
+        return fromVariables;
+    std::optional<ProxySetting> desktop;
+    if (DesktopIs({"GNOME", "Unity", "X-Cinnamon", "Budgie", "Pantheon", "ubuntu", "gnome"}))
+        desktop = GnomeSetting();
+    else if (DesktopIs({"KDE", "plasma"}))
+        desktop = KdeSetting();
+    return desktop.value_or(ProxySetting{});
+}
+
+} // namespace ostrel::host
