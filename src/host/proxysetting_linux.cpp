@@ -75,8 +75,10 @@ std::optional<ProxySetting> GnomeSetting()
         const ProxyRoute socks = GnomeProxy(proxy.get(), "socks", ProxyRoute::Kind::Socks5);
         const ProxyRoute http = GnomeProxy(proxy.get(), "http", ProxyRoute::Kind::Http);
         const ProxyRoute https = GnomeProxy(proxy.get(), "https", ProxyRoute::Kind::Http);
+        // "The same proxy for all" (GNOME's default) gives the HTTP proxy to https too.
+        const bool same = g_settings_get_boolean(proxy.get(), "use-same-proxy") && !http.direct();
         setting.http = http.direct() ? socks : http;
-        setting.https = https.direct() ? socks : https;
+        setting.https = same ? http : https.direct() ? socks : https;
         setting.kind = setting.http.direct() && setting.https.direct() ? ProxySetting::Kind::Direct
                                                                        : ProxySetting::Kind::Fixed;
         std::unique_ptr<gchar*, decltype(&g_strfreev)> ignored(g_settings_get_strv(proxy.get(), "ignore-hosts"),

@@ -14,6 +14,8 @@
 #include "web/certificatechooser.h"
 
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QLabel>
@@ -26,8 +28,10 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <iostream>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace ostrel {
 namespace {
@@ -301,6 +305,82 @@ TEST(NetworkE2E, aCertificateTheStartUpMeetsIsChosenOverTheShownWindow)
     EXPECT_EQ(sent[0][u"body"].toString(), u"version=6.9&citrixversion=");
     EXPECT_EQ(sent[1][u"target"].toString(), u"/?version=6.9");
 }
+
+// One proxy reading for the engine and the probe, whichever source names the proxy: a page of
+// the office's portal and the probe of its gateway both reach squid. The engine reads its setting
+// once, so each source is a test of its own, which ctest runs in a process of its own.
+struct ProxySource {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> variables; // %1: the proxy, %2: its script
+    const char* gnome; // GNOME's settings as GSettings' keyfile backend keeps them; %3: the port
+};
+
+void PrintTo(const ProxySource& source, std::ostream* out)
+{
+    *out << source.name;
+}
+
+class NetworkE2ESources : public ::testing::TestWithParam<ProxySource> {};
+
+TEST_P(NetworkE2ESources, theEngineAndTheProbeGoTheWayTheSourceNames)
+{
+    if (testing::TestProfile::Started())
+        GTEST_SKIP() << "the engine has read its proxy setting already: run this in a process of its own";
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    const ProxySource& source = GetParam();
+    const QString port = QString::number(testing::kProxyPort);
+    const QString proxy = u"127.0.0.1:" + port;
+    const QString script = originOf(QStringLiteral("portal")) + u"/proxy.pac?via=" + proxy;
+    const auto filledIn = [&](const char* text) {
+        return QString::fromLatin1(text).replace(QLatin1String("%1"), proxy)
+            .replace(QLatin1String("%2"), script)
+            .replace(QLatin1String("%3"), port).toUtf8();
+    };
+    qunsetenv("http_proxy");
+    for (const auto& [name, value] : source.variables)
+        qputenv(name, filledIn(value));
+    if (source.gnome) {
+        qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+        qputenv("GSETTINGS_BACKEND", "keyfile");
+        const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + u"/glib-2.0/settings";
+        QFile keyfile(folder + u"/keyfile");
+        ASSERT_TRUE(QDir().mkpath(folder) && keyfile.open(QIODevice::WriteOnly));
+        keyfile.write(filledIn(source.gnome));
+    }
+    const QStringList names{QStringLiteral("portal.kantoor.test"), QStringLiteral("gateway2.kantoor.test")};
+    Squid squid(testing::kProxyPort, Squid::Login::None, {}, {}, {}, names);
+    ASSERT_TRUE(squid.started());
+    testing::LiveWindow s;
+    s.start();
+
+    const QString page = u"http://portal.kantoor.test:" + originOf(QStringLiteral("portal")).section(u':', -1) +
+                         u"/?" + QLatin1String(source.name);
+    const QString gateway = u"http://gateway2.kantoor.test:" +
+                            originOf(QStringLiteral("gateway2")).section(u':', -1) + u"/vpn/index.html";
+    s.browser().Navigate(page.toStdString());
+    EXPECT_EQ(host::CurlProbe("Ostrel Web", testing::TestProfile::Proxies()).Probe(gateway.toStdString()), 200)
+        << testing::TestProfile::Proxies().setting().Describe().toStdString();
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const QStringList log = squid.requests();
+            return log.contains(u"200 - GET " + page) && log.contains(u"200 - GET " + gateway);
+        },
+        20s))
+        << squid.requests().join(u'\n').toStdString();
+    std::cout << "squid, " << source.name << ":\n  " << squid.requests().join(QStringLiteral("\n  ")).toStdString()
+              << std::endl;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachSource, NetworkE2ESources,
+    ::testing::Values(
+        ProxySource{"variable", {{"http_proxy", "http://%1"}}, nullptr},
+        ProxySource{"pacPlus", {{"http_proxy", "pac+%2"}}, nullptr},
+        ProxySource{"autoProxy", {{"auto_proxy", "%2"}}, nullptr},
+        ProxySource{"gnomeManual", {}, "[system/proxy]\nmode='manual'\n[system/proxy/http]\nhost='127.0.0.1'\nport=%3\n"},
+        ProxySource{"gnomeAuto", {}, "[system/proxy]\nmode='auto'\nautoconfig-url='%2'\n"}),
+    [](const ::testing::TestParamInfo<ProxySource>& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace ostrel

@@ -55,15 +55,17 @@ Squid::Squid(int port, Login login, const QString& realm, const QString& user, c
                                      : "auth_param " +
                                            QByteArray(login == Login::Basic ? "basic" : "digest") +
                                            " realm " + realm.toUtf8() + "\n";
+    const QByteArray access = login == Login::None ? QByteArray("http_access allow all\n")
+                                                   : "auth_param " + helper + "\n" + realmLine +
+                                                         "acl users proxy_auth REQUIRED\nhttp_access allow users\n"
+                                                         "http_access deny all\n";
     const QByteArray d = dir_.path().toUtf8();
     const QByteArray config =
         "http_port 127.0.0.1:" + QByteArray::number(port) + "\n" + "pid_filename " + d + "/squid.pid\n" +
         "cache_log " + d + "/cache.log\n" + "logformat lines %>Hs %un %rm %ru\n" + "access_log stdio:" + d +
         "/access.log lines\n" + "hosts_file " + d + "/hosts\n" + "coredump_dir " + d + "\n" +
-        "cache deny all\nnetdb_filename none\npinger_enable off\n"
-        "shutdown_lifetime 0 seconds\n" +
-        "auth_param " + helper + "\n" + realmLine +
-        "acl users proxy_auth REQUIRED\nhttp_access allow users\nhttp_access deny all\n";
+        "cache deny all\nstrip_query_terms off\nnetdb_filename none\npinger_enable off\n"
+        "shutdown_lifetime 0 seconds\n" + access;
     if (!Write(users, usersLine) || !Write(dir_.filePath(QStringLiteral("hosts")), hosts) ||
         !Write(dir_.filePath(QStringLiteral("access.log")), {}) ||
         !Write(dir_.filePath(QStringLiteral("cache.log")), {}) ||

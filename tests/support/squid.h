@@ -12,8 +12,8 @@ namespace ostrel::testing {
 
 class Squid {
 public:
-    // NtlmAnyLogin: squid's fake NTLM helper, which takes any user and password.
-    enum class Login { Basic, Digest, NtlmAnyLogin };
+    // NtlmAnyLogin: squid's fake NTLM helper, which takes any user and password; None: no login.
+    enum class Login { None, Basic, Digest, NtlmAnyLogin };
     // The one user it takes, with the password, under realm (not for NTLM).
     Squid(int port, Login login, const QString& realm, const QString& user, const QString& password,
           const QStringList& names);

@@ -1,30 +1,45 @@
-// The test process's browser profile and proxy logins, made by its main as the program's entry
-// makes its own: after the application object, and gone before it.
+// The test process's browser profile and proxies, made as the program's entry makes its own: after
+// the application object, and gone before it. They are made when a test first asks for them, so
+// that a test run in its own process may set the proxy setting up before the engine reads it.
 #pragma once
 
 #include "host/proxies.h"
 #include "web/browserprofile.h"
 
+#include <optional>
+
 namespace ostrel::testing {
 
 class TestProfile {
 public:
-    TestProfile() : proxies_(host::ReadProxySetting(), &host::FetchProxyScript), profile_(proxies_) { current() = this; }
+    TestProfile() { current() = this; }
     ~TestProfile() { current() = nullptr; }
     TestProfile(const TestProfile&) = delete;
     TestProfile& operator=(const TestProfile&) = delete;
 
-    static web::BrowserProfile& Get() { return current()->profile_; }
-    static host::Proxies& Proxies() { return current()->proxies_; }
+    static web::BrowserProfile& Get() { return made().profile; }
+    static host::Proxies& Proxies() { return made().proxies; }
+    // Whether the engine has started in this process (and so read the proxy setting).
+    static bool Started() { return current()->made_.has_value(); }
 
 private:
+    struct Made {
+        host::Proxies proxies{host::ReadProxySetting(), &host::FetchProxyScript};
+        web::BrowserProfile profile{proxies};
+    };
+    static Made& made()
+    {
+        std::optional<Made>& made = current()->made_;
+        if (!made)
+            made.emplace();
+        return *made;
+    }
     static TestProfile*& current()
     {
         static TestProfile* made = nullptr;
         return made;
     }
-    host::Proxies proxies_;
-    web::BrowserProfile profile_;
+    std::optional<Made> made_;
 };
 
 } // namespace ostrel::testing

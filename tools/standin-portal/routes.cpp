@@ -62,6 +62,22 @@ void serve_status(const Exchange& x)
     x.res.set_content(status_page(x.a, code), kHtml);
 }
 
+// /proxy.pac?via=HOST:PORT: an office's proxy script, which sends the names under kantoor.test
+// through that proxy and the rest direct.
+void serve_proxy_script(const Exchange& x)
+{
+    std::string via;
+    if (!form_value(x.a.query, "via", via) ||
+        via.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789.-:") != std::string::npos)
+        return x.refuse(400, "/proxy.pac needs ?via=HOST:PORT");
+    x.res.set_content("function FindProxyForURL(url, host) {\n"
+                      "    if (dnsDomainIs(host, \".kantoor.test\") && !isPlainHostName(host))\n"
+                      "        return \"PROXY " + via + "; DIRECT\";\n"
+                      "    return \"DIRECT\";\n"
+                      "}\n",
+                      "application/x-ns-proxy-autoconfig");
+}
+
 void serve_redirect(const Exchange& x)
 {
     std::string to;
@@ -294,6 +310,7 @@ std::vector<Route> PageRoutes(const Options& o, Shutdown& shutdown, Counters& co
             {"/cached", [&counters](const Exchange& x) { serve_cached(counters, x); }},
             {"/status/", serve_status, Route::Match::Prefix},
             {"/redirect", serve_redirect},
+            {"/proxy.pac", serve_proxy_script},
             {"/alert", page(alert_page)},
             {"/beforeunload", page(beforeunload_page)},
             {"/downloads", page(downloads_page)},
