@@ -12,7 +12,7 @@ packages=(
     dpkg-dev desktop-file-utils appstream man-db
     dbus-daemon at-spi2-core python3-pyatspi
     mmdebstrap rsync lintian qt6-translations-l10n
-    squid libnss3-tools openssl tesseract-ocr tesseract-ocr-nld gsettings-desktop-schemas
+    squid libnss3-tools openssl tesseract-ocr tesseract-ocr-nld gsettings-desktop-schemas krb5-kdc krb5-admin-server krb5-user
 )
 
 missing=()

@@ -9,7 +9,7 @@ debian13_packages=(
     xvfb xauth x11-utils xdotool openbox wmctrl imagemagick fonts-dejavu-core fonts-liberation2 xdg-utils
     dpkg-dev desktop-file-utils appstream man-db openssl lintian qt6-translations-l10n
     dbus-daemon at-spi2-core python3-pyatspi
-    squid libnss3-tools tesseract-ocr tesseract-ocr-nld gsettings-desktop-schemas
+    squid libnss3-tools tesseract-ocr tesseract-ocr-nld gsettings-desktop-schemas krb5-kdc krb5-admin-server krb5-user
 )
 debian13_home=build/debian13
 debian13_root=$debian13_home/root

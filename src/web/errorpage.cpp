@@ -135,7 +135,8 @@ bool ForWantOfNetwork(Unreachable why)
 bool OfTheProxy(Unreachable why)
 {
     return why == Unreachable::ProxyUnreachable || why == Unreachable::ProxyFailed ||
-           why == Unreachable::ProxyLoginCancelled || why == Unreachable::ProxyLoginRefused;
+           why == Unreachable::ProxyLoginCancelled || why == Unreachable::ProxyLoginRefused ||
+           why == Unreachable::NoNetworkLogin;
 }
 
 QString CrashPageHtml(const QUrl& address, int times)
@@ -182,6 +183,12 @@ QString ErrorPageHtml(Unreachable why, const QUrl& address, const QString& proxy
         sentence = theProxy + QStringLiteral(" van uw netwerk heeft de gebruikersnaam of het wachtwoord "
                                              "%1 keer geweigerd.")
                                   .arg(ProxyAttempts::kAttempts);
+        break;
+    case Unreachable::NoNetworkLogin:
+        sentence = theProxy + QStringLiteral(" van uw netwerk vraagt om de netwerkaanmelding van deze computer "
+                                             "(Kerberos), en deze computer heeft er geen. Meld u opnieuw aan op de "
+                                             "computer, of vraag uw systeembeheerder om hulp; probeer het daarna "
+                                             "opnieuw.");
         break;
     case Unreachable::NoCertificate:
         // The engine may keep "none" for the server until the program ends, whatever we ask.

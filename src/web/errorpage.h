@@ -23,6 +23,7 @@ enum class Unreachable {
     ProxyFailed,         // the proxy could not reach the server, or its setting is unusable
     ProxyLoginCancelled, // the proxy wants a login that was not given
     ProxyLoginRefused,   // the proxy refused every login given
+    NoNetworkLogin,      // the proxy wants the computer's own login (Kerberos), and it has none
     NoCertificate        // the server wants a certificate of the user's and got none it takes
 };
 

@@ -156,6 +156,10 @@ void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreac
     if (why == Unreachable::ProxyLoginCancelled &&
         page_->logins().proxyLogin() == PageLogins::ProxyLogin::Refused)
         why = Unreachable::ProxyLoginRefused;
+    // A 407 that never reached us as a question: the proxy wants what only the computer's own login
+    // gives (the engine answers Negotiate by itself, with the user's Kerberos ticket).
+    if (why == Unreachable::ProxyLoginCancelled && page_->logins().proxyName().isEmpty())
+        why = Unreachable::NoNetworkLogin;
     if (why == Unreachable::Failed && page_->logins().CertificateDeclined(info.url()))
         why = Unreachable::NoCertificate;
     // Only a proxy's failure asks which proxy: with a proxy found automatically (WPAD) the

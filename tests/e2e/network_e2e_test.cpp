@@ -2,6 +2,7 @@
 // the gateway probe going the engine's way with the same login, and a server that asks for the
 // user's certificate from their NSS database. The process starts with the proxy setting and the
 // database in place (office.h), as the engine reads both once.
+#include "kdc.h"
 #include "livewindow.h"
 #include "modalwatcher.h"
 #include "office.h"
@@ -304,6 +305,47 @@ TEST(NetworkE2E, aCertificateTheStartUpMeetsIsChosenOverTheShownWindow)
     ASSERT_EQ(sent.size(), 2);
     EXPECT_EQ(sent[0][u"body"].toString(), u"version=6.9&citrixversion=");
     EXPECT_EQ(sent[1][u"target"].toString(), u"/?version=6.9");
+}
+
+// An office's single sign-on: a proxy that takes only Kerberos. Without the user's ticket our
+// page says that the computer has no network login, and the probe hears the proxy's 407; with it,
+// the page and the probe go through without a question.
+TEST(NetworkE2E, behindAKerberosProxyTheUsersTicketServesThePageAndTheProbe)
+{
+    testing::Kdc kdc(47288);
+    ASSERT_TRUE(kdc.started());
+    StandIn standIn;
+    ASSERT_TRUE(standIn.started());
+    const QStringList names{QStringLiteral("portal.kantoor.test"), QStringLiteral("gateway2.kantoor.test")};
+    Squid squid(testing::kProxyPort, Squid::Login::Kerberos, {}, {}, {}, names);
+    ASSERT_TRUE(squid.started());
+    testing::LiveWindow s;
+    s.start();
+    User user{std::nullopt};
+    const QString page = u"http://portal.kantoor.test:" + originOf(QStringLiteral("portal")).section(u':', -1) + u"/?sso";
+    const QString gateway = u"http://gateway2.kantoor.test:" +
+                            originOf(QStringLiteral("gateway2")).section(u':', -1) + u"/vpn/index.html";
+    const auto probe = [&] {
+        return host::CurlProbe("Ostrel Web", testing::TestProfile::Proxies()).Probe(gateway.toStdString());
+    };
+
+    s.browser().Navigate(page.toStdString());
+    EXPECT_TRUE(waitFor([&] { return Text(s.browser().page()).contains(u"netwerkaanmelding"); }, 20s))
+        << Text(s.browser().page()).toStdString();
+    EXPECT_EQ(probe(), 407);
+
+    ASSERT_TRUE(kdc.Kinit());
+    ASSERT_TRUE(testing::ClickWhenBuilt(s.browser().page(), QStringLiteral("retry")));
+    EXPECT_EQ(probe(), 200);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const QStringList log = squid.requests();
+            return log.contains(u"200 agent@KANTOOR.TEST GET " + page) &&
+                   log.contains(u"200 agent@KANTOOR.TEST GET " + gateway);
+        },
+        20s))
+        << squid.requests().join(u'\n').toStdString();
+    EXPECT_TRUE(user.titles.isEmpty()) << user.titles.join(u'|').toStdString();
 }
 
 // One proxy reading for the engine and the probe, whichever source names the proxy: a page of
