@@ -83,6 +83,7 @@ std::string SupportText(const SupportFacts& facts)
     if (!facts.store.keptAsidePath.empty())
         text += "Apart gezet: " + facts.store.keptAsideOn + ", het beschadigde bestand als " +
                 facts.store.keptAsidePath + '\n';
+    text += facts.proxies;
     if (facts.probes.empty()) {
         text += "Verbindingstests (F2): nog geen\n";
         return text;

@@ -27,6 +27,7 @@ struct SupportFacts {
     bool debug = false;              // the start-up switches (app/switches.h)
     bool light = false;
     host::RegistryStoreStatus store;
+    std::string proxies; // the proxy setting, the way to the portal and each gateway, a line each
     std::deque<ProbeRecord> probes; // the latest, newest first
 
     // The probe becomes the newest; beyond kKeptProbes the oldest goes.

@@ -38,6 +38,7 @@ struct Transfer {
     CURL* handle = nullptr;
     // Through a proxy: a 407 is followed by the same request with a login (given, or the ticket).
     bool proxyLogin = false;
+    bool proxyAsked = false; // the proxy answered 407 on the way
     // Set when this probe itself cut the transfer short because the final status was in; a write
     // error without it is a real failure.
     bool stoppedAtStatus = false;
@@ -60,6 +61,7 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user)
     // follow: in both cases the status that matters is still to come. A 3xx that turns out to be
     // final is caught by OnBody, or ends the transfer normally when it has no body. So may a 407
     // that curl is about to answer with the proxy's login (a refused login comes with its body).
+    transfer->proxyAsked = transfer->proxyAsked || status == 407;
     if ((status >= 100 && status < 200) || (status >= 300 && status < 400) ||
         (status == 407 && transfer->proxyLogin))
         return length;
@@ -120,7 +122,8 @@ int CurlProbe::Probe(const std::string& url)
         curl_easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
     } else if (!route.direct()) {
         curl_easy_setopt(handle, CURLOPT_PROXYUSERPWD, ":");
-        curl_easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE);
+        // ONLY: a ticket is asked for and sent once the proxy wants it, not on the first request.
+        curl_easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_ONLY);
     }
     transfer.proxyLogin = !route.direct();
     // Through a proxy tunnel the proxy's own "200 Connection established" must not pass for the
@@ -147,9 +150,7 @@ int CurlProbe::Probe(const std::string& url)
     long status = 0;
     if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK)
         return kProbeStatusUnreadable;
-    long offered = 0; // the methods the proxy's 407 named: it asked for a login, which passed
-    if (!route.direct() && status != 407 && curl_easy_getinfo(handle, CURLINFO_PROXYAUTH_AVAIL, &offered) == CURLE_OK &&
-        offered != 0)
+    if (transfer.proxyAsked && status != 407) // the proxy asked for a login, and took it
         proxies_.NoteLogin(route.host, login ? ProxyLoginKind::Password : ProxyLoginKind::Kerberos);
     // HTTP's codes start at 100: a status line with "000" is no HTTP answer. Older curl refuses
     // it, newer curl (Debian 13's) hands on 0; what the server sent decides either way.

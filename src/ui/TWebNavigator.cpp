@@ -6,7 +6,9 @@
 #include "base/version.h"
 #include "host/centring.h"
 #include "host/failurelog.h"
+#include "host/proxies.h"
 #include "host/services.h"
+#include "navigation/addresses.h"
 #include "navigation/ftphandoff.h"
 #include "ui/aboutwindow.h"
 #include "ui/closequestion.h"
@@ -41,6 +43,15 @@ QList<QUrl> insurerOrigins()
     for (const std::string_view address : navigation::InsurerAddresses())
         insurer.append(QUrl(QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size()))));
     return insurer;
+}
+
+// The addresses the support window tells the way to: the portal and the gateways.
+QList<QUrl> supportedAddresses()
+{
+    QList<QUrl> addresses{QUrl(QString::fromUtf8(addresses::kPortalUrl.data(), qsizetype(addresses::kPortalUrl.size())))};
+    for (const std::string& gateway : {navigation::PrimaryGatewayUrl(), navigation::SecondaryGatewayUrl()})
+        addresses.append(QUrl(QString::fromStdString(gateway)));
+    return addresses;
 }
 
 // The gateway probes as the program asks them, each kept with the local time it was asked.
@@ -154,6 +165,8 @@ void TWebNavigator::ShowAbout()
         // The store reads its file anew at every key opened: it is asked how the last reading went.
         about_ = new AboutWindow(this, [this] {
             facts_.store = services_.registry->StoreStatus();
+            if (services_.proxies)
+                facts_.proxies = services_.proxies->Describe(supportedAddresses()).toStdString();
             return QString::fromStdString(app::SupportText(facts_));
         });
     }

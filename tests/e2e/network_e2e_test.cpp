@@ -307,15 +307,61 @@ TEST(NetworkE2E, aCertificateTheStartUpMeetsIsChosenOverTheShownWindow)
     EXPECT_EQ(sent[1][u"target"].toString(), u"/?version=6.9");
 }
 
-// An office's single sign-on: a proxy that takes only Kerberos. Without the user's ticket our
-// page says that the computer has no network login, and the probe hears the proxy's 407; with it,
-// the page and the probe go through without a question.
+// Where the proxy setting comes from: the engine reads it once, so a test that sets it runs in a
+// process of its own (as ctest runs each test), before the test profile starts the engine.
+struct ProxySource {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> variables; // %1: the proxy, %2: its script
+    const char* gnome; // GNOME's settings as GSettings' keyfile backend keeps them; %3: the port
+};
+
+void PrintTo(const ProxySource& source, std::ostream* out)
+{
+    *out << source.name;
+}
+
+const ProxySource kGnomeManual{
+    "gnomeManual", {}, "[system/proxy]\nmode='manual'\n[system/proxy/http]\nhost='127.0.0.1'\nport=%3\n"};
+
+// Puts the source in place of the office's http_proxy; false when the engine has started already.
+bool UseProxySource(const ProxySource& source)
+{
+    if (testing::TestProfile::Started())
+        return false;
+    const QString port = QString::number(testing::kProxyPort);
+    const QString proxy = u"127.0.0.1:" + port;
+    const QString script = originOf(QStringLiteral("portal")) + u"/proxy.pac?via=" + proxy;
+    const auto filledIn = [&](const char* text) {
+        return QString::fromLatin1(text)
+            .replace(QLatin1String("%1"), proxy)
+            .replace(QLatin1String("%2"), script)
+            .replace(QLatin1String("%3"), port)
+            .toUtf8();
+    };
+    qunsetenv("http_proxy");
+    for (const auto& [name, value] : source.variables)
+        qputenv(name, filledIn(value));
+    if (!source.gnome)
+        return true;
+    qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+    qputenv("GSETTINGS_BACKEND", "keyfile");
+    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + u"/glib-2.0/settings";
+    QFile keyfile(folder + u"/keyfile");
+    return QDir().mkpath(folder) && keyfile.open(QIODevice::WriteOnly) && keyfile.write(filledIn(source.gnome)) > 0;
+}
+
+// An office's single sign-on: GNOME's proxy setting, nothing in the variables, and a proxy that
+// takes only Kerberos. Without the user's ticket our page says that the computer has no network
+// login, and the probe hears the proxy's 407; with it, the page and the probe go through without
+// a question.
 TEST(NetworkE2E, behindAKerberosProxyTheUsersTicketServesThePageAndTheProbe)
 {
-    testing::Kdc kdc(47288);
-    ASSERT_TRUE(kdc.started());
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
+    if (!UseProxySource(kGnomeManual))
+        GTEST_SKIP() << "the engine has read its proxy setting already: run this in a process of its own";
+    testing::Kdc kdc(47288);
+    ASSERT_TRUE(kdc.started());
     const QStringList names{QStringLiteral("portal.kantoor.test"), QStringLiteral("gateway2.kantoor.test")};
     Squid squid(testing::kProxyPort, Squid::Login::Kerberos, {}, {}, {}, names);
     ASSERT_TRUE(squid.started());
@@ -346,50 +392,26 @@ TEST(NetworkE2E, behindAKerberosProxyTheUsersTicketServesThePageAndTheProbe)
         20s))
         << squid.requests().join(u'\n').toStdString();
     EXPECT_TRUE(user.titles.isEmpty()) << user.titles.join(u'|').toStdString();
+    // What the support window tells the service desk.
+    const QString proxy = u"127.0.0.1:" + QString::number(testing::kProxyPort);
+    const QString told = testing::TestProfile::Proxies().Describe({QUrl(gateway), QUrl(originOf(QStringLiteral("portal")))});
+    for (const QString& line : QStringList{u"Proxy: GNOME: http via " + proxy + u", https via " + proxy,
+                                u"  gateway2.kantoor.test: via " + proxy, QStringLiteral("  127.0.0.1: rechtstreeks"),
+                                QStringLiteral("  aanmelden bij 127.0.0.1: Kerberos")})
+        EXPECT_TRUE(told.contains(line)) << told.toStdString();
 }
 
 // One proxy reading for the engine and the probe, whichever source names the proxy: a page of
-// the office's portal and the probe of its gateway both reach squid. The engine reads its setting
-// once, so each source is a test of its own, which ctest runs in a process of its own.
-struct ProxySource {
-    const char* name;
-    std::vector<std::pair<const char*, const char*>> variables; // %1: the proxy, %2: its script
-    const char* gnome; // GNOME's settings as GSettings' keyfile backend keeps them; %3: the port
-};
-
-void PrintTo(const ProxySource& source, std::ostream* out)
-{
-    *out << source.name;
-}
-
+// the office's portal and the probe of its gateway both reach squid.
 class NetworkE2ESources : public ::testing::TestWithParam<ProxySource> {};
 
 TEST_P(NetworkE2ESources, theEngineAndTheProbeGoTheWayTheSourceNames)
 {
-    if (testing::TestProfile::Started())
-        GTEST_SKIP() << "the engine has read its proxy setting already: run this in a process of its own";
     StandIn standIn;
     ASSERT_TRUE(standIn.started());
     const ProxySource& source = GetParam();
-    const QString port = QString::number(testing::kProxyPort);
-    const QString proxy = u"127.0.0.1:" + port;
-    const QString script = originOf(QStringLiteral("portal")) + u"/proxy.pac?via=" + proxy;
-    const auto filledIn = [&](const char* text) {
-        return QString::fromLatin1(text).replace(QLatin1String("%1"), proxy)
-            .replace(QLatin1String("%2"), script)
-            .replace(QLatin1String("%3"), port).toUtf8();
-    };
-    qunsetenv("http_proxy");
-    for (const auto& [name, value] : source.variables)
-        qputenv(name, filledIn(value));
-    if (source.gnome) {
-        qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
-        qputenv("GSETTINGS_BACKEND", "keyfile");
-        const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + u"/glib-2.0/settings";
-        QFile keyfile(folder + u"/keyfile");
-        ASSERT_TRUE(QDir().mkpath(folder) && keyfile.open(QIODevice::WriteOnly));
-        keyfile.write(filledIn(source.gnome));
-    }
+    if (!UseProxySource(source))
+        GTEST_SKIP() << "the engine has read its proxy setting already: run this in a process of its own";
     const QStringList names{QStringLiteral("portal.kantoor.test"), QStringLiteral("gateway2.kantoor.test")};
     Squid squid(testing::kProxyPort, Squid::Login::None, {}, {}, {}, names);
     ASSERT_TRUE(squid.started());
@@ -420,7 +442,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProxySource{"variable", {{"http_proxy", "http://%1"}}, nullptr},
         ProxySource{"pacPlus", {{"http_proxy", "pac+%2"}}, nullptr},
         ProxySource{"autoProxy", {{"auto_proxy", "%2"}}, nullptr},
-        ProxySource{"gnomeManual", {}, "[system/proxy]\nmode='manual'\n[system/proxy/http]\nhost='127.0.0.1'\nport=%3\n"},
+        kGnomeManual,
         ProxySource{"gnomeAuto", {}, "[system/proxy]\nmode='auto'\nautoconfig-url='%2'\n"}),
     [](const ::testing::TestParamInfo<ProxySource>& info) { return std::string(info.param.name); });
 

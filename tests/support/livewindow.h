@@ -30,6 +30,7 @@ struct LiveWindow {
     // the start-up sequence runs before the window shows.
     void start(bool startUp = false)
     {
+        fakes.services.proxies = &TestProfile::Proxies();
         window = std::make_unique<ui::TWebNavigator>(fakes.services, TestProfile::Get());
         if (startUp)
             ui::TApplication::Guarded([&] { window->FormCreate(); });
