@@ -81,9 +81,7 @@ size_t OnBody(char*, size_t size, size_t count, void* user)
 
 } // namespace
 
-CurlProbe::CurlProbe(std::string agent, Proxies& proxies) : agent_(std::move(agent)), proxies_(proxies)
-{
-}
+CurlProbe::CurlProbe(std::string agent, Proxies& proxies) : agent_(std::move(agent)), proxies_(proxies) {}
 
 int CurlProbe::Probe(const std::string& url)
 {

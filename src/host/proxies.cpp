@@ -7,7 +7,8 @@
 
 namespace ostrel::host {
 
-Proxies::Proxies(ProxySetting setting, FetchScript fetch) : setting_(std::move(setting)), fetch_(std::move(fetch))
+Proxies::Proxies(ProxySetting setting, FetchScript fetch)
+    : setting_(std::move(setting)), fetch_(std::move(fetch))
 {
 }
 
@@ -81,8 +82,9 @@ QString Proxies::Describe(const QList<QUrl>& targets) const
         text += QStringLiteral("  aanmelden: geen proxy heeft erom gevraagd\n");
     for (auto kind = kinds_.cbegin(); kind != kinds_.cend(); ++kind)
         text += u"  aanmelden bij " + kind.key() + u": " +
-                (kind.value() == ProxyLoginKind::Kerberos ? QStringLiteral("Kerberos (de aanmelding van de computer)")
-                                                          : QStringLiteral("gebruikersnaam en wachtwoord")) +
+                (kind.value() == ProxyLoginKind::Kerberos
+                     ? QStringLiteral("Kerberos (de aanmelding van de computer)")
+                     : QStringLiteral("gebruikersnaam en wachtwoord")) +
                 u'\n';
     return text;
 }

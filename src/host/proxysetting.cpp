@@ -126,8 +126,9 @@ QStringList ProxySetting::EngineSwitches() const
         QStringList switches{u"--proxy-server=" + rules};
         QStringList rulesOfBypass;
         for (const QString& entry : bypass)
-            rulesOfBypass << entry << (entry.contains(u'/') || !QHostAddress(entry).isNull() ? QString()
-                                                                                            : u"*." + entry);
+            rulesOfBypass << entry
+                          << (entry.contains(u'/') || !QHostAddress(entry).isNull() ? QString()
+                                                                                    : u"*." + entry);
         rulesOfBypass.removeAll(QString());
         if (!rulesOfBypass.isEmpty())
             switches << u"--proxy-bypass-list=" + rulesOfBypass.join(u';');

@@ -81,8 +81,8 @@ std::optional<ProxySetting> GnomeSetting()
         setting.https = same ? http : https.direct() ? socks : https;
         setting.kind = setting.http.direct() && setting.https.direct() ? ProxySetting::Kind::Direct
                                                                        : ProxySetting::Kind::Fixed;
-        std::unique_ptr<gchar*, decltype(&g_strfreev)> ignored(g_settings_get_strv(proxy.get(), "ignore-hosts"),
-                                                              g_strfreev);
+        std::unique_ptr<gchar*, decltype(&g_strfreev)> ignored(
+            g_settings_get_strv(proxy.get(), "ignore-hosts"), g_strfreev);
         for (gchar** entry = ignored.get(); entry && *entry; ++entry)
             setting.bypass << QString::fromUtf8(*entry);
     }
@@ -97,7 +97,8 @@ QString KdeProxy(const QSettings& kde, const char* key)
 
 std::optional<ProxySetting> KdeSetting()
 {
-    const QString file = QStandardPaths::locate(QStandardPaths::GenericConfigLocation, QStringLiteral("kioslaverc"));
+    const QString file =
+        QStandardPaths::locate(QStandardPaths::GenericConfigLocation, QStringLiteral("kioslaverc"));
     if (file.isEmpty())
         return std::nullopt;
     QSettings kde(file, QSettings::IniFormat);
@@ -108,9 +109,11 @@ std::optional<ProxySetting> KdeSetting()
         QProcessEnvironment named;
         named.insert(QStringLiteral("http_proxy"), KdeProxy(kde, "httpProxy"));
         named.insert(QStringLiteral("https_proxy"), KdeProxy(kde, "httpsProxy"));
-        named.insert(QStringLiteral("all_proxy"), KdeProxy(kde, "socksProxy").replace(QLatin1String("socks://"),
-                                                                                      QLatin1String("socks5://")));
-        named.insert(QStringLiteral("no_proxy"), kde.value(QStringLiteral("NoProxyFor")).toStringList().join(u','));
+        named.insert(
+            QStringLiteral("all_proxy"),
+            KdeProxy(kde, "socksProxy").replace(QLatin1String("socks://"), QLatin1String("socks5://")));
+        named.insert(QStringLiteral("no_proxy"),
+                     kde.value(QStringLiteral("NoProxyFor")).toStringList().join(u','));
         setting = ProxySettingFromEnvironment(named);
         break;
     }

@@ -1,6 +1,5 @@
 #include "ui/TWebNavigator.h"
 
-#include "ui/TApplication.h"
 #include "app/browseremulation.h"
 #include "app/switches.h"
 #include "base/version.h"
@@ -10,6 +9,7 @@
 #include "host/services.h"
 #include "navigation/addresses.h"
 #include "navigation/ftphandoff.h"
+#include "ui/TApplication.h"
 #include "ui/aboutwindow.h"
 #include "ui/closequestion.h"
 #include "ui/headerkeys.h"
@@ -48,7 +48,8 @@ QList<QUrl> insurerOrigins()
 // The addresses the support window tells the way to: the portal and the gateways.
 QList<QUrl> supportedAddresses()
 {
-    QList<QUrl> addresses{QUrl(QString::fromUtf8(addresses::kPortalUrl.data(), qsizetype(addresses::kPortalUrl.size())))};
+    QList<QUrl> addresses{
+        QUrl(QString::fromUtf8(addresses::kPortalUrl.data(), qsizetype(addresses::kPortalUrl.size())))};
     for (const std::string& gateway : {navigation::PrimaryGatewayUrl(), navigation::SecondaryGatewayUrl()})
         addresses.append(QUrl(QString::fromStdString(gateway)));
     return addresses;
@@ -76,7 +77,8 @@ private:
 } // namespace
 
 TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& profile, QWidget* parent)
-    : QWidget(parent), WebBrowser(new web::WebEngineBrowser(profile, *services.pause, insurerOrigins(), this)),
+    : QWidget(parent),
+      WebBrowser(new web::WebEngineBrowser(profile, *services.pause, insurerOrigins(), this)),
       PnlMenu(new TPanel(this, kHeaderColour)), services_(services),
       header_(new Header(PnlMenu, *services.shell)),
       probeLog_(std::make_unique<ProbeLog>(*services.probe,
@@ -98,8 +100,7 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
     layout->setSpacing(0);
     layout->addWidget(PnlMenu);
     layout->addWidget(WebBrowser, 1);
-    downloads_ =
-        new web::DownloadBar(this, profile, *services.shell, WebBrowser->trust());
+    downloads_ = new web::DownloadBar(this, profile, *services.shell, WebBrowser->trust());
     layout->addWidget(downloads_);
     new CloseQuestion(this, [this] { return downloads_->MayQuit(); }); // downloads still coming in
     new KeepMaximised(this);

@@ -38,8 +38,8 @@ QWebEngineProfile* StartEngine(const QStringList& proxySwitches)
 } // namespace
 
 BrowserProfile::BrowserProfile(host::Proxies& proxies)
-    : profile_(StartEngine(proxies.setting().EngineSwitches())), initiators_(new NavigationInitiators(profile_)),
-      proxies_(proxies)
+    : profile_(StartEngine(proxies.setting().EngineSwitches())),
+      initiators_(new NavigationInitiators(profile_)), proxies_(proxies)
 {
     profile_->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true); // the PDF viewer
     // A page's window.focus() brings no window of ours to the front (the engine's default, kept).
@@ -81,10 +81,12 @@ void BrowserProfile::KeepStoredDataOnlyOf(const QString& storagePath, const QLis
     QDir folder(storagePath + QStringLiteral("/IndexedDB"));
     for (const QFileInfo& entry : folder.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot)) {
         const QString name = entry.fileName();
-        if (std::any_of(kept.begin(), kept.end(), [&](const QString& prefix) { return name.startsWith(prefix); }))
+        if (std::any_of(kept.begin(), kept.end(),
+                        [&](const QString& prefix) { return name.startsWith(prefix); }))
             continue;
         if (entry.isDir() ? !QDir(entry.filePath()).removeRecursively() : !QFile::remove(entry.filePath()))
-            qCWarning(lcFailures, "what a site stored in %s could not be removed", qPrintable(entry.filePath()));
+            qCWarning(lcFailures, "what a site stored in %s could not be removed",
+                      qPrintable(entry.filePath()));
     }
 }
 

@@ -167,7 +167,8 @@ void WebEngineBrowser::showUnreachable(const QWebEngineLoadingInfo& info, Unreac
     // The proxy that asked for a login is known; another is asked for only if it failed.
     QString proxy = page_->logins().proxyName();
     if (proxy.isEmpty() && OfTheProxy(why))
-        if (const auto route = page_->context().profile.proxies().KnownRoute(info.url()); route && !route->direct())
+        if (const auto route = page_->context().profile.proxies().KnownRoute(info.url());
+            route && !route->direct())
             proxy = route->name();
     host::Request request =
         engineUrlIsRequestUrl(info.url(), nav_.Last())
@@ -345,7 +346,8 @@ void WebEngineBrowser::PrintWithDialog()
             return;
         printing_ = true;
         connect(
-            this, &QWebEngineView::printFinished, this, [this] { printing_ = false; }, Qt::SingleShotConnection);
+            this, &QWebEngineView::printFinished, this, [this] { printing_ = false; },
+            Qt::SingleShotConnection);
         print(printer_.get());
     });
 }

@@ -29,7 +29,6 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <iostream>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -112,13 +111,14 @@ TEST(NetworkE2E, behindAProxyThatAsksThePortalLoadsAfterOneLoginWhichTheProbeUse
     // No login known yet, and a wrong one each time: three questions, then the proxy's refusal.
     const auto wrong = std::pair(QStringLiteral("agent"), QStringLiteral("fout"));
     {
-        Squid squid(testing::kProxyPort, Squid::Login::Basic, QStringLiteral("streng"), QStringLiteral("agent"),
-                    QStringLiteral("juist"), names);
+        Squid squid(testing::kProxyPort, Squid::Login::Basic, QStringLiteral("streng"),
+                    QStringLiteral("agent"), QStringLiteral("juist"), names);
         ASSERT_TRUE(squid.started());
         User user{{wrong, wrong, wrong, wrong}};
         s.browser().Navigate(QString(page + QStringLiteral("?eerst")).toStdString());
-        EXPECT_TRUE(failedWith(u"De proxy " + proxy + u" van uw netwerk heeft de gebruikersnaam of het "
-                                                      u"wachtwoord 3 keer geweigerd."))
+        EXPECT_TRUE(failedWith(u"De proxy " + proxy +
+                               u" van uw netwerk heeft de gebruikersnaam of het "
+                               u"wachtwoord 3 keer geweigerd."))
             << Text(s.browser().page()).toStdString();
         ASSERT_EQ(user.texts.size(), 3);
         EXPECT_FALSE(user.texts[0].contains(u"poging")) << user.texts[0].toStdString();
@@ -148,7 +148,8 @@ TEST(NetworkE2E, behindAProxyThatAsksThePortalLoadsAfterOneLoginWhichTheProbeUse
                  u"De proxy zegt: \u201C" + realm + u"\u201D",
                  QStringLiteral("Let op: uw gegevens gaan onversleuteld over het netwerk")})
             EXPECT_TRUE(user.texts[0].contains(line)) << user.texts[0].toStdString();
-        EXPECT_EQ(host::CurlProbe("Ostrel Web", testing::TestProfile::Proxies()).Probe(gateway.toStdString()), 200);
+        EXPECT_EQ(host::CurlProbe("Ostrel Web", testing::TestProfile::Proxies()).Probe(gateway.toStdString()),
+                  200);
         EXPECT_TRUE(waitFor([&] { return squid.requests().contains(u"200 agent GET " + gateway); }, 5s))
             << squid.requests().join(u'\n').toStdString();
     }
@@ -158,7 +159,8 @@ TEST(NetworkE2E, behindAProxyThatAsksThePortalLoadsAfterOneLoginWhichTheProbeUse
     {
         Squid squid(testing::kProxyPort, Squid::Login::NtlmAnyLogin, {}, {}, {}, names);
         ASSERT_TRUE(squid.started());
-        EXPECT_EQ(host::CurlProbe("Ostrel Web", testing::TestProfile::Proxies()).Probe(gateway.toStdString()), 200);
+        EXPECT_EQ(host::CurlProbe("Ostrel Web", testing::TestProfile::Proxies()).Probe(gateway.toStdString()),
+                  200);
         EXPECT_TRUE(waitFor(
             [&] {
                 const QStringList lines = squid.requests().filter(gateway);
@@ -315,11 +317,6 @@ struct ProxySource {
     const char* gnome; // GNOME's settings as GSettings' keyfile backend keeps them; %3: the port
 };
 
-void PrintTo(const ProxySource& source, std::ostream* out)
-{
-    *out << source.name;
-}
-
 const ProxySource kGnomeManual{
     "gnomeManual", {}, "[system/proxy]\nmode='manual'\n[system/proxy/http]\nhost='127.0.0.1'\nport=%3\n"};
 
@@ -347,35 +344,61 @@ bool UseProxySource(const ProxySource& source)
     qputenv("GSETTINGS_BACKEND", "keyfile");
     const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + u"/glib-2.0/settings";
     QFile keyfile(folder + u"/keyfile");
-    return QDir().mkpath(folder) && keyfile.open(QIODevice::WriteOnly) && keyfile.write(filledIn(source.gnome)) > 0;
+    return QDir().mkpath(folder) && keyfile.open(QIODevice::WriteOnly) &&
+           keyfile.write(filledIn(source.gnome)) > 0;
 }
+
+// The office behind squid, reached by the names squid knows, with the proxy setting from source.
+class BehindSquid : public ::testing::TestWithParam<ProxySource> {
+protected:
+    // False when the engine has read its setting already (the test then has nothing to test).
+    bool Enter(const ProxySource& source, Squid::Login login)
+    {
+        if (!standIn.started() || !UseProxySource(source))
+            return false;
+        squid.emplace(
+            testing::kProxyPort, login, QString(), QString(), QString(),
+            QStringList{QStringLiteral("portal.kantoor.test"), QStringLiteral("gateway2.kantoor.test")});
+        s.start();
+        return squid->started();
+    }
+    int probe() const
+    {
+        return host::CurlProbe("Ostrel Web", testing::TestProfile::Proxies()).Probe(gateway.toStdString());
+    }
+    // Whether squid let the page and the gateway's probe through, for this user ("-": no login).
+    bool passed(const QString& user, const QString& page) const
+    {
+        return waitFor(
+            [&] {
+                const QStringList log = squid->requests();
+                return log.contains(u"200 " + user + u" GET " + page) &&
+                       log.contains(u"200 " + user + u" GET " + gateway);
+            },
+            20s);
+    }
+
+    StandIn standIn;
+    std::optional<Squid> squid;
+    testing::LiveWindow s;
+    const QString portal =
+        u"http://portal.kantoor.test:" + originOf(QStringLiteral("portal")).section(u':', -1);
+    const QString gateway = u"http://gateway2.kantoor.test:" +
+                            originOf(QStringLiteral("gateway2")).section(u':', -1) + u"/vpn/index.html";
+};
 
 // An office's single sign-on: GNOME's proxy setting, nothing in the variables, and a proxy that
 // takes only Kerberos. Without the user's ticket our page says that the computer has no network
 // login, and the probe hears the proxy's 407; with it, the page and the probe go through without
-// a question.
-TEST(NetworkE2E, behindAKerberosProxyTheUsersTicketServesThePageAndTheProbe)
+// a question, and the support window says how.
+TEST_F(BehindSquid, theUsersKerberosTicketServesThePageAndTheProbe)
 {
-    StandIn standIn;
-    ASSERT_TRUE(standIn.started());
-    if (!UseProxySource(kGnomeManual))
-        GTEST_SKIP() << "the engine has read its proxy setting already: run this in a process of its own";
     testing::Kdc kdc(47288);
     ASSERT_TRUE(kdc.started());
-    const QStringList names{QStringLiteral("portal.kantoor.test"), QStringLiteral("gateway2.kantoor.test")};
-    Squid squid(testing::kProxyPort, Squid::Login::Kerberos, {}, {}, {}, names);
-    ASSERT_TRUE(squid.started());
-    testing::LiveWindow s;
-    s.start();
+    if (!Enter(kGnomeManual, Squid::Login::Kerberos))
+        GTEST_SKIP() << "the engine has read its proxy setting already: run this in a process of its own";
     User user{std::nullopt};
-    const QString page = u"http://portal.kantoor.test:" + originOf(QStringLiteral("portal")).section(u':', -1) + u"/?sso";
-    const QString gateway = u"http://gateway2.kantoor.test:" +
-                            originOf(QStringLiteral("gateway2")).section(u':', -1) + u"/vpn/index.html";
-    const auto probe = [&] {
-        return host::CurlProbe("Ostrel Web", testing::TestProfile::Proxies()).Probe(gateway.toStdString());
-    };
-
-    s.browser().Navigate(page.toStdString());
+    s.browser().Navigate(QString(portal + u"/?sso").toStdString());
     EXPECT_TRUE(waitFor([&] { return Text(s.browser().page()).contains(u"netwerkaanmelding"); }, 20s))
         << Text(s.browser().page()).toStdString();
     EXPECT_EQ(probe(), 407);
@@ -383,67 +406,36 @@ TEST(NetworkE2E, behindAKerberosProxyTheUsersTicketServesThePageAndTheProbe)
     ASSERT_TRUE(kdc.Kinit());
     ASSERT_TRUE(testing::ClickWhenBuilt(s.browser().page(), QStringLiteral("retry")));
     EXPECT_EQ(probe(), 200);
-    EXPECT_TRUE(waitFor(
-        [&] {
-            const QStringList log = squid.requests();
-            return log.contains(u"200 agent@KANTOOR.TEST GET " + page) &&
-                   log.contains(u"200 agent@KANTOOR.TEST GET " + gateway);
-        },
-        20s))
-        << squid.requests().join(u'\n').toStdString();
+    EXPECT_TRUE(passed(QStringLiteral("agent@KANTOOR.TEST"), portal + u"/?sso"))
+        << squid->requests().join(u'\n').toStdString();
     EXPECT_TRUE(user.titles.isEmpty()) << user.titles.join(u'|').toStdString();
-    // What the support window tells the service desk.
     const QString proxy = u"127.0.0.1:" + QString::number(testing::kProxyPort);
-    const QString told = testing::TestProfile::Proxies().Describe({QUrl(gateway), QUrl(originOf(QStringLiteral("portal")))});
-    for (const QString& line : QStringList{u"Proxy: GNOME: http via " + proxy + u", https via " + proxy,
-                                u"  gateway2.kantoor.test: via " + proxy, QStringLiteral("  127.0.0.1: rechtstreeks"),
-                                QStringLiteral("  aanmelden bij 127.0.0.1: Kerberos")})
+    const QString told =
+        testing::TestProfile::Proxies().Describe({QUrl(gateway), QUrl(originOf(QStringLiteral("portal")))});
+    for (const QString& line :
+         QStringList{u"Proxy: GNOME: http via " + proxy + u", https via " + proxy,
+                     u"  gateway2.kantoor.test: via " + proxy, QStringLiteral("  127.0.0.1: rechtstreeks"),
+                     QStringLiteral("  aanmelden bij 127.0.0.1: Kerberos")})
         EXPECT_TRUE(told.contains(line)) << told.toStdString();
 }
 
-// One proxy reading for the engine and the probe, whichever source names the proxy: a page of
-// the office's portal and the probe of its gateway both reach squid.
-class NetworkE2ESources : public ::testing::TestWithParam<ProxySource> {};
-
-TEST_P(NetworkE2ESources, theEngineAndTheProbeGoTheWayTheSourceNames)
+// One proxy reading for the engine and the probe, whichever source names the proxy.
+TEST_P(BehindSquid, theEngineAndTheProbeGoTheWayTheSourceNames)
 {
-    StandIn standIn;
-    ASSERT_TRUE(standIn.started());
-    const ProxySource& source = GetParam();
-    if (!UseProxySource(source))
+    if (!Enter(GetParam(), Squid::Login::None))
         GTEST_SKIP() << "the engine has read its proxy setting already: run this in a process of its own";
-    const QStringList names{QStringLiteral("portal.kantoor.test"), QStringLiteral("gateway2.kantoor.test")};
-    Squid squid(testing::kProxyPort, Squid::Login::None, {}, {}, {}, names);
-    ASSERT_TRUE(squid.started());
-    testing::LiveWindow s;
-    s.start();
-
-    const QString page = u"http://portal.kantoor.test:" + originOf(QStringLiteral("portal")).section(u':', -1) +
-                         u"/?" + QLatin1String(source.name);
-    const QString gateway = u"http://gateway2.kantoor.test:" +
-                            originOf(QStringLiteral("gateway2")).section(u':', -1) + u"/vpn/index.html";
+    const QString page = portal + u"/?" + QLatin1String(GetParam().name);
     s.browser().Navigate(page.toStdString());
-    EXPECT_EQ(host::CurlProbe("Ostrel Web", testing::TestProfile::Proxies()).Probe(gateway.toStdString()), 200)
-        << testing::TestProfile::Proxies().setting().Describe().toStdString();
-    EXPECT_TRUE(waitFor(
-        [&] {
-            const QStringList log = squid.requests();
-            return log.contains(u"200 - GET " + page) && log.contains(u"200 - GET " + gateway);
-        },
-        20s))
-        << squid.requests().join(u'\n').toStdString();
-    std::cout << "squid, " << source.name << ":\n  " << squid.requests().join(QStringLiteral("\n  ")).toStdString()
-              << std::endl;
+    EXPECT_EQ(probe(), 200) << testing::TestProfile::Proxies().setting().Describe().toStdString();
+    EXPECT_TRUE(passed(QStringLiteral("-"), page)) << squid->requests().join(u'\n').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    EachSource, NetworkE2ESources,
-    ::testing::Values(
-        ProxySource{"variable", {{"http_proxy", "http://%1"}}, nullptr},
-        ProxySource{"pacPlus", {{"http_proxy", "pac+%2"}}, nullptr},
-        ProxySource{"autoProxy", {{"auto_proxy", "%2"}}, nullptr},
-        kGnomeManual,
-        ProxySource{"gnomeAuto", {}, "[system/proxy]\nmode='auto'\nautoconfig-url='%2'\n"}),
+    EachSource, BehindSquid,
+    ::testing::Values(ProxySource{"variable", {{"http_proxy", "http://%1"}}, nullptr},
+                      ProxySource{"pacPlus", {{"http_proxy", "pac+%2"}}, nullptr},
+                      ProxySource{"autoProxy", {{"auto_proxy", "%2"}}, nullptr}, kGnomeManual,
+                      ProxySource{"gnomeAuto", {}, "[system/proxy]\nmode='auto'\nautoconfig-url='%2'\n"}),
     [](const ::testing::TestParamInfo<ProxySource>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,89 +1,53 @@
 #include "kdc.h"
 
+#include "office.h"
 #include "standin.h"
 
 #include <QFile>
-#include <QStandardPaths>
-#include <QTcpSocket>
-
-#include <cstdio>
 
 namespace ostrel::testing {
 
-namespace {
-constexpr const char* kRealm = "KANTOOR.TEST";
-
-// In /usr/sbin, which a user's PATH may leave out.
-QString Tool(const char* name)
-{
-    const QString found = QStandardPaths::findExecutable(QLatin1String(name));
-    return found.isEmpty() ? QStandardPaths::findExecutable(QLatin1String(name), {QStringLiteral("/usr/sbin")}) : found;
-}
-
-bool Run(const char* tool, const QStringList& arguments, const QByteArray& input = {})
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(Tool(tool), arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
-        return true;
-    std::fprintf(stderr, "kdc: %s %s failed:\n%s\n", tool, qPrintable(arguments.join(u' ')),
-                 process.readAll().constData());
-    return false;
-}
-
-bool Write(const QString& path, const QByteArray& contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
-} // namespace
-
 Kdc::Kdc(int port)
 {
-    const QByteArray d = dir_.path().toUtf8(), p = QByteArray::number(port), realm(kRealm);
+    const QByteArray d = dir_.path().toUtf8(), p = QByteArray::number(port), realm("KANTOOR.TEST");
     // Names stay as given (no reverse lookup of 127.0.0.1), so the proxy's service is HTTP/127.0.0.1.
     const QByteArray client = "[libdefaults]\ndefault_realm = " + realm +
                               "\ndns_lookup_realm = false\ndns_lookup_kdc = false\nrdns = false\n"
-                              "dns_canonicalize_hostname = false\n[realms]\n" + realm + " = {\n kdc = 127.0.0.1:" +
-                              p + "\n}\n";
-    const QByteArray server = "[kdcdefaults]\nkdc_ports = " + p + "\nkdc_tcp_ports = " + p + "\n[realms]\n" + realm +
-                              " = {\n database_name = " + d + "/principal\n key_stash_file = " + d +
-                              "/stash\n acl_file = " + d + "/kadm5.acl\n kdc_ports = " + p + "\n kdc_tcp_ports = " +
-                              p + "\n}\n[logging]\nkdc = FILE:" + d + "/kdc.log\n";
-    if (!Write(dir_.filePath(QStringLiteral("krb5.conf")), client) ||
-        !Write(dir_.filePath(QStringLiteral("kdc.conf")), server) ||
-        !Write(dir_.filePath(QStringLiteral("kadm5.acl")), {}))
+                              "dns_canonicalize_hostname = false\n[realms]\n" +
+                              realm + " = {\n kdc = 127.0.0.1:" + p + "\n}\n";
+    const QByteArray server = "[kdcdefaults]\nkdc_ports = " + p + "\nkdc_tcp_ports = " + p + "\n[realms]\n" +
+                              realm + " = {\n database_name = " + d + "/principal\n key_stash_file = " + d +
+                              "/stash\n acl_file = " + d + "/kadm5.acl\n kdc_ports = " + p +
+                              "\n kdc_tcp_ports = " + p + "\n}\n[logging]\nkdc = FILE:" + d + "/kdc.log\n";
+    if (!WriteShared(dir_.filePath(QStringLiteral("krb5.conf")), client) ||
+        !WriteShared(dir_.filePath(QStringLiteral("kdc.conf")), server) ||
+        !WriteShared(dir_.filePath(QStringLiteral("kadm5.acl")), {}))
         return;
     qputenv("KRB5_CONFIG", d + "/krb5.conf");
     qputenv("KRB5_KDC_PROFILE", d + "/kdc.conf");
     qputenv("KRB5CCNAME", "FILE:" + d + "/ticket");
     qputenv("KRB5_KTNAME", "FILE:" + d + "/proxy.keytab");
     const auto admin = [](const QString& query) {
-        return Run("kadmin.local", {QStringLiteral("-q"), query});
+        return RunTool(QStringLiteral("kadmin.local"), {QStringLiteral("-q"), query});
     };
-    if (!Run("kdb5_util", {QStringLiteral("create"), QStringLiteral("-s"), QStringLiteral("-r"), QLatin1String(kRealm),
-                           QStringLiteral("-P"), QStringLiteral("meester")}) ||
-        !admin(QStringLiteral("addprinc -pw geheim agent")) || !admin(QStringLiteral("addprinc -randkey HTTP/127.0.0.1")) ||
+    if (!RunTool(QStringLiteral("kdb5_util"),
+                 {QStringLiteral("create"), QStringLiteral("-s"), QStringLiteral("-r"),
+                  QString::fromLatin1(realm), QStringLiteral("-P"), QStringLiteral("meester")}) ||
+        !admin(QStringLiteral("addprinc -pw geheim agent")) ||
+        !admin(QStringLiteral("addprinc -randkey HTTP/127.0.0.1")) ||
         !admin(u"ktadd -k " + dir_.filePath(QStringLiteral("proxy.keytab")) + u" HTTP/127.0.0.1"))
         return;
     // Squid's helper reads the keytab as squid's own user.
     QFile(dir_.filePath(QStringLiteral("proxy.keytab")))
         .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                         QFileDevice::ReadOther);
-    QFile(dir_.path()).setPermissions(QFile(dir_.path()).permissions() | QFileDevice::ReadOther |
-                                      QFileDevice::ExeOther);
+    QFile(dir_.path())
+        .setPermissions(QFile(dir_.path()).permissions() | QFileDevice::ReadOther | QFileDevice::ExeOther);
     kdc_.setProcessChannelMode(QProcess::ForwardedChannels);
-    kdc_.start(Tool("krb5kdc"), {QStringLiteral("-n"), QStringLiteral("-P"), dir_.filePath(QStringLiteral("kdc.pid"))});
-    started_ = kdc_.waitForStarted(5000) && waitFor(
-                                                [&] {
-                                                    QTcpSocket socket;
-                                                    socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
-                                                    return socket.waitForConnected(200);
-                                                },
-                                                std::chrono::seconds(15));
+    kdc_.start(QStringLiteral("/usr/sbin/krb5kdc"),
+               {QStringLiteral("-n"), QStringLiteral("-P"), dir_.filePath(QStringLiteral("kdc.pid"))});
+    started_ =
+        kdc_.waitForStarted(5000) && waitFor([&] { return Listening(port); }, std::chrono::seconds(15));
 }
 
 Kdc::~Kdc()
@@ -99,12 +63,7 @@ Kdc::~Kdc()
 
 bool Kdc::Kinit()
 {
-    return Run("kinit", {QStringLiteral("agent")}, "geheim\n");
-}
-
-bool Kdc::Kdestroy()
-{
-    return Run("kdestroy", {});
+    return RunTool(QStringLiteral("kinit"), {QStringLiteral("agent")}, "geheim\n");
 }
 
 } // namespace ostrel::testing

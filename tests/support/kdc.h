@@ -18,9 +18,8 @@ public:
     Kdc& operator=(const Kdc&) = delete;
 
     bool started() const { return started_; }
-    // The user's ticket, as a login to the office's computer gets it; and its end.
+    // The user's ticket, as a login to the office's computer gets it.
     bool Kinit();
-    bool Kdestroy();
 
 private:
     QTemporaryDir dir_;

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTcpSocket>
 
 #include <cstdio>
 
@@ -10,11 +12,34 @@ namespace ostrel::testing {
 namespace {
 Office g_office;
 
-bool Run(const QString& program, const QStringList& arguments)
+} // namespace
+
+bool WriteShared(const QString& path, const QByteArray& contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() &&
+           file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                               QFileDevice::ReadOther | QFileDevice::WriteOther);
+}
+
+bool Listening(int port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+    return socket.waitForConnected(200);
+}
+
+bool RunTool(const QString& program, const QStringList& arguments, const QByteArray& input)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
+    // Some are in /usr/sbin, which a user's PATH may leave out (Debian 13's root does).
+    QString found = QStandardPaths::findExecutable(program);
+    process.start(found.isEmpty() ? QStandardPaths::findExecutable(program, {QStringLiteral("/usr/sbin")})
+                                  : found,
+                  arguments);
+    process.write(input);
+    process.closeWriteChannel();
     if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
         process.exitCode() == 0)
         return true;
@@ -22,7 +47,6 @@ bool Run(const QString& program, const QStringList& arguments)
                  process.readAll().constData());
     return false;
 }
-} // namespace
 
 bool PrepareOffice(const QString& home)
 {
@@ -48,36 +72,37 @@ bool PrepareOffice(const QString& home)
         return false;
     extensions.close();
     const bool made =
-        Run(openssl, QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + newKey +
-                         QStringList{QStringLiteral("-keyout"), file("ca.key"), QStringLiteral("-out"),
-                                     file("ca.pem"), QStringLiteral("-days"), QStringLiteral("30"),
-                                     QStringLiteral("-subj"), QStringLiteral("/CN=Kantoor Test CA")}) &&
-        Run(openssl,
-            QStringList{QStringLiteral("req")} + newKey +
-                QStringList{QStringLiteral("-keyout"), file("server.key"), QStringLiteral("-out"),
-                            file("server.csr"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1")}) &&
-        Run(openssl, QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-                                 file("server.csr"), QStringLiteral("-out"), file("server.pem"),
-                                 QStringLiteral("-extfile"), file("server.ext")} +
-                         sign) &&
-        Run(openssl, QStringList{QStringLiteral("req")} + newKey +
-                         QStringList{QStringLiteral("-keyout"), file("user.key"), QStringLiteral("-out"),
-                                     file("user.csr"), QStringLiteral("-subj"),
-                                     QStringLiteral("/CN=Agent de Vries/O=Kantoor")}) &&
-        Run(openssl, QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-                                 file("user.csr"), QStringLiteral("-out"), file("user.pem")} +
-                         sign) &&
-        Run(openssl, {QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-in"),
-                      file("user.pem"), QStringLiteral("-inkey"), file("user.key"), QStringLiteral("-out"),
-                      file("user.p12"), QStringLiteral("-passout"), QStringLiteral("pass:"),
-                      QStringLiteral("-name"), QStringLiteral("agent")}) &&
-        Run(QStringLiteral("certutil"), {QStringLiteral("-N"), QStringLiteral("-d"), u"sql:" + database,
-                                         QStringLiteral("--empty-password")}) &&
-        Run(QStringLiteral("pk12util"), {QStringLiteral("-i"), file("user.p12"), QStringLiteral("-d"),
-                                         u"sql:" + database, QStringLiteral("-W"), QString()}) &&
-        Run(QStringLiteral("certutil"), {QStringLiteral("-A"), QStringLiteral("-d"), u"sql:" + database,
-                                         QStringLiteral("-n"), QStringLiteral("office"), QStringLiteral("-t"),
-                                         QStringLiteral("C,,"), QStringLiteral("-i"), file("ca.pem")});
+        RunTool(openssl, QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + newKey +
+                             QStringList{QStringLiteral("-keyout"), file("ca.key"), QStringLiteral("-out"),
+                                         file("ca.pem"), QStringLiteral("-days"), QStringLiteral("30"),
+                                         QStringLiteral("-subj"), QStringLiteral("/CN=Kantoor Test CA")}) &&
+        RunTool(openssl, QStringList{QStringLiteral("req")} + newKey +
+                             QStringList{QStringLiteral("-keyout"), file("server.key"),
+                                         QStringLiteral("-out"), file("server.csr"), QStringLiteral("-subj"),
+                                         QStringLiteral("/CN=127.0.0.1")}) &&
+        RunTool(openssl, QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
+                                     file("server.csr"), QStringLiteral("-out"), file("server.pem"),
+                                     QStringLiteral("-extfile"), file("server.ext")} +
+                             sign) &&
+        RunTool(openssl, QStringList{QStringLiteral("req")} + newKey +
+                             QStringList{QStringLiteral("-keyout"), file("user.key"), QStringLiteral("-out"),
+                                         file("user.csr"), QStringLiteral("-subj"),
+                                         QStringLiteral("/CN=Agent de Vries/O=Kantoor")}) &&
+        RunTool(openssl, QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
+                                     file("user.csr"), QStringLiteral("-out"), file("user.pem")} +
+                             sign) &&
+        RunTool(openssl, {QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-in"),
+                          file("user.pem"), QStringLiteral("-inkey"), file("user.key"),
+                          QStringLiteral("-out"), file("user.p12"), QStringLiteral("-passout"),
+                          QStringLiteral("pass:"), QStringLiteral("-name"), QStringLiteral("agent")}) &&
+        RunTool(QStringLiteral("certutil"), {QStringLiteral("-N"), QStringLiteral("-d"), u"sql:" + database,
+                                             QStringLiteral("--empty-password")}) &&
+        RunTool(QStringLiteral("pk12util"), {QStringLiteral("-i"), file("user.p12"), QStringLiteral("-d"),
+                                             u"sql:" + database, QStringLiteral("-W"), QString()}) &&
+        RunTool(QStringLiteral("certutil"),
+                {QStringLiteral("-A"), QStringLiteral("-d"), u"sql:" + database, QStringLiteral("-n"),
+                 QStringLiteral("office"), QStringLiteral("-t"), QStringLiteral("C,,"), QStringLiteral("-i"),
+                 file("ca.pem")});
     if (!made)
         return false;
     for (const char* variable :

@@ -22,4 +22,13 @@ struct Office {
 bool PrepareOffice(const QString& home);
 const Office& TheOffice();
 
+// Writes a file that the office's servers may read as their own users (squid drops root).
+bool WriteShared(const QString& path, const QByteArray& contents);
+// Whether a server takes connections on 127.0.0.1:port.
+bool Listening(int port);
+
+// Runs one of the office's tools (in PATH or /usr/sbin) with input on its standard input: whether it
+// ended well; what it said, on the error output when not.
+bool RunTool(const QString& program, const QStringList& arguments, const QByteArray& input = {});
+
 } // namespace ostrel::testing

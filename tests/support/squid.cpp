@@ -1,30 +1,12 @@
 #include "squid.h"
 
+#include "office.h"
 #include "standin.h"
 
 #include <QFile>
 #include <QStandardPaths>
-#include <QTcpSocket>
 
 namespace ostrel::testing {
-
-namespace {
-bool Write(const QString& path, const QByteArray& contents)
-{
-    QFile file(path);
-    // Squid reads its files as its own user (proxy) once it has dropped root.
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() &&
-           file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                               QFileDevice::ReadOther | QFileDevice::WriteOther);
-}
-
-bool Listening(int port)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
-    return socket.waitForConnected(200);
-}
-} // namespace
 
 Squid::Squid(int port, Login login, const QString& realm, const QString& user, const QString& password,
              const QStringList& names)
@@ -57,21 +39,23 @@ Squid::Squid(int port, Login login, const QString& realm, const QString& user, c
                                      : "auth_param " +
                                            QByteArray(login == Login::Basic ? "basic" : "digest") +
                                            " realm " + realm.toUtf8() + "\n";
-    const QByteArray access = login == Login::None ? QByteArray("http_access allow all\n")
-                                                   : "auth_param " + helper + "\n" + realmLine +
-                                                         "acl users proxy_auth REQUIRED\nhttp_access allow users\n"
-                                                         "http_access deny all\n";
+    const QByteArray access = login == Login::None
+                                  ? QByteArray("http_access allow all\n")
+                                  : "auth_param " + helper + "\n" + realmLine +
+                                        "acl users proxy_auth REQUIRED\nhttp_access allow users\n"
+                                        "http_access deny all\n";
     const QByteArray d = dir_.path().toUtf8();
     const QByteArray config =
         "http_port 127.0.0.1:" + QByteArray::number(port) + "\n" + "pid_filename " + d + "/squid.pid\n" +
         "cache_log " + d + "/cache.log\n" + "logformat lines %>Hs %un %rm %ru\n" + "access_log stdio:" + d +
         "/access.log lines\n" + "hosts_file " + d + "/hosts\n" + "coredump_dir " + d + "\n" +
         "cache deny all\nstrip_query_terms off\nnetdb_filename none\npinger_enable off\n"
-        "shutdown_lifetime 0 seconds\n" + access;
-    if (!Write(users, usersLine) || !Write(dir_.filePath(QStringLiteral("hosts")), hosts) ||
-        !Write(dir_.filePath(QStringLiteral("access.log")), {}) ||
-        !Write(dir_.filePath(QStringLiteral("cache.log")), {}) ||
-        !Write(dir_.filePath(QStringLiteral("squid.conf")), config))
+        "shutdown_lifetime 0 seconds\n" +
+        access;
+    if (!WriteShared(users, usersLine) || !WriteShared(dir_.filePath(QStringLiteral("hosts")), hosts) ||
+        !WriteShared(dir_.filePath(QStringLiteral("access.log")), {}) ||
+        !WriteShared(dir_.filePath(QStringLiteral("cache.log")), {}) ||
+        !WriteShared(dir_.filePath(QStringLiteral("squid.conf")), config))
         return;
     process_.setProcessChannelMode(QProcess::ForwardedChannels);
     // In /usr/sbin, which a user's PATH may leave out (Debian 13's root does).
