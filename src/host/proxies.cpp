@@ -66,16 +66,17 @@ void Proxies::NoteLogin(const QString& host, ProxyLoginKind kind)
     kinds_.insert(host.toLower(), kind);
 }
 
-QString Proxies::Describe(const QList<QUrl>& targets) const
+QString Proxies::Describe(const QList<std::pair<QString, QUrl>>& targets) const
 {
     QString text = u"Proxy: " + setting_.Describe() + u'\n';
-    for (const QUrl& target : targets) {
+    for (const auto& [name, target] : targets) {
         QString way;
         if (const auto known = KnownRoute(target))
             way = known->direct() ? QStringLiteral("rechtstreeks") : u"via " + known->name();
         else
             way = u"zoals " + setting_.script.toString(QUrl::RemoveUserInfo) + u" zegt";
-        text += u"  " + target.host() + u": " + way + u'\n';
+        text += u"  " + name + u" (" + target.host() + u':' +
+                QString::number(target.port(target.scheme() == u"https" ? 443 : 80)) + u"): " + way + u'\n';
     }
     const QMutexLocker lock(&mutex_);
     if (kinds_.isEmpty() && setting_.kind != ProxySetting::Kind::Direct)

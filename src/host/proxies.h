@@ -11,6 +11,7 @@
 #include <QMutex>
 
 #include <functional>
+#include <utility>
 
 namespace ostrel::host {
 
@@ -37,9 +38,9 @@ public:
     std::optional<ProxyLogin> LoginFor(const ProxyRoute& route) const;
     void NoteLogin(const QString& host, ProxyLoginKind kind);
 
-    // For the support window: the setting, the way to each address and how each proxy that asked
-    // took a login; a line each, never a password.
-    QString Describe(const QList<QUrl>& targets) const;
+    // For the support window: the setting, the way to each address (named as given) and how each
+    // proxy that asked took a login; a line each, never a password.
+    QString Describe(const QList<std::pair<QString, QUrl>>& targets) const;
 
 private:
     const ProxySetting setting_;

@@ -46,13 +46,12 @@ QList<QUrl> insurerOrigins()
 }
 
 // The addresses the support window tells the way to: the portal and the gateways.
-QList<QUrl> supportedAddresses()
+QList<std::pair<QString, QUrl>> supportedAddresses()
 {
-    QList<QUrl> addresses{
-        QUrl(QString::fromUtf8(addresses::kPortalUrl.data(), qsizetype(addresses::kPortalUrl.size())))};
-    for (const std::string& gateway : {navigation::PrimaryGatewayUrl(), navigation::SecondaryGatewayUrl()})
-        addresses.append(QUrl(QString::fromStdString(gateway)));
-    return addresses;
+    return {{QStringLiteral("portaal"),
+             QUrl(QString::fromUtf8(addresses::kPortalUrl.data(), qsizetype(addresses::kPortalUrl.size())))},
+            {QStringLiteral("gateway 1"), QUrl(QString::fromStdString(navigation::PrimaryGatewayUrl()))},
+            {QStringLiteral("gateway 2"), QUrl(QString::fromStdString(navigation::SecondaryGatewayUrl()))}};
 }
 
 // The gateway probes as the program asks them, each kept with the local time it was asked.

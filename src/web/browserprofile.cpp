@@ -20,6 +20,7 @@ namespace ostrel::web {
 namespace {
 // The engine starts with the first profile and reads its switches then, from the variable Qt
 // WebEngine passes to Chromium; the variable is put back at once, for the programs we start.
+// Chromium still parses http_proxy itself and logs "Failed to parse" for pac+: the switches hold.
 QWebEngineProfile* StartEngine(const QStringList& proxySwitches)
 {
     const QByteArray before = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");

@@ -410,12 +410,15 @@ TEST_F(BehindSquid, theUsersKerberosTicketServesThePageAndTheProbe)
         << squid->requests().join(u'\n').toStdString();
     EXPECT_TRUE(user.titles.isEmpty()) << user.titles.join(u'|').toStdString();
     const QString proxy = u"127.0.0.1:" + QString::number(testing::kProxyPort);
-    const QString told =
-        testing::TestProfile::Proxies().Describe({QUrl(gateway), QUrl(originOf(QStringLiteral("portal")))});
-    for (const QString& line :
-         QStringList{u"Proxy: GNOME: http via " + proxy + u", https via " + proxy,
-                     u"  gateway2.kantoor.test: via " + proxy, QStringLiteral("  127.0.0.1: rechtstreeks"),
-                     QStringLiteral("  aanmelden bij 127.0.0.1: Kerberos")})
+    const QString told = testing::TestProfile::Proxies().Describe(
+        {{QStringLiteral("gateway"), QUrl(gateway)},
+         {QStringLiteral("portaal"), QUrl(originOf(QStringLiteral("portal")))}});
+    for (const QString& line : QStringList{
+             u"Proxy: GNOME: http via " + proxy + u", https via " + proxy,
+             u"  gateway (gateway2.kantoor.test:" + gateway.section(u':', 2).section(u'/', 0, 0) +
+                 u"): via " + proxy,
+             u"  portaal (" + originOf(QStringLiteral("portal")).section(u'/', 2) + u"): rechtstreeks",
+             QStringLiteral("  aanmelden bij 127.0.0.1: Kerberos")})
         EXPECT_TRUE(told.contains(line)) << told.toStdString();
 }
 
