@@ -5,14 +5,14 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-webengine-dev libcpp-httplib-dev libgtest-dev libx11-dev libjpeg62-turbo-dev libcurl4-openssl-dev libglib2.0-dev
+    qt6-base-dev qt6-webengine-dev libcpp-httplib-dev libgtest-dev libx11-dev libjpeg62-turbo-dev libcurl4-openssl-dev libglib2.0-dev libnss3-dev
     g++-mingw-w64-x86-64-posix wine64
     clang clang-tidy libclang-rt-14-dev
     xvfb xauth x11-utils xdotool openbox wmctrl imagemagick fonts-dejavu-core fonts-liberation2 xdg-utils
     dpkg-dev desktop-file-utils appstream man-db
     dbus-daemon at-spi2-core python3-pyatspi
     mmdebstrap rsync lintian qt6-translations-l10n
-    squid libnss3-tools openssl tesseract-ocr tesseract-ocr-nld gsettings-desktop-schemas krb5-kdc krb5-admin-server krb5-user
+    squid libnss3-tools openssl tesseract-ocr tesseract-ocr-nld gsettings-desktop-schemas krb5-kdc krb5-admin-server krb5-user softhsm2
 )
 
 missing=()

@@ -1,10 +1,12 @@
 #include "app/startup.h"
 #include "host/proxies.h"
 #include "host/services.h"
+#include "host/tokenpin.h"
 #include "startuptrace.h"
 #include "ui/TApplication.h"
 #include "ui/TWebNavigator.h"
 #include "web/browserprofile.h"
+#include "web/logindialog.h"
 #include "web/popupwindow.h"
 #include "web/versions.h"
 #include "web/webenginebrowser.h"
@@ -78,6 +80,8 @@ int main(int argc, char* argv[])
     ostrel::ui::PrepareApplication();
     TApplication application(argc, argv);
     trace.Mark("application made");
+    // A smart card's PIN is the user's to give, in our dialog, when the engine needs the card.
+    ostrel::host::AnswerTokenPins(&ostrel::web::LoginDialog::AskForPin);
     // The session's proxies and the browser profile are the program's: the engine and the gateway
     // probe take the one proxy setting read here and share the logins, and the profile goes after
     // every page, before the application.

@@ -5,11 +5,11 @@
 
 debian13_packages=(
     cmake ninja-build g++ pkg-config file
-    qt6-base-dev qt6-webengine-dev libcpp-httplib-dev libgtest-dev libx11-dev libjpeg62-turbo-dev libcurl4-openssl-dev libglib2.0-dev
+    qt6-base-dev qt6-webengine-dev libcpp-httplib-dev libgtest-dev libx11-dev libjpeg62-turbo-dev libcurl4-openssl-dev libglib2.0-dev libnss3-dev
     xvfb xauth x11-utils xdotool openbox wmctrl imagemagick fonts-dejavu-core fonts-liberation2 xdg-utils
     dpkg-dev desktop-file-utils appstream man-db openssl lintian qt6-translations-l10n
     dbus-daemon at-spi2-core python3-pyatspi
-    squid libnss3-tools tesseract-ocr tesseract-ocr-nld gsettings-desktop-schemas krb5-kdc krb5-admin-server krb5-user
+    squid libnss3-tools tesseract-ocr tesseract-ocr-nld gsettings-desktop-schemas krb5-kdc krb5-admin-server krb5-user softhsm2
 )
 debian13_home=build/debian13
 debian13_root=$debian13_home/root

@@ -1,8 +1,10 @@
 #include "web/logindialog.h"
 
+#include "host/tokenpin.h"
 #include "web/showntext.h"
 #include "web/trust.h"
 
+#include <QApplication>
 #include <QAuthenticator>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -26,32 +28,50 @@ QLabel* TextLine(const QString& text)
     return label;
 }
 
-// The form every login shares: the lines about who asks, the two fields and the buttons.
-bool AskWith(QWidget* parent, const QString& title, const QStringList& lines, const QString& knownUser,
-             QAuthenticator* authenticator)
+// The form every login shares: the lines about who asks, then (added by the caller) the fields,
+// then the buttons; Enter in any field signs in.
+QFormLayout* LoginForm(QDialog& dialog, const QString& title, const QStringList& lines)
 {
-    QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("LoginDialog"));
     dialog.setWindowTitle(title);
     dialog.setMinimumWidth(400); // the lines about who asks read as sentences, not as a column
     auto* layout = new QFormLayout(&dialog);
     for (const QString& line : lines)
         layout->addRow(TextLine(line));
-    auto* user = new QLineEdit;
-    user->setObjectName(QStringLiteral("user"));
-    auto* password = new QLineEdit;
-    password->setObjectName(QStringLiteral("password"));
-    password->setEchoMode(QLineEdit::Password);
+    return layout;
+}
+
+void AddButtons(QDialog& dialog, QFormLayout* layout)
+{
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QPushButton* signIn = buttons->button(QDialogButtonBox::Ok);
     signIn->setText(QStringLiteral("Aanmelden"));
-    signIn->setDefault(true); // Enter in either field signs in
+    signIn->setDefault(true);
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuleren"));
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addRow(buttons);
+}
+
+QLineEdit* SecretField(const char* name)
+{
+    auto* field = new QLineEdit;
+    field->setObjectName(QLatin1String(name));
+    field->setEchoMode(QLineEdit::Password);
+    return field;
+}
+
+bool AskWith(QWidget* parent, const QString& title, const QStringList& lines, const QString& knownUser,
+             QAuthenticator* authenticator)
+{
+    QDialog dialog(parent);
+    QFormLayout* layout = LoginForm(dialog, title, lines);
+    auto* user = new QLineEdit;
+    user->setObjectName(QStringLiteral("user"));
+    QLineEdit* password = SecretField("password");
     layout->addRow(QStringLiteral("&Gebruikersnaam"), user);
     layout->addRow(QStringLiteral("&Wachtwoord"), password);
-    layout->addRow(buttons);
+    AddButtons(dialog, layout);
     user->setText(knownUser);
     (knownUser.isEmpty() ? user : password)->setFocus();
     if (dialog.exec() != QDialog::Accepted)
@@ -77,7 +97,8 @@ QString Unencrypted()
 }
 } // namespace
 
-PageDialog::Question LoginDialog::ForSite(const QUrl& url, const QUrl& page, const QAuthenticator& authenticator)
+PageDialog::Question LoginDialog::ForSite(const QUrl& url, const QUrl& page,
+                                          const QAuthenticator& authenticator)
 {
     const QString origin = OriginOf(url); // the port always told
     QStringList lines{origin + QStringLiteral(" vraagt om een gebruikersnaam en wachtwoord.")};
@@ -111,6 +132,30 @@ bool LoginDialog::AskForProxy(QWidget* parent, const QString& proxy, int attempt
                      .arg(attempts);
     lines << Unencrypted();
     return AskWith(parent, QStringLiteral("Aanmelden bij proxy ") + proxy, lines, user, authenticator);
+}
+
+std::optional<QString> LoginDialog::AskForPin(const QString& token, int attempt)
+{
+    QStringList lines{
+        QStringLiteral("Uw pas \u201C%1\u201D is nodig voor een certificaat waarmee u zich bekendmaakt.")
+            .arg(token)};
+    if (attempt > 1)
+        lines << QStringLiteral(
+                     "De pincode was niet juist (poging %1 van %2). Na te veel pogingen kan de pas "
+                     "geblokkeerd raken.")
+                     .arg(attempt)
+                     .arg(host::kPinAttempts);
+    QDialog dialog(QApplication::activeWindow());
+    QFormLayout* layout = LoginForm(dialog, QStringLiteral("Pincode voor ") + token, lines);
+    QLineEdit* pin = SecretField("pin");
+    layout->addRow(QStringLiteral("&Pincode"), pin);
+    AddButtons(dialog, layout);
+    pin->setFocus();
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    QString given = pin->text();
+    pin->clear(); // the PIN lives no longer than the answer
+    return given;
 }
 
 } // namespace ostrel::web

@@ -2,8 +2,11 @@
 
 #include "web/pagedialog.h"
 
+#include <QString>
+
+#include <optional>
+
 class QAuthenticator;
-class QString;
 class QUrl;
 class QWidget;
 
@@ -22,6 +25,9 @@ public:
     // more once the proxy refused what was given; user: the name given last, filled in.
     static bool AskForProxy(QWidget* parent, const QString& proxy, int attempt, int attempts,
                             const QString& user, QAuthenticator* authenticator);
+    // The PIN of a smart card (token: its label), over the active window; attempt: 1, more once the
+    // card refused what was given. Nullopt: "Annuleren".
+    static std::optional<QString> AskForPin(const QString& token, int attempt);
 };
 
 } // namespace ostrel::web

@@ -2,6 +2,9 @@
 // the gateway probe going the engine's way with the same login, and a server that asks for the
 // user's certificate from their NSS database. The process starts with the proxy setting and the
 // database in place (office.h), as the engine reads both once.
+// NSS before Qt: one of its structs has a member named "slots", which Qt makes a macro.
+#include <nss.h>
+
 #include "kdc.h"
 #include "livewindow.h"
 #include "modalwatcher.h"
@@ -268,6 +271,53 @@ TEST(NetworkE2E, aServerThatAsksForACertificateGetsTheOneTheUserChose)
         EXPECT_EQ(titles.size(), 3);
     }
     EXPECT_EQ(standIn.requests().size(), 2) << "nothing reached the server that got no certificate";
+}
+
+// A smart card: its PIN is asked in our dialog when the engine needs the card (a wrong one first),
+// and then the card's certificate is offered beside the one in the database, and sent.
+TEST(NetworkE2E, aSmartCardsCertificateIsSentAfterItsPin)
+{
+    if (NSS_IsInitialized())
+        GTEST_SKIP() << "NSS has read the database already: run this in a process of its own";
+    ASSERT_TRUE(testing::PrepareSmartCard(qEnvironmentVariable("HOME")));
+    const testing::Office& office = testing::TheOffice();
+    StandIn standIn({QStringLiteral("--https"), QStringLiteral("card=47298"), QStringLiteral("--cert"),
+                     office.serverCertificate, QStringLiteral("--key"), office.serverKey,
+                     QStringLiteral("--client-ca"), office.caCertificate});
+    ASSERT_TRUE(standIn.started());
+    testing::LiveWindow s;
+    s.start();
+    QStringList pinTitles, pinTexts, rows;
+    testing::ModalWatcher<QDialog> dialogs([&](QDialog* dialog) {
+        if (auto* pin = dialog->findChild<QLineEdit*>(QStringLiteral("pin"))) {
+            pinTitles << dialog->windowTitle();
+            for (const QLabel* label : dialog->findChildren<QLabel*>())
+                pinTexts << label->text();
+            pin->setText(pinTitles.size() == 1 ? QStringLiteral("0000") : QLatin1String(testing::kCardPin));
+            return QTest::keyClick(pin, Qt::Key_Return);
+        }
+        auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("certificates"));
+        for (int i = 0; list && i < list->topLevelItemCount(); ++i) {
+            rows << list->topLevelItem(i)->text(0);
+            if (rows.last().endsWith(u"(pas)"))
+                list->setCurrentItem(list->topLevelItem(i));
+        }
+        if (!list || !list->currentItem())
+            return dialog->reject();
+        QTest::keyClick(list, Qt::Key_Return);
+    });
+    s.browser().Navigate("https://127.0.0.1:47298/");
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const auto requests = standIn.requestsTo(QStringLiteral("/"));
+            return !requests.isEmpty() &&
+                   requests.back()[u"client"].toString() == u"/CN=Agent de Vries (pas)/O=Kantoor";
+        },
+        20s))
+        << Text(s.browser().page()).toStdString();
+    EXPECT_EQ(pinTitles, QStringList(2, QStringLiteral("Pincode voor Kantoorpas")));
+    EXPECT_TRUE(pinTexts.join(u'\n').contains(u"(poging 2 van 3)")) << pinTexts.join(u'\n').toStdString();
+    EXPECT_EQ(rows.size(), 2) << rows.join(u'|').toStdString();
 }
 
 // The portal asks for the user's certificate from the start-up's first request on: the question

@@ -112,6 +112,28 @@ bool PrepareOffice(const QString& home)
     return true;
 }
 
+bool PrepareSmartCard(const QString& home)
+{
+    const QString dir = home + u"/office", database = u"sql:" + home + u"/.pki/nssdb";
+    const auto f = [&](const char* name) -> QString { return dir + u'/' + QLatin1String(name); };
+    if (!QDir().mkpath(f("tokens")) ||
+        !WriteShared(f("softhsm2.conf"), "directories.tokendir = " + f("tokens").toUtf8()))
+        return false;
+    qputenv("SOFTHSM2_CONF", f("softhsm2.conf").toUtf8());
+    return RunTool("openssl", {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", f("card.key"), "-out",
+                               f("card.csr"), "-subj", "/CN=Agent de Vries (pas)/O=Kantoor"}) &&
+           RunTool("openssl", {"x509", "-req", "-in", f("card.csr"), "-out", f("card.pem"), "-CA",
+                               f("ca.pem"), "-CAkey", f("ca.key"), "-CAcreateserial", "-days", "30"}) &&
+           RunTool("openssl", {"pkcs12", "-export", "-in", f("card.pem"), "-inkey", f("card.key"), "-out",
+                               f("card.p12"), "-passout", "pass:", "-name", "pas"}) &&
+           RunTool("softhsm2-util", {"--init-token", "--free", "--label", "Kantoorpas", "--pin", kCardPin,
+                                     "--so-pin", "87654321"}) &&
+           RunTool("modutil", {"-dbdir", database, "-add", "Kantoorpas", "-libfile",
+                               "/usr/lib/softhsm/libsofthsm2.so", "-force"}) &&
+           RunTool("pk12util",
+                   {"-i", f("card.p12"), "-d", database, "-h", "Kantoorpas", "-K", kCardPin, "-W", ""});
+}
+
 const Office& TheOffice()
 {
     return g_office;

@@ -22,6 +22,12 @@ struct Office {
 bool PrepareOffice(const QString& home);
 const Office& TheOffice();
 
+// A smart card: a SoftHSM token "Kantoorpas" with PIN kCardPin, registered in the user's NSS database
+// and holding a certificate of its own ("Agent de Vries (pas)") with its key. Before NSS starts,
+// which is when the engine first meets https.
+inline constexpr const char* kCardPin = "1234";
+bool PrepareSmartCard(const QString& home);
+
 // Writes a file that the office's servers may read as their own users (squid drops root).
 bool WriteShared(const QString& path, const QByteArray& contents);
 // Whether a server takes connections on 127.0.0.1:port.

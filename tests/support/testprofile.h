@@ -4,7 +4,9 @@
 #pragma once
 
 #include "host/proxies.h"
+#include "host/tokenpin.h"
 #include "web/browserprofile.h"
+#include "web/logindialog.h"
 
 #include <optional>
 
@@ -24,6 +26,7 @@ public:
 
 private:
     struct Made {
+        Made() { host::AnswerTokenPins(&web::LoginDialog::AskForPin); }
         host::Proxies proxies{host::ReadProxySetting(), &host::FetchProxyScript};
         web::BrowserProfile profile{proxies};
     };
