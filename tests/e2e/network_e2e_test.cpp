@@ -40,6 +40,7 @@ namespace ostrel {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace Qt::Literals::StringLiterals;
 using testing::originOf;
 using testing::Squid;
 using testing::StandIn;
@@ -204,10 +205,7 @@ TEST(NetworkE2E, aServerThatAsksForACertificateGetsTheOneTheUserChose)
     const testing::Office& office = testing::TheOffice();
     // Two servers that ask: the user sends the certificate to the first and none to the second.
     const QString chosen = QStringLiteral("47296"), declined = QStringLiteral("47297");
-    StandIn standIn({QStringLiteral("--https"), u"secure=" + chosen, QStringLiteral("--https"),
-                     u"declined=" + declined, QStringLiteral("--cert"), office.serverCertificate,
-                     QStringLiteral("--key"), office.serverKey, QStringLiteral("--client-ca"),
-                     office.caCertificate});
+    StandIn standIn(office.AskingServers({}, {u"secure=" + chosen, u"declined=" + declined}));
     ASSERT_TRUE(standIn.started());
     testing::LiveWindow s;
     s.start();
@@ -280,19 +278,14 @@ TEST(NetworkE2E, aSmartCardsCertificateIsSentAfterItsPin)
     if (NSS_IsInitialized())
         GTEST_SKIP() << "NSS has read the database already: run this in a process of its own";
     ASSERT_TRUE(testing::PrepareSmartCard(qEnvironmentVariable("HOME")));
-    const testing::Office& office = testing::TheOffice();
-    StandIn standIn({QStringLiteral("--https"), QStringLiteral("card=47298"), QStringLiteral("--cert"),
-                     office.serverCertificate, QStringLiteral("--key"), office.serverKey,
-                     QStringLiteral("--client-ca"), office.caCertificate});
+    StandIn standIn(testing::TheOffice().AskingServers({}, {QStringLiteral("card=47298")}));
     ASSERT_TRUE(standIn.started());
     testing::LiveWindow s;
     s.start();
-    QStringList pinTitles, pinTexts, rows;
+    QStringList pinTitles, rows;
     testing::ModalWatcher<QDialog> dialogs([&](QDialog* dialog) {
         if (auto* pin = dialog->findChild<QLineEdit*>(QStringLiteral("pin"))) {
             pinTitles << dialog->windowTitle();
-            for (const QLabel* label : dialog->findChildren<QLabel*>())
-                pinTexts << label->text();
             pin->setText(pinTitles.size() == 1 ? QStringLiteral("0000") : QLatin1String(testing::kCardPin));
             return QTest::keyClick(pin, Qt::Key_Return);
         }
@@ -316,7 +309,6 @@ TEST(NetworkE2E, aSmartCardsCertificateIsSentAfterItsPin)
         20s))
         << Text(s.browser().page()).toStdString();
     EXPECT_EQ(pinTitles, QStringList(2, QStringLiteral("Pincode voor Kantoorpas")));
-    EXPECT_TRUE(pinTexts.join(u'\n').contains(u"(poging 2 van 3)")) << pinTexts.join(u'\n').toStdString();
     EXPECT_EQ(rows.size(), 2) << rows.join(u'|').toStdString();
 }
 
@@ -324,11 +316,9 @@ TEST(NetworkE2E, aSmartCardsCertificateIsSentAfterItsPin)
 // waits for the window, and the versions and the page each reach the portal once.
 TEST(NetworkE2E, aCertificateTheStartUpMeetsIsChosenOverTheShownWindow)
 {
-    const testing::Office& office = testing::TheOffice();
-    StandIn standIn({QStringLiteral("--portal-at"), QStringLiteral("https://127.0.0.1:47295/"),
-                     QStringLiteral("--https"), QStringLiteral("secure=47295"), QStringLiteral("--cert"),
-                     office.serverCertificate, QStringLiteral("--key"), office.serverKey,
-                     QStringLiteral("--client-ca"), office.caCertificate});
+    StandIn standIn(testing::TheOffice().AskingServers(
+        {QStringLiteral("--portal-at"), QStringLiteral("https://127.0.0.1:47295/")},
+        {QStringLiteral("secure=47295")}));
     ASSERT_TRUE(standIn.started());
     testing::LiveWindow s;
     QList<bool> windowShown; // at each question
@@ -378,11 +368,11 @@ bool UseProxySource(const ProxySource& source)
     const QString port = QString::number(testing::kProxyPort);
     const QString proxy = u"127.0.0.1:" + port;
     const QString script = originOf(QStringLiteral("portal")) + u"/proxy.pac?via=" + proxy;
-    const auto filledIn = [&](const char* text) {
+    const auto filledIn = [&](const char* text) { // not arg(): %3 alone would take the first
         return QString::fromLatin1(text)
-            .replace(QLatin1String("%1"), proxy)
-            .replace(QLatin1String("%2"), script)
-            .replace(QLatin1String("%3"), port)
+            .replace(u"%1"_s, proxy)
+            .replace(u"%2"_s, script)
+            .replace(u"%3"_s, port)
             .toUtf8();
     };
     qunsetenv("http_proxy");
@@ -459,17 +449,12 @@ TEST_F(BehindSquid, theUsersKerberosTicketServesThePageAndTheProbe)
     EXPECT_TRUE(passed(QStringLiteral("agent@KANTOOR.TEST"), portal + u"/?sso"))
         << squid->requests().join(u'\n').toStdString();
     EXPECT_TRUE(user.titles.isEmpty()) << user.titles.join(u'|').toStdString();
-    const QString proxy = u"127.0.0.1:" + QString::number(testing::kProxyPort);
-    const QString told = testing::TestProfile::Proxies().Describe(
-        {{QStringLiteral("gateway"), QUrl(gateway)},
-         {QStringLiteral("portaal"), QUrl(originOf(QStringLiteral("portal")))}});
-    for (const QString& line : QStringList{
-             u"Proxy: GNOME: http via " + proxy + u", https via " + proxy,
-             u"  gateway (gateway2.kantoor.test:" + gateway.section(u':', 2).section(u'/', 0, 0) +
-                 u"): via " + proxy,
-             u"  portaal (" + originOf(QStringLiteral("portal")).section(u'/', 2) + u"): rechtstreeks",
-             QStringLiteral("  aanmelden bij 127.0.0.1: Kerberos")})
-        EXPECT_TRUE(told.contains(line)) << told.toStdString();
+    const QString via = u"via 127.0.0.1:" + QString::number(testing::kProxyPort);
+    const QString told =
+        testing::TestProfile::Proxies().Describe({{QStringLiteral("gateway"), QUrl(gateway)}});
+    EXPECT_TRUE(told.startsWith(u"Proxy: GNOME: http " + via + u", https " + via) &&
+                told.contains(u"): " + via) && told.contains(u"aanmelden bij 127.0.0.1: Kerberos"))
+        << told.toStdString();
 }
 
 // One proxy reading for the engine and the probe, whichever source names the proxy.

@@ -7,24 +7,25 @@
 
 namespace ostrel::testing {
 
+using namespace Qt::Literals::StringLiterals;
+
 Kdc::Kdc(int port)
 {
     const QByteArray d = dir_.path().toUtf8(), p = QByteArray::number(port), realm("KANTOOR.TEST");
-    // Names stay as given (no reverse lookup of 127.0.0.1), so the proxy's service is HTTP/127.0.0.1.
-    const QByteArray client = "[libdefaults]\ndefault_realm = " + realm +
+    // One file for the KDC and its clients. Names stay as given (no reverse lookup of 127.0.0.1), so
+    // the proxy's service is HTTP/127.0.0.1.
+    const QByteArray config = "[libdefaults]\ndefault_realm = " + realm +
                               "\ndns_lookup_realm = false\ndns_lookup_kdc = false\nrdns = false\n"
                               "dns_canonicalize_hostname = false\n[realms]\n" +
-                              realm + " = {\n kdc = 127.0.0.1:" + p + "\n}\n";
-    const QByteArray server = "[kdcdefaults]\nkdc_ports = " + p + "\nkdc_tcp_ports = " + p + "\n[realms]\n" +
-                              realm + " = {\n database_name = " + d + "/principal\n key_stash_file = " + d +
-                              "/stash\n acl_file = " + d + "/kadm5.acl\n kdc_ports = " + p +
-                              "\n kdc_tcp_ports = " + p + "\n}\n[logging]\nkdc = FILE:" + d + "/kdc.log\n";
-    if (!WriteShared(dir_.filePath(QStringLiteral("krb5.conf")), client) ||
-        !WriteShared(dir_.filePath(QStringLiteral("kdc.conf")), server) ||
-        !WriteShared(dir_.filePath(QStringLiteral("kadm5.acl")), {}))
+                              realm + " = {\n kdc = 127.0.0.1:" + p + "\n kdc_ports = " + p +
+                              "\n kdc_tcp_ports = " + p + "\n database_name = " + d +
+                              "/principal\n key_stash_file = " + d + "/stash\n acl_file = " + d +
+                              "/kadm5.acl\n}\n";
+    if (!WriteShared(dir_.filePath(u"krb5.conf"_s), config) ||
+        !WriteShared(dir_.filePath(u"kadm5.acl"_s), {}))
         return;
-    qputenv("KRB5_CONFIG", d + "/krb5.conf");
-    qputenv("KRB5_KDC_PROFILE", d + "/kdc.conf");
+    for (const char* variable : {"KRB5_CONFIG", "KRB5_KDC_PROFILE"})
+        qputenv(variable, d + "/krb5.conf");
     qputenv("KRB5CCNAME", "FILE:" + d + "/ticket");
     qputenv("KRB5_KTNAME", "FILE:" + d + "/proxy.keytab");
     const auto admin = [](const QString& query) {

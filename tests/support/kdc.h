@@ -14,8 +14,6 @@ class Kdc {
 public:
     explicit Kdc(int port);
     ~Kdc();
-    Kdc(const Kdc&) = delete;
-    Kdc& operator=(const Kdc&) = delete;
 
     bool started() const { return started_; }
     // The user's ticket, as a login to the office's computer gets it.

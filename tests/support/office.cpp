@@ -48,61 +48,45 @@ bool RunTool(const QString& program, const QStringList& arguments, const QByteAr
     return false;
 }
 
+namespace {
+// A certificate the office's CA issues (dir/name.pem, its key in dir/name.key), for the subject.
+bool Issue(const QString& dir, const QString& name, const QString& subject, const QStringList& more = {})
+{
+    const QString file = dir + u'/' + name;
+    return RunTool("openssl", {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", file + ".key", "-out",
+                               file + ".csr", "-subj", subject}) &&
+           RunTool("openssl",
+                   QStringList{"x509", "-req", "-in", file + ".csr", "-out", file + ".pem", "-CA",
+                               dir + "/ca.pem", "-CAkey", dir + "/ca.key", "-CAcreateserial", "-days", "30"} +
+                       more);
+}
+
+// The user's certificate with its key, as the user's own file (name.p12, no password).
+bool IssueToUser(const QString& dir, const QString& name, const QString& subject)
+{
+    const QString file = dir + u'/' + name;
+    return Issue(dir, name, subject) &&
+           RunTool("openssl", {"pkcs12", "-export", "-in", file + ".pem", "-inkey", file + ".key", "-out",
+                               file + ".p12", "-passout", "pass:", "-name", name});
+}
+} // namespace
+
 bool PrepareOffice(const QString& home)
 {
-    const QDir dir(home);
-    const QString certificates = dir.filePath(QStringLiteral("office"));
-    const QString database = dir.filePath(QStringLiteral(".pki/nssdb"));
-    if (!QDir().mkpath(certificates) || !QDir().mkpath(database))
+    const QString dir = home + u"/office", database = u"sql:" + home + u"/.pki/nssdb";
+    if (!QDir().mkpath(dir) || !QDir().mkpath(home + u"/.pki/nssdb") ||
+        !WriteShared(dir + u"/server.ext", "subjectAltName=IP:127.0.0.1\n"))
         return false;
-    const auto file = [&](const char* name) -> QString { return certificates + u'/' + QLatin1String(name); };
-    g_office = {file("ca.pem"), file("server.pem"), file("server.key"), QStringLiteral("Agent de Vries"),
-                QStringLiteral("Kantoor Test CA")};
-    const QString openssl = QStringLiteral("openssl");
-    const QStringList newKey{QStringLiteral("-newkey"), QStringLiteral("rsa:2048"), QStringLiteral("-nodes")};
-    const QStringList sign{QStringLiteral("-CA"),
-                           file("ca.pem"),
-                           QStringLiteral("-CAkey"),
-                           file("ca.key"),
-                           QStringLiteral("-CAcreateserial"),
-                           QStringLiteral("-days"),
-                           QStringLiteral("30")};
-    QFile extensions(file("server.ext"));
-    if (!extensions.open(QIODevice::WriteOnly) || extensions.write("subjectAltName=IP:127.0.0.1\n") < 0)
-        return false;
-    extensions.close();
+    g_office = {dir + u"/ca.pem", dir + u"/server.pem", dir + u"/server.key",
+                QStringLiteral("Agent de Vries"), QStringLiteral("Kantoor Test CA")};
     const bool made =
-        RunTool(openssl, QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + newKey +
-                             QStringList{QStringLiteral("-keyout"), file("ca.key"), QStringLiteral("-out"),
-                                         file("ca.pem"), QStringLiteral("-days"), QStringLiteral("30"),
-                                         QStringLiteral("-subj"), QStringLiteral("/CN=Kantoor Test CA")}) &&
-        RunTool(openssl, QStringList{QStringLiteral("req")} + newKey +
-                             QStringList{QStringLiteral("-keyout"), file("server.key"),
-                                         QStringLiteral("-out"), file("server.csr"), QStringLiteral("-subj"),
-                                         QStringLiteral("/CN=127.0.0.1")}) &&
-        RunTool(openssl, QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-                                     file("server.csr"), QStringLiteral("-out"), file("server.pem"),
-                                     QStringLiteral("-extfile"), file("server.ext")} +
-                             sign) &&
-        RunTool(openssl, QStringList{QStringLiteral("req")} + newKey +
-                             QStringList{QStringLiteral("-keyout"), file("user.key"), QStringLiteral("-out"),
-                                         file("user.csr"), QStringLiteral("-subj"),
-                                         QStringLiteral("/CN=Agent de Vries/O=Kantoor")}) &&
-        RunTool(openssl, QStringList{QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-                                     file("user.csr"), QStringLiteral("-out"), file("user.pem")} +
-                             sign) &&
-        RunTool(openssl, {QStringLiteral("pkcs12"), QStringLiteral("-export"), QStringLiteral("-in"),
-                          file("user.pem"), QStringLiteral("-inkey"), file("user.key"),
-                          QStringLiteral("-out"), file("user.p12"), QStringLiteral("-passout"),
-                          QStringLiteral("pass:"), QStringLiteral("-name"), QStringLiteral("agent")}) &&
-        RunTool(QStringLiteral("certutil"), {QStringLiteral("-N"), QStringLiteral("-d"), u"sql:" + database,
-                                             QStringLiteral("--empty-password")}) &&
-        RunTool(QStringLiteral("pk12util"), {QStringLiteral("-i"), file("user.p12"), QStringLiteral("-d"),
-                                             u"sql:" + database, QStringLiteral("-W"), QString()}) &&
-        RunTool(QStringLiteral("certutil"),
-                {QStringLiteral("-A"), QStringLiteral("-d"), u"sql:" + database, QStringLiteral("-n"),
-                 QStringLiteral("office"), QStringLiteral("-t"), QStringLiteral("C,,"), QStringLiteral("-i"),
-                 file("ca.pem")});
+        RunTool("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", dir + "/ca.key",
+                            "-out", dir + "/ca.pem", "-days", "30", "-subj", "/CN=Kantoor Test CA"}) &&
+        Issue(dir, "server", "/CN=127.0.0.1", {"-extfile", dir + "/server.ext"}) &&
+        IssueToUser(dir, "user", "/CN=Agent de Vries/O=Kantoor") &&
+        RunTool("certutil", {"-N", "-d", database, "--empty-password"}) &&
+        RunTool("pk12util", {"-i", dir + "/user.p12", "-d", database, "-W", ""}) &&
+        RunTool("certutil", {"-A", "-d", database, "-n", "office", "-t", "C,,", "-i", dir + "/ca.pem"});
     if (!made)
         return false;
     for (const char* variable :
@@ -115,23 +99,17 @@ bool PrepareOffice(const QString& home)
 bool PrepareSmartCard(const QString& home)
 {
     const QString dir = home + u"/office", database = u"sql:" + home + u"/.pki/nssdb";
-    const auto f = [&](const char* name) -> QString { return dir + u'/' + QLatin1String(name); };
-    if (!QDir().mkpath(f("tokens")) ||
-        !WriteShared(f("softhsm2.conf"), "directories.tokendir = " + f("tokens").toUtf8()))
+    if (!QDir().mkpath(dir + u"/tokens") ||
+        !WriteShared(dir + u"/softhsm2.conf", "directories.tokendir = " + (dir + u"/tokens").toUtf8()))
         return false;
-    qputenv("SOFTHSM2_CONF", f("softhsm2.conf").toUtf8());
-    return RunTool("openssl", {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", f("card.key"), "-out",
-                               f("card.csr"), "-subj", "/CN=Agent de Vries (pas)/O=Kantoor"}) &&
-           RunTool("openssl", {"x509", "-req", "-in", f("card.csr"), "-out", f("card.pem"), "-CA",
-                               f("ca.pem"), "-CAkey", f("ca.key"), "-CAcreateserial", "-days", "30"}) &&
-           RunTool("openssl", {"pkcs12", "-export", "-in", f("card.pem"), "-inkey", f("card.key"), "-out",
-                               f("card.p12"), "-passout", "pass:", "-name", "pas"}) &&
+    qputenv("SOFTHSM2_CONF", (dir + u"/softhsm2.conf").toUtf8());
+    return IssueToUser(dir, "card", "/CN=Agent de Vries (pas)/O=Kantoor") &&
            RunTool("softhsm2-util", {"--init-token", "--free", "--label", "Kantoorpas", "--pin", kCardPin,
                                      "--so-pin", "87654321"}) &&
            RunTool("modutil", {"-dbdir", database, "-add", "Kantoorpas", "-libfile",
                                "/usr/lib/softhsm/libsofthsm2.so", "-force"}) &&
            RunTool("pk12util",
-                   {"-i", f("card.p12"), "-d", database, "-h", "Kantoorpas", "-K", kCardPin, "-W", ""});
+                   {"-i", dir + "/card.p12", "-d", database, "-h", "Kantoorpas", "-K", kCardPin, "-W", ""});
 }
 
 const Office& TheOffice()

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace ostrel::testing {
 
@@ -15,6 +16,16 @@ struct Office {
     QString serverCertificate, serverKey; // PEM: for 127.0.0.1, issued by the CA
     QString userSubject;                  // of the user's certificate
     QString userIssuer;
+
+    // The stand-in's arguments for servers with the office's certificate that ask for the user's,
+    // each "role=port", after the arguments given first.
+    QStringList AskingServers(QStringList arguments, const QStringList& servers) const
+    {
+        for (const QString& server : servers)
+            arguments << QStringLiteral("--https") << server;
+        return arguments << QStringLiteral("--cert") << serverCertificate << QStringLiteral("--key")
+                         << serverKey << QStringLiteral("--client-ca") << caCertificate;
+    }
 };
 
 // Makes the certificates with openssl and the database with NSS's certutil and pk12util, and sets
