@@ -162,12 +162,13 @@ int CurlProbe::Probe(const std::string& url)
 namespace {
 size_t KeepScript(char* data, size_t size, size_t count, void* user)
 {
-    constexpr qsizetype kMaxScript = 1 << 20;
+    constexpr size_t kMaxScript = 1 << 20;
     auto* script = static_cast<QByteArray*>(user);
-    if (script->size() + qsizetype(size * count) > kMaxScript)
+    const size_t length = size * count;
+    if (static_cast<size_t>(script->size()) + length > kMaxScript)
         return 0;
-    script->append(data, qsizetype(size * count));
-    return size * count;
+    script->append(data, static_cast<qsizetype>(length));
+    return length;
 }
 } // namespace
 

@@ -1,9 +1,8 @@
 #include "host/pacscript.h"
 
-#include <QHostAddress>
-#include <QHostInfo>
+#include "host/paclookups.h"
+
 #include <QJSEngine>
-#include <QNetworkInterface>
 
 #include <chrono>
 #include <condition_variable>
@@ -17,28 +16,6 @@ namespace {
 // A runaway script is stopped after this long; the probe then goes direct, as the engine does
 // when its script fails.
 constexpr std::chrono::seconds kScriptTime{1};
-
-// The name lookups the helpers need, from the script's engine.
-class Lookups : public QObject {
-    Q_OBJECT
-public:
-    Q_INVOKABLE QString resolve(const QString& host) const
-    {
-        if (const QHostAddress literal(host); !literal.isNull())
-            return literal.protocol() == QAbstractSocket::IPv4Protocol ? literal.toString() : QString();
-        for (const QHostAddress& address : QHostInfo::fromName(host).addresses())
-            if (address.protocol() == QAbstractSocket::IPv4Protocol)
-                return address.toString();
-        return {};
-    }
-    Q_INVOKABLE QString myAddress() const
-    {
-        for (const QHostAddress& address : QNetworkInterface::allAddresses())
-            if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
-                return address.toString();
-        return QStringLiteral("127.0.0.1");
-    }
-};
 
 // The functions every PAC may call, over the two lookups above.
 constexpr const char* kHelpers = R"js(
@@ -164,7 +141,7 @@ private:
 std::optional<ProxyRoute> RouteByScript(const QString& script, const QUrl& target)
 {
     QJSEngine engine;
-    Lookups lookups;
+    PacLookups lookups;
     QJSEngine::setObjectOwnership(&lookups, QJSEngine::CppOwnership); // on this stack, not the collector's
     engine.globalObject().setProperty(QStringLiteral("__lookups"), engine.newQObject(&lookups));
     QJSValue answer;
@@ -192,4 +169,3 @@ std::optional<ProxyRoute> RouteByScript(const QString& script, const QUrl& targe
 
 } // namespace ostrel::host
 
-#include "pacscript.moc"
