@@ -26,7 +26,8 @@ QWebEngineProfile* StartEngine(const QStringList& proxySwitches)
     const QByteArray before = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     const bool had = qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS");
     if (!proxySwitches.isEmpty())
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", before + ' ' + proxySwitches.join(u' ').toLocal8Bit());
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+                QByteArray(before + ' ' + proxySwitches.join(u' ').toLocal8Bit()));
     auto* profile = new QWebEngineProfile(QStringLiteral("ostrel-web"));
     if (proxySwitches.isEmpty())
         return profile;

@@ -25,9 +25,9 @@ Kdc::Kdc(int port)
         !WriteShared(dir_.filePath(u"kadm5.acl"_s), {}))
         return;
     for (const char* variable : {"KRB5_CONFIG", "KRB5_KDC_PROFILE"})
-        qputenv(variable, d + "/krb5.conf");
-    qputenv("KRB5CCNAME", "FILE:" + d + "/ticket");
-    qputenv("KRB5_KTNAME", "FILE:" + d + "/proxy.keytab");
+        qputenv(variable, QByteArray(d + "/krb5.conf"));
+    qputenv("KRB5CCNAME", QByteArray("FILE:" + d + "/ticket"));
+    qputenv("KRB5_KTNAME", QByteArray("FILE:" + d + "/proxy.keytab"));
     const auto admin = [](const QString& query) {
         return RunTool(QStringLiteral("kadmin.local"), {QStringLiteral("-q"), query});
     };
