@@ -32,7 +32,7 @@ Squid::Squid(int port, Login login, const QString& realm, const QString& user, c
         login == Login::Basic    ? "basic program /usr/lib/squid/basic_ncsa_auth " + users.toUtf8()
         : login == Login::Digest ? "digest program /usr/lib/squid/digest_file_auth " + users.toUtf8()
         : login == Login::Kerberos
-            ? QByteArray("negotiate program /usr/lib/squid/negotiate_kerberos_auth -s GSS_C_NO_NAME")
+            ? QByteArray("negotiate program /usr/lib/squid/negotiate_kerberos_auth -s HTTP/127.0.0.1@KANTOOR.TEST")
             : QByteArray("ntlm program /usr/lib/squid/ntlm_fake_auth");
     const QByteArray realmLine = login == Login::NtlmAnyLogin || login == Login::Kerberos
                                      ? QByteArray()

@@ -13,7 +13,7 @@ namespace ostrel::testing {
 class Squid {
 public:
     // NtlmAnyLogin: squid's fake NTLM helper, which takes any user and password; Kerberos: a
-    // ticket for the service in the keytab KRB5_KTNAME names (kdc.h); None: no login.
+    // ticket for HTTP/127.0.0.1@KANTOOR.TEST, in the keytab KRB5_KTNAME names (kdc.h); None: no login.
     enum class Login { None, Basic, Digest, NtlmAnyLogin, Kerberos };
     // The one user it takes, with the password, under realm (not for NTLM).
     Squid(int port, Login login, const QString& realm, const QString& user, const QString& password,
