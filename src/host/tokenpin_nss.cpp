@@ -9,10 +9,13 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QMutex>
+#include <QSemaphore>
 #include <QSet>
 #include <QThread>
 
 #include <dlfcn.h>
+
+#include <memory>
 
 namespace ostrel::host {
 
@@ -24,6 +27,14 @@ struct PinRequests {
     PK11PasswordFunc engines = nullptr; // the engine's own, for the requests that carry its delegate
     QHash<QString, int> attempts;       // the current login's, by token
     QSet<QString> declined;             // not asked for again this session
+    bool quitting = false;              // no question any more: the GUI thread is going
+};
+
+// One question from NSS's thread to the GUI thread, shared, since an asker that gives up at quit
+// may leave the GUI thread's side still queued.
+struct Question {
+    QSemaphore answered;
+    std::optional<QString> pin;
 };
 
 PinRequests& Requests()
@@ -45,7 +56,8 @@ char* AnswerPin(PK11SlotInfo* slot, PRBool retry, void* delegate)
             lock.unlock();
             return engines(slot, retry, delegate);
         }
-        if (!requests.ask || requests.declined.contains(token) || !QCoreApplication::instance())
+        if (!requests.ask || requests.quitting || requests.declined.contains(token) ||
+            !QCoreApplication::instance())
             return nullptr;
         attempt = retry ? requests.attempts.value(token) + 1 : 1;
         if (attempt > kPinAttempts) {
@@ -55,12 +67,24 @@ char* AnswerPin(PK11SlotInfo* slot, PRBool retry, void* delegate)
         requests.attempts.insert(token, attempt);
         ask = requests.ask;
     }
-    std::optional<QString> pin;
-    if (QThread::currentThread() == QCoreApplication::instance()->thread())
+    auto question = std::make_shared<Question>();
+    std::optional<QString>& pin = question->pin;
+    if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
         pin = ask(token, attempt);
-    else
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [&] { pin = ask(token, attempt); }, Qt::BlockingQueuedConnection);
+    } else {
+        // Not a blocking queued call: at quit the GUI thread no longer runs its queue while the
+        // engine waits for this thread, and neither would ever end.
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [question, ask, token, attempt] {
+            if (!Requests().quitting) // read on the thread that alone sets it
+                question->pin = ask(token, attempt);
+            question->answered.release();
+        });
+        while (!question->answered.tryAcquire(1, 100)) {
+            const QMutexLocker lock(&requests.mutex);
+            if (requests.quitting)
+                return nullptr;
+        }
+    }
     if (!pin) {
         const QMutexLocker lock(&requests.mutex);
         requests.declined.insert(token);
@@ -77,8 +101,15 @@ char* AnswerPin(PK11SlotInfo* slot, PRBool retry, void* delegate)
 
 void AnswerTokenPins(PinQuestion ask)
 {
-    const QMutexLocker lock(&Requests().mutex);
-    Requests().ask = std::move(ask);
+    {
+        const QMutexLocker lock(&Requests().mutex);
+        Requests().ask = std::move(ask);
+    }
+    if (auto* application = QCoreApplication::instance())
+        QObject::connect(application, &QCoreApplication::aboutToQuit, application, [] {
+            const QMutexLocker lock(&Requests().mutex);
+            Requests().quitting = true;
+        });
 }
 
 } // namespace ostrel::host
