@@ -31,8 +31,10 @@ Squid::Squid(int port, Login login, const QString& realm, const QString& user, c
     const QByteArray helper =
         login == Login::Basic    ? "basic program /usr/lib/squid/basic_ncsa_auth " + users.toUtf8()
         : login == Login::Digest ? "digest program /usr/lib/squid/digest_file_auth " + users.toUtf8()
+        // The service named: Debian 13's helper, given none, looks up the machine's name and stops.
         : login == Login::Kerberos
-            ? QByteArray("negotiate program /usr/lib/squid/negotiate_kerberos_auth -s HTTP/127.0.0.1@KANTOOR.TEST")
+            ? QByteArray(
+                  "negotiate program /usr/lib/squid/negotiate_kerberos_auth -s HTTP/127.0.0.1@KANTOOR.TEST")
             : QByteArray("ntlm program /usr/lib/squid/ntlm_fake_auth");
     const QByteArray realmLine = login == Login::NtlmAnyLogin || login == Login::Kerberos
                                      ? QByteArray()
