@@ -47,16 +47,19 @@ char* AnswerPin(PK11SlotInfo* slot, PRBool retry, void* delegate)
 {
     PinRequests& requests = Requests();
     const QString token = QString::fromUtf8(PK11_GetTokenName(slot)).trimmed();
+    // The database's own token is left as before us: the engine starts a new database with an
+    // empty password, and NSS may ask for that at any moment meanwhile, with no card in sight.
+    const bool theDatabases = PK11_IsInternal(slot) || PK11_IsInternalKeySlot(slot);
     PinQuestion ask;
     int attempt = 1;
     {
         QMutexLocker lock(&requests.mutex);
-        if (delegate && requests.engines) {
+        if ((delegate || theDatabases) && requests.engines) {
             const PK11PasswordFunc engines = requests.engines;
             lock.unlock();
             return engines(slot, retry, delegate);
         }
-        if (!requests.ask || requests.quitting || requests.declined.contains(token) ||
+        if (theDatabases || !requests.ask || requests.quitting || requests.declined.contains(token) ||
             !QCoreApplication::instance())
             return nullptr;
         attempt = retry ? requests.attempts.value(token) + 1 : 1;
