@@ -40,6 +40,11 @@ int main(int argc, char** argv)
     ostrel::ui::PrepareApplication();
     ostrel::ui::TApplication application(argc, argv);
     const ostrel::testing::TestProfile profile;
+#ifndef OSTREL_E2E_OFFICE
+    // The engine starts here, before any test, as it did in every run so far; only the office's
+    // tests set the proxy setting up first, each in its own process.
+    ostrel::testing::TestProfile::Get();
+#endif
     const int result = RUN_ALL_TESTS();
     // What the tests' windows left for deletion goes while the event loop runs, before the engine
     // is taken down with the application.

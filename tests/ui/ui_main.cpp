@@ -16,6 +16,7 @@ int main(int argc, char** argv)
     ostrel::ui::PrepareApplication();
     ostrel::ui::TApplication application(argc, argv);
     const ostrel::testing::TestProfile profile;
+    ostrel::testing::TestProfile::Get(); // the engine starts before any test
     application.setStyle(QStringLiteral("Fusion")); // the same 3-D colours on every desktop
     const int result = RUN_ALL_TESTS();
     // What the tests' windows left for deletion goes while the event loop runs.
