@@ -107,7 +107,8 @@ int CurlProbe::Probe(const std::string& url)
     // user gave this session, else the one in the setting, by whichever method it asks for; with
     // neither, the user's Kerberos ticket (Negotiate with an empty login), as the engine answers.
     const ProxyRoute route = proxies_.Route(QUrl(QString::fromStdString(url)));
-    const std::string proxy = route.direct() ? std::string() : route.curlAddress().toStdString();
+    const std::string proxy =
+        route.direct() ? std::string() : route.address(ProxyRoute::Reader::Curl).toStdString();
     curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str());
     curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
     std::string proxyUser, proxyPassword;

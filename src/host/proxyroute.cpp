@@ -7,13 +7,14 @@ QString ProxyRoute::name() const
     return host + u':' + QString::number(port);
 }
 
-QString ProxyRoute::curlAddress() const
+QString ProxyRoute::address(Reader reader) const
 {
+    const bool curl = reader == Reader::Curl;
     QString scheme = QStringLiteral("http");
     if (kind == Kind::Socks4)
-        scheme = QStringLiteral("socks4a");
+        scheme = curl ? QStringLiteral("socks4a") : QStringLiteral("socks4");
     else if (kind == Kind::Socks5)
-        scheme = QStringLiteral("socks5h");
+        scheme = curl ? QStringLiteral("socks5h") : QStringLiteral("socks5");
     // An IPv6 address needs its brackets back in a URL.
     const QString shown = host.contains(u':') ? u'[' + host + u']' : host;
     return scheme + QStringLiteral("://") + shown + u':' + QString::number(port);

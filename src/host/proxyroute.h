@@ -24,9 +24,10 @@ struct ProxyRoute {
     bool direct() const { return kind == Kind::Direct; }
     // "host:port", as the user is told which proxy it is.
     QString name() const;
-    // "http://host:port", "socks4a://" or "socks5h://host:port" (the proxy resolves the name), as
-    // libcurl takes it.
-    QString curlAddress() const;
+    // "http://host:port", "socks4://" or "socks5://host:port", as the engine's switches write it;
+    // for libcurl "socks4a://" and "socks5h://" (the proxy resolves the name).
+    enum class Reader { Engine, Curl };
+    QString address(Reader reader) const;
 };
 
 } // namespace ostrel::host

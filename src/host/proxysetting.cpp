@@ -58,18 +58,6 @@ bool Bypassed(const QStringList& bypass, const QString& host)
     return false;
 }
 
-// The proxy as Chromium's rules write it.
-QString EngineAddress(const ProxyRoute& route)
-{
-    const QString shown = route.host.contains(u':') ? u'[' + route.host + u']' : route.host;
-    QString scheme = QStringLiteral("http://");
-    if (route.kind == ProxyRoute::Kind::Socks4)
-        scheme = QStringLiteral("socks4://");
-    else if (route.kind == ProxyRoute::Kind::Socks5)
-        scheme = QStringLiteral("socks5://");
-    return scheme + shown + u':' + QString::number(route.port);
-}
-
 QString SourceName(ProxySetting::Source source)
 {
     switch (source) {
@@ -114,13 +102,13 @@ QStringList ProxySetting::EngineSwitches() const
     case Kind::Fixed: {
         QString rules;
         if (http.direct() == https.direct() && http.name() == https.name() && http.kind == https.kind) {
-            rules = EngineAddress(http);
+            rules = http.address(ProxyRoute::Reader::Engine);
         } else {
             QStringList parts;
             if (!http.direct())
-                parts << u"http=" + EngineAddress(http);
+                parts << u"http=" + http.address(ProxyRoute::Reader::Engine);
             if (!https.direct())
-                parts << u"https=" + EngineAddress(https);
+                parts << u"https=" + https.address(ProxyRoute::Reader::Engine);
             rules = parts.join(u';');
         }
         QStringList switches{u"--proxy-server=" + rules};
