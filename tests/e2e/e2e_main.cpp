@@ -2,6 +2,7 @@
 // configuration, data and cache folders, network and X display.
 #include "ui/TApplication.h"
 #include "testprofile.h"
+#include "hangreport.h"
 #include "isolation.h"
 #ifdef OSTREL_E2E_OFFICE
 #include "office.h"
@@ -45,6 +46,8 @@ int main(int argc, char** argv)
     // tests set the proxy setting up first, each in its own process.
     ostrel::testing::TestProfile::Get();
 #endif
+    // Far below the runner's timeout: no test takes a minute.
+    const ostrel::testing::HangReport hangs(std::chrono::seconds(120));
     const int result = RUN_ALL_TESTS();
     // What the tests' windows left for deletion goes while the event loop runs, before the engine
     // is taken down with the application.
