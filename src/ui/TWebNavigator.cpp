@@ -111,7 +111,8 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
     bindHeader();
     PnlMenu->setAccessibleName(QStringLiteral("Bestemmingen"));
     headerKeys_ = new HeaderKeys(*header_, PnlMenu);
-    headerKeys_->OnLeave = [this] { WebBrowser->setFocus(Qt::TabFocusReason); };
+    // Back to the element of the page that had the focus: a Tab reason would start the page over.
+    headerKeys_->OnLeave = [this] { WebBrowser->setFocus(Qt::OtherFocusReason); };
     keys_ = std::make_unique<WindowKeys>(WindowKeys::Parts{
         .window = this,
         .browser = WebBrowser,
@@ -122,7 +123,8 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
         .enterHeader = [this](bool atTheEnd) { headerKeys_->Enter(atTheEnd); },
         .bars =
             [this] {
-                return QList<QWidget*>{WebBrowser->findChild<web::BlockedWindowBar*>(), findBar_, downloads_};
+                return QList<QWidget*>{web::ViewOverlay::Over<web::BlockedWindowBar>(WebBrowser).value(0), findBar_,
+                                       downloads_};
             },
         .print = [this] { WebBrowser->PrintWithDialog(); },
         .find = [this] { openFindBar(); },

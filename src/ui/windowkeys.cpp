@@ -244,7 +244,7 @@ void WindowKeys::nextPane(QObject* from, bool backwards)
     const qsizetype panes = 2 + bars.size();
     const qsizetype next = (at + (backwards ? panes - 1 : 1)) % panes;
     if (next == 0)
-        parts_.browser->setFocus(Qt::TabFocusReason);
+        parts_.browser->setFocus(Qt::OtherFocusReason); // where it was in the page
     else if (next == 1)
         parts_.enterHeader(backwards);
     else

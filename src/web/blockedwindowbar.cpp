@@ -1,5 +1,6 @@
 #include "web/blockedwindowbar.h"
 
+#include "web/barbutton.h"
 #include "web/showntext.h"
 
 #include <QAccessible>
@@ -19,25 +20,23 @@ constexpr qsizetype kShownAddress = 120;
 
 void BlockedWindowBar::Show(QWebEngineView* view, const QUrl& url, std::function<void(const QUrl&)> open)
 {
-    auto* bar = view->findChild<BlockedWindowBar*>(QString(), Qt::FindDirectChildrenOnly);
+    BlockedWindowBar* bar = Over<BlockedWindowBar>(view).value(0);
     if (!bar)
         bar = new BlockedWindowBar(view, std::move(open));
     bar->add(url);
 }
 
 BlockedWindowBar::BlockedWindowBar(QWebEngineView* view, std::function<void(const QUrl&)> open)
-    : QFrame(view), view_(view), text_(new QLabel(this))
+    : ViewOverlay(view, QAccessible::Notification), text_(new QLabel(this))
 {
     setObjectName(QStringLiteral("BlockedWindowBar"));
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
     text_->setTextFormat(Qt::PlainText);
-    auto* openAnyway = new QPushButton(QStringLiteral("Toch openen"), this);
-    auto* close = new QPushButton(QStringLiteral("\u00d7"), this);
+    auto* openAnyway = BarButton(QStringLiteral("Toch openen"), this);
+    auto* close = BarButton(QStringLiteral("\u00d7"), this, {}, QStringLiteral("Sluiten"));
     close->setFlat(true);
     close->setFixedWidth(24);
-    close->setToolTip(QStringLiteral("Sluiten"));
-    close->setAccessibleName(QStringLiteral("Sluiten"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 4, 4, 4);
     layout->addWidget(text_, 1);
@@ -49,7 +48,6 @@ BlockedWindowBar::BlockedWindowBar(QWebEngineView* view, std::function<void(cons
         open(url);
     });
     connect(close, &QPushButton::clicked, this, &QObject::deleteLater);
-    view_->installEventFilter(this);
 }
 
 void BlockedWindowBar::add(const QUrl& url)
@@ -64,23 +62,14 @@ void BlockedWindowBar::add(const QUrl& url)
             ? QStringLiteral("Pop-upvenster geblokkeerd: %1").arg(address)
             : QStringLiteral("Pop-upvenster geblokkeerd: %1 (en %2 eerdere)").arg(address).arg(blocked_ - 1));
     setAccessibleName(text_->text());
-    place();
-    raise();
-    show();
+    showOnTop();
     QAccessibleEvent shown(this, QAccessible::Alert);
     QAccessible::updateAccessibility(&shown);
 }
 
-void BlockedWindowBar::place()
+void BlockedWindowBar::place(const QRect& view)
 {
-    setGeometry(0, 0, view_->width(), sizeHint().height());
-}
-
-bool BlockedWindowBar::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == view_ && event->type() == QEvent::Resize)
-        place();
-    return QFrame::eventFilter(watched, event);
+    setGeometry(view.x(), view.y(), view.width(), sizeHint().height());
 }
 
 } // namespace ostrel::web

@@ -2,7 +2,8 @@
 // it may without a click, with the address and "Toch openen" for the latest one.
 #pragma once
 
-#include <QFrame>
+#include "web/viewoverlay.h"
+
 #include <QUrl>
 
 #include <functional>
@@ -12,7 +13,7 @@ class QWebEngineView;
 
 namespace ostrel::web {
 
-class BlockedWindowBar final : public QFrame {
+class BlockedWindowBar final : public ViewOverlay {
     Q_OBJECT
 public:
     // Shows the bar over the view (or adds to the one it shows) for a window blocked at url;
@@ -20,14 +21,12 @@ public:
     static void Show(QWebEngineView* view, const QUrl& url, std::function<void(const QUrl&)> open);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void place(const QRect& view) override;
 
 private:
     BlockedWindowBar(QWebEngineView* view, std::function<void(const QUrl&)> open);
     void add(const QUrl& url);
-    void place();
 
-    QWebEngineView* view_;
     QLabel* text_;
     QUrl latest_;
     int blocked_ = 0;

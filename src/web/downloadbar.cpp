@@ -3,6 +3,7 @@
 #include "base/version.h"
 #include "host/failurelog.h"
 #include "host/shell.h"
+#include "web/barbutton.h"
 #include "web/browserprofile.h"
 #include "web/downloadrow.h"
 #include "web/launchfile.h"
@@ -66,7 +67,7 @@ std::pair<QString, QString> splitExtension(const QString& name)
 
 QPushButton* plainButton(const QString& text, QWidget* parent)
 {
-    auto* button = new QPushButton(text, parent);
+    auto* button = BarButton(text, parent);
     button->setFlat(true);
     return button;
 }
@@ -78,6 +79,7 @@ DownloadBar::DownloadBar(QWidget* parent, BrowserProfile& profile, host::Shell& 
       showAll_(plainButton(QStringLiteral("Alles tonen"), summary_))
 {
     setObjectName(QStringLiteral("DownloadBar"));
+    setAccessibleName(QStringLiteral("Downloads"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->setSpacing(2);

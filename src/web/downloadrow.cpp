@@ -1,5 +1,6 @@
 #include "web/downloadrow.h"
 
+#include "web/barbutton.h"
 #include "web/showntext.h"
 
 #include <QFile>
@@ -78,8 +79,8 @@ DownloadQuestion::DownloadQuestion(QWidget* parent, const QString& name, qint64 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(plainLabel(text, this), 1);
-    auto* save = new QPushButton(QStringLiteral("Opslaan"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Annuleren"), this);
+    auto* save = BarButton(QStringLiteral("Opslaan"), this, name);
+    auto* cancel = BarButton(QStringLiteral("Annuleren"), this, name);
     save->setAccessibleDescription(text);
     layout->addWidget(save);
     layout->addWidget(cancel);
@@ -91,13 +92,13 @@ DownloadRow::DownloadRow(QWidget* parent, QWebEngineDownloadRequest* download, c
                          quint64 launchAct)
     : QWidget(parent), download_(download), path_(path), launchAct_(launchAct),
       progress_(new QProgressBar(this)), status_(plainLabel({}, this)),
-      save_(new QPushButton(QStringLiteral("Opslaan"), this)), cancel_(new QPushButton(QStringLiteral("Annuleren"), this)),
-      retry_(new QPushButton(QStringLiteral("Opnieuw"), this)),
-      open_(new QPushButton(QStringLiteral("Openen"), this)),
-      folder_(new QPushButton(QStringLiteral("Map openen"), this)),
-      dismiss_(new QPushButton(QStringLiteral("\u00d7"), this))
+      save_(button(QStringLiteral("Opslaan"))), cancel_(button(QStringLiteral("Annuleren"))),
+      retry_(button(QStringLiteral("Opnieuw"))), open_(button(QStringLiteral("Openen"))),
+      folder_(button(QStringLiteral("Map openen"))),
+      dismiss_(button(QStringLiteral("\u00d7"), QStringLiteral("Uit de lijst halen")))
 {
     const QString name = QFileInfo(path).fileName();
+    setAccessibleName(name);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     progress_->setMaximumHeight(14);
@@ -105,8 +106,6 @@ DownloadRow::DownloadRow(QWidget* parent, QWebEngineDownloadRequest* download, c
     progress_->setAccessibleName(name);
     dismiss_->setFlat(true);
     dismiss_->setFixedWidth(24);
-    dismiss_->setToolTip(QStringLiteral("Uit de lijst halen"));
-    dismiss_->setAccessibleName(QStringLiteral("Uit de lijst halen"));
     layout->addWidget(plainLabel(name, this));
     layout->addWidget(progress_, 1);
     layout->addWidget(status_, 1);
@@ -129,6 +128,11 @@ DownloadRow::DownloadRow(QWidget* parent, QWebEngineDownloadRequest* download, c
     connect(dismiss_, &QPushButton::clicked, this, &DownloadRow::Dismiss);
     connectDownload();
     update();
+}
+
+QPushButton* DownloadRow::button(const QString& text, const QString& name)
+{
+    return BarButton(text, this, QFileInfo(path_).fileName(), name);
 }
 
 void DownloadRow::Follow(QWebEngineDownloadRequest* download)

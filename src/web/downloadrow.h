@@ -61,8 +61,11 @@ private:
     void connectDownload();
     void showProgress();
     void update();
+    // One of the row's buttons, saying which file it acts on (path_ is set before).
+    QPushButton* button(const QString& text, const QString& name = {});
 
     QWebEngineDownloadRequest* download_;
+
     QString path_;
     quint64 launchAct_;
     State state_ = State::Running;

@@ -36,7 +36,9 @@ QLabel* textLabel(const QString& text, QWidget* parent)
 } // namespace
 
 PageDialog::PageDialog(QWebEngineView* view, const Question& question)
-    : QFrame(view), view_(view), accept_(new QPushButton(question.acceptText, this))
+    : ViewOverlay(view, question.cancel || question.input || question.login ? QAccessible::Dialog
+                                                                             : QAccessible::AlertMessage),
+      accept_(new QPushButton(question.acceptText, this))
 {
     auto* layout = frame(question.heading);
     setAccessibleDescription(question.text.left(kMaxText));
@@ -83,7 +85,7 @@ PageDialog::PageDialog(QWebEngineView* view, const Question& question)
 }
 
 PageDialog::PageDialog(QWebEngineView* view, const QString& heading, QDialog* content)
-    : QFrame(view), view_(view), content_(content)
+    : ViewOverlay(view, QAccessible::Dialog), content_(content)
 {
     auto* layout = frame(heading);
     content->setParent(this);
@@ -120,10 +122,8 @@ QVBoxLayout* PageDialog::frame(const QString& heading)
 
 void PageDialog::showOver(QWidget* focus)
 {
-    view_->installEventFilter(this); // follows the view's size
-    place();
-    raise();
-    show();
+    focusBefore_ = QApplication::focusWidget();
+    showOnTop();
     focus->setFocus(Qt::OtherFocusReason);
     QAccessibleEvent shown(this, QAccessible::Alert);
     QAccessible::updateAccessibility(&shown);
@@ -174,7 +174,7 @@ bool PageDialog::Dismiss(const QWidget* view)
     bool found = false;
     for (QWidget* window : QApplication::topLevelWidgets())
         for (PageDialog* dialog : window->findChildren<PageDialog*>())
-            if (!dialog->finished_ && (!view || dialog->view_ == view)) {
+            if (!dialog->finished_ && (!view || dialog->view() == view)) {
                 dialog->finish(false);
                 found = true;
             }
@@ -183,7 +183,7 @@ bool PageDialog::Dismiss(const QWidget* view)
 
 bool PageDialog::OpenOver(const QWidget* view)
 {
-    for (const PageDialog* dialog : view->findChildren<PageDialog*>(QString(), Qt::FindDirectChildrenOnly))
+    for (const PageDialog* dialog : Over<PageDialog>(view))
         if (!dialog->finished_)
             return true;
     return false;
@@ -206,27 +206,40 @@ void PageDialog::finish(bool accepted)
     answer.input = input_ ? input_->text() : QString();
     answer.password = password_ ? password_->text() : QString();
     answer.option = option_ && option_->isChecked();
+    const bool hadFocus = isAncestorOf(QApplication::focusWidget());
     hide();
-    if (view_->isVisible())
-        view_->setFocus(Qt::OtherFocusReason); // back to the page
+    // Back where it was (in the page, the element that had it); a control gone since, the page.
+    if (hadFocus) {
+        if (focusBefore_ && focusBefore_->isVisible() && !isAncestorOf(focusBefore_))
+            focusBefore_->setFocus(Qt::OtherFocusReason);
+        else if (view() && view()->isVisible())
+            view()->setFocus(Qt::OtherFocusReason);
+    }
     deleteLater();
     emit Answered(answer);
 }
 
-void PageDialog::place()
+void PageDialog::place(const QRect& view)
 {
     const int wanted = content_ ? qMax(kWidth, sizeHint().width()) : kWidth;
-    const int width = qMin(wanted, view_->width() - 2 * kMargin);
+    const int width = qMin(wanted, view.width() - 2 * kMargin);
     const int height = qMin(heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height(),
-                            view_->height() - 2 * kMargin);
-    setGeometry((view_->width() - width) / 2, kMargin, width, height);
+                            view.height() - 2 * kMargin);
+    setGeometry(view.x() + (view.width() - width) / 2, view.y() + kMargin, width, height);
 }
 
-bool PageDialog::eventFilter(QObject* watched, QEvent* event)
+bool PageDialog::focusNextPrevChild(bool next)
 {
-    if (watched == view_ && event->type() == QEvent::Resize)
-        place();
-    return QFrame::eventFilter(watched, event);
+    QWidget* at = focusWidget();
+    if (!at)
+        return false;
+    for (QWidget* w = next ? at->nextInFocusChain() : at->previousInFocusChain(); w && w != at;
+         w = next ? w->nextInFocusChain() : w->previousInFocusChain())
+        if (isAncestorOf(w) && w->isVisibleTo(this) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    return true; // the only control keeps it
 }
 
 void PageDialog::keyPressEvent(QKeyEvent* event)

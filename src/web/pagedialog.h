@@ -2,10 +2,12 @@
 // program, a site's login, printing), shown over the page itself rather than in a window of its
 // own: the header, the function keys and the window's close button keep working while it is open,
 // and it goes when the user goes elsewhere. Enter answers with the focused button (OK at first),
-// Escape cancels.
+// Escape cancels; the focus stays in it until then and goes back where it was.
 #pragma once
 
-#include <QFrame>
+#include "web/viewoverlay.h"
+
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -19,7 +21,7 @@ class QWebEngineView;
 
 namespace ostrel::web {
 
-class PageDialog final : public QFrame {
+class PageDialog final : public ViewOverlay {
     Q_OBJECT
 public:
     struct Question {
@@ -62,8 +64,10 @@ signals:
     void Answered(const ostrel::web::PageDialog::Answer& answer);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Tab goes round the question's own controls: the page behind waits for the answer.
+    bool focusNextPrevChild(bool next) override;
+    void place(const QRect& view) override;
 
 private:
     PageDialog(QWebEngineView* view, const Question& question);
@@ -71,9 +75,8 @@ private:
     QVBoxLayout* frame(const QString& heading);
     void showOver(QWidget* focus);
     void finish(bool accepted);
-    void place();
 
-    QWebEngineView* view_;
+    QPointer<QWidget> focusBefore_; // where the focus goes back to
     QLineEdit* input_ = nullptr;
     QLineEdit* password_ = nullptr;
     QDialog* content_ = nullptr;

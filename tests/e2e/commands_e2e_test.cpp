@@ -329,7 +329,7 @@ TEST(CommandsE2E, shortcutsWorkBehindTheProgramsMessageAndThePagesQuestionsButNo
     QObject::connect(&user, &QTimer::timeout, [&] {
         QWidget* open = QApplication::activePopupWidget() ? QApplication::activePopupWidget()
                                                           : QApplication::activeModalWidget();
-        if (auto* overPage = r.browser().findChild<web::PageDialog*>(); !open && overPage)
+        if (auto* overPage = web::ViewOverlay::Over<web::PageDialog>(&r.browser()).value(0); !open && overPage)
             open = overPage->focusWidget();
         if (!open)
             return;
@@ -450,7 +450,7 @@ TEST(CommandsE2E, ftpAddressesOfOursAndOfTheInsurersPagesGoToTheDesktopWithoutAQ
     QTest::mouseClick(r.window->BtnFormulieren, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(r.showing(originOf(QStringLiteral("website")) + QStringLiteral("/download/download.asp")));
     EXPECT_EQ(r.fakes.shell->opened.size(), 3u) << "the page's twenty, once";
-    EXPECT_EQ(r.window->WebBrowser->findChild<web::PageDialog*>(), nullptr);
+    EXPECT_TRUE(web::ViewOverlay::Over<web::PageDialog>(r.window->WebBrowser).isEmpty());
 }
 
 // A navigation the program starts sends no Referer, as a typed address does not: the portal's

@@ -317,7 +317,8 @@ TEST(ShellE2E, ctrlPPrintsAndTheZoomKeysZoom)
     EXPECT_NEAR(s.browser().zoomFactor(), 1.0, 0.001);
 
     QTest::keyClick(window, Qt::Key_P, Qt::ControlModifier);
-    QPointer<QPrintDialog> dialog = s.browser().findChild<QPrintDialog*>();
+    const QList<web::PageDialog*> over = web::ViewOverlay::Over<web::PageDialog>(&s.browser());
+    QPointer<QPrintDialog> dialog = over.isEmpty() ? nullptr : over[0]->findChild<QPrintDialog*>();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->isVisible());
     QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);

@@ -42,7 +42,7 @@ struct PageDialogWatcher {
         : answer(std::move(onDialog))
     {
         QObject::connect(&timer, &QTimer::timeout, [this, view] {
-            for (web::PageDialog* dialog : view->findChildren<web::PageDialog*>())
+            for (web::PageDialog* dialog : web::ViewOverlay::Over<web::PageDialog>(view))
                 if (dialog->isVisible() && !seen.contains(dialog)) {
                     seen << dialog;
                     if (answer)
