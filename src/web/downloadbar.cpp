@@ -105,6 +105,7 @@ DownloadBar::DownloadBar(QWidget* parent, BrowserProfile& profile, host::Shell& 
     scroll_->setWidget(rows);
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setFocusPolicy(Qt::NoFocus); // F6 lands on the first button, not on the list around it
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     questionColumn_ = new QVBoxLayout;
     questionColumn_->setSpacing(2);

@@ -50,7 +50,8 @@ def describe(accessible):
     role = "push button" if role == "button" else role
     return {"role": role, "name": accessible.name,
             "description": accessible.description, "actions": actions(accessible), "extents": extents,
-            "showing": accessible.getState().contains(pyatspi.STATE_SHOWING)}
+            "showing": accessible.getState().contains(pyatspi.STATE_SHOWING),
+            "focused": accessible.getState().contains(pyatspi.STATE_FOCUSED)}
 
 
 if sys.argv[1] == "tree":

@@ -865,6 +865,56 @@ TEST(ProgramE2E, aScreenReaderFindsEveryHeaderControlAndThePageAndPressesThrough
     }
 }
 
+// A screen-reader user's morning on a page: its headings, field and table are read; what they type
+// raises the page's alert, read with its message and answered with Return, and the focus is back
+// on the field it left;
+// the download that follows is read with its file, and Return on its button opens the file.
+TEST(ProgramE2E, aScreenReaderUserReadsThePageItsAlertAndItsDownloadAndAnswersWithReturn)
+{
+    if (!haveX())
+        GTEST_SKIP() << "needs an X server";
+    ScreenReaderListening reader;
+    ASSERT_TRUE(reader.start());
+    QProcessEnvironment accessible;
+    accessible.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                      reader.env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")));
+    accessible.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    ProgramAtHome program({QStringLiteral("--start-page"), QStringLiteral("/reader")}, accessible);
+    ASSERT_NE(program.window, 0u);
+    const ReadAloud screenReader{reader.env};
+    QJsonArray tree;
+    const auto has = [&](const char* role, const QString& name, const char* key = "name") {
+        return std::any_of(tree.begin(), tree.end(), [&](const QJsonValue& o) {
+            return o[u"role"].toString() == QLatin1String(role) && o[QLatin1String(key)].toString() == name;
+        });
+    };
+    const auto focused = [&](const QString& name, std::initializer_list<const char*> roles) {
+        return std::any_of(tree.begin(), tree.end(), [&](const QJsonValue& o) {
+            return o[u"focused"].toBool() && o[u"name"].toString() == name &&
+                   std::any_of(roles.begin(), roles.end(),
+                               [&](const char* role) { return o[u"role"].toString() == QLatin1String(role); });
+        });
+    };
+    const auto until = [&](const std::function<bool()>& holds) {
+        return waitFor([&] { return (tree = screenReader.tree(), holds()); }, 20s);
+    };
+    ASSERT_TRUE(until([&] { return has("heading", QStringLiteral("Polis")) && has("table", QString()); }));
+    ASSERT_TRUE(keysTo(program.window, {QStringLiteral("type"), QStringLiteral("x")})); // into the field
+    EXPECT_TRUE(until([&] {
+        return has("alert", QStringLiteral("stand-in alert"), "description") &&
+               focused(QStringLiteral("OK"), {"push button"});
+    }));
+    ASSERT_TRUE(keysTo(program.window, {QStringLiteral("key"), QStringLiteral("Return")}));
+    EXPECT_TRUE(until([&] {
+        return !has("alert", QStringLiteral("stand-in alert"), "description") &&
+               focused(QStringLiteral("Naam"), {"text", "entry"}) && !focused(QStringLiteral("OK"), {"push button"});
+    })) << "the focus is back on the field";
+    EXPECT_TRUE(until([&] { return has("push button", QStringLiteral("Openen: big.bin")); }));
+    ASSERT_TRUE(keysTo(program.window, {QStringLiteral("key"), QStringLiteral("F6"), QStringLiteral("F6"),
+                                        QStringLiteral("Return")}));
+    EXPECT_TRUE(waitFor([&] { return program.handedToTheDesktop().join(u' ').contains(u"big.bin"); }, 10s));
+}
+
 // The keys as the window system delivers them to the running program, with and without a screen
 // reader listening: the editing keys and the keypad typed into a page's field are the field's, Tab and
 // Shift+Tab the page's own; a function key acts on its release, once, with Shift or Ctrl too but not

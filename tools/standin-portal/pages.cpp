@@ -510,6 +510,24 @@ std::string alert_page(const Arrival& a)
                 "{ alert(\"stand-in alert\"); });</script>");
 }
 
+std::string reader_page(const Arrival& a)
+{
+    const std::string title = "Stand-in reader: " + a.roles;
+    return page(title,
+                heading(title, "A page as a screen reader meets it") +
+                    "<h2>Polis</h2>\n<form><label for=\"naam\">Naam</label> <input id=\"naam\"></form>\n"
+                    "<h2>Premies</h2>\n<table><tr><th>Jaar</th><th>Premie</th></tr>"
+                    "<tr><td>2026</td><td>120</td></tr></table>\n",
+                "<script>window.addEventListener(\"load\", function () {\n"
+                "  var naam = document.getElementById(\"naam\");\n"
+                "  naam.focus();\n"
+                "  naam.addEventListener(\"input\", function () {\n"
+                "    alert(\"stand-in alert\");\n"
+                "    location.href = \"/files/big.bin?kb=1\";\n"
+                "  }, {once: true});\n"
+                "});</script>");
+}
+
 std::string beforeunload_page(const Arrival& a)
 {
     const std::string title = "Stand-in beforeunload: " + a.roles;

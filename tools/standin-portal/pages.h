@@ -66,6 +66,7 @@ std::string frame_page(const Arrival& a, char which);
 std::string cached_page(const Arrival& a, unsigned long long served);
 std::string status_page(const Arrival& a, int code);
 std::string alert_page(const Arrival& a);
+std::string reader_page(const Arrival& a);
 std::string beforeunload_page(const Arrival& a);
 std::string downloads_page(const Arrival& a);
 std::string popup_page(const Arrival& a);

@@ -312,6 +312,7 @@ std::vector<Route> PageRoutes(const Options& o, Shutdown& shutdown, Counters& co
             {"/redirect", serve_redirect},
             {"/proxy.pac", serve_proxy_script},
             {"/alert", page(alert_page)},
+            {"/reader", page(reader_page)},
             {"/beforeunload", page(beforeunload_page)},
             {"/downloads", page(downloads_page)},
             {"/popup", page(popup_page)},
