@@ -88,6 +88,25 @@ TEST(BrowserE2E, everyFrameAndThenThePageReportsItsCompletionWithItsAddress)
     EXPECT_EQ(b.browser.DocumentUrl(), b.portal("/frames"));
 }
 
+// The keyboard's focus ring in the page is near-black, not the engine's orange; the page's own
+// rule about it still wins.
+TEST(BrowserE2E, theFocusRingIsDarkUnlessThePageSaysOtherwise)
+{
+    Browsing b;
+    ASSERT_TRUE(b.standIn.started());
+    b.browser.Navigate(b.portal("/reader"));
+    ASSERT_TRUE(b.loaded(b.portal("/reader")));
+    b.browser.activateWindow();
+    b.browser.setFocus(Qt::OtherFocusReason);
+    ASSERT_TRUE(waitFor(
+        [&] { return testing::Evaluate(b.browser.page(), QStringLiteral("document.hasFocus()")).toBool(); }, 5s));
+    const QString ring = QStringLiteral("getComputedStyle(document.activeElement).outlineColor");
+    EXPECT_EQ(testing::Evaluate(b.browser.page(), ring).toString(), QStringLiteral("rgb(16, 16, 16)"));
+    testing::Evaluate(b.browser.page(), QStringLiteral("document.head.insertAdjacentHTML('beforeend',"
+                                                       " '<style>input { outline-color: red }</style>')"));
+    EXPECT_EQ(testing::Evaluate(b.browser.page(), ring).toString(), QStringLiteral("rgb(255, 0, 0)"));
+}
+
 TEST(BrowserE2E, navigateWithoutCacheAsksTheServerWhereAPlainNavigateUsesTheCache)
 {
     Browsing b;
