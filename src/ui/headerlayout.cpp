@@ -154,7 +154,8 @@ TGraphicControl* create(const ControlLayout& row, QWidget* panel, host::Shell& s
 }
 
 // What a screen reader says of a control: its caption, or the calculator, which has none, by its
-// hint; the hint besides where it says more.
+// hint; the hint besides where it says more, and of a hint that is the caption and a function key
+// ("OWS F2") only the key.
 void describe(TGraphicControl* control, const ControlLayout& row)
 {
     QString name;
@@ -167,7 +168,12 @@ void describe(TGraphicControl* control, const ControlLayout& row)
     const QString hint = qs(row.hint).simplified();
     name = name.isEmpty() ? hint : name.split(u'\n').join(QStringLiteral(", "));
     control->setAccessibleName(name);
-    control->setAccessibleDescription(hint == name ? QString() : hint);
+    QString more = hint == name ? QString() : hint;
+    if (const QString key = hint.mid(name.size() + 1);
+        hint.startsWith(name + u' ') && key.size() >= 2 && key.size() <= 3 && key.front() == u'F' &&
+        key.mid(1).toInt() > 0)
+        more = key;
+    control->setAccessibleDescription(more);
 }
 
 } // namespace
