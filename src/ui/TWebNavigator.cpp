@@ -16,6 +16,7 @@
 #include "ui/headerlayout.h"
 #include "ui/keepmaximised.h"
 #include "ui/windowkeys.h"
+#include "web/announcer.h"
 #include "web/blockedwindowbar.h"
 #include "web/browserprofile.h"
 #include "web/downloadbar.h"
@@ -26,6 +27,8 @@
 #include <QEvent>
 #include <QTime>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace ostrel::ui {
 
@@ -137,6 +140,11 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
     ApplicationEvents1->OnMessage = [this](QObject* target, QEvent* event, bool& handled) {
         ApplicationEvents1Message(target, event, handled);
     };
+    announcer_ = new web::Announcer(this);
+    connect(WebBrowser, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        if (std::exchange(announceLoad_, false) && ok)
+            announcer_->Say(WebBrowser->title() + QStringLiteral(" geladen"));
+    });
     WebBrowser->SetOnDocumentComplete([this](bool topLevel, const std::string& url) {
         TApplication::Guarded([&] { WebBrowserDocumentComplete(topLevel, url); });
     });

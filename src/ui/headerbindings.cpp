@@ -106,8 +106,10 @@ void TWebNavigator::bindHeader()
 void TWebNavigator::runControl(Control control)
 {
     const auto binding = std::ranges::find(kBindings, control, &Binding::control);
-    if (binding != kBindings.end())
-        web::Trust::AfterQuestions(this, guarded(this, binding->click));
+    if (binding == kBindings.end())
+        return;
+    announceLoad_ = true;
+    web::Trust::AfterQuestions(this, guarded(this, binding->click));
 }
 
 void TWebNavigator::JvXPButton6Click()

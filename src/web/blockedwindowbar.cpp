@@ -63,6 +63,7 @@ void BlockedWindowBar::add(const QUrl& url)
             : QStringLiteral("Pop-upvenster geblokkeerd: %1 (en %2 eerdere)").arg(address).arg(blocked_ - 1));
     setAccessibleName(text_->text());
     showOnTop();
+    // Windows plays its alert sound; Qt's AT-SPI bridge drops the event (there the role, shown, speaks).
     QAccessibleEvent shown(this, QAccessible::Alert);
     QAccessible::updateAccessibility(&shown);
 }

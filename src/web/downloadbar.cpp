@@ -3,6 +3,7 @@
 #include "base/version.h"
 #include "host/failurelog.h"
 #include "host/shell.h"
+#include "web/announcer.h"
 #include "web/barbutton.h"
 #include "web/browserprofile.h"
 #include "web/downloadrow.h"
@@ -75,7 +76,7 @@ QPushButton* plainButton(const QString& text, QWidget* parent)
 
 DownloadBar::DownloadBar(QWidget* parent, BrowserProfile& profile, host::Shell& shell, Trust& trust)
     : QWidget(parent), shell_(shell), profile_(profile), trust_(trust), scroll_(new QScrollArea(this)),
-      summary_(new QWidget(this)), summaryText_(new QLabel(summary_)),
+      summary_(new QWidget(this)), announcer_(new Announcer(this)), summaryText_(new QLabel(summary_)),
       showAll_(plainButton(QStringLiteral("Alles tonen"), summary_))
 {
     setObjectName(QStringLiteral("DownloadBar"));
@@ -300,6 +301,7 @@ quint64 DownloadBar::askedOfTheInsurer(const Trust::Answer& asked, const QString
 // One act, one launch: the first such file to come in that reads as a launch file.
 void DownloadBar::completed(DownloadRow* row)
 {
+    announcer_->Say(QFileInfo(row->Path()).fileName() + QStringLiteral(" klaar"));
     if (row->LaunchAct() == 0)
         return;
     QFile file(row->Path());

@@ -28,6 +28,8 @@ class Shell;
 
 namespace ostrel::web {
 
+class Announcer;
+
 class BrowserProfile;
 class DownloadRow;
 
@@ -91,6 +93,7 @@ private:
     QScrollArea* scroll_;
     QVBoxLayout* column_;
     QWidget* summary_;
+    Announcer* announcer_;
     QLabel* summaryText_;
     QPushButton* showAll_;
     bool expanded_ = false;

@@ -125,6 +125,7 @@ void PageDialog::showOver(QWidget* focus)
     focusBefore_ = QApplication::focusWidget();
     showOnTop();
     focus->setFocus(Qt::OtherFocusReason);
+    // Windows plays its alert sound; Qt's AT-SPI bridge drops the event (there the role, shown, speaks).
     QAccessibleEvent shown(this, QAccessible::Alert);
     QAccessible::updateAccessibility(&shown);
 }

@@ -868,7 +868,7 @@ TEST(ProgramE2E, aScreenReaderFindsEveryHeaderControlAndThePageAndPressesThrough
 // A screen-reader user's morning on a page: its headings, field and table are read; what they type
 // raises the page's alert, read with its message and answered with Return, and the focus is back
 // on the field it left;
-// the download that follows is read with its file, and Return on its button opens the file.
+// the download that follows says when it is in and its buttons name its file; Return on one opens it.
 TEST(ProgramE2E, aScreenReaderUserReadsThePageItsAlertAndItsDownloadAndAnswersWithReturn)
 {
     if (!haveX())
@@ -909,7 +909,10 @@ TEST(ProgramE2E, aScreenReaderUserReadsThePageItsAlertAndItsDownloadAndAnswersWi
         return !has("alert", QStringLiteral("stand-in alert"), "description") &&
                focused(QStringLiteral("Naam"), {"text", "entry"}) && !focused(QStringLiteral("OK"), {"push button"});
     })) << "the focus is back on the field";
-    EXPECT_TRUE(until([&] { return has("push button", QStringLiteral("Openen: big.bin")); }));
+    EXPECT_TRUE(until([&] {
+        return has("push button", QStringLiteral("Openen: big.bin")) &&
+               has("notification", QStringLiteral("big.bin klaar"));
+    }));
     ASSERT_TRUE(keysTo(program.window, {QStringLiteral("key"), QStringLiteral("F6"), QStringLiteral("F6"),
                                         QStringLiteral("Return")}));
     EXPECT_TRUE(waitFor([&] { return program.handedToTheDesktop().join(u' ').contains(u"big.bin"); }, 10s));

@@ -1,0 +1,23 @@
+// Says a short message to a screen reader without taking the focus ("formulier.pdf klaar", a page
+// that has loaded): a notification that shows for the moment it is said. Qt's bridge passes no
+// Alert or announcement event on to AT-SPI on Debian 12; a notification that comes to show is
+// what readers speak.
+#pragma once
+
+#include <QWidget>
+
+class QAccessibleInterface;
+
+namespace ostrel::web {
+
+class Announcer final : public QWidget {
+    Q_OBJECT
+public:
+    explicit Announcer(QWidget* parent);
+    void Say(const QString& text);
+
+private:
+    static QAccessibleInterface* accessible(const QString& className, QObject* object);
+};
+
+} // namespace ostrel::web
