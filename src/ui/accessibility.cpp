@@ -7,7 +7,10 @@
 #include "ui/transparentbutton.h"
 #include "ui/urllabel.h"
 
+#include <QAccessibleObject>
 #include <QAccessibleWidget>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
@@ -105,6 +108,33 @@ private:
     }
 };
 
+// The program's windows as a reader lists them: those that show. Qt lists every top-level window,
+// the engine's hidden "Offscreen" one (its view's offscreen Quick window) among them.
+class Application final : public QAccessibleApplication {
+public:
+    int childCount() const override { return static_cast<int>(shown().size()); }
+    QAccessibleInterface* child(int index) const override
+    {
+        const QObjectList all = shown();
+        return index >= 0 && index < all.size() ? QAccessible::queryAccessibleInterface(all[index]) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child ? static_cast<int>(shown().indexOf(child->object())) : -1;
+    }
+
+private:
+    static QObjectList shown()
+    {
+        QObjectList all;
+        for (QWindow* window : QGuiApplication::topLevelWindows())
+            if (window->isVisible() && window->type() != Qt::Popup && window->type() != Qt::Desktop)
+                if (QAccessibleInterface* root = window->accessibleRoot(); root && root->object())
+                    all << root->object();
+        return all;
+    }
+};
+
 QAccessible::Role roleOf(const TGraphicControl& control)
 {
     if (qobject_cast<const TJvTransparentButton*>(&control))
@@ -124,6 +154,8 @@ QAccessibleInterface* create(const QString& /*className*/, QObject* object)
         return new Panel(panel);
     if (auto* window = qobject_cast<TWebNavigator*>(object))
         return new Positioned(window, QAccessible::Window);
+    if (object && object == QCoreApplication::instance())
+        return new Application;
     return nullptr;
 }
 

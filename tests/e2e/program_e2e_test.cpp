@@ -851,6 +851,7 @@ TEST(ProgramE2E, aScreenReaderFindsEveryHeaderControlAndThePageAndPressesThrough
             }
         }
         EXPECT_TRUE(find("push button", QStringLiteral("Ostrel Intranet"))[u"showing"] == false);
+        EXPECT_TRUE(find("frame", QStringLiteral("Offscreen")).isEmpty()) << "the engine's hidden window";
 
         if (scale != 1.0)
             continue;
