@@ -126,8 +126,8 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
         .enterHeader = [this](bool atTheEnd) { headerKeys_->Enter(atTheEnd); },
         .bars =
             [this] {
-                return QList<QWidget*>{web::ViewOverlay::Over<web::BlockedWindowBar>(WebBrowser).value(0), findBar_,
-                                       downloads_};
+                return QList<QWidget*>{web::ViewOverlay::Over<web::BlockedWindowBar>(WebBrowser).value(0),
+                                       findBar_, downloads_};
             },
         .print = [this] { WebBrowser->PrintWithDialog(); },
         .find = [this] { openFindBar(); },

@@ -10,10 +10,10 @@
 #include <QAccessibleObject>
 #include <QAccessibleWidget>
 #include <QGuiApplication>
-#include <QWindow>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 

@@ -168,12 +168,10 @@ void describe(TGraphicControl* control, const ControlLayout& row)
     const QString hint = qs(row.hint).simplified();
     name = name.isEmpty() ? hint : name.split(u'\n').join(QStringLiteral(", "));
     control->setAccessibleName(name);
-    QString more = hint == name ? QString() : hint;
-    if (const QString key = hint.mid(name.size() + 1);
-        hint.startsWith(name + u' ') && key.size() >= 2 && key.size() <= 3 && key.front() == u'F' &&
-        key.mid(1).toInt() > 0)
-        more = key;
-    control->setAccessibleDescription(more);
+    const QString key = hint.startsWith(name + u' ') ? hint.mid(name.size() + 1) : QString();
+    const bool functionKey =
+        key.size() >= 2 && key.size() <= 3 && key.front() == u'F' && key.mid(1).toInt() > 0;
+    control->setAccessibleDescription(functionKey ? key : hint == name ? QString() : hint);
 }
 
 } // namespace

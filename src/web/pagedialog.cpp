@@ -37,7 +37,7 @@ QLabel* textLabel(const QString& text, QWidget* parent)
 
 PageDialog::PageDialog(QWebEngineView* view, const Question& question)
     : ViewOverlay(view, question.cancel || question.input || question.login ? QAccessible::Dialog
-                                                                             : QAccessible::AlertMessage),
+                                                                            : QAccessible::AlertMessage),
       accept_(new QPushButton(question.acceptText, this))
 {
     auto* layout = frame(question.heading);

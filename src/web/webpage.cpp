@@ -282,44 +282,39 @@ void WebPage::outsideLink(const QUrl& url)
 void WebPage::installPageScripts()
 {
     const QString token = JsString(scriptToken_ + QLatin1Char(' '));
-    QWebEngineScript frames;
-    frames.setName(QStringLiteral("ostrel-frame-complete"));
-    frames.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    frames.setWorldId(QWebEngineScript::ApplicationWorld);
-    frames.setRunsOnSubFrames(true);
-    frames.setSourceCode(
-        QStringLiteral("if (window !== window.top) window.addEventListener('load', function () {"
-                       " console.log(%1 + 'frame ' + document.URL); });")
-            .arg(token));
-    scripts().insert(frames);
-
-    QWebEngineScript links;
-    links.setName(QStringLiteral("ostrel-link-clicks"));
-    links.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    links.setWorldId(QWebEngineScript::ApplicationWorld);
-    links.setRunsOnSubFrames(false);
-    links.setSourceCode(QStringLiteral("console.log(%1 + 'document');"
-                                       " window.addEventListener('click', function (e) {"
-                                       " if (!e.isTrusted) return;"
-                                       " var t = e.composedPath()[0];"
-                                       " if (t && t.nodeType !== 1) t = t.parentElement;"
-                                       " var a = t && t.closest('a[href], area[href]');"
-                                       " if (a) console.log(%1 + 'link ' + a.href); }, true);")
-                            .arg(token));
-    scripts().insert(links);
-
+    insertScript(QStringLiteral("ostrel-frame-complete"), true,
+                 QStringLiteral("if (window !== window.top) window.addEventListener('load', function () {"
+                                " console.log(%1 + 'frame ' + document.URL); });")
+                     .arg(token));
+    insertScript(QStringLiteral("ostrel-link-clicks"), false,
+                 QStringLiteral("console.log(%1 + 'document');"
+                                " window.addEventListener('click', function (e) {"
+                                " if (!e.isTrusted) return;"
+                                " var t = e.composedPath()[0];"
+                                " if (t && t.nodeType !== 1) t = t.parentElement;"
+                                " var a = t && t.closest('a[href], area[href]');"
+                                " if (a) console.log(%1 + 'link ' + a.href); }, true);")
+                     .arg(token));
     // The engine draws the keyboard's focus ring in its default orange (2.4:1 on white); this is
     // the near-black of the browsers (19:1, with the engine's own white edge on dark pages), at
     // no weight at all: any rule of the page's own about the outline wins.
-    QWebEngineScript ring;
-    ring.setName(QStringLiteral("ostrel-focus-ring"));
-    ring.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    ring.setWorldId(QWebEngineScript::ApplicationWorld);
-    ring.setRunsOnSubFrames(true);
-    ring.setSourceCode(QStringLiteral("var s = new CSSStyleSheet();"
-                                      " s.replaceSync(':where(:focus-visible) { outline-color: #101010 }');"
-                                      " document.adoptedStyleSheets = document.adoptedStyleSheets.concat([s]);"));
-    scripts().insert(ring);
+    insertScript(
+        QStringLiteral("ostrel-focus-ring"), true,
+        QStringLiteral("(function () { var s = new CSSStyleSheet();"
+                       " s.replaceSync(':where(:focus-visible) { outline-color: #101010 }');"
+                       " document.adoptedStyleSheets = document.adoptedStyleSheets.concat([s]); })();"));
+}
+
+// At the document's creation, in the application's own world.
+void WebPage::insertScript(const QString& name, bool subFrames, const QString& source)
+{
+    QWebEngineScript script;
+    script.setName(name);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(subFrames);
+    script.setSourceCode(source);
+    scripts().insert(script);
 }
 
 // (A dialog's nested event loop drops the Quit that closing the last window has posted: with Qt 6.8

@@ -131,6 +131,7 @@ private:
     };
     bool beingLeft();
     void installPageScripts();
+    void insertScript(const QString& name, bool subFrames, const QString& source);
     void recoverFromCrash(RenderProcessTerminationStatus status);
     void openWindow(QWebEngineNewWindowRequest& request);
     void outsideLink(const QUrl& url);

@@ -99,7 +99,8 @@ TEST(BrowserE2E, theFocusRingIsDarkUnlessThePageSaysOtherwise)
     b.browser.activateWindow();
     b.browser.setFocus(Qt::OtherFocusReason);
     ASSERT_TRUE(waitFor(
-        [&] { return testing::Evaluate(b.browser.page(), QStringLiteral("document.hasFocus()")).toBool(); }, 5s));
+        [&] { return testing::Evaluate(b.browser.page(), QStringLiteral("document.hasFocus()")).toBool(); },
+        5s));
     const QString ring = QStringLiteral("getComputedStyle(document.activeElement).outlineColor");
     EXPECT_EQ(testing::Evaluate(b.browser.page(), ring).toString(), QStringLiteral("rgb(16, 16, 16)"));
     testing::Evaluate(b.browser.page(), QStringLiteral("document.head.insertAdjacentHTML('beforeend',"

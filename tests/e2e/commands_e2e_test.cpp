@@ -329,7 +329,8 @@ TEST(CommandsE2E, shortcutsWorkBehindTheProgramsMessageAndThePagesQuestionsButNo
     QObject::connect(&user, &QTimer::timeout, [&] {
         QWidget* open = QApplication::activePopupWidget() ? QApplication::activePopupWidget()
                                                           : QApplication::activeModalWidget();
-        if (auto* overPage = web::ViewOverlay::Over<web::PageDialog>(&r.browser()).value(0); !open && overPage)
+        if (auto* overPage = web::ViewOverlay::Over<web::PageDialog>(&r.browser()).value(0);
+            !open && overPage)
             open = overPage->focusWidget();
         if (!open)
             return;

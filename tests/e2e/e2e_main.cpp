@@ -1,9 +1,9 @@
 // The end-to-end tests drive the real browser engine in this process, with its own empty
 // configuration, data and cache folders, network and X display.
-#include "ui/TApplication.h"
-#include "testprofile.h"
 #include "hangreport.h"
 #include "isolation.h"
+#include "testprofile.h"
+#include "ui/TApplication.h"
 #ifdef OSTREL_E2E_OFFICE
 #include "office.h"
 #endif

@@ -451,7 +451,9 @@ TEST(HostileE2E, aPageOpensAtMostThreeWindowsByItselfAndEachStaysOnTheScreen)
     };
     ASSERT_TRUE(h.open(portal("/hostile/popups?n=100")));
     // The page's hundredth window is the last it asks for: every one has been answered then.
-    const auto blocked = [&] { return web::ViewOverlay::Over<web::BlockedWindowBar>(h.window->WebBrowser).value(0); };
+    const auto blocked = [&] {
+        return web::ViewOverlay::Over<web::BlockedWindowBar>(h.window->WebBrowser).value(0);
+    };
     ASSERT_TRUE(waitFor([&] { return blocked() && Hostile::textOf(blocked()).contains(u"?i=100 "); }, 20s));
     EXPECT_EQ(popups().size(), web::WebPage::kWindowsWithoutClick);
     EXPECT_TRUE(Hostile::textOf(blocked()).startsWith(u"Pop-upvenster geblokkeerd: http"))

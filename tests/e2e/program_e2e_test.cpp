@@ -643,6 +643,15 @@ struct ScreenReaderListening {
                waitFor([&] { return listener.canReadLine() && listener.readLine().startsWith("listening"); },
                        10s);
     }
+    // What the program needs to be read: this bus, and Qt's bridge on.
+    QProcessEnvironment programEnv() const
+    {
+        QProcessEnvironment program;
+        program.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")));
+        program.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        return program;
+    }
     int keysHeard() const
     {
         QFile log(heard);
@@ -671,10 +680,7 @@ TEST(ProgramE2E, theFunctionKeysAndTheMessagesEnterWorkWhileAScreenReaderListens
         GTEST_SKIP() << "needs dbus-daemon and at-spi2-core";
     ScreenReaderListening reader;
     ASSERT_TRUE(reader.start());
-    QProcessEnvironment accessible;
-    accessible.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                      reader.env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")));
-    accessible.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    const QProcessEnvironment accessible = reader.programEnv();
     ProgramAtHome program({QStringLiteral("--status"), QStringLiteral("gateway1=500"),
                            QStringLiteral("--status"), QStringLiteral("gateway2=500")},
                           accessible);
@@ -790,10 +796,7 @@ TEST(ProgramE2E, aScreenReaderFindsEveryHeaderControlAndThePageAndPressesThrough
         SCOPED_TRACE(scale);
         ScreenReaderListening reader;
         ASSERT_TRUE(reader.start());
-        QProcessEnvironment accessible;
-        accessible.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                          reader.env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")));
-        accessible.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        QProcessEnvironment accessible = reader.programEnv();
         accessible.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(scale));
         ProgramAtHome program({QStringLiteral("--start-page"), QStringLiteral("/keys")}, accessible);
         ASSERT_NE(program.window, 0u);
@@ -868,18 +871,15 @@ TEST(ProgramE2E, aScreenReaderFindsEveryHeaderControlAndThePageAndPressesThrough
 
 // A screen-reader user's morning on a page: its headings, field and table are read; what they type
 // raises the page's alert, read with its message and answered with Return, and the focus is back
-// on the field it left;
-// the download that follows says when it is in and its buttons name its file; Return on one opens it.
+// on the field it left; the download that follows says when it is in and its buttons name its
+// file; Return on one opens it.
 TEST(ProgramE2E, aScreenReaderUserReadsThePageItsAlertAndItsDownloadAndAnswersWithReturn)
 {
     if (!haveX())
         GTEST_SKIP() << "needs an X server";
     ScreenReaderListening reader;
     ASSERT_TRUE(reader.start());
-    QProcessEnvironment accessible;
-    accessible.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                      reader.env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")));
-    accessible.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    const QProcessEnvironment accessible = reader.programEnv();
     ProgramAtHome program({QStringLiteral("--start-page"), QStringLiteral("/reader")}, accessible);
     ASSERT_NE(program.window, 0u);
     const ReadAloud screenReader{reader.env};
@@ -892,8 +892,9 @@ TEST(ProgramE2E, aScreenReaderUserReadsThePageItsAlertAndItsDownloadAndAnswersWi
     const auto focused = [&](const QString& name, std::initializer_list<const char*> roles) {
         return std::any_of(tree.begin(), tree.end(), [&](const QJsonValue& o) {
             return o[u"focused"].toBool() && o[u"name"].toString() == name &&
-                   std::any_of(roles.begin(), roles.end(),
-                               [&](const char* role) { return o[u"role"].toString() == QLatin1String(role); });
+                   std::any_of(roles.begin(), roles.end(), [&](const char* role) {
+                       return o[u"role"].toString() == QLatin1String(role);
+                   });
         });
     };
     const auto until = [&](const std::function<bool()>& holds) {
@@ -908,7 +909,8 @@ TEST(ProgramE2E, aScreenReaderUserReadsThePageItsAlertAndItsDownloadAndAnswersWi
     ASSERT_TRUE(keysTo(program.window, {QStringLiteral("key"), QStringLiteral("Return")}));
     EXPECT_TRUE(until([&] {
         return !has("alert", QStringLiteral("stand-in alert"), "description") &&
-               focused(QStringLiteral("Naam"), {"text", "entry"}) && !focused(QStringLiteral("OK"), {"push button"});
+               focused(QStringLiteral("Naam"), {"text", "entry"}) &&
+               !focused(QStringLiteral("OK"), {"push button"});
     })) << "the focus is back on the field";
     EXPECT_TRUE(until([&] {
         return has("push button", QStringLiteral("Openen: big.bin")) &&
