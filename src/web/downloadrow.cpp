@@ -3,6 +3,7 @@
 #include "web/barbutton.h"
 #include "web/showntext.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -214,6 +215,8 @@ void DownloadRow::update()
             showProgress();
         break;
     }
+    // A button that goes (Annuleren once it is in) hands the focus to the row's next, not away.
+    const bool hadFocus = isAncestorOf(QApplication::focusWidget());
     const bool asking = held_ && state_ == State::Running;
     progress_->setVisible(!asking && (state_ == State::Running || state_ == State::Completed));
     status_->setVisible(!progress_->isVisibleTo(this));
@@ -223,6 +226,12 @@ void DownloadRow::update()
     open_->setVisible(state_ == State::Completed);
     folder_->setVisible(state_ == State::Completed);
     dismiss_->setVisible(state_ != State::Running);
+    if (hadFocus && !isAncestorOf(QApplication::focusWidget()))
+        for (QPushButton* button : {save_, cancel_, retry_, open_, folder_, dismiss_})
+            if (button->isVisibleTo(this)) {
+                button->setFocus(Qt::OtherFocusReason);
+                break;
+            }
     if (state_ == before)
         return;
     emit StateChanged();
