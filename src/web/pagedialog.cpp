@@ -122,7 +122,7 @@ QVBoxLayout* PageDialog::frame(const QString& heading)
 
 void PageDialog::showOver(QWidget* focus)
 {
-    focusBefore_ = QApplication::focusWidget();
+    focusBefore_ = window()->focusWidget(); // the window's, active or not
     showOnTop();
     focus->setFocus(Qt::OtherFocusReason);
     // Windows plays its alert sound; Qt's AT-SPI bridge drops the event (there the role, shown, speaks).
@@ -207,7 +207,7 @@ void PageDialog::finish(bool accepted)
     answer.input = input_ ? input_->text() : QString();
     answer.password = password_ ? password_->text() : QString();
     answer.option = option_ && option_->isChecked();
-    const bool hadFocus = isAncestorOf(QApplication::focusWidget());
+    const bool hadFocus = isAncestorOf(window()->focusWidget());
     hide();
     // Back where it was (in the page, the element that had it); a control gone since, the page.
     if (hadFocus) {
