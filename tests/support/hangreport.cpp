@@ -14,19 +14,36 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace ostrel::testing {
 
 namespace {
 
-// The GUI thread prints its own stack when asked by this signal.
-void printStack(int)
+void say(const char* text)
+{
+    [[maybe_unused]] const auto written = write(STDERR_FILENO, text, std::strlen(text));
+}
+
+void printStack(const char* title)
 {
     void* frames[64];
     const int depth = backtrace(frames, 64);
-    constexpr char kTitle[] = "stack of the GUI thread:\n";
-    [[maybe_unused]] const auto written = write(STDERR_FILENO, kTitle, sizeof kTitle - 1);
+    say(title);
     backtrace_symbols_fd(frames, depth, STDERR_FILENO);
+}
+
+// The GUI thread prints its own stack when asked by this signal.
+void printGuiStack(int)
+{
+    printStack("stack of the GUI thread:\n");
+}
+
+// A crash prints the crashing thread's stack, then takes its course.
+void printCrash(int signal)
+{
+    printStack("the test process crashed; its stack:\n");
+    std::raise(signal); // the handler was reset: as if there were none
 }
 
 // On the GUI thread: what is on the screen, modal dialogs closed.
@@ -52,7 +69,14 @@ void reportWindows()
 
 HangReport::HangReport(std::chrono::seconds after) : after_(after), gui_(pthread_self())
 {
-    std::signal(SIGUSR2, printStack);
+    void* warm[1];
+    backtrace(warm, 1); // loads what it needs now, not in a signal handler
+    std::signal(SIGUSR2, printGuiStack);
+    struct sigaction crash = {};
+    crash.sa_handler = printCrash;
+    crash.sa_flags = SA_RESETHAND;
+    for (const int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT})
+        sigaction(signal, &crash, nullptr);
     ::testing::UnitTest::GetInstance()->listeners().Append(this);
     watcher_ = std::thread([this] { watch(); });
 }
@@ -89,6 +113,7 @@ void HangReport::watch()
         if (changed_.wait_for(lock, after_, [&] { return ending_ || test_ != started; }))
             continue;
         lock.unlock();
+        say("the test runs for longer than it may\n");
         const auto answered = std::make_shared<std::atomic_bool>(false);
         QMetaObject::invokeMethod(qApp, [this, answered, started] {
             *answered = true;

@@ -1,6 +1,7 @@
 // A test that hangs says where, before the runner's timeout kills it with nothing to read: after
 // `after`, the windows open (a modal one left unanswered is the usual cause, and is then closed so
-// that the test fails rather than waits) and, if the GUI thread does not answer, its stack.
+// that the test fails rather than waits) and, if the GUI thread does not answer, its stack. A test
+// process that crashes prints the crashing thread's stack.
 #pragma once
 
 #include <gtest/gtest.h>

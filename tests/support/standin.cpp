@@ -6,7 +6,10 @@
 #include <QJsonDocument>
 #include <QThread>
 
+#include <sys/prctl.h>
+
 #include <algorithm>
+#include <csignal>
 #include <memory>
 
 namespace ostrel::testing {
@@ -28,6 +31,9 @@ StandIn::StandIn(const QStringList& extraArgs, const QStringList& leftOut)
     process_.setArguments(QStringList{QStringLiteral("--log"), dir_.filePath(QStringLiteral("requests.jsonl"))} +
                           extraArgs + roles);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // It goes with the test process, however that ends: left over, it would hold the runner's
+    // pipe (its standard error) open, and a crash would read as a timeout.
+    process_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process_.start();
     started_ = process_.waitForStarted(5000) && waitFor([this] {
                    return process_.canReadLine() && process_.readLine().startsWith("ostrel-standin ready");
