@@ -1,13 +1,12 @@
 #include "web/announcer.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
+#include "web/accessiblerole.h"
 
 namespace ostrel::web {
 
 Announcer::Announcer(QWidget* parent) : QWidget(parent)
 {
-    QAccessible::installFactory(&Announcer::accessible); // once: Qt keeps a factory once
+    SetAccessibleRole(this, QAccessible::Notification);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
     setGeometry(0, 0, 1, 1); // nothing to see: it is heard
@@ -19,12 +18,6 @@ void Announcer::Say(const QString& text)
     hide();
     setAccessibleName(text);
     show(); // comes to show: read out
-}
-
-QAccessibleInterface* Announcer::accessible(const QString&, QObject* object)
-{
-    auto* announcer = qobject_cast<Announcer*>(object);
-    return announcer ? new QAccessibleWidget(announcer, QAccessible::Notification) : nullptr;
 }
 
 } // namespace ostrel::web

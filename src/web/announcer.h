@@ -6,8 +6,6 @@
 
 #include <QWidget>
 
-class QAccessibleInterface;
-
 namespace ostrel::web {
 
 class Announcer final : public QWidget {
@@ -15,9 +13,6 @@ class Announcer final : public QWidget {
 public:
     explicit Announcer(QWidget* parent);
     void Say(const QString& text);
-
-private:
-    static QAccessibleInterface* accessible(const QString& className, QObject* object);
 };
 
 } // namespace ostrel::web

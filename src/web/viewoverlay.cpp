@@ -1,25 +1,20 @@
 #include "web/viewoverlay.h"
 
-#include <QAccessibleWidget>
+#include "web/accessiblerole.h"
+
 #include <QEvent>
 
 namespace ostrel::web {
 
 ViewOverlay::ViewOverlay(QWidget* view, QAccessible::Role role)
-    : QFrame(view->parentWidget() ? view->parentWidget() : view), view_(view), role_(role)
+    : QFrame(view->parentWidget() ? view->parentWidget() : view), view_(view)
 {
-    QAccessible::installFactory(&ViewOverlay::accessible); // once: Qt keeps a factory once
+    SetAccessibleRole(this, role);
     view->installEventFilter(this);
     connect(view, &QObject::destroyed, this, [this] {
         hide();
         deleteLater();
     });
-}
-
-QAccessibleInterface* ViewOverlay::accessible(const QString&, QObject* object)
-{
-    auto* overlay = qobject_cast<ViewOverlay*>(object);
-    return overlay ? new QAccessibleWidget(overlay, overlay->role_) : nullptr;
 }
 
 QRect ViewOverlay::viewArea() const

@@ -40,11 +40,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    static QAccessibleInterface* accessible(const QString& className, QObject* object);
     QRect viewArea() const;
 
     QPointer<QWidget> view_;
-    QAccessible::Role role_;
 };
 
 } // namespace ostrel::web
