@@ -141,8 +141,10 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
         ApplicationEvents1Message(target, event, handled);
     };
     announcer_ = new web::Announcer(this);
+    // Every page that has loaded is said, as a browser's reader says it: Qt's bridge passes the
+    // engine's document-loaded event on to no reader.
     connect(WebBrowser, &QWebEngineView::loadFinished, this, [this](bool ok) {
-        if (std::exchange(announceLoad_, false) && ok)
+        if (ok)
             announcer_->Say(WebBrowser->title() + QStringLiteral(" geladen"));
     });
     WebBrowser->SetOnDocumentComplete([this](bool topLevel, const std::string& url) {

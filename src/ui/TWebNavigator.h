@@ -139,7 +139,6 @@ private:
     HeaderKeys* headerKeys_;
     web::FindBar* findBar_ = nullptr;
     web::Announcer* announcer_;
-    bool announceLoad_ = false; // a destination of the header's is on its way: say when it is there
     web::DownloadBar* downloads_;
     app::SupportFacts facts_;                         // for the support window, as the program runs
     std::unique_ptr<host::ConnectionProbe> probeLog_; // the gateway probes, each kept in facts_

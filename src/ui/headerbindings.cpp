@@ -108,7 +108,6 @@ void TWebNavigator::runControl(Control control)
     const auto binding = std::ranges::find(kBindings, control, &Binding::control);
     if (binding == kBindings.end())
         return;
-    announceLoad_ = true;
     web::Trust::AfterQuestions(this, guarded(this, binding->click));
 }
 

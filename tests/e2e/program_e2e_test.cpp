@@ -900,7 +900,15 @@ TEST(ProgramE2E, aScreenReaderUserReadsThePageItsAlertAndItsDownloadAndAnswersWi
     const auto until = [&](const std::function<bool()>& holds) {
         return waitFor([&] { return (tree = screenReader.tree(), holds()); }, 20s);
     };
+    const auto loadedSaid = [&] {
+        return std::any_of(tree.begin(), tree.end(), [&](const QJsonValue& o) {
+            const QString name = o[u"name"].toString();
+            return o[u"role"].toString() == u"notification" && name.startsWith(u"Stand-in reader") &&
+                   name.endsWith(u" geladen");
+        });
+    };
     ASSERT_TRUE(until([&] { return has("heading", QStringLiteral("Polis")) && has("table", QString()); }));
+    EXPECT_TRUE(until(loadedSaid)) << "the page says it has loaded";
     ASSERT_TRUE(keysTo(program.window, {QStringLiteral("type"), QStringLiteral("x")})); // into the field
     EXPECT_TRUE(until([&] {
         return has("alert", QStringLiteral("stand-in alert"), "description") &&
