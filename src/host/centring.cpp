@@ -114,5 +114,39 @@ void FitFrameOnScreen(QWidget& window, const QSize& size, std::optional<QPoint> 
     new FrameWatch(window, [&window, size, place, within] { fit(window, size, place, within); });
 }
 
+class MinimumOnScreen final : public QObject {
+public:
+    MinimumOnScreen(QWidget& window, QSize smallest) : QObject(&window), window_(window), smallest_(smallest)
+    {
+        window_.installEventFilter(this);
+        apply();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Move || event->type() == QEvent::Show ||
+            event->type() == QEvent::ScreenChangeInternal)
+            apply();
+        return false;
+    }
+
+private:
+    void apply()
+    {
+        const QScreen* screen = window_.screen() ? window_.screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            window_.setMinimumSize(
+                smallest_.boundedTo(screen->availableGeometry().size().shrunkBy(FrameMargins(window_))));
+    }
+
+    QWidget& window_;
+    QSize smallest_;
+};
+
+void KeepMinimumOnScreen(QWidget& window, const QSize& smallest)
+{
+    new MinimumOnScreen(window, smallest);
+}
 
 } // namespace ostrel::host

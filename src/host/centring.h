@@ -25,6 +25,10 @@ void CentreFrameOnScreen(QWidget& window);
 // of the available area when empty).
 void FitFrameOnScreen(QWidget& window, const QSize& size, std::optional<QPoint> place = std::nullopt,
                       QRect within = {});
+// Keeps the window's least size at smallest as far as the screen's available area holds it with
+// its frame (a large scale on a small screen): the window is never made wider or higher than the
+// screen. Looked at again when the window is framed, moves, or goes to another screen.
+void KeepMinimumOnScreen(QWidget& window, const QSize& smallest);
 // The frame around the window's client area: its own once the window system has framed it, else
 // that of another window of ours that is (the same window system draws the same title bar and
 // borders); none before any is.

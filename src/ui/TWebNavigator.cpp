@@ -33,10 +33,9 @@
 namespace ostrel::ui {
 
 namespace {
-constexpr int kHeaderHeight = 97;
 const QColor kHeaderColour(44, 106, 149);
 constexpr QSize kRestoredClientSize(1259, 841);
-// The smallest window keeps the whole header: the panel never gets narrower than its design width.
+// The smallest window keeps the whole header in one row, where the screen holds it.
 constexpr QSize kMinimumClientSize(kDesignPanelWidth, 761);
 constexpr int kWindowFontHeight = 14;
 
@@ -94,7 +93,6 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
     profile.KeepStoredDataOnlyOf(insurerOrigins()); // before the first page
     setWindowTitle(QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
     setFont(HeaderFont(kWindowFontHeight));
-    PnlMenu->setFixedHeight(kHeaderHeight);
     WebBrowser->setFocusPolicy(Qt::ClickFocus); // out of the Tab chain; the page handles Tab itself
 
     auto* layout = new QVBoxLayout(this);
@@ -107,9 +105,8 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
     new CloseQuestion(this, [this] { return downloads_->MayQuit(); }); // downloads still coming in
     new KeepMaximised(this);
 
-    setMinimumSize(kMinimumClientSize);
-    resize(kRestoredClientSize);
-    host::CentreFrameOnScreen(*this);
+    host::KeepMinimumOnScreen(*this, kMinimumClientSize);
+    host::FitFrameOnScreen(*this, kRestoredClientSize);
 
     bindHeader();
     PnlMenu->setAccessibleName(QStringLiteral("Bestemmingen"));

@@ -30,6 +30,10 @@ void ScaledPicture::Draw(QPainter& painter, QPoint at, qreal devicePixelRatio) c
 
 bool StandsBefore(const QWidget* a, const QWidget* b)
 {
+    // The logo reaches above its row's top: a control's row is where its middle is.
+    const auto row = [](const QWidget* w) { return (w->y() + w->height() / 2) / kHeaderRowHeight; };
+    if (row(a) != row(b))
+        return row(a) < row(b);
     return a->x() / 3 != b->x() / 3 ? a->x() < b->x() : a->y() < b->y();
 }
 

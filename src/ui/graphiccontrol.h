@@ -67,8 +67,12 @@ struct ScaledPicture {
     void Draw(QPainter& painter, QPoint at, qreal devicePixelRatio) const;
 };
 
-// The order the header's controls stand in: column by column from the left, each from the top (a
-// column's small buttons stand a pixel apart). The keyboard and a screen reader go through them so.
+// The height of a row of the header: a narrow panel takes more than one.
+inline constexpr int kHeaderRowHeight = 97;
+
+// The order the header's controls stand in: row by row, in a row column by column from the left,
+// each from the top (a column's small buttons stand a pixel apart). The keyboard and a screen
+// reader go through them so.
 bool StandsBefore(const QWidget* a, const QWidget* b);
 
 // "MS Sans Serif" where it exists, else a sans-serif face of about its width, at a pixel height.

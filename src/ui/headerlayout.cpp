@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 
 namespace ostrel::ui {
@@ -182,8 +183,11 @@ const std::span<const CompactStep> kCompactLayout{kCompact};
 Header::Header(QWidget* panel, host::Shell& shell) : QObject(panel), panel_(panel)
 {
     InstallAccessibility(); // before a control is named: naming one makes its interface
-    for (const ControlLayout& row : kHeaderLayout)
+    for (const ControlLayout& row : kHeaderLayout) {
         widgets_[IndexOf(row.control)] = create(row, panel, shell);
+        lefts_[IndexOf(row.control)] = row.left;
+    }
+    panel->setFixedHeight(kHeaderRowHeight);
 
     // The web address and the e-mail address are the organisation's, compiled in.
     auto* url = Get<TRzURLLabel>(Control::LblUrl);
@@ -216,40 +220,81 @@ TGraphicControl* Header::Widget(Control control) const
     return widgets_[IndexOf(control)];
 }
 
-// A right-anchored control keeps its design distance to the panel's right edge. The labels size
-// themselves to their texts; their design widths fix where they stand.
-void Header::anchorTo(int panelWidth)
+namespace {
+
+constexpr int kTextColumnsLeft = 552; // bvl2, the divider before the text buttons
+
+Header::Group groupOf(const ControlLayout& row)
 {
-    for (const ControlLayout& row : kHeaderLayout)
-        if (row.anchor == Anchor::Right) {
-            TGraphicControl* widget = Widget(row.control);
-            widget->move(panelWidth - (kDesignPanelWidth - row.left), widget->y());
-        }
+    if (row.anchor == Anchor::Right)
+        return Header::Contact;
+    return row.left < kTextColumnsLeft ? Header::LargeButtons : Header::TextColumns;
+}
+
+} // namespace
+
+// Where each group reaches in one row at the design width; a control the compact layout hid takes
+// no room.
+auto Header::extents() const -> std::array<Extent, kGroups>
+{
+    std::array<Extent, kGroups> groups;
+    for (const ControlLayout& row : kHeaderLayout) {
+        if (Widget(row.control)->isHidden() && row.visible)
+            continue;
+        Extent& group = groups[groupOf(row)];
+        group.left = std::min(group.left, lefts_[IndexOf(row.control)]);
+        group.right = std::max(group.right, lefts_[IndexOf(row.control)] + row.width);
+    }
+    return groups;
+}
+
+// A group stays on the row of the one before it while it fits beside it; the right-anchored group
+// keeps its design distance to the panel's right edge on whichever row it stands. The labels size
+// themselves to their texts; their design widths fix where they stand.
+void Header::layOut(int panelWidth)
+{
+    const std::array<Extent, kGroups> groups = extents();
+    std::array<int, kGroups> rowOf{}, shift{};
+    shift[Contact] = panelWidth - kDesignPanelWidth;
+    if (groups[TextColumns].right > panelWidth) {
+        rowOf[TextColumns] = 1;
+        shift[TextColumns] = groups[LargeButtons].left - groups[TextColumns].left;
+    }
+    const int columnsEnd = groups[TextColumns].right + shift[TextColumns];
+    rowOf[Contact] = rowOf[TextColumns] + (columnsEnd > groups[Contact].left + shift[Contact] ? 1 : 0);
+
+    for (const ControlLayout& row : kHeaderLayout) {
+        const Group group = groupOf(row);
+        Widget(row.control)
+            ->move(lefts_[IndexOf(row.control)] + shift[group], row.top + rowOf[group] * kHeaderRowHeight);
+    }
+    panel_->setFixedHeight((rowOf[Contact] + 1) * kHeaderRowHeight);
 }
 
 bool Header::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == panel_ && event->type() == QEvent::Resize)
-        anchorTo(panel_->width());
+        layOut(panel_->width());
     return false;
 }
 
 void Header::ApplyCompactLayout()
 {
     for (const CompactStep& step : kCompactLayout) {
-        TGraphicControl* control = Widget(step.control);
+        int& left = lefts_[IndexOf(step.control)];
         switch (step.op) {
         case CompactStep::Hide:
-            control->hide();
+            Widget(step.control)->hide();
             break;
         case CompactStep::MoveBy:
-            control->move(control->x() + step.value, control->y());
+            left += step.value;
             break;
         case CompactStep::PlaceAt:
-            control->move(step.value, control->y());
+            left = step.value;
             break;
         }
     }
+    layOut(panel_->width());
 }
 
 } // namespace ostrel::ui

@@ -38,7 +38,8 @@ struct ControlLayout {
 };
 
 // The header at the design panel width; right-anchored controls keep their distance to the
-// panel's right edge from there.
+// panel's right edge from there. A panel too narrow for one row (a large scale on a small screen)
+// takes a row more for a group of controls that no longer fits beside the ones before it.
 inline constexpr int kDesignPanelWidth = 1259;
 extern const std::span<const ControlLayout> kHeaderLayout;
 
@@ -70,15 +71,24 @@ public:
     // Applying it twice moves the moved controls twice: moves are relative, placements absolute.
     void ApplyCompactLayout();
 
+    // The header's groups, left to right: the large buttons, the columns of text buttons from the
+    // divider before them, and the right-anchored logo and contact block.
+    enum Group { LargeButtons, TextColumns, Contact, kGroups };
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void anchorTo(int panelWidth);
+    struct Extent {
+        int left = kDesignPanelWidth, right = 0;
+    };
+    std::array<Extent, kGroups> extents() const;
+    void layOut(int panelWidth);
     void loadPictures();
 
     QWidget* panel_;
     std::array<TGraphicControl*, kControlCount> widgets_{};
+    std::array<int, kControlCount> lefts_{}; // in one row at the design width, compact layout applied
 };
 
 } // namespace ostrel::ui

@@ -820,8 +820,12 @@ TEST(ProgramE2E, aScreenReaderFindsEveryHeaderControlAndThePageAndPressesThrough
         const QRect panel = ReadAloud::extents(find("tool bar", QStringLiteral("Bestemmingen")));
         ASSERT_FALSE(frame.isEmpty());
         ASSERT_TRUE(panel.isValid());
-        EXPECT_EQ(panel.height(), qRound(97 * scale));
         const int panelWidth = qRound(panel.width() / scale);
+        // On a screen too narrow for the header's one row, the logo and contact block take a second.
+        const bool twoRows = panelWidth < 1259;
+        EXPECT_EQ(panel.height(), qRound(97 * scale * (twoRows ? 2 : 1)));
+        const QRect screen(0, 0, 1920, 1080);
+        EXPECT_TRUE(screen.contains(ReadAloud::extents(frame))) << "the window is on the screen";
         qsizetype previous = -1;
         for (const Row& row : rows) {
             const QString role = QLatin1String(row.role);
@@ -847,7 +851,9 @@ TEST(ProgramE2E, aScreenReaderFindsEveryHeaderControlAndThePageAndPressesThrough
                 << what;
             const QRect at = ReadAloud::extents(object);
             EXPECT_NEAR(at.x() - panel.x(), left * scale, 1) << what;
-            EXPECT_NEAR(at.y() - panel.y(), row.top * scale, 1) << what;
+            EXPECT_NEAR(at.y() - panel.y(), (row.top + (twoRows && row.right ? 97 : 0)) * scale, 1) << what;
+            EXPECT_TRUE(screen.contains(at.intersected(panel)))
+                << what << " is on the screen"; // the logo's top is cut
             if (row.width) { // the texts size themselves
                 EXPECT_NEAR(at.width(), row.width * scale, 1) << what;
                 EXPECT_NEAR(at.height(), row.height * scale, 1) << what;

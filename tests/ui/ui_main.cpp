@@ -2,6 +2,7 @@
 #include "ui/TApplication.h"
 #include "testprofile.h"
 
+#include <QTemporaryFile>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -11,7 +12,14 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     if (::testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A screen that holds the design's window at every scale the tests take (2 at most).
+    QTemporaryFile screens;
+    if (!screens.open() ||
+        screens.write(R"({"screens": [{"name": "tests", "x": 0, "y": 0, "width": 2560, "height": 1600}]})") <
+            0)
+        return 1;
+    screens.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1"); // the window holds a browser view, even unused
     ostrel::ui::PrepareApplication();
     ostrel::ui::TApplication application(argc, argv);
