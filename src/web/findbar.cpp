@@ -57,7 +57,9 @@ FindBar::FindBar(QWidget* parent, QWebEngineView* view)
 void FindBar::Open()
 {
     show();
-    text_->setFocus(Qt::ShortcutFocusReason);
+    // Not a shortcut reason: with one the field selects its text while taking the focus, and the
+    // caret event that makes reaches a screen reader before the focus, which it then leaves unsaid.
+    text_->setFocus(Qt::OtherFocusReason);
     text_->selectAll();
     if (!text_->text().isEmpty())
         find(false);

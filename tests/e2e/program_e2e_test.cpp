@@ -745,6 +745,18 @@ struct ReadAloud {
                                  {QStringLiteral(OSTREL_ATSPI_TREE), QStringLiteral("press"),
                                   QStringLiteral("ostrel-web"), name}) == 0;
     }
+    // Focus and caret events as a reader gets them, from when this returns until the process ends.
+    std::unique_ptr<QProcess> listen() const
+    {
+        auto events = std::make_unique<QProcess>();
+        events->setProcessEnvironment(env);
+        events->start(
+            QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral(OSTREL_ATSPI_TREE), QStringLiteral("events"), QStringLiteral("ostrel-web")});
+        waitFor([&] { return events->canReadLine(); }, 20s);
+        events->readLine(); // "listening"
+        return events;
+    }
     static QRect extents(const QJsonObject& object)
     {
         const QJsonArray e = object[u"extents"].toArray();
@@ -915,6 +927,24 @@ TEST(ProgramE2E, aScreenReaderUserReadsThePageItsAlertAndItsDownloadAndAnswersWi
     };
     ASSERT_TRUE(until([&] { return has("heading", QStringLiteral("Polis")) && has("table", QString()); }));
     EXPECT_TRUE(until(loadedSaid)) << "the page says it has loaded";
+    // The find bar's field, made at the first Ctrl+F, is heard taking the focus: a caret event
+    // before that makes a reader leave the focus unsaid.
+    const std::unique_ptr<QProcess> events = screenReader.listen();
+    ASSERT_TRUE(keysTo(program.window, {QStringLiteral("key"), QStringLiteral("ctrl+f")}));
+    QList<QJsonObject> heard;
+    const auto findField = [](const QJsonObject& e) { return e[u"name"].toString() == u"Zoeken:"; };
+    EXPECT_TRUE(waitFor(
+        [&] {
+            while (events->canReadLine())
+                heard.append(QJsonDocument::fromJson(events->readLine()).object());
+            return std::any_of(heard.begin(), heard.end(), findField);
+        },
+        20s));
+    const auto first = std::find_if(heard.begin(), heard.end(), findField);
+    EXPECT_TRUE(first != heard.end() && (*first)[u"event"].toString().startsWith(u"focus"))
+        << "heard first: "
+        << (first == heard.end() ? "nothing" : first->value(u"event").toString().toStdString());
+    ASSERT_TRUE(keysTo(program.window, {QStringLiteral("key"), QStringLiteral("Escape")}));
     ASSERT_TRUE(keysTo(program.window, {QStringLiteral("type"), QStringLiteral("x")})); // into the field
     EXPECT_TRUE(until([&] {
         return has("alert", QStringLiteral("stand-in alert"), "description") &&
