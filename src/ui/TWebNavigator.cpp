@@ -111,8 +111,7 @@ TWebNavigator::TWebNavigator(host::Services& services, web::BrowserProfile& prof
     bindHeader();
     PnlMenu->setAccessibleName(QStringLiteral("Bestemmingen"));
     headerKeys_ = new HeaderKeys(*header_, PnlMenu);
-    // Back to the element of the page that had the focus: a Tab reason would start the page over.
-    headerKeys_->OnLeave = [this] { WebBrowser->setFocus(Qt::OtherFocusReason); };
+    headerKeys_->OnLeave = [this] { web::GiveFocusBack(WebBrowser); };
     keys_ = std::make_unique<WindowKeys>(WindowKeys::Parts{
         .window = this,
         .browser = WebBrowser,

@@ -1,5 +1,6 @@
 #include "ui/windowkeys.h"
 
+#include "web/announcer.h"
 #include "web/findbar.h"
 #include "web/pagedialog.h"
 #include "web/trust.h"
@@ -244,7 +245,7 @@ void WindowKeys::nextPane(QObject* from, bool backwards)
     const qsizetype panes = 2 + bars.size();
     const qsizetype next = (at + (backwards ? panes - 1 : 1)) % panes;
     if (next == 0)
-        parts_.browser->setFocus(Qt::OtherFocusReason); // where it was in the page
+        web::GiveFocusBack(parts_.browser); // where it was in the page
     else if (next == 1)
         parts_.enterHeader(backwards);
     else

@@ -15,4 +15,9 @@ public:
     void Say(const QString& text);
 };
 
+// Gives the focus back to a widget, in the page the element that had it, and makes a reader hear
+// where it went: the engine tells of its view taking the focus but not always of the page's
+// element (after its own alert, after a find it tells of the document instead).
+void GiveFocusBack(QWidget* widget);
+
 } // namespace ostrel::web

@@ -1,5 +1,7 @@
 #include "web/findbar.h"
 
+#include "web/announcer.h"
+
 #include <QAccessible>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -70,7 +72,7 @@ void FindBar::Close()
     view_->page()->findText(QString()); // no text: the highlights go
     matches_->clear();
     hide();
-    view_->setFocus(Qt::OtherFocusReason);
+    GiveFocusBack(view_);
 }
 
 QString FindBar::Matches() const

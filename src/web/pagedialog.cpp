@@ -1,5 +1,7 @@
 #include "web/pagedialog.h"
 
+#include "web/announcer.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
@@ -212,9 +214,9 @@ void PageDialog::finish(bool accepted)
     // Back where it was (in the page, the element that had it); a control gone since, the page.
     if (hadFocus) {
         if (focusBefore_ && focusBefore_->isVisible() && !isAncestorOf(focusBefore_))
-            focusBefore_->setFocus(Qt::OtherFocusReason);
+            GiveFocusBack(focusBefore_);
         else if (view() && view()->isVisible())
-            view()->setFocus(Qt::OtherFocusReason);
+            GiveFocusBack(view());
     }
     deleteLater();
     emit Answered(answer);

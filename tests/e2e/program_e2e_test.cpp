@@ -932,14 +932,17 @@ TEST(ProgramE2E, aScreenReaderUserReadsThePageItsAlertAndItsDownloadAndAnswersWi
     const std::unique_ptr<QProcess> events = screenReader.listen();
     ASSERT_TRUE(keysTo(program.window, {QStringLiteral("key"), QStringLiteral("ctrl+f")}));
     QList<QJsonObject> heard;
+    const auto hears = [&](const std::function<bool(const QJsonObject&)>& event) {
+        return waitFor(
+            [&] {
+                while (events->canReadLine())
+                    heard.append(QJsonDocument::fromJson(events->readLine()).object());
+                return std::any_of(heard.begin(), heard.end(), event);
+            },
+            20s);
+    };
     const auto findField = [](const QJsonObject& e) { return e[u"name"].toString() == u"Zoeken:"; };
-    EXPECT_TRUE(waitFor(
-        [&] {
-            while (events->canReadLine())
-                heard.append(QJsonDocument::fromJson(events->readLine()).object());
-            return std::any_of(heard.begin(), heard.end(), findField);
-        },
-        20s));
+    EXPECT_TRUE(hears(findField));
     const auto first = std::find_if(heard.begin(), heard.end(), findField);
     EXPECT_TRUE(first != heard.end() && (*first)[u"event"].toString().startsWith(u"focus"))
         << "heard first: "
@@ -950,7 +953,15 @@ TEST(ProgramE2E, aScreenReaderUserReadsThePageItsAlertAndItsDownloadAndAnswersWi
         return has("alert", QStringLiteral("stand-in alert"), "description") &&
                focused(QStringLiteral("OK"), {"push button"});
     }));
+    const auto focusOn = [](const char16_t* name) {
+        return [name](const QJsonObject& e) {
+            return e[u"event"].toString().startsWith(u"focus") && e[u"name"].toString() == name;
+        };
+    };
+    EXPECT_TRUE(hears(focusOn(u"OK")));
+    heard.clear(); // what was heard before the answer
     ASSERT_TRUE(keysTo(program.window, {QStringLiteral("key"), QStringLiteral("Return")}));
+    EXPECT_TRUE(hears(focusOn(u"Naam"))) << "a reader hears the field the focus is back on";
     EXPECT_TRUE(until([&] {
         return !has("alert", QStringLiteral("stand-in alert"), "description") &&
                focused(QStringLiteral("Naam"), {"text", "entry"}) &&
