@@ -297,11 +297,15 @@ void WebPage::installPageScripts()
                      .arg(token));
     // The engine draws the keyboard's focus ring in its default orange (2.4:1 on white); this is
     // the near-black of the browsers (19:1, with the engine's own white edge on dark pages), at
-    // no weight at all: any rule of the page's own about the outline wins.
+    // no weight at all: any rule of the page's own about the outline wins. In forced colours
+    // (--force-high-contrast) the engine makes every ring its light highlight colour, 1.5:1 on the
+    // white it makes the page: there the ring is the text's colour, whatever the page says.
     insertScript(
         QStringLiteral("ostrel-focus-ring"), true,
         QStringLiteral("(function () { var s = new CSSStyleSheet();"
-                       " s.replaceSync(':where(:focus-visible) { outline-color: #101010 }');"
+                       " s.replaceSync(':where(:focus-visible) { outline-color: #101010 }"
+                       " @media (forced-colors: active) {"
+                       " :focus-visible { outline-color: CanvasText !important } }');"
                        " document.adoptedStyleSheets = document.adoptedStyleSheets.concat([s]); })();"));
 }
 
