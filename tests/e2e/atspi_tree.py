@@ -4,10 +4,7 @@ DBUS_SESSION_BUS_ADDRESS.
     atspi_tree.py tree APP          one JSON object a line for each accessible object of the
                                     application named APP: role, name, description, actions,
                                     extents on the screen, showing
-    atspi_tree.py press APP NAME    runs the "Press" action of the first showing object so named
-    atspi_tree.py events APP        until ended, one JSON object a line for each focus and caret
-                                    event of APP, in the order a screen reader gets them: event,
-                                    role, name; "listening" first, once registered"""
+    atspi_tree.py press APP NAME    runs the "Press" action of the first showing object so named"""
 import json
 import sys
 
@@ -74,14 +71,3 @@ elif sys.argv[1] == "press":
         except GLib.GError:
             pass  # gone meanwhile
     sys.exit("nothing to press called " + sys.argv[3])
-elif sys.argv[1] == "events":
-    def heard(event):
-        try:
-            if event.host_application.name == sys.argv[2]:
-                print(json.dumps({"event": event.type, "role": event.source.getRoleName(),
-                                  "name": event.source.name}), flush=True)
-        except GLib.GError:
-            pass  # gone meanwhile
-    pyatspi.Registry.registerEventListener(heard, "focus:", "object:text-caret-moved")
-    print("listening", flush=True)
-    pyatspi.Registry.start()
