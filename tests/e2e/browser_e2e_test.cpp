@@ -114,16 +114,15 @@ TEST(BrowserE2E, theFocusRingStandsOutUnlessThePageSaysOtherwise)
                    ? QColor(Qt::white)
                    : QColor(parts.value(0).toInt(), parts.value(1).toInt(), parts.value(2).toInt());
     };
-    const auto contrast = [](const QColor& a, const QColor& b) {
-        const auto luminance = [](const QColor& c) {
-            const auto linear = [](double v) {
-                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-            };
-            return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-        };
-        const double one = luminance(a), other = luminance(b);
-        const auto [dark, light] = std::minmax(one, other);
-        return (light + 0.05) / (dark + 0.05);
+    const auto luminance = [](const QColor& c) { // relative, as the contrast ratio takes it
+        double sum = 0;
+        for (const auto& [v, weight] :
+             {std::pair{c.redF(), 0.2126}, {c.greenF(), 0.7152}, {c.blueF(), 0.0722}})
+            sum += weight * (v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+        return sum;
+    };
+    const auto contrast = [&](const QColor& a, const QColor& b) {
+        return (std::max(luminance(a), luminance(b)) + 0.05) / (std::min(luminance(a), luminance(b)) + 0.05);
     };
     const char* ring = "getComputedStyle(document.activeElement).outlineColor";
     const QColor drawn = colour(ring);
