@@ -2,9 +2,9 @@
 """A screen reader's ears, for the tests: on the session bus of DBUS_SESSION_BUS_ADDRESS, listens to
 every key through AT-SPI as a screen reader does (consuming none) and to the applications' focus
 events (Qt hands its keys to the registry only while some technology listens to events). Writes
-"listening" once registered, then one line per key it heard to the file given, and one JSON object
-a line per focus and caret event, in the order a screen reader gets them, to the second.
-    atspi_listener.py LOG EVENTS"""
+"listening" once registered, then one line per key it heard to the file given, and, when a second
+is given, one JSON object a line per focus and caret event to it, in the order a reader gets them.
+    atspi_listener.py LOG [EVENTS]"""
 import json
 import sys
 
@@ -12,7 +12,6 @@ import pyatspi
 from gi.repository import GLib
 
 log = open(sys.argv[1], "a", buffering=1)
-events = open(sys.argv[2], "a", buffering=1)
 
 
 def heard(event):
@@ -30,7 +29,9 @@ def told(event):
 
 
 pyatspi.Registry.registerEventListener(lambda event: None, "object:state-changed:focused")
-pyatspi.Registry.registerEventListener(told, "focus:", "object:text-caret-moved")
+if len(sys.argv) > 2:
+    events = open(sys.argv[2], "a", buffering=1)
+    pyatspi.Registry.registerEventListener(told, "focus:", "object:text-caret-moved")
 pyatspi.Registry.registerKeystrokeListener(
     heard, mask=pyatspi.allModifiers(), kind=(pyatspi.KEY_PRESSED_EVENT, pyatspi.KEY_RELEASED_EVENT),
     synchronous=True, preemptive=True)
