@@ -3,6 +3,7 @@
 #include "app/errorbox.h"
 #include "base/version.h"
 #include "host/keyboard.h"
+#include "ui/graphiccontrol.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -102,7 +103,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     for (QDirIterator it(QStringLiteral(":/assets/icons/hicolor"), {QStringLiteral("ostrel-web.png")},
                          QDir::Files, QDirIterator::Subdirectories);
          it.hasNext();)
-        icon.addFile(it.next());
+        icon.addPixmap(QPixmap::fromImage(ReadPicture(it.next(), "png")));
     setWindowIcon(icon);
 }
 

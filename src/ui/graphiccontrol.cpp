@@ -1,6 +1,7 @@
 #include "ui/graphiccontrol.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -35,6 +36,13 @@ bool StandsBefore(const QWidget* a, const QWidget* b)
     if (row(a) != row(b))
         return row(a) < row(b);
     return a->x() / 3 != b->x() / 3 ? a->x() < b->x() : a->y() < b->y();
+}
+
+QImage ReadPicture(const QString& path, const char* format)
+{
+    QImageReader reader(path, format);
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
 }
 
 QFont HeaderFont(int pixelHeight)

@@ -42,6 +42,10 @@ private:
     bool leftPressed_ = false;
 };
 
+// One of our pictures, read as the format named: Qt reads a picture of no named format, or of a
+// named one, by asking every image plugin what it is first, which loads them all (3 libraries).
+QImage ReadPicture(const QString& path, const char* format);
+
 // A header picture as designed, and the same picture drawn at twice the size for screens scaled
 // above 100 %; the header's pixels are those of the first.
 struct ScaledPicture {

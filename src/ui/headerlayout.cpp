@@ -90,7 +90,7 @@ QString qs(std::string_view text)
 
 QImage resourceImage(std::string_view name, const char* suffix)
 {
-    return QImage(QStringLiteral(":/assets/") + qs(name) + QLatin1String(suffix));
+    return ReadPicture(QStringLiteral(":/assets/") + qs(name) + QLatin1String(suffix), "bmp");
 }
 
 QPixmap logo(const QString& name)
