@@ -13,6 +13,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.ostrel.nl")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON) # the debugging symbols stay in the build (13 MB of the program's 14)
 # Not linked, yet needed: the engine's renderer process, the X11 platform plugin, the opener of
-# URLs and files (xdg-open), and Qt's Dutch for its own dialogs.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin, qt6-qpa-plugins, xdg-utils, qt6-translations-l10n")
+# URLs and files (xdg-open), Qt's Dutch for its own dialogs, and libcurl, loaded for the first probe
+# (named libcurl4t64 from Debian 13 on).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6webenginecore6-bin, qt6-qpa-plugins, xdg-utils, qt6-translations-l10n, libcurl4 | libcurl4t64")
 include(CPack)

@@ -4,12 +4,13 @@
 #include "host/proxies.h"
 #include "host/proxysetting.h"
 
+#include <QLibrary>
 #include <QUrl>
 
 #include <curl/curl.h>
 
 #include <memory>
-#include <mutex>
+#include <type_traits>
 #include <utility>
 
 namespace ostrel::host {
@@ -21,18 +22,54 @@ constexpr long kConnectTimeoutMs = 5000;
 constexpr long kTransferTimeoutMs = 10000;
 constexpr long kMaxRedirects = 10;
 
+// libcurl, and the TLS, LDAP, SSH and name libraries it brings (some twenty, 4 MB, and 10 ms of
+// symbol lookups), come when the first probe runs, not with the program.
+struct Curl {
+    decltype(&curl_easy_init) easy_init = nullptr;
+    decltype(&curl_easy_setopt) easy_setopt = nullptr;
+    decltype(&curl_easy_perform) easy_perform = nullptr;
+    decltype(&curl_easy_getinfo) easy_getinfo = nullptr;
+    decltype(&curl_easy_strerror) easy_strerror = nullptr;
+    decltype(&curl_easy_cleanup) easy_cleanup = nullptr;
+};
+
+// Loaded once, from whichever thread asks first; null when libcurl cannot be loaded. Its global
+// state is never torn down: probes may run until the process exits, and curl_global_cleanup would
+// race with any that are still going.
+const Curl* LoadCurl()
+{
+    static const Curl curl = [] {
+        QLibrary library(QStringLiteral("curl"), 4);
+        const auto resolve = [&library](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(name));
+            return function != nullptr;
+        };
+        Curl found;
+        decltype(&curl_global_init) globalInit = nullptr;
+        if (!resolve(globalInit, "curl_global_init") || !resolve(found.easy_init, "curl_easy_init") ||
+            !resolve(found.easy_setopt, "curl_easy_setopt") || !resolve(found.easy_perform, "curl_easy_perform") ||
+            !resolve(found.easy_getinfo, "curl_easy_getinfo") ||
+            !resolve(found.easy_strerror, "curl_easy_strerror") ||
+            !resolve(found.easy_cleanup, "curl_easy_cleanup")) {
+            qCWarning(lcFailures, "libcurl: %s", qPrintable(library.errorString()));
+            return Curl{};
+        }
+        globalInit(CURL_GLOBAL_DEFAULT);
+        return found;
+    }();
+    return curl.easy_init ? &curl : nullptr;
+}
+
+// Only once LoadCurl has given it.
+const Curl& Lib()
+{
+    return *LoadCurl();
+}
+
 struct EasyCleanup {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    void operator()(CURL* handle) const { Lib().easy_cleanup(handle); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
-
-// The global state is never torn down: probes may run until the process exits, and
-// curl_global_cleanup would race with any that are still going.
-void InitCurlOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 struct Transfer {
     CURL* handle = nullptr;
@@ -56,7 +93,7 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user)
     if (!IsEndOfHeaders(data, length))
         return length;
     long status = 0;
-    curl_easy_getinfo(transfer->handle, CURLINFO_RESPONSE_CODE, &status);
+    Lib().easy_getinfo(transfer->handle, CURLINFO_RESPONSE_CODE, &status);
     // An interim 1xx is followed by the real answer, and a 3xx may be a redirect curl is about to
     // follow: in both cases the status that matters is still to come. A 3xx that turns out to be
     // final is caught by OnBody, or ends the transfer normally when it has no body. So may a 407
@@ -85,22 +122,23 @@ CurlProbe::CurlProbe(std::string agent, Proxies& proxies) : agent_(std::move(age
 
 int CurlProbe::Probe(const std::string& url)
 {
-    InitCurlOnce();
-    EasyHandle easy(curl_easy_init());
+    if (!LoadCurl())
+        return kProbeNoResponse;
+    EasyHandle easy(Lib().easy_init());
     if (!easy)
         return kProbeNoResponse;
     CURL* handle = easy.get();
     Transfer transfer{handle};
 
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, agent_.c_str());
+    Lib().easy_setopt(handle, CURLOPT_URL, url.c_str());
+    Lib().easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    Lib().easy_setopt(handle, CURLOPT_USERAGENT, agent_.c_str());
     // Only web addresses are probed; a redirect must not lead curl to a file:// or ftp:// answer
     // whose "status" means something else.
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
+    Lib().easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    Lib().easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    Lib().easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    Lib().easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
     // The engine's way: the session's proxy setting for this address (its script run where one
     // decides), loopback direct, and nothing of curl's own reading of the environment
     // (CURLOPT_NOPROXY "" turns off its no_proxy). A proxy that asks for a login gets the one the
@@ -109,45 +147,45 @@ int CurlProbe::Probe(const std::string& url)
     const ProxyRoute route = proxies_.Route(QUrl(QString::fromStdString(url)));
     const std::string proxy =
         route.direct() ? std::string() : route.address(ProxyRoute::Reader::Curl).toStdString();
-    curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str());
-    curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
+    Lib().easy_setopt(handle, CURLOPT_PROXY, proxy.c_str());
+    Lib().easy_setopt(handle, CURLOPT_NOPROXY, "");
     std::string proxyUser, proxyPassword;
     const auto login = proxies_.LoginFor(route);
     if (login) {
         proxyUser = login->user.toStdString();
         proxyPassword = login->password.toStdString();
-        curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, proxyUser.c_str());
-        curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, proxyPassword.c_str());
-        curl_easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+        Lib().easy_setopt(handle, CURLOPT_PROXYUSERNAME, proxyUser.c_str());
+        Lib().easy_setopt(handle, CURLOPT_PROXYPASSWORD, proxyPassword.c_str());
+        Lib().easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
     } else if (!route.direct()) {
-        curl_easy_setopt(handle, CURLOPT_PROXYUSERPWD, ":");
+        Lib().easy_setopt(handle, CURLOPT_PROXYUSERPWD, ":");
         // ONLY: a ticket is asked for and sent once the proxy wants it, not on the first request.
-        curl_easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_ONLY);
+        Lib().easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_ONLY);
     }
     transfer.proxyLogin = !route.direct();
     // Through a proxy tunnel the proxy's own "200 Connection established" must not pass for the
     // gateway's answer in OnHeaderLine.
-    curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, kTransferTimeoutMs);
+    Lib().easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    Lib().easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    Lib().easy_setopt(handle, CURLOPT_TIMEOUT_MS, kTransferTimeoutMs);
     // Timeouts by signal would hit whichever of Qt's threads the signal lands on.
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    Lib().easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     // The defaults would print a progress meter or the body on the program's own stdout.
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
-    curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
-    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &OnHeaderLine);
-    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &OnBody);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    Lib().easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
+    Lib().easy_setopt(handle, CURLOPT_VERBOSE, 0L);
+    Lib().easy_setopt(handle, CURLOPT_HEADERFUNCTION, &OnHeaderLine);
+    Lib().easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
+    Lib().easy_setopt(handle, CURLOPT_WRITEFUNCTION, &OnBody);
+    Lib().easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
 
-    const CURLcode result = curl_easy_perform(handle);
+    const CURLcode result = Lib().easy_perform(handle);
     const bool answered = result == CURLE_OK || (result == CURLE_WRITE_ERROR && transfer.stoppedAtStatus);
     if (!answered) {
-        qCWarning(lcFailures, "no answer from %s: %s", url.c_str(), curl_easy_strerror(result));
+        qCWarning(lcFailures, "no answer from %s: %s", url.c_str(), Lib().easy_strerror(result));
         return kProbeNoResponse;
     }
     long status = 0;
-    if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK)
+    if (Lib().easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK)
         return kProbeStatusUnreadable;
     if (transfer.proxyAsked && status != 407) // the proxy asked for a login, and took it
         proxies_.NoteLogin(route.host, login ? ProxyLoginKind::Password : ProxyLoginKind::Kerberos);
@@ -175,29 +213,30 @@ size_t KeepScript(char* data, size_t size, size_t count, void* user)
 
 std::optional<QByteArray> FetchProxyScript(const QUrl& url)
 {
-    InitCurlOnce();
-    EasyHandle easy(curl_easy_init());
+    if (!LoadCurl())
+        return std::nullopt;
+    EasyHandle easy(Lib().easy_init());
     if (!easy)
         return std::nullopt;
     CURL* handle = easy.get();
     QByteArray script;
     const QByteArray address = url.toEncoded();
-    curl_easy_setopt(handle, CURLOPT_URL, address.constData());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https,file");
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(handle, CURLOPT_PROXY, ""); // a proxy's script is fetched directly
-    curl_easy_setopt(handle, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, kTransferTimeoutMs);
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &KeepScript);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &script);
-    if (const CURLcode result = curl_easy_perform(handle); result != CURLE_OK) {
-        qCWarning(lcFailures, "no proxy script from %s: %s", address.constData(), curl_easy_strerror(result));
+    Lib().easy_setopt(handle, CURLOPT_URL, address.constData());
+    Lib().easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https,file");
+    Lib().easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    Lib().easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    Lib().easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
+    Lib().easy_setopt(handle, CURLOPT_PROXY, ""); // a proxy's script is fetched directly
+    Lib().easy_setopt(handle, CURLOPT_NOPROXY, "*");
+    Lib().easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
+    Lib().easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    Lib().easy_setopt(handle, CURLOPT_TIMEOUT_MS, kTransferTimeoutMs);
+    Lib().easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    Lib().easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
+    Lib().easy_setopt(handle, CURLOPT_WRITEFUNCTION, &KeepScript);
+    Lib().easy_setopt(handle, CURLOPT_WRITEDATA, &script);
+    if (const CURLcode result = Lib().easy_perform(handle); result != CURLE_OK) {
+        qCWarning(lcFailures, "no proxy script from %s: %s", address.constData(), Lib().easy_strerror(result));
         return std::nullopt;
     }
     return script;
