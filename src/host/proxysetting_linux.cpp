@@ -2,6 +2,7 @@
 // backend GSETTINGS_BACKEND names), KDE's from kioslaverc.
 #include "host/proxysetting.h"
 
+#include <QLibrary>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -10,6 +11,7 @@
 #include <gio/gio.h>
 
 #include <memory>
+#include <type_traits>
 
 namespace ostrel::host {
 
@@ -26,63 +28,110 @@ bool DesktopIs(std::initializer_list<const char*> names)
     return false;
 }
 
+// GIO and the libraries it brings (seven) are loaded only where GNOME's setting is read: elsewhere
+// they would cost every start their symbol lookups for nothing.
+struct Gio {
+    decltype(&g_settings_schema_source_get_default) schema_source_get_default = nullptr;
+    decltype(&g_settings_schema_source_lookup) schema_source_lookup = nullptr;
+    decltype(&g_settings_schema_unref) schema_unref = nullptr;
+    decltype(&g_settings_new) settings_new = nullptr;
+    decltype(&g_settings_get_child) get_child = nullptr;
+    decltype(&g_settings_get_string) get_string = nullptr;
+    decltype(&g_settings_get_strv) get_strv = nullptr;
+    decltype(&g_settings_get_int) get_int = nullptr;
+    decltype(&g_settings_get_boolean) get_boolean = nullptr;
+    decltype(&g_object_unref) object_unref = nullptr;
+    decltype(&g_free) free = nullptr;
+    decltype(&g_strfreev) strfreev = nullptr;
+};
+
+// Null when GIO cannot be loaded: then there is no GNOME setting to read.
+const Gio* LoadGio()
+{
+    static const Gio gio = [] {
+        QLibrary library(QStringLiteral("gio-2.0"), 0);
+        Gio found;
+        const auto resolve = [&library](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(name));
+            return function != nullptr;
+        };
+        const bool all = resolve(found.schema_source_get_default, "g_settings_schema_source_get_default") &&
+                         resolve(found.schema_source_lookup, "g_settings_schema_source_lookup") &&
+                         resolve(found.schema_unref, "g_settings_schema_unref") &&
+                         resolve(found.settings_new, "g_settings_new") &&
+                         resolve(found.get_child, "g_settings_get_child") &&
+                         resolve(found.get_string, "g_settings_get_string") &&
+                         resolve(found.get_strv, "g_settings_get_strv") &&
+                         resolve(found.get_int, "g_settings_get_int") &&
+                         resolve(found.get_boolean, "g_settings_get_boolean") &&
+                         resolve(found.object_unref, "g_object_unref") && resolve(found.free, "g_free") &&
+                         resolve(found.strfreev, "g_strfreev");
+        return all ? found : Gio{};
+    }();
+    return gio.settings_new ? &gio : nullptr;
+}
+
 struct GObjectUnref {
-    void operator()(gpointer object) const { g_object_unref(object); }
+    void operator()(gpointer object) const { LoadGio()->object_unref(object); }
 };
 using Settings = std::unique_ptr<GSettings, GObjectUnref>;
 
-QString String(GSettings* settings, const char* key)
+QString String(const Gio& gio, GSettings* settings, const char* key)
 {
-    std::unique_ptr<gchar, decltype(&g_free)> value(g_settings_get_string(settings, key), g_free);
+    std::unique_ptr<gchar, decltype(gio.free)> value(gio.get_string(settings, key), gio.free);
     return QString::fromUtf8(value.get());
 }
 
-ProxyRoute GnomeProxy(GSettings* proxy, const char* child, ProxyRoute::Kind kind)
+ProxyRoute GnomeProxy(const Gio& gio, GSettings* proxy, const char* child, ProxyRoute::Kind kind)
 {
-    const Settings settings(g_settings_get_child(proxy, child));
+    const Settings settings(gio.get_child(proxy, child));
     ProxyRoute route;
-    const QString host = String(settings.get(), "host");
-    const int port = g_settings_get_int(settings.get(), "port");
+    const QString host = String(gio, settings.get(), "host");
+    const int port = gio.get_int(settings.get(), "port");
     if (host.isEmpty() || port <= 0 || port > 65535)
         return route;
     route.kind = kind;
     route.host = host;
     route.port = static_cast<std::uint16_t>(port);
-    if (kind == ProxyRoute::Kind::Http && g_settings_get_boolean(settings.get(), "use-authentication"))
-        route.login = ProxyLogin{String(settings.get(), "authentication-user"),
-                                 String(settings.get(), "authentication-password")};
+    if (kind == ProxyRoute::Kind::Http && gio.get_boolean(settings.get(), "use-authentication"))
+        route.login = ProxyLogin{String(gio, settings.get(), "authentication-user"),
+                                 String(gio, settings.get(), "authentication-password")};
     return route;
 }
 
 std::optional<ProxySetting> GnomeSetting()
 {
-    GSettingsSchemaSource* schemas = g_settings_schema_source_get_default();
+    const Gio* loaded = LoadGio();
+    if (!loaded)
+        return std::nullopt;
+    const Gio& gio = *loaded;
+    GSettingsSchemaSource* schemas = gio.schema_source_get_default();
     GSettingsSchema* schema =
-        schemas ? g_settings_schema_source_lookup(schemas, "org.gnome.system.proxy", TRUE) : nullptr;
+        schemas ? gio.schema_source_lookup(schemas, "org.gnome.system.proxy", TRUE) : nullptr;
     if (!schema)
         return std::nullopt; // no GNOME settings on this machine: asking would abort
-    g_settings_schema_unref(schema);
-    const Settings proxy(g_settings_new("org.gnome.system.proxy"));
+    gio.schema_unref(schema);
+    const Settings proxy(gio.settings_new("org.gnome.system.proxy"));
     ProxySetting setting;
     setting.source = ProxySetting::Source::Gnome;
-    const QString mode = String(proxy.get(), "mode");
+    const QString mode = String(gio, proxy.get(), "mode");
     if (mode == u"auto") {
-        const QString script = String(proxy.get(), "autoconfig-url");
+        const QString script = String(gio, proxy.get(), "autoconfig-url");
         setting.kind = script.isEmpty() ? ProxySetting::Kind::Automatic : ProxySetting::Kind::Script;
         setting.script = QUrl(script.isEmpty() ? QStringLiteral("http://wpad/wpad.dat") : script);
     } else if (mode == u"manual") {
         // SOCKS serves what no HTTP proxy is named for.
-        const ProxyRoute socks = GnomeProxy(proxy.get(), "socks", ProxyRoute::Kind::Socks5);
-        const ProxyRoute http = GnomeProxy(proxy.get(), "http", ProxyRoute::Kind::Http);
-        const ProxyRoute https = GnomeProxy(proxy.get(), "https", ProxyRoute::Kind::Http);
+        const ProxyRoute socks = GnomeProxy(gio, proxy.get(), "socks", ProxyRoute::Kind::Socks5);
+        const ProxyRoute http = GnomeProxy(gio, proxy.get(), "http", ProxyRoute::Kind::Http);
+        const ProxyRoute https = GnomeProxy(gio, proxy.get(), "https", ProxyRoute::Kind::Http);
         // "The same proxy for all" (GNOME's default) gives the HTTP proxy to https too.
-        const bool same = g_settings_get_boolean(proxy.get(), "use-same-proxy") && !http.direct();
+        const bool same = gio.get_boolean(proxy.get(), "use-same-proxy") && !http.direct();
         setting.http = http.direct() ? socks : http;
         setting.https = same ? http : https.direct() ? socks : https;
         setting.kind = setting.http.direct() && setting.https.direct() ? ProxySetting::Kind::Direct
                                                                        : ProxySetting::Kind::Fixed;
-        std::unique_ptr<gchar*, decltype(&g_strfreev)> ignored(
-            g_settings_get_strv(proxy.get(), "ignore-hosts"), g_strfreev);
+        std::unique_ptr<gchar*, decltype(gio.strfreev)> ignored(gio.get_strv(proxy.get(), "ignore-hosts"),
+                                                                gio.strfreev);
         for (gchar** entry = ignored.get(); entry && *entry; ++entry)
             setting.bypass << QString::fromUtf8(*entry);
     }
