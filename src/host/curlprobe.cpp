@@ -1,11 +1,11 @@
 #include "host/curlprobe.h"
 
 #include "host/failurelog.h"
+#include "host/lazylibrary.h"
 #include "host/proxies.h"
 #include "host/proxysetting.h"
 
 #include <QCoreApplication>
-#include <QLibrary>
 #include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
@@ -13,7 +13,6 @@
 #include <curl/curl.h>
 
 #include <memory>
-#include <type_traits>
 #include <utility>
 
 namespace ostrel::host {
@@ -43,17 +42,15 @@ const Curl* LoadCurl()
 {
     static const Curl curl = [] {
         QLibrary library(QStringLiteral("curl"), 4);
-        const auto resolve = [&library](auto& function, const char* name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(name));
-            return function != nullptr;
-        };
         Curl found;
         decltype(&curl_global_init) globalInit = nullptr;
-        if (!resolve(globalInit, "curl_global_init") || !resolve(found.easy_init, "curl_easy_init") ||
-            !resolve(found.easy_setopt, "curl_easy_setopt") || !resolve(found.easy_perform, "curl_easy_perform") ||
-            !resolve(found.easy_getinfo, "curl_easy_getinfo") ||
-            !resolve(found.easy_strerror, "curl_easy_strerror") ||
-            !resolve(found.easy_cleanup, "curl_easy_cleanup")) {
+        if (!Resolve(library, globalInit, "curl_global_init") ||
+            !Resolve(library, found.easy_init, "curl_easy_init") ||
+            !Resolve(library, found.easy_setopt, "curl_easy_setopt") ||
+            !Resolve(library, found.easy_perform, "curl_easy_perform") ||
+            !Resolve(library, found.easy_getinfo, "curl_easy_getinfo") ||
+            !Resolve(library, found.easy_strerror, "curl_easy_strerror") ||
+            !Resolve(library, found.easy_cleanup, "curl_easy_cleanup")) {
             qCWarning(lcFailures, "libcurl: %s", qPrintable(library.errorString()));
             return Curl{};
         }

@@ -2,7 +2,8 @@
 // backend GSETTINGS_BACKEND names), KDE's from kioslaverc.
 #include "host/proxysetting.h"
 
-#include <QLibrary>
+#include "host/lazylibrary.h"
+
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -11,7 +12,6 @@
 #include <gio/gio.h>
 
 #include <memory>
-#include <type_traits>
 
 namespace ostrel::host {
 
@@ -51,21 +51,18 @@ const Gio* LoadGio()
     static const Gio gio = [] {
         QLibrary library(QStringLiteral("gio-2.0"), 0);
         Gio found;
-        const auto resolve = [&library](auto& function, const char* name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(name));
-            return function != nullptr;
-        };
-        const bool all = resolve(found.schema_source_get_default, "g_settings_schema_source_get_default") &&
-                         resolve(found.schema_source_lookup, "g_settings_schema_source_lookup") &&
-                         resolve(found.schema_unref, "g_settings_schema_unref") &&
-                         resolve(found.settings_new, "g_settings_new") &&
-                         resolve(found.get_child, "g_settings_get_child") &&
-                         resolve(found.get_string, "g_settings_get_string") &&
-                         resolve(found.get_strv, "g_settings_get_strv") &&
-                         resolve(found.get_int, "g_settings_get_int") &&
-                         resolve(found.get_boolean, "g_settings_get_boolean") &&
-                         resolve(found.object_unref, "g_object_unref") && resolve(found.free, "g_free") &&
-                         resolve(found.strfreev, "g_strfreev");
+        const bool all =
+            Resolve(library, found.schema_source_get_default, "g_settings_schema_source_get_default") &&
+            Resolve(library, found.schema_source_lookup, "g_settings_schema_source_lookup") &&
+            Resolve(library, found.schema_unref, "g_settings_schema_unref") &&
+            Resolve(library, found.settings_new, "g_settings_new") &&
+            Resolve(library, found.get_child, "g_settings_get_child") &&
+            Resolve(library, found.get_string, "g_settings_get_string") &&
+            Resolve(library, found.get_strv, "g_settings_get_strv") &&
+            Resolve(library, found.get_int, "g_settings_get_int") &&
+            Resolve(library, found.get_boolean, "g_settings_get_boolean") &&
+            Resolve(library, found.object_unref, "g_object_unref") &&
+            Resolve(library, found.free, "g_free") && Resolve(library, found.strfreev, "g_strfreev");
         return all ? found : Gio{};
     }();
     return gio.settings_new ? &gio : nullptr;
