@@ -5,9 +5,6 @@
 #include "host/proxies.h"
 #include "host/proxysetting.h"
 
-#include <QCoreApplication>
-#include <QThreadPool>
-#include <QTimer>
 #include <QUrl>
 
 #include <curl/curl.h>
@@ -118,15 +115,9 @@ size_t OnBody(char*, size_t size, size_t count, void* user)
 
 } // namespace
 
-CurlProbe::CurlProbe(std::string agent, Proxies& proxies) : agent_(std::move(agent)), proxies_(proxies)
-{
-    // Loaded on a thread of the pool once the start is over, so that the first F2 does not wait for
-    // it either (10 ms); a probe before then loads it itself.
-    constexpr int kLoadAfterStartMs = 5000;
-    if (auto* application = QCoreApplication::instance())
-        QTimer::singleShot(kLoadAfterStartMs, application,
-                           [] { QThreadPool::globalInstance()->start([] { LoadCurl(); }); });
-}
+// libcurl and the twenty libraries it brings (5.5 MB) are loaded by the first probe, on the probe's
+// thread (10 ms): a session without F2 never needs them.
+CurlProbe::CurlProbe(std::string agent, Proxies& proxies) : agent_(std::move(agent)), proxies_(proxies) {}
 
 int CurlProbe::Probe(const std::string& url)
 {
