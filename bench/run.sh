@@ -23,6 +23,7 @@
 # ROUNDS rounds of the morning's start (program, bare, Chromium, program, ...).
 # Debian 12 measures build/standin, built from the working tree; Debian 13 the committed sources
 # (HEAD), copied to /work/bench in the root and built there. Takes root (the page cache, the root).
+# Then bench/crosscheck.py takes start-up and memory again, another way, to check these figures.
 # The tables go to stdout and to build/bench/results.txt; progress goes to stderr.
 #   bench/run.sh [ROUNDS]
 # Only the engine of the system it runs on (what runs inside the root), its samples and notes in
@@ -46,11 +47,13 @@ exec 3>&1 1>&2 # stdout is for the tables alone
 if [ -z "$here" ]; then
     began=$SECONDS
     scripts/deps.sh
-    if ! dpkg-query -W -f='${Status}' chromium 2>/dev/null | grep -q 'install ok installed'; then
-        echo "Installing Debian's chromium"
+    # tcpdump: bench/crosscheck.py's clock.
+    for package in chromium tcpdump; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' && continue
+        echo "Installing Debian's $package"
         DEBIAN_FRONTEND=noninteractive apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends chromium >/dev/null
-    fi
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$package" >/dev/null
+    done
     rm -rf "$out/debian12" "$out/debian13"
     mkdir -p "$out/debian12" "$out/debian13"
 
@@ -83,9 +86,13 @@ if [ -z "$here" ]; then
     ' bench "$src" "cd /work/bench; BENCH_HOST_PROC=/work/bench/build/host-proc bench/run.sh --here $rounds 100 25 >/dev/null"
     cp "$src/$out/samples.txt" "$src/$out/about.txt" "$out/debian13/"
 
+    echo "== Both engines under one X server, measured the second way (bench/crosscheck.py)"
+    python3 bench/crosscheck.py "$rounds" >/dev/null
     {
         echo "bench/run.sh $rounds, both engines, took $(((SECONDS - began + 30) / 60)) min in all (building included)"
         python3 bench/table.py "$out/debian12" "$out/debian13"
+        echo
+        cat "$out/crosscheck/results.txt"
     } | tee "$out/results.txt" >&3
     exit 0
 fi
@@ -196,6 +203,11 @@ now_ms() {
     REPLY=$((t / 1000))
 }
 
+# A pause of $1 s that starts no process: the waits below run while a program starts, and a sleep
+# forked 50 times a second would take CPU from it.
+exec {pause_fd}<> <(:) # a pipe no one writes to
+pause() { read -r -t "$1" -u "$pause_fd" || true; }
+
 # Forgets the requests logged so far.
 skip_requests() {
     while IFS= read -r _ <&4; do :; done
@@ -219,7 +231,7 @@ next_request() {
             partial+=$line # the stand-in is still writing this line
             now_ms
             ((REPLY < $2)) || return 1
-            sleep 0.02
+            pause 0.02
         fi
     done
 }
@@ -247,11 +259,12 @@ launch() {
     (
         export HOME=$home/home XDG_CONFIG_HOME=$home/config XDG_CACHE_HOME=$home/cache \
             XDG_DATA_HOME=$home/data XDG_RUNTIME_DIR=$home/runtime
+        exec {pause_fd}<&- 4<&- 5>&-
         echo "${EPOCHREALTIME/[.,]/}" >"$home/exec-us"
         exec "$@"
     ) >"$out/logs/$name.log" 2>&1 &
     pid=$!
-    until [ -s "$home/exec-us" ]; do sleep 0.01; done
+    until [ -s "$home/exec-us" ]; do pause 0.01; done
     started=$(($(cat "$home/exec-us") / 1000))
 }
 
@@ -273,6 +286,8 @@ stop_run() {
     done
     wait "$pid" 2>/dev/null || true
     rm -rf "$home"
+    # What the program wrote goes to the disk now, not during the next one's start.
+    sync
     pid=
 }
 
