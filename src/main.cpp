@@ -1,5 +1,6 @@
 #include "app/startup.h"
 #include "host/proxies.h"
+#include "host/readahead.h"
 #include "host/services.h"
 #include "host/tokenpin.h"
 #include "startuptrace.h"
@@ -77,6 +78,9 @@ int main(int argc, char* argv[])
             return 0;
         }
     }
+    // Read while the application and the window are made: at the first start after the machine
+    // booted, they come from the disk.
+    ostrel::host::ReadAhead(ostrel::web::BrowserProfile::EngineFiles());
     ostrel::ui::PrepareApplication();
     TApplication application(argc, argv);
     trace.Mark("application made");

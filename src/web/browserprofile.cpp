@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QSettings>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
@@ -59,6 +60,22 @@ BrowserProfile::BrowserProfile(host::Proxies& proxies)
                          if (onDownload_)
                              onDownload_(download);
                      });
+}
+
+std::vector<std::string> BrowserProfile::EngineFiles()
+{
+    const QString resources = QLibraryInfo::path(QLibraryInfo::DataPath) + QStringLiteral("/resources/");
+    const QString files[] = {
+        QLibraryInfo::path(QLibraryInfo::LibrariesPath) + QStringLiteral("/libQt6WebEngineCore.so.6"),
+        resources + QStringLiteral("qtwebengine_resources.pak"),
+        resources + QStringLiteral("icudtl.dat"),
+        resources + QStringLiteral("v8_context_snapshot.bin"),
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtwebengine_locales/nl.pak"),
+    };
+    std::vector<std::string> paths;
+    for (const QString& file : files)
+        paths.push_back(QFile::encodeName(file).toStdString());
+    return paths;
 }
 
 void BrowserProfile::KeepStoredDataOnlyOf(const QList<QUrl>& origins) const

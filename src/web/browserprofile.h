@@ -13,6 +13,8 @@
 
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 class QWebEngineDownloadRequest;
 class QWebEngineProfile;
@@ -33,6 +35,10 @@ public:
     ~BrowserProfile();
     BrowserProfile(const BrowserProfile&) = delete;
     BrowserProfile& operator=(const BrowserProfile&) = delete;
+
+    // The engine's largest files, which its start reads: its library, its resources, the pages'
+    // language. For host::ReadAhead, before the engine starts.
+    static std::vector<std::string> EngineFiles();
 
     QWebEngineProfile* engine() const { return profile_; }
     // Who asked for each navigation of the profile's pages: which page a download came from.
