@@ -26,7 +26,7 @@ import threading
 import time
 
 ROOT = "build/debian13/root"
-PROGRAMS = [  # name, engine, command inside its root (none: this machine)
+PROGRAMS = [  # name, engine, the root it runs in (None: this machine), its command there
     ("ours", "debian12", None, ["build/standin/src/ostrel-web"]),
     ("bare", "debian12", None, ["build/bench/bare/bench-bare", "http://127.0.0.1:47101/?version=6.9"]),
     ("ours", "debian13", ROOT, ["/work/bench/build/standin/src/ostrel-web"]),
