@@ -17,6 +17,7 @@ FIGURES = [  # name, label, unit
     ("first", "Start-up to the first page's image (program: its POST's)", "ms"),
     ("morning", "Morning start: the same, page cache dropped just before", "ms"),
     ("memory", "Memory: PSS of the process tree, 3 s after", "MB"),
+    ("memory10", "Memory: the same 10 s after", "MB"),
     ("f2_probe", "F2, primary gateway refused: to probe of secondary", "ms"),
     ("f2_page", "F2, primary gateway refused: to secondary's page", "ms"),
     ("f5_page", "F5: to request of the portal page", "ms"),
@@ -37,7 +38,7 @@ TABLES = [
 
 
 # The figures compared between engines.
-ACROSS = ["startup", "first", "morning", "memory"]
+ACROSS = ["startup", "first", "morning", "memory", "memory10"]
 
 
 def read(path):
@@ -58,7 +59,7 @@ def read(path):
         elif value == "failed":
             failed[figure, program] = failed.get((figure, program), 0) + 1
         else:
-            number = int(value) / 1024 if figure == "memory" else int(value)
+            number = int(value) / 1024 if figure.startswith("memory") else int(value)
             values.setdefault((figure, program), []).append(number)
     return values, failed, shared, counted, growth
 
