@@ -21,8 +21,9 @@ constexpr long kConnectTimeoutMs = 5000;
 constexpr long kTransferTimeoutMs = 10000;
 constexpr long kMaxRedirects = 10;
 
-// libcurl, and the TLS, LDAP, SSH and name libraries it brings (some twenty, 4 MB, and 10 ms of
-// symbol lookups), come when the first probe runs, not with the program.
+// libcurl, and the TLS, LDAP, SSH and name libraries it brings (some twenty, 5.5 MB, and 10 ms of
+// symbol lookups), come when the first probe runs, on its thread: a session without F2 never
+// needs them.
 struct Curl {
     decltype(&curl_easy_init) easy_init = nullptr;
     decltype(&curl_easy_setopt) easy_setopt = nullptr;
@@ -115,8 +116,6 @@ size_t OnBody(char*, size_t size, size_t count, void* user)
 
 } // namespace
 
-// libcurl and the twenty libraries it brings (5.5 MB) are loaded by the first probe, on the probe's
-// thread (10 ms): a session without F2 never needs them.
 CurlProbe::CurlProbe(std::string agent, Proxies& proxies) : agent_(std::move(agent)), proxies_(proxies) {}
 
 int CurlProbe::Probe(const std::string& url)
