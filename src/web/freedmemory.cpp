@@ -9,8 +9,9 @@ namespace ostrel::web {
 
 namespace {
 // The engine lets go of a closed window's page, or of the page left, over the next moments: the
-// memory is given back once none has gone for this long. This process's only: Qt 6.8's renderer
-// keeps what its own heap freed (some 20 MB after 100 reloads and 25 popups), out of our reach.
+// memory is given back once none has gone for this long. This process's only: the renderer gives
+// back what its pages left when its V8 collects them (on Qt 6.8 told to do so soon, at the engine's
+// start).
 constexpr int kReturnMemoryAfterMs = 1000;
 } // namespace
 
